@@ -1,0 +1,119 @@
+// Compound index bags (.cdx and the same format under other extensions) and the
+// key expressions their tags are built from. The table code drives these through
+// this interface only; page layouts live in cdx_format.*.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/io.h"
+#include "store/status.h"
+
+namespace planilla {
+
+// One field of a table's record as laid out on disk. offset counts from the start
+// of the record, whose byte 0 is the deletion flag.
+struct FieldLayout {
+  std::string name;
+  char type = 'C';
+  int width = 0;
+  int decimals = 0;
+  uint32_t offset = 0;
+};
+using RecordLayout = std::vector<FieldLayout>;
+
+// A compiled xBase expression over one record: field names, +, comparison and
+// logical operators, and the functions index files use (UPPER, TRIM, LEFT, STR,
+// DTOS, DELETED ...). Index keys are encoded in the index's byte form.
+class KeyExpr {
+ public:
+  enum class Type { Char, Numeric, Date, Logical, Integer };
+  virtual ~KeyExpr() = default;
+  static Result<std::shared_ptr<KeyExpr>> compile(std::string_view text, const RecordLayout& layout);
+  virtual Type type() const = 0;
+  // Key bytes for index use: character keys blank padded to keyLength(); numeric and
+  // date keys as 8-byte sortable doubles; integer keys as 4 bytes.
+  virtual int keyLength() const = 0;
+  virtual Result<std::string> key(std::string_view record) const = 0;
+  // For FOR clauses (Logical type).
+  virtual Result<bool> truth(std::string_view record) const = 0;
+  virtual const std::string& text() const = 0;
+};
+
+struct IndexEntry {
+  std::string key;
+  uint32_t recno = 0;
+};
+
+// Feeds every record of a table to a bulk tag build or a verification.
+// The callback gets (recno, record bytes); returning a non-ok status stops the walk.
+using RecordWalker = std::function<Status(const std::function<Status(uint32_t, std::string_view)>&)>;
+
+class IndexTag {
+ public:
+  virtual ~IndexTag() = default;
+  virtual const std::string& name() const = 0;
+  virtual const std::string& keyText() const = 0;
+  virtual const std::string& forText() const = 0;
+  virtual int keyLength() const = 0;
+  virtual bool descending() const = 0;
+  // False when the key or FOR expression could not be compiled against the table:
+  // the tag can be walked but not maintained.
+  virtual bool evaluable() const = 0;
+  // The key of a record, and whether the FOR clause admits it.
+  virtual Result<std::string> keyOf(std::string_view record) const = 0;
+  virtual Result<bool> admits(std::string_view record) const = 0;
+
+  // Keys are ordered by bytes then record number (descending tags reversed).
+  virtual Status insert(std::string_view key, uint32_t recno) = 0;
+  virtual Status remove(std::string_view key, uint32_t recno) = 0;
+
+  // Navigation. Each call finds its place again from the given entry, so callers may
+  // interleave navigation with changes. std::nullopt = no such entry.
+  virtual Result<std::optional<IndexEntry>> first() = 0;
+  virtual Result<std::optional<IndexEntry>> last() = 0;
+  // First entry whose key is >= `key` (key compared on its own length: a prefix).
+  virtual Result<std::optional<IndexEntry>> lowerBound(std::string_view key) = 0;
+  virtual Result<std::optional<IndexEntry>> next(const IndexEntry& from) = 0;
+  virtual Result<std::optional<IndexEntry>> prev(const IndexEntry& from) = 0;
+};
+
+class IndexBag {
+ public:
+  virtual ~IndexBag() = default;
+  // Opens an existing bag. `exclusive` allows caching pages without re-reading the
+  // change counter.
+  static Result<std::unique_ptr<IndexBag>> open(FileSystem& fs, const std::string& path,
+                                                const RecordLayout& layout, bool exclusive);
+  // Creates an empty bag (a tag directory without tags), replacing any file there.
+  static Result<std::unique_ptr<IndexBag>> create(FileSystem& fs, const std::string& path,
+                                                  const RecordLayout& layout);
+  virtual const std::string& path() const = 0;
+  virtual int tagCount() const = 0;
+  // 0-based, in creation order (tag header offset ascending in the file); a
+  // replaced tag is created anew and so moves last.
+  virtual IndexTag& tag(int i) = 0;
+  virtual int findTag(std::string_view name) const = 0;  // -1 when absent
+  // Bulk build (sort, packed leaves, levels above) over all records; replaces a tag
+  // of the same name. Deleted records keep their keys.
+  virtual Status createTag(const std::string& name, const std::string& keyExpr,
+                           const std::string& forExpr, const RecordWalker& records) = 0;
+  // Around every change by a shared user: takes the index lock, re-reads the change
+  // counter (dropping cached pages when another station changed the bag) and, at the
+  // end, bumps the counter and releases the lock.
+  virtual Status beginUpdate() = 0;
+  virtual Status endUpdate() = 0;
+  // Before reads on a shared bag: drops cached pages if another station changed it.
+  virtual Status refresh() = 0;
+  // Structural check of every tag, and of the keys against the records.
+  // Each problem found is described in Spanish in `problems`.
+  virtual Status verify(const RecordWalker& records, std::vector<std::string>& problems) = 0;
+  virtual Status flush() = 0;
+};
+
+}  // namespace planilla

@@ -1,0 +1,56 @@
+// The one door between the storage engine and the operating system.
+// Table, index and lock code reach files only through File and FileSystem, so
+// tests can swap in a failing implementation (FaultyFileSystem) and check that
+// every mutating operation reports an I/O error instead of a false success.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/status.h"
+
+namespace planilla {
+
+enum class LockKind { Shared, Exclusive };
+
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to n bytes at off; *got receives how many were read (short at end of file).
+  virtual Status readAt(uint64_t off, void* buf, size_t n, size_t* got) = 0;
+  virtual Status writeAt(uint64_t off, const void* buf, size_t n) = 0;
+  virtual Result<uint64_t> size() = 0;
+  virtual Status truncate(uint64_t len) = 0;
+  virtual Status sync() = 0;
+  // Tries a byte-range lock once, never waiting. Refusal gives ErrorCode::Locked.
+  // Locks belong to this File object (open file description): two File objects on
+  // the same path conflict even inside one process.
+  virtual Status lock(uint64_t off, uint64_t len, LockKind kind) = 0;
+  virtual Status unlock(uint64_t off, uint64_t len) = 0;
+  virtual const std::string& path() const = 0;
+};
+
+struct OpenOptions {
+  bool create = false;     // create when missing
+  bool truncate = false;   // empty an existing file
+  bool readOnly = false;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual Result<std::unique_ptr<File>> open(const std::string& path, OpenOptions opts) = 0;
+  virtual bool exists(const std::string& path) = 0;
+  virtual Status remove(const std::string& path) = 0;
+  virtual Status rename(const std::string& from, const std::string& to) = 0;
+  // The name as it exists on disk when a file matches `path` without regard to
+  // case (in its directory); otherwise `path` unchanged.
+  virtual std::string resolve(const std::string& path) = 0;
+};
+
+// The real thing: POSIX calls with open-file-description locks (F_OFD_SETLK).
+FileSystem& posixFileSystem();
+
+}  // namespace planilla

@@ -1,0 +1,125 @@
+// A table is a cursor over one .dbf file with its open index bags.
+//
+// Contract shared by every caller (screens, runs, reports):
+//  - Records marked deleted are invisible to skip, seek, goTop, goBottom and copies.
+//  - seek() searches the controlling order with prefix match; a failed seek sets
+//    found() false and leaves the cursor at end of file.
+//  - Every open tag is maintained on append and replace; a table whose tags cannot
+//    all be evaluated opens for reading but refuses changes (NeedsReindex).
+//  - Nothing blocks: locks are tried once.
+// Field values are Windows-1252 bytes exactly as stored (C fields blank padded).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/io.h"
+#include "store/status.h"
+#include "store/value.h"
+
+namespace planilla {
+
+struct FieldSpec {
+  std::string name;  // at most 10 characters
+  char type = 'C';   // C, N, D, L (others are read but not written)
+  int width = 1;
+  int decimals = 0;
+};
+
+enum class OpenMode { Shared, Exclusive };
+
+class Table {
+ public:
+  virtual ~Table() = default;
+
+  // --- whole-file operations -------------------------------------------------
+  // Opens `path` (case-insensitive match of the name) under `alias`.
+  // Shared and exclusive opens refuse each other across processes and within one
+  // process (ErrorCode::InUse).
+  static Result<std::unique_ptr<Table>> open(FileSystem& fs, const std::string& path,
+                                             OpenMode mode, const std::string& alias = "");
+  // Creates an empty table (version 0x03, code page mark 0x03). Fails with InUse when
+  // someone has an existing file of that name open.
+  static Status create(FileSystem& fs, const std::string& path, const std::vector<FieldSpec>& fields);
+
+  virtual const std::string& path() const = 0;
+  virtual const std::string& alias() const = 0;
+  virtual OpenMode mode() const = 0;
+  // Creates an empty table with this table's structure (duplicate names kept).
+  virtual Status copyStructure(const std::string& path) const = 0;
+  // Appends every live record of the table at `path`, matching fields by name.
+  virtual Status appendFrom(const std::string& path) = 0;
+  // Removes records marked deleted and rebuilds the open tags. Exclusive only.
+  virtual Status pack() = 0;
+  virtual Status flush() = 0;
+  virtual void close() = 0;
+
+  // --- structure -------------------------------------------------------------
+  virtual int fieldCount() const = 0;
+  virtual const FieldSpec& field(int i) const = 0;
+  // First field of that name, compared without regard to case; -1 when absent.
+  virtual int fieldIndex(std::string_view name) const = 0;
+
+  // --- indexes ---------------------------------------------------------------
+  // Opens an index bag (any extension); its tags follow the tags already open.
+  virtual Status openIndex(const std::string& bagPath) = 0;
+  // Creates (or replaces) tag `tag` in bag `bagPath` over all records, creating the
+  // bag when missing; the bag is opened if it was not. Exclusive only.
+  virtual Status createTag(const std::string& bagPath, const std::string& tag,
+                           const std::string& keyExpr, const std::string& forExpr = "") = 0;
+  // Single-tag index file: the tag is named after the file's base name.
+  virtual Status createIndexFile(const std::string& bagPath, const std::string& keyExpr) = 0;
+  virtual int tagCount() const = 0;
+  virtual std::string tagName(int position) const = 0;  // 1-based
+  virtual Status setOrder(int position) = 0;            // 0 = record order
+  virtual int order() const = 0;
+  virtual void closeIndexes() = 0;
+
+  // --- cursor ----------------------------------------------------------------
+  virtual Status goTop() = 0;
+  virtual Status goBottom() = 0;
+  virtual Status skip(int n = 1) = 0;
+  virtual Status go(uint32_t recno) = 0;  // any record, deleted or not
+  virtual bool seek(std::string_view key) = 0;
+  virtual uint32_t recno() const = 0;     // recordCount()+1 at end of file
+  virtual bool eof() const = 0;
+  virtual bool bof() const = 0;
+  virtual bool found() const = 0;
+  virtual uint32_t recordCount() = 0;     // physical count, deleted included
+  virtual bool deleted() const = 0;
+  // Status of the last cursor movement that failed on I/O or corruption (seek
+  // returns only found/not found).
+  virtual Status lastError() const = 0;
+
+  // --- fields of the current record ------------------------------------------
+  virtual std::string str(std::string_view field) const = 0;  // raw bytes, padded
+  virtual double num(std::string_view field) const = 0;
+  virtual Date date(std::string_view field) const = 0;
+  virtual bool logical(std::string_view field) const = 0;
+  virtual std::string str(int i) const = 0;
+  virtual double num(int i) const = 0;
+  // Replacing stores at once (the record is written through) and maintains tags.
+  // Text longer than the field is cut; shorter is blank padded. A number is rounded
+  // to the field's decimals; one that does not fit is refused (Invalid).
+  virtual Status replace(std::string_view field, std::string_view text) = 0;
+  virtual Status replace(std::string_view field, double value) = 0;
+  virtual Status replace(std::string_view field, const Date& value) = 0;
+  virtual Status replaceLogical(std::string_view field, bool value) = 0;
+  // Overwrites the whole current record's field bytes (deletion flag kept).
+  virtual std::string rawRecord() const = 0;
+  virtual Status replaceRaw(std::string_view bytes) = 0;
+
+  // --- records and locks -----------------------------------------------------
+  // Appends a blank record under the header lock (count re-read under it) and
+  // makes it current. In shared mode the new record is left locked.
+  virtual Status appendBlank() = 0;
+  virtual Status markDeleted() = 0;
+  virtual Status recall() = 0;
+  virtual Status lockRecord() = 0;   // current record, tried once (Locked when refused)
+  virtual void unlockAll() = 0;
+};
+
+}  // namespace planilla

@@ -1,0 +1,46 @@
+// Money rounding and calendar dates shared by the engine, the runs and the reports.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace planilla {
+
+// Rounds to `decimals` places, halves away from zero, exact on decimal halves
+// whatever the binary representation: the double is first read as the decimal
+// it prints as with 15 significant digits, then that decimal is rounded.
+// round(1.005, 2) == 1.01, round(2.675, 2) == 2.68, round(1.25 * 8.02, 2) == 10.03.
+double roundHalfAway(double v, int decimals);
+inline double round2(double v) { return roundHalfAway(v, 2); }
+
+// A calendar date with an empty state (a blank D field).
+class Date {
+ public:
+  Date() = default;  // empty
+  Date(int y, int m, int d) : y_(y), m_(m), d_(d) {}
+  bool empty() const { return y_ == 0; }
+  bool valid() const;  // a real calendar day (empty is not valid)
+  int year() const { return y_; }
+  int month() const { return m_; }
+  int day() const { return d_; }
+  // "YYYYMMDD", or eight blanks when empty (the D field form and DTOS()).
+  std::string dtos() const;
+  // Parses "YYYYMMDD"; blanks give an empty date; anything else gives an empty date and ok=false.
+  static Date fromDtos(std::string_view s, bool* ok = nullptr);
+  // Parses "dd/mm/yyyy" (also "d/m/yyyy"); blanks or "  /  /    " give empty.
+  static Date fromDmy(std::string_view s, bool* ok = nullptr);
+  // "dd/mm/yyyy", or "  /  /    " when empty.
+  std::string dmy() const;
+  int64_t julianDay() const;  // Julian day number, 0 when empty
+  static Date fromJulianDay(int64_t jd);
+  Date addDays(int n) const;
+  static int daysInMonth(int y, int m);
+  friend bool operator==(const Date& a, const Date& b) = default;
+  friend auto operator<=>(const Date& a, const Date& b) = default;
+
+ private:
+  int y_ = 0, m_ = 0, d_ = 0;
+};
+
+}  // namespace planilla
