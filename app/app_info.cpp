@@ -1,0 +1,5 @@
+#include "app/app_info.h"
+
+namespace planilla {
+const char* programVersion() { return "0.1"; }
+}  // namespace planilla
