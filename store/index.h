@@ -45,6 +45,8 @@ class KeyExpr {
   virtual const std::string& text() const = 0;
 };
 
+// Keys of nullable tags (options 0x02) carry their leading 0x80 byte everywhere:
+// keyOf(), insert(), remove(), the arguments and the results of navigation.
 struct IndexEntry {
   std::string key;
   uint32_t recno = 0;
@@ -77,7 +79,10 @@ class IndexTag {
   // interleave navigation with changes. std::nullopt = no such entry.
   virtual Result<std::optional<IndexEntry>> first() = 0;
   virtual Result<std::optional<IndexEntry>> last() = 0;
-  // First entry whose key is >= `key` (key compared on its own length: a prefix).
+  // First entry whose key is >= `key` (key compared on its own length: a prefix; a
+  // key longer than keyLength() is cut). On a descending tag: the first entry, in the
+  // tag's order, whose key prefix is <= `key`, so that a prefix seek lands on the
+  // first matching entry either way.
   virtual Result<std::optional<IndexEntry>> lowerBound(std::string_view key) = 0;
   virtual Result<std::optional<IndexEntry>> next(const IndexEntry& from) = 0;
   virtual Result<std::optional<IndexEntry>> prev(const IndexEntry& from) = 0;
@@ -103,12 +108,31 @@ class IndexBag {
   // of the same name. Deleted records keep their keys.
   virtual Status createTag(const std::string& name, const std::string& keyExpr,
                            const std::string& forExpr, const RecordWalker& records) = 0;
+  // The same with options (INDEX ON ... DESCENDING). A descending tag stores its
+  // entries in ascending order and is navigated from the end; the header says
+  // "descending" so other readers do the same.
+  struct TagOptions {
+    bool descending = false;
+  };
+  virtual Status createTag(const std::string& name, const std::string& keyExpr,
+                           const std::string& forExpr, const RecordWalker& records,
+                           const TagOptions& options) = 0;
+  // Rebuilds every tag from the records and rewrites the file from scratch, so that
+  // it keeps no free or unreferenced pages (replacing tags one by one leaves the old
+  // pages on the free list). Tags keep their names, expressions, FOR clauses,
+  // directions and creation order; references to the old tags become invalid, as
+  // after createTag. Exclusive bags only; every expression is compiled before
+  // anything is written, so a tag that cannot be evaluated leaves the file untouched.
+  virtual Status reindex(const RecordWalker& records) = 0;
   // Around every change by a shared user: takes the index lock, re-reads the change
   // counter (dropping cached pages when another station changed the bag) and, at the
   // end, bumps the counter and releases the lock.
   virtual Status beginUpdate() = 0;
   virtual Status endUpdate() = 0;
   // Before reads on a shared bag: drops cached pages if another station changed it.
+  // (Navigation calls on a shared bag outside beginUpdate/endUpdate do this by
+  // themselves, and retry a read that meets a half-written tree a few times before
+  // reporting it as damage.)
   virtual Status refresh() = 0;
   // Structural check of every tag, and of the keys against the records.
   // Each problem found is described in Spanish in `problems`.

@@ -15,6 +15,13 @@ namespace planilla {
 
 enum class LockKind { Shared, Exclusive };
 
+// Byte reserved for "this file is in use". FileSystem::open takes a shared lock on it
+// for as long as the File lives; an exclusive table open turns it into an exclusive
+// lock. remove, rename and an open with truncate first try it exclusively, so they
+// fail with ErrorCode::InUse while any station (or another File in this process)
+// has the file open. It lies far beyond any record or header lock byte.
+inline constexpr uint64_t kUseLockOffset = 0x4000000000000000ull;
+
 class File {
  public:
   virtual ~File() = default;
@@ -34,15 +41,19 @@ class File {
 
 struct OpenOptions {
   bool create = false;     // create when missing
-  bool truncate = false;   // empty an existing file
+  bool truncate = false;   // empty an existing file (InUse when someone has it open)
   bool readOnly = false;
 };
 
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
+  // Opens (resolving the name without regard to case) and takes the shared use lock.
+  // A file someone holds exclusively gives ErrorCode::InUse.
   virtual Result<std::unique_ptr<File>> open(const std::string& path, OpenOptions opts) = 0;
   virtual bool exists(const std::string& path) = 0;
+  // Both refuse with ErrorCode::InUse, leaving the file in place, while the file
+  // (or rename's target) is open anywhere.
   virtual Status remove(const std::string& path) = 0;
   virtual Status rename(const std::string& from, const std::string& to) = 0;
   // The name as it exists on disk when a file matches `path` without regard to

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/index.h"
 #include "store/io.h"
 #include "store/status.h"
 #include "store/value.h"
@@ -44,6 +45,10 @@ class Table {
   // Creates an empty table (version 0x03, code page mark 0x03). Fails with InUse when
   // someone has an existing file of that name open.
   static Status create(FileSystem& fs, const std::string& path, const std::vector<FieldSpec>& fields);
+  // Opens for reading only (shared; every change is refused). For checks, copies
+  // from a source table and files the process may not write.
+  static Result<std::unique_ptr<Table>> openReadOnly(FileSystem& fs, const std::string& path,
+                                                     const std::string& alias = "");
 
   virtual const std::string& path() const = 0;
   virtual const std::string& alias() const = 0;
@@ -62,6 +67,11 @@ class Table {
   virtual const FieldSpec& field(int i) const = 0;
   // First field of that name, compared without regard to case; -1 when absent.
   virtual int fieldIndex(std::string_view name) const = 0;
+  // Field places inside a record (byte 0 is the deletion flag), for index bags.
+  virtual const RecordLayout& recordLayout() const = 0;
+  // Walks every record, deleted ones included, handing the whole record bytes
+  // (deletion flag first) in record order. Does not move the cursor.
+  virtual RecordWalker records() = 0;
 
   // --- indexes ---------------------------------------------------------------
   // Opens an index bag (any extension); its tags follow the tags already open.
@@ -77,6 +87,8 @@ class Table {
   virtual Status setOrder(int position) = 0;            // 0 = record order
   virtual int order() const = 0;
   virtual void closeIndexes() = 0;
+  virtual int bagCount() const = 0;
+  virtual IndexBag& bag(int i) = 0;  // 0-based, in the order the bags were opened
 
   // --- cursor ----------------------------------------------------------------
   virtual Status goTop() = 0;
@@ -108,7 +120,8 @@ class Table {
   virtual Status replace(std::string_view field, double value) = 0;
   virtual Status replace(std::string_view field, const Date& value) = 0;
   virtual Status replaceLogical(std::string_view field, bool value) = 0;
-  // Overwrites the whole current record's field bytes (deletion flag kept).
+  // The current record's field bytes (without the deletion flag), and their
+  // replacement as a whole (deletion flag kept).
   virtual std::string rawRecord() const = 0;
   virtual Status replaceRaw(std::string_view bytes) = 0;
 
@@ -116,6 +129,9 @@ class Table {
   // Appends a blank record under the header lock (count re-read under it) and
   // makes it current. In shared mode the new record is left locked.
   virtual Status appendBlank() = 0;
+  // The same with the new record's field bytes given whole (as rawRecord() returns
+  // them): one write for a record built in memory.
+  virtual Status appendRaw(std::string_view bytes) = 0;
   virtual Status markDeleted() = 0;
   virtual Status recall() = 0;
   virtual Status lockRecord() = 0;   // current record, tried once (Locked when refused)

@@ -1,0 +1,69 @@
+// `planilla boleta --cia CC --fecha DD/MM/AAAA --codigo EMP [--pdf OUT.pdf] [--clave CLAVE]`:
+// the payslip of one employee for the month, as the "Boletas De Pagos" screen makes
+// it: writes "Test.rpv" in the working directory and, with --pdf, renders it. The
+// screen's stop boxes are written to stderr. The viewer is not started.
+#include <QGuiApplication>
+#include <cstdlib>
+#include <ostream>
+
+#include "app/cli_session.h"
+#include "app/commands.h"
+#include "reports/payslip.h"
+#include "reports/render/rpv_render.h"
+#include "reports/report_format.h"
+#include "reports/rpv_writer.h"
+#include "ui/picture.h"
+
+namespace planilla {
+namespace {
+
+char kBoletaName[] = "planilla";
+
+int boletaCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CliArgs a;
+  if (!parseCliArgs(args, {"--codigo", "--pdf"}, a, err)) return 2;
+  auto codigo = a.extra.find("--codigo");
+  if (a.cia.empty() || codigo == a.extra.end() || codigo->second.empty() || !a.positional.empty()) {
+    err << "uso: planilla boleta --cia CC --fecha DD/MM/AAAA --codigo EMPLEADO [--pdf SALIDA.pdf] [--clave CLAVE]\n";
+    return 2;
+  }
+  CliSession cs(err);
+  if (int rc = cs.start(a); rc != 0) return rc;
+  Session& s = cs.session();
+
+  reports::PayslipValues values;
+  if (!reports::checkPayslipPreconditions(s, values)) return 1;
+  // The dialog's code field: ten characters, upper case.
+  const std::string code = reports::fit(ui::upper1252(codigo->second), 10);
+  std::string name, costCentre = "      ";
+  if (!reports::CODPER(s, code, &name, &costCentre)) {
+    s.closeAll();
+    return 1;
+  }
+  if (!reports::PREP401(s, code, values, costCentre, /*startViewer=*/false)) return 1;
+  const std::string rpv = catalog::joinPath(s.dataDir(), reports::kReportFile);
+  out << rpv << "\n";
+
+  auto pdf = a.extra.find("--pdf");
+  if (pdf != a.extra.end()) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    int argc = 1;
+    char* argv[] = {kBoletaName, nullptr};
+    QGuiApplication app(argc, argv);
+    Result<rpv::RenderedReport> r = rpv::loadReport(rpv);
+    Status st = r ? rpv::writePdf(r.value(), pdf->second) : r.status();
+    if (!st) {
+      err << "planilla boleta: " << st.message() << "\n";
+      return 1;
+    }
+    out << pdf->second << ": " << r.value().layout.pages.size() << " pagina(s)\n";
+  }
+  return 0;
+}
+
+CommandRegistration boletaRegistration(
+    "boleta", "boleta --cia CC --fecha DD/MM/AAAA --codigo EMP [--pdf SALIDA.pdf]   boleta de pago de un trabajador",
+    boletaCommand);
+
+}  // namespace
+}  // namespace planilla

@@ -1,0 +1,29 @@
+// `planilla` without a command: the desktop application on the working directory. The
+// Qt toolkit shows the shell's screens; the session works on the current directory.
+#include <QApplication>
+
+#include "app/commands.h"
+#include "app/session.h"
+#include "app/shell/shell.h"
+#include "store/io.h"
+#include "ui/qt/qt_toolkit.h"
+
+namespace planilla {
+namespace {
+
+int desktopMain(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("planilla"));
+  ui::qt::QtToolkit tk;
+  tk.setDataDir(".");
+  Session session(posixFileSystem(), tk, ".");
+  return shell::XXMAIN(session, tk);
+}
+
+// Registers the desktop with the entry point before main runs.
+struct DesktopRegistration {
+  DesktopRegistration() { runDesktop = &desktopMain; }
+} desktopRegistration;
+
+}  // namespace
+}  // namespace planilla

@@ -1,0 +1,32 @@
+#include "app/reindex.h"
+
+namespace planilla {
+
+std::vector<catalog::TableDef> reindexableTables(const Session& s) {
+  std::vector<catalog::TableDef> out;
+  for (catalog::TableId id : catalog::allTables()) {
+    catalog::TableDef def = s.def(id);
+    if (def.tags.empty()) continue;  // templates, work files
+    if (def.origin == catalog::Origin::External || def.origin == catalog::Origin::WorkFile) continue;
+    out.push_back(std::move(def));
+  }
+  return out;
+}
+
+bool reindexPeriod(Session& s, std::vector<ReindexResult>& results) {
+  s.closeAll();
+  bool all = true;
+  for (const auto& def : reindexableTables(s)) {
+    if (!catalog::tableExists(s.fs(), s.dataDir(), def)) continue;
+    Status st = catalog::rebuildIndexes(s.fs(), s.dataDir(), def, true);
+    ReindexResult r{def.dbf(), st, ""};
+    if (!st) {
+      all = false;
+      r.message = st.code() == ErrorCode::InUse ? "Apertura Denegada El Archivo Esta En Uso" : st.message();
+    }
+    results.push_back(std::move(r));
+  }
+  return all;
+}
+
+}  // namespace planilla

@@ -1,0 +1,29 @@
+// Rebuilding the index bags of every catalog table of the session's company and
+// period that exists in the data directory (the command `planilla reindexar`).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/session.h"
+
+namespace planilla {
+
+struct ReindexResult {
+  std::string file;     // table file name ("pmae0101.dbf")
+  Status status;        // ok, or why it failed
+  std::string message;  // the system's message for a failure
+};
+
+// The tables concerned, in catalog order: the institutions and users, the accounting
+// parameters, the exchange rates of the year, the company masters, the year tables and
+// the period tables of YMES (calculated files included). Templates, report work files
+// and tables the system never creates are left alone.
+std::vector<catalog::TableDef> reindexableTables(const Session& s);
+
+// Packs each existing table and builds its bags anew (old bags deleted first). A table
+// another station holds open is refused with "Apertura Denegada El Archivo Esta En Uso"
+// and left untouched; the others go on. Returns true when every table was rebuilt.
+bool reindexPeriod(Session& s, std::vector<ReindexResult>& results);
+
+}  // namespace planilla

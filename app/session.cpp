@@ -1,0 +1,123 @@
+#include "app/session.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/app_info.h"
+
+namespace planilla {
+
+namespace {
+
+Date systemToday() {
+  std::time_t now = std::time(nullptr);
+  std::tm tmv{};
+  localtime_r(&now, &tmv);
+  return Date(tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday);
+}
+
+}  // namespace
+
+std::string computerNetworkName() {
+  char buf[256] = {0};
+  if (gethostname(buf, sizeof buf - 1) != 0) return "";
+  return buf;
+}
+
+bool detectRed() {
+  if (const char* env = std::getenv("PLANILLA_RED")) {
+    std::string v = env;
+    if (v == "0") return false;
+    if (v == "1") return true;
+  }
+  std::string name = computerNetworkName();
+  while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.pop_back();
+  return !name.empty();
+}
+
+Session::Session(FileSystem& fs, ui::Messages& messages, std::string dataDir)
+    : fs_(&fs), messages_(&messages), dataDir_(std::move(dataDir)), red_(detectRed()) {
+  if (dataDir_.empty()) dataDir_ = ".";
+  windowTitle = kSystemName;
+  areas_ = std::make_unique<WorkAreas>(kMaxAreas);
+}
+
+Session::~Session() { areas_->closeAll(); }
+
+void Session::resetPeriod() {
+  YFECHA = Date();
+  YMES = "  ";
+  YCIA = "  ";
+  YANO = "  ";
+  YNOMBRE1 = std::string(45, ' ');
+}
+
+std::string Session::path(const std::string& name) const { return catalog::joinPath(dataDir_, name); }
+
+bool Session::fileExists(const std::string& name) {
+  std::string p = path(name);
+  return fs_->exists(fs_->resolve(p));
+}
+
+Date Session::today() const { return clock_ ? clock_() : systemToday(); }
+
+Result<Table*> Session::use(int n, std::unique_ptr<Table> table) {
+  PLANILLA_RETURN_IF_ERROR(areas_->use(n, std::move(table)));
+  return areas_->table();
+}
+
+Result<Table*> Session::open(int n, const std::string& name, const std::string& aliasName,
+                             std::optional<OpenMode> mode, const std::vector<std::string>& bags) {
+  if (n == 0) n = areas_->current();
+  if (n < 1 || n > kMaxAreas) return Status::invalid("Area de trabajo fuera de rango");
+  areas_->close(n);
+  auto t = Table::open(*fs_, path(name), mode.value_or(defaultMode()), aliasName);
+  if (!t) return t.status().withContext(name);
+  for (const auto& bag : bags) {
+    Status st = (*t)->openIndex(path(bag));
+    if (!st) {
+      (*t)->close();
+      return st.withContext(bag);
+    }
+  }
+  if ((*t)->tagCount() > 0) {
+    Status st = (*t)->setOrder(1);
+    if (!st) {
+      (*t)->close();
+      return st.withContext(name);
+    }
+  }
+  return use(n, std::move(*t));
+}
+
+Result<Table*> Session::open(int n, const catalog::TableDef& def, std::optional<OpenMode> mode,
+                             const std::string& aliasName) {
+  if (n == 0) n = areas_->current();
+  if (n < 1 || n > kMaxAreas) return Status::invalid("Area de trabajo fuera de rango");
+  areas_->close(n);
+  auto t = catalog::openTable(*fs_, dataDir_, def, mode.value_or(defaultMode()), aliasName);
+  if (!t) return t.status();
+  return use(n, std::move(*t));
+}
+
+Table* Session::area(int n) const { return areas_->table(n); }
+int Session::areaOf(const std::string& aliasName) const { return areas_->areaOf(aliasName); }
+Table* Session::alias(const std::string& name) const { return areas_->find(name); }
+void Session::select(int n) {
+  if (n >= 1 && n <= kMaxAreas) (void)areas_->select(n);
+}
+bool Session::select(const std::string& aliasName) { return areas_->select(std::string_view(aliasName)).isOk(); }
+int Session::selected() const { return areas_->current(); }
+Table* Session::current() const { return areas_->table(); }
+void Session::close(int n) { areas_->close(n); }
+void Session::closeAll() {
+  areas_->closeAll();
+  (void)areas_->select(1);
+}
+int Session::firstFreeArea() const { return areas_->freeArea(); }
+
+}  // namespace planilla

@@ -1,0 +1,86 @@
+// The payslip screen ("Boletas De Pagos") and the employee lookup of the report
+// dialogs.
+#include "app/shell/shell.h"
+#include "reports/payslip.h"
+#include "ui/dialogs.h"
+
+namespace planilla::shell {
+
+namespace {
+
+constexpr const char* kEmployeesAlias = "RepEmplea";
+
+std::string fit(std::string s, size_t n) {
+  s.resize(n, ' ');
+  return s;
+}
+
+}  // namespace
+
+bool KYLAYU(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode) {
+  if (mode != 5 && mode != 6) return false;
+  Table* t = s.alias(kEmployeesAlias);
+  if (!t) return false;
+  // Mode 5 lists by name, mode 6 by code; the incremental search follows the order.
+  if (Status st = t->setOrder(mode == 5 ? 2 : 1); !st) (void)t->setOrder(1);
+  (void)t->goTop();
+  ui::LookupOptions o;
+  o.title = "Ventana De Ayuda (Maestro De Empleados)";
+  o.headers = {"Codigo", "Descripcion"};
+  o.widths = {90, 220};
+  o.codeField = "CODIGO";
+  o.nameField = "NOMBRE";
+  o.searchWidth = 40;
+  // A list tall enough to read ten rows at once (the common 60 units show four).
+  o.listHeight = 150;
+  std::string code = c.code;
+  if (!ui::lookupList(tk, *t, o, &code)) return false;
+  c.code = fit(code, 10);
+  return true;
+}
+
+void CONSULTABANCOS(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode, ui::Dialog* dlg) {
+  if (mode != 5 && mode != 6) return;
+  if (!KYLAYU(s, tk, c, mode)) return;
+  Table* t = s.alias(kEmployeesAlias);
+  if (!t || t->eof()) return;
+  c.code = fit(t->str("CODIGO"), 10);
+  c.name = t->str("NOMBRE");
+  c.costCentre = fit(t->str("CCOSTO"), 6);
+  if (!dlg) return;
+  if (ui::Label* l = dlg->labelById(551)) l->refresh();
+  if (ui::Field* f = dlg->fieldById(102)) {
+    f->refresh();
+    f->setFocus();
+  }
+}
+
+void F_P401(Session& s, ui::Toolkit& tk) {
+  reports::PayslipValues values;
+  if (!reports::checkPayslipPreconditions(s, values)) return;
+
+  EmployeeChoice c;
+  ui::Dialog dlg(tk, "RepP401", "Reporte De Boletas");
+  dlg.setColors(ui::color::kBlack, look::kFace);
+  dlg.label(101).colors(ui::color::kBlue, look::kFace);
+  ui::Label* name = nullptr;
+  dlg.field(102, ui::ref(c.code))
+      .picture("@!")
+      .colors(ui::color::kNavy, ui::color::kCyan)
+      .valid([&] {
+        if (!reports::CODPER(s, c.code, &c.name, &c.costCentre)) return false;
+        if (name) name->refresh();
+        return true;
+      });
+  name = &dlg.label(551).text([&c] { return c.name; }).colors(ui::color::kNavy, ui::color::kSilver);
+  dlg.image(301, "Buscar", [&] { CONSULTABANCOS(s, tk, c, 5, &dlg); }).tooltip("Buscar");
+  dlg.button(109, [&] {
+       reports::PREP401(s, c.code, values, c.costCentre);
+       dlg.end();
+     }).defaultButton();
+  dlg.button(110, [&] { dlg.end(); });
+  dlg.activate();
+  s.closeAll();
+}
+
+}  // namespace planilla::shell

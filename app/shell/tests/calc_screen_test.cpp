@@ -1,0 +1,189 @@
+// The calculation screens F_P301 / F_P305 through the scripted backend.
+#include "app/shell/shell.h"
+#include "shell_test_util.h"
+#include "store/catalog.h"
+
+namespace planilla::shell {
+namespace {
+
+using testing::DemoFixture;
+using ui::MsgKind;
+
+class CalcScreenTest : public DemoFixture {
+ protected:
+  // Records of the month's payroll result table; -1 when it does not exist.
+  int payrollRows() {
+    const auto def = s().def(catalog::TableId::PayrollSoles);
+    if (!s().fileExists(def.dbf())) return -1;
+    auto t = s().open(0, def, OpenMode::Shared);
+    if (!t) return -1;
+    int n = 0;
+    for ((void)(*t)->goTop(); !(*t)->eof(); (void)(*t)->skip(1)) ++n;
+    s().closeAll();
+    return n;
+  }
+};
+
+TEST_F(CalcScreenTest, WithoutTheYearsExchangeRatesTheScreenDoesNotOpen) {
+  // No working date: the file name carries a blank year.
+  tk.expectMessage(MsgKind::Stop, "Maestro Tipo De Cambio No Existe  ", "Stop");
+  F_P301(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+}
+
+TEST_F(CalcScreenTest, UnknownRateCodeIsRefusedAndNothingRuns) {
+  chooseDemoDate();
+  tk.expectDialog("CALCU01", "Calculo De Planilla")
+      .type(102, "xx")
+      .press(201)
+      .expectMessage(MsgKind::Stop, "Tipo De Cambio  XX     No Existe", "Stop")
+      .expectFocus(102)
+      .press(202);
+  F_P301(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+  EXPECT_EQ(payrollRows(), -1);
+  EXPECT_EQ(s().current(), nullptr);
+}
+
+TEST_F(CalcScreenTest, TypedCodeShowsItsDollarLabel) {
+  chooseDemoDate();
+  tk.expectDialog("CALCU01")
+      .inspect([](ui::Dialog& d) {
+        EXPECT_EQ(d.labelById(101)->foreground(), ui::color::kBlue);
+        EXPECT_EQ(d.fieldById(102)->foreground(), ui::color::kNavy);
+        EXPECT_EQ(d.fieldById(102)->background(), ui::color::kCyan);
+        EXPECT_EQ(d.fieldById(102)->width(), 6);
+        EXPECT_EQ(d.labelById(551)->background(), ui::color::kSilver);
+      })
+      .type(102, "03 31")
+      .leave(102)
+      .inspect([](ui::Dialog& d) {
+        const std::string shown = d.labelById(551)->shown();
+        // The dollar label of the record, five blanks, the euro label (still blank).
+        EXPECT_EQ(shown.substr(0, 7), "03 31  ") << shown;
+        EXPECT_EQ(shown.substr(14), "      ") << shown;
+      })
+      .press(202);
+  F_P301(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+}
+
+TEST_F(CalcScreenTest, LookedUpCodeStartsTheRun) {
+  chooseDemoDate();
+  tk.expectDialog("CALCU01", "Calculo De Planilla")
+      .inspect([](ui::Dialog& d) {
+        auto* im = dynamic_cast<ui::Image*>(d.control(301));
+        ASSERT_NE(im, nullptr);
+        EXPECT_TRUE(im->handCursor());
+      })
+      .click(301)
+      .expectDialog("", "Ventana De Ayuda (Maestro Tipo De Cambio)")
+      .keys(1001, "03")  // the incremental search finds the March rate
+      .press("&Selecciona")
+      .expectText(102, "03 31")
+      .expectFocus(102)
+      .inspect([](ui::Dialog& d) {
+        const std::string shown = d.labelById(551)->shown();
+        EXPECT_EQ(shown.substr(0, 6), "03 31 ");
+        EXPECT_NE(shown.find("     03 31 "), std::string::npos) << shown;  // then the euro label
+      })
+      .press(201)
+      .expectMessage(MsgKind::Info, "Fin De Proceso", "Information");
+  F_P301(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+  EXPECT_GT(payrollRows(), 20);
+  EXPECT_EQ(s().current(), nullptr);
+}
+
+TEST_F(CalcScreenTest, LookupCancelledKeepsTheCode) {
+  chooseDemoDate();
+  tk.expectDialog("CALCU01")
+      .type(102, "88 888")
+      .click(301)
+      .expectDialog("", "Ventana De Ayuda (Maestro Tipo De Cambio)")
+      .press("&Cancela")
+      .expectText(102, "88 888")
+      .press(202);
+  F_P301(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+  EXPECT_EQ(payrollRows(), -1);
+}
+
+TEST_F(CalcScreenTest, OtherSelectorsOfTheLookupDoNothing) {
+  chooseDemoDate();
+  RateChoice c;
+  EXPECT_FALSE(KYLCAMAYU(s(), tk, c, 3));
+  CONSULTACAMBANCOS(s(), tk, c, 5, nullptr);
+  EXPECT_EQ(c.code, "      ");
+  EXPECT_TRUE(tk.dialogs().empty());
+}
+
+TEST_F(CalcScreenTest, GratificationScreenIsTheSameScreenWithItsRun) {
+  chooseDemoDate();
+  tk.expectDialog("CALCU01", "Calculo De Gratificacion").type(102, "zz").press(201)
+      .expectMessage(MsgKind::Stop, "Tipo De Cambio  ZZ     No Existe", "Stop")
+      .press(202);
+  F_P305(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+
+  // In March the run refuses (July and December only): the screen did start it.
+  tk.reset();
+  tk.expectDialog("CALCU01", "Calculo De Gratificacion")
+      .type(102, "03 31")
+      .press(201)
+      .expectMessage(MsgKind::Stop, "Relacion De Empleados Para Gratificaciones  No Existe", "Lea  El  Mensaje");
+  F_P305(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+  EXPECT_EQ(s().current(), nullptr);
+}
+
+}  // namespace
+}  // namespace planilla::shell
+
+namespace planilla::shell {
+namespace {
+
+// A December installation: the gratification roll of the month exists.
+class DecemberCalcTest : public testing::DemoFixture {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(dir.path().empty());
+    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), Date(2025, 12, 31)).isOk());
+    ::setenv("PLANILLA_VISOR", "true", 1);
+    tk.setDataDir(dir.path());
+    session = std::make_unique<Session>(posixFileSystem(), tk, dir.path());
+    session->setRed(false);
+    chooseDemoDate(Date(2025, 12, 31));
+  }
+  int rows(catalog::TableId id) {
+    const auto def = s().def(id);
+    if (!s().fileExists(def.dbf())) return -1;
+    auto t = s().open(0, def, OpenMode::Shared);
+    if (!t) return -1;
+    int n = 0;
+    for ((void)(*t)->goTop(); !(*t)->eof(); (void)(*t)->skip(1)) ++n;
+    s().closeAll();
+    return n;
+  }
+};
+
+TEST_F(DecemberCalcTest, GratificationRunsWithTheLookedUpRate) {
+  tk.expectDialog("CALCU01", "Calculo De Gratificacion")
+      .click(301)
+      .expectDialog("", "Ventana De Ayuda (Maestro Tipo De Cambio)")
+      .keys(1001, "12")
+      .press("&Selecciona")
+      .expectText(102, "12 31")
+      .press(201)
+      .expectMessage(ui::MsgKind::Info, "Fin De Proceso", "Mensaje");
+  F_P305(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+  EXPECT_GT(rows(catalog::TableId::GratSoles), 0);
+  EXPECT_EQ(rows(catalog::TableId::GratSoles), rows(catalog::TableId::GratDollars));
+  // The payroll of the month was not touched by the gratification screen.
+  EXPECT_EQ(rows(catalog::TableId::PayrollSoles), -1);
+}
+
+}  // namespace
+}  // namespace planilla::shell

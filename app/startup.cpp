@@ -1,0 +1,227 @@
+#include "app/startup.h"
+
+#include <sys/resource.h>
+
+#include <cctype>
+#include <cstdio>
+
+#include "app/tables.h"
+#include "ui/messages.h"
+
+namespace planilla {
+
+namespace {
+
+const char* kTitle = "Mensaje";
+
+std::string upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string padTo(std::string s, size_t n) {
+  if (s.size() > n) s.resize(n);
+  s.append(n - s.size(), ' ');
+  return s;
+}
+
+bool blank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
+
+std::string two(int v) {
+  char b[8];
+  std::snprintf(b, sizeof b, "%02d", v % 100);
+  return b;
+}
+
+// The date the period globals were last derived from (FECRETE). Kept per session in
+// the globals themselves: DIA_CIE, YMES and ANO_CIE describe it.
+bool derivedFor(const Session& s, const Date& d) {
+  if (d.empty() || s.ANO_CIE.size() != 4 || s.DIA_CIE.size() != 2) return false;
+  std::string expectMes = (d.month() == 1 && d.day() == 1) ? "00" : two(d.month());
+  return s.DIA_CIE == two(d.day()) && s.YMES == expectMes && s.ANO_CIE == std::to_string(d.year()) &&
+         s.MES_CIE == monthName(d.month());
+}
+
+}  // namespace
+
+long applyProcessSettings(long handles) {
+  struct rlimit rl {};
+  if (getrlimit(RLIMIT_NOFILE, &rl) != 0) return -1;
+  if (rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < static_cast<rlim_t>(handles)) {
+    rlim_t want = static_cast<rlim_t>(handles);
+    if (rl.rlim_max != RLIM_INFINITY && want > rl.rlim_max) want = rl.rlim_max;
+    rl.rlim_cur = want;
+    (void)setrlimit(RLIMIT_NOFILE, &rl);
+    if (getrlimit(RLIMIT_NOFILE, &rl) != 0) return -1;
+  }
+  return rl.rlim_cur == RLIM_INFINITY ? handles : static_cast<long>(rl.rlim_cur);
+}
+
+const char* monthName(int month) {
+  static const char* names[] = {"Enero", "Febrero", "Marzo",     "Abril",   "Mayo",      "Junio",
+                                "Julio", "Agosto",  "Setiembre", "Octubre", "Noviembre", "Diciembre"};
+  if (month < 1 || month > 12) return "";
+  return names[month - 1];
+}
+
+std::string yearText5(int year) {
+  char b[16];
+  std::snprintf(b, sizeof b, "%5d", year);
+  return b;
+}
+
+bool VALACEPTAR(Session& s, const std::string& password, const std::string& user) {
+  // The fields carry the "@!" picture: what is typed arrives upper-cased.
+  const std::string u = upper(user);
+  if (u != kLoginUser) {
+    ui::MSGSTOP(s.messages(), "Ingrese Login", kTitle);
+    s.LACCESO = false;
+    return true;
+  }
+  if (!s.fileExists("kylusua.DBF")) {
+    ui::MSGSTOP(s.messages(), "Archivo De Accesos-1  No Existe", kTitle);
+    s.closeAll();
+    s.LACCESO = false;
+    s.endRequested = true;
+    return true;
+  }
+  if (!s.fileExists("kylusua.CDX")) {
+    ui::MSGSTOP(s.messages(), "Archivo De Accesos-2  No Existe", kTitle);
+    s.closeAll();
+    s.LACCESO = false;
+    s.endRequested = true;
+    return true;
+  }
+  s.select(1);
+  auto t = s.open(1, s.def(catalog::TableId::Users), std::nullopt, "kylusua");
+  if (!t) {
+    showTableError(s, t.status());
+    s.closeAll();
+    s.LACCESO = false;
+    return true;
+  }
+  const std::string key = padTo(upper(password), 10);
+  if ((*t)->seek(key)) {
+    s.LACCESO = true;
+  } else {
+    ui::MSGSTOP(s.messages(), "Clave No Valida  , Intente Nuevamente", kTitle);
+    s.LACCESO = false;
+  }
+  s.closeAll();
+  return true;
+}
+
+bool FECRETE(Session& s, const Date& date) {
+  if (date.empty()) {
+    ui::MSGSTOP(s.messages(), "Ingrese Fecha Del Sistema", "");
+    return false;
+  }
+  if (!date.valid()) {
+    ui::MSGSTOP(s.messages(), "Fecha No Valida", "");
+    return false;
+  }
+  s.DIA_CIE = two(date.day());
+  s.YMES = two(date.month());
+  if (date.month() == 1 && date.day() == 1) s.YMES = "00";
+  s.MES_CIE = monthName(date.month());
+  char y[8];
+  std::snprintf(y, sizeof y, "%04d", date.year());
+  s.ANO_CIE = y;
+  s.YANO = s.ANO_CIE.substr(2, 2);
+  s.YDIA = s.DIA_CIE;
+  return true;
+}
+
+bool openInstitutions(Session& s) {
+  if (!s.fileExists("pmae0001.DBF")) {
+    ui::MSGSTOP(s.messages(), "WARNING MAIN", kTitle);
+    return false;
+  }
+  if (!s.fileExists("pmae0001.CDX")) {
+    ui::MSGSTOP(s.messages(), "WARNING MAIN-2", kTitle);
+    return false;
+  }
+  auto t = s.open(0, s.def(catalog::TableId::Institutions), std::nullopt, "xSeteoCia");
+  if (!t) {
+    showTableError(s, t.status());
+    return false;
+  }
+  return true;
+}
+
+bool CHEKCIA(Session& s, std::string& code) {
+  if (blank(code)) {
+    ui::MSGSTOP(s.messages(), "Codigo Institucion En Blanco", kTitle);
+    return false;
+  }
+  Table* t = s.alias("xSeteoCia");
+  if (!t) t = s.current();
+  if (!t || !t->seek(code)) {
+    ui::MSGSTOP(s.messages(), "Codigo Ingresado " + code + " No Existe", kTitle);
+    return false;
+  }
+  code = t->str("COD_CIA");
+  s.YNOMBRE1 = t->str("NOM_CIA");
+  return true;
+}
+
+void applyCompanyChoice(Session& s, const Table& institutions) {
+  s.YCIA = institutions.str("COD_CIA");
+  s.YNOMBRE1 = institutions.str("NOM_CIA");
+}
+
+void cancelWorkingDate(Session& s) { ui::MSGSTOP(s.messages(), "Ingrese Fecha Del Sistema", kTitle); }
+
+std::string mainTitle(const Session& s) {
+  const std::string year = s.YFECHA.empty() ? std::string(5, ' ') : yearText5(s.YFECHA.year());
+  return s.YCIA + " " + s.YABREV + "   " + s.DIA_CIE + " de " + s.MES_CIE + " de " + year;
+}
+
+bool acceptWorkingDate(Session& s) {
+  // The period comes from the date even when its field was never left.
+  if (!derivedFor(s, s.YFECHA) && !FECRETE(s, s.YFECHA)) return false;
+
+  Table* t = s.alias("xSeteoCia");
+  if (!t) {
+    if (!openInstitutions(s)) return false;
+    t = s.alias("xSeteoCia");
+  }
+  if (!t) return false;
+  s.select(s.areaOf("xSeteoCia"));
+  const std::string year = yearText5(s.YFECHA.year());
+  if (t->seek(s.YCIA)) {
+    if (LAN_REG(s)) {
+      Status st = t->replace("FECHA", s.YFECHA);
+      if (st) st = t->replace("YDESCRI", s.DIA_CIE + " del " + s.YMES + " de " + year);
+      if (st) st = t->replace("DESCRI_MES", s.DIA_CIE + " de " + s.MES_CIE + " de " + year);
+      if (st) st = t->flush();
+      if (!st) showTableError(s, st);
+      s.YNOMBRE1 = t->str("NOM_CIA").substr(0, 45);
+      s.YABREV = t->str("NOM_ABREV").substr(0, 45);
+      FREE(s);
+    }
+    s.YNOMBRE1 = t->str("NOM_CIA").substr(0, 45);
+    s.YRUC = t->str("RUC");
+  }
+  s.windowTitle = mainTitle(s);
+  s.closeAll();
+  return true;
+}
+
+bool requireCompany(Session& s, bool needPeriod) {
+  if (blank(s.YCIA) || (needPeriod && (blank(s.YMES) || blank(s.YANO)))) {
+    ui::MSGSTOP(s.messages(), "Primero, Elija La Compania Con Que Va a Trabajar (cia)", kTitle);
+    return false;
+  }
+  return true;
+}
+
+bool requireDate(Session& s, bool needPeriod) {
+  if (blank(s.YCIA) || (needPeriod && (blank(s.YMES) || blank(s.YANO)))) {
+    ui::MSGSTOP(s.messages(), "Primero, Ingrese Fecha", kTitle);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace planilla

@@ -1,0 +1,69 @@
+// Helpers of the start-up and session tests: a scratch data directory, a message box
+// recorder and a ready-made installation.
+#pragma once
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/install.h"
+#include "app/session.h"
+#include "ui/messages.h"
+
+namespace planilla::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "planilla-app-XXXXXX").string();
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    char* d = ::mkdtemp(buf.data());
+    path_ = d ? d : "";
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Records every message box; yes/no questions get `answer`.
+class RecordingMessages : public ui::Messages {
+ public:
+  struct Box {
+    ui::MsgKind kind;
+    std::string text;
+    std::string title;
+  };
+  bool show(ui::MsgKind kind, const std::string& text, const std::string& title) override {
+    boxes.push_back({kind, text, title});
+    return kind == ui::MsgKind::YesNo ? answer : true;
+  }
+  std::vector<std::string> texts() const {
+    std::vector<std::string> t;
+    for (const auto& b : boxes) t.push_back(b.text);
+    return t;
+  }
+  std::vector<Box> boxes;
+  bool answer = true;
+};
+
+// A station: a session on `dir` with its own message recorder.
+struct Station {
+  explicit Station(const std::string& dir, bool red = false) : session(posixFileSystem(), messages, dir) {
+    session.setRed(red);
+  }
+  RecordingMessages messages;
+  Session session;
+};
+
+}  // namespace planilla::testing

@@ -1,0 +1,300 @@
+#include "calc/quinta.h"
+
+#include "calc/record.h"
+#include "store/catalog.h"
+
+namespace planilla::calc {
+
+double RTAPROYECTADA(double n, const TaxBands& b) {
+  const double* s = b.limit;
+  const double* r = b.rate;
+  // Whole lower bands, each rounded on its own.
+  auto full = [&](int i) { return roundMoney((i == 0 ? s[0] : s[i] - s[i - 1]) * r[i] / 100); };
+  auto part = [&](int i) { return roundMoney((i == 0 ? n : n - s[i - 1]) * r[i] / 100); };
+  int band = 4;
+  for (int i = 0; i < 4; ++i) {
+    if (n < s[i] + 1) {
+      band = i;
+      break;
+    }
+  }
+  double x = 0;
+  for (int i = 0; i < band; ++i) x += full(i);
+  return x + part(band);
+}
+
+double RTAMENSUAL(double amount, int m) {
+  switch (m) {
+    case 1:
+    case 2:
+    case 3: return amount / 12;
+    case 4: return amount / 9;
+    case 5:
+    case 6:
+    case 7: return amount / 8;
+    case 8: return amount / 5;
+    case 9:
+    case 10:
+    case 11: return amount / 4;
+    default: return amount;
+  }
+}
+
+double RTAPREVIA(double t, double o1, double o2, double mv, double j, double d, double su, int m) {
+  // The run passes further amounts as zero; they are left out of the sum.
+  return t * (12 - m + 1) + j + d + o1 + o2 + mv + su;
+}
+
+static double sumMonths(const YearRow& r, int from, int to) {  // 1-based, inclusive
+  double s = 0;
+  for (int i = from; i <= to; ++i) s += r.month[i - 1];
+  return s;
+}
+
+double earlierEarnings(const YearRow& r, int m) {
+  if (m < 1) return 0;
+  if (m > 12) m = 13;
+  return sumMonths(r, 1, m - 1);
+}
+
+double earlierWithholdings(const YearRow& r, int m) {
+  switch (m) {
+    case 4: return sumMonths(r, 1, 3);
+    case 5:
+    case 6:
+    case 7: return sumMonths(r, 1, 4);
+    case 8: return sumMonths(r, 1, 7);
+    case 9:
+    case 10:
+    case 11: return sumMonths(r, 1, 8);
+    case 12: return sumMonths(r, 1, 11) + r.graf2;
+    default: return 0;
+  }
+}
+
+Projection projectGratifications(double t, const Date& entry, const TaxPeriod& p, const GratSources& g) {
+  Projection pr;
+  const bool laterYear = !entry.empty() && entry.year() > p.year;
+  if (laterYear) return pr;  // J = D = 0
+  const bool sameYear = !entry.empty() && entry.year() == p.year;
+  pr.j = t;
+  pr.d = t;
+  if (sameYear && p.ymes < "07") pr.j = t / 6 * (7 - entry.month());
+  if (p.ymes > "06") {
+    if (p.ymes < "12") {
+      if (g.julyExists) {
+        if (g.julyGross) {
+          pr.j = *g.julyGross;
+          pr.d = t;
+        } else {
+          pr.j = 0;
+          pr.d = 0;
+        }
+      }
+    } else {
+      if (g.julyExists) pr.j = g.julyGross.value_or(0);
+      if (g.decemberExists) pr.d = g.decemberGross.value_or(0);
+    }
+  }
+  return pr;
+}
+
+FifthOutcome computeFifth(const FifthInput& in, const TaxPeriod& p, const TaxBands& b,
+                          const std::optional<YearRow>& earnings, const std::optional<YearRow>& withholdings,
+                          const GratSources& g) {
+  FifthOutcome o;
+  o.k = 7 * in.u;
+  o.h = earnings ? earlierEarnings(*earnings, p.m) : 0;
+  o.w = withholdings ? earlierWithholdings(*withholdings, p.m) : 0;
+  if (in.projectGrat) {
+    Projection pr = projectGratifications(in.t, in.entry, p, g);
+    o.j = pr.j;
+    o.d = pr.d;
+  }
+  o.y = RTAPREVIA(in.t, in.o1, in.o2, in.mv, o.j, o.d, in.su, p.m);
+  o.n = o.y + o.h - o.k;
+  o.x = RTAPROYECTADA(o.n, b);
+  if (o.n > 0) {
+    o.positive = true;
+    o.z = RTAMENSUAL(o.x - o.w, p.m);
+  }
+  return o;
+}
+
+// --- on tables ---------------------------------------------------------------------
+
+static const std::string& monthField(int m) { return catalog::monthFieldNames()[m - 1]; }
+
+// The seek positions the table by itself (a failed one leaves it at end of file).
+static bool seekCode(Table& t, const std::string& code) { return t.seek(code); }
+
+static std::vector<FieldSpec> specsOf(const Table& t) {
+  std::vector<FieldSpec> f;
+  f.reserve(t.fieldCount());
+  for (int i = 0; i < t.fieldCount(); ++i) f.push_back(t.field(i));
+  return f;
+}
+
+// One employee's record of a year table, changed in memory and written back in one
+// go: either the whole change is stored or none of it.
+class YearRecord {
+ public:
+  YearRecord(Table& t, const FieldMap& map) : t_(t), map_(map) {}
+
+  // Seeks the code; an employee without a record gets a new one holding the code
+  // (written by store()).
+  Status find(const std::string& code) {
+    found_ = seekCode(t_, code);
+    if (found_) {
+      raw_ = t_.rawRecord();
+      return Status::ok();
+    }
+    size_t len = 0;
+    for (int i = 0; i < map_.size(); ++i) len += static_cast<size_t>(map_.spec(i).width);
+    raw_.assign(len, ' ');
+    return setText("CODIGO", code);
+  }
+  double num(std::string_view name) const {
+    int i = map_.index(name);
+    if (i < 0) return 0;
+    const dbf::Field& f = map_.field(i);
+    if (f.offset + static_cast<size_t>(f.width) > raw_.size()) return 0;
+    return dbf::decodeNumber(f, std::string_view(raw_).substr(f.offset, static_cast<size_t>(f.width)));
+  }
+  double months(int from, int to) const {  // stored month fields, 1-based inclusive
+    double s = 0;
+    for (int i = from; i <= to; ++i) s += num(monthField(i));
+    return s;
+  }
+  Status set(std::string_view name, double v) {
+    const dbf::Field* f = nullptr;
+    PLANILLA_RETURN_IF_ERROR(field(name, &f));
+    double stored = 0;
+    return encodeStored(v, *f, raw_.data() + f->offset, &stored).withContext(t_.alias());
+  }
+  Status setText(std::string_view name, std::string_view text) {
+    const dbf::Field* f = nullptr;
+    PLANILLA_RETURN_IF_ERROR(field(name, &f));
+    dbf::encodeText(text, f->width, raw_.data() + f->offset);
+    return Status::ok();
+  }
+  bool found() const { return found_; }
+  Status store() {
+    Status st = found_ ? t_.replaceRaw(raw_) : t_.appendRaw(raw_);
+    t_.unlockAll();
+    return st;
+  }
+
+ private:
+  Status field(std::string_view name, const dbf::Field** f) const {
+    int i = map_.index(name);
+    if (i < 0) return Status::invalid("campo " + std::string(name) + " no existe en " + t_.alias());
+    *f = &map_.field(i);
+    if ((*f)->offset + static_cast<size_t>((*f)->width) > raw_.size())
+      return Status::invalid("estructura distinta de " + t_.alias());
+    return Status::ok();
+  }
+  Table& t_;
+  const FieldMap& map_;
+  std::string raw_;
+  bool found_ = false;
+};
+
+std::optional<YearRow> readYearRow(Table& t, const std::string& code) {
+  FieldMap map(specsOf(t));
+  return readYearRow(t, map, code);
+}
+
+std::optional<YearRow> readYearRow(Table& t, const FieldMap& map, const std::string& code) {
+  YearRecord rec(t, map);
+  if (!rec.find(code).isOk() || !rec.found()) return std::nullopt;
+  YearRow r;
+  for (int i = 1; i <= 12; ++i) r.month[i - 1] = rec.num(monthField(i));
+  r.graf2 = rec.num("GRAF2");
+  return r;
+}
+
+std::optional<double> gratGross(Table* t, const std::string& code) {
+  if (!t || !seekCode(*t, code)) return std::nullopt;
+  return t->num("TBRUTO");
+}
+
+static Status checkMonth(int m) {
+  if (m < 1 || m > 12) return Status::invalid("mes de trabajo fuera de rango: " + std::to_string(m));
+  return Status::ok();
+}
+
+// Month m = amount and the running total of the stored months.
+static Status recordMonth(Table& t, const FieldMap& map, const std::string& code, double amount, int m,
+                          bool withGraf2) {
+  PLANILLA_RETURN_IF_ERROR(checkMonth(m));
+  YearRecord rec(t, map);
+  PLANILLA_RETURN_IF_ERROR(rec.find(code));
+  PLANILLA_RETURN_IF_ERROR(rec.set(monthField(m), amount));
+  double tot = rec.months(1, m);
+  if (m == 12 && withGraf2) tot += rec.num("GRAF2");
+  PLANILLA_RETURN_IF_ERROR(rec.set("TOT", tot));
+  return rec.store();
+}
+
+static Status grabarenta(Table& t, const FieldMap& map, const std::string& code, double amount, int m) {
+  if (!(amount > 0)) return Status::ok();
+  return recordMonth(t, map, code, amount, m, true);
+}
+
+Status GRABARENTA(Table& withholdings, const std::string& code, double amount, int m) {
+  return grabarenta(withholdings, FieldMap(specsOf(withholdings)), code, amount, m);
+}
+
+Status GRABAHABER(Table& earnings, const std::string& code, double amount, int m) {
+  return recordMonth(earnings, FieldMap(specsOf(earnings)), code, amount, m, false);
+}
+
+Status GRABA01RENTA(Table& withholdings, const std::string& code, double amount, const std::string& ymes) {
+  FieldMap map(specsOf(withholdings));
+  YearRecord rec(withholdings, map);
+  PLANILLA_RETURN_IF_ERROR(rec.find(code));
+  if (ymes == "12") {
+    PLANILLA_RETURN_IF_ERROR(rec.set("GRAF2", amount));
+    PLANILLA_RETURN_IF_ERROR(rec.set("TOT", rec.months(1, 11) + rec.num("GRAF2")));
+  }
+  return rec.store();
+}
+
+TaxTables::TaxTables(Table* earn, Table* ret, Table* jul, Table* dec)
+    : earnings(earn), withholdings(ret), july(jul), december(dec) {
+  if (earnings) earningsMap = FieldMap(specsOf(*earnings));
+  if (withholdings) withholdingsMap = FieldMap(specsOf(*withholdings));
+}
+
+static Result<double> deter(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b) {
+  PLANILLA_RETURN_IF_ERROR(checkMonth(p.m));
+  std::optional<YearRow> earn = readYearRow(*tt.earnings, tt.earningsMap, in.code);
+  std::optional<YearRow> ret = readYearRow(*tt.withholdings, tt.withholdingsMap, in.code);
+  GratSources g;
+  if (in.projectGrat) {
+    g.julyExists = tt.july != nullptr;
+    g.decemberExists = tt.december != nullptr;
+    g.julyGross = gratGross(tt.july, in.code);
+    g.decemberGross = gratGross(tt.december, in.code);
+  }
+  FifthOutcome o = computeFifth(in, p, b, earn, ret, g);
+  if (!o.positive) return 0.0;
+  PLANILLA_RETURN_IF_ERROR(grabarenta(*tt.withholdings, tt.withholdingsMap, in.code, o.z, p.m));
+  PLANILLA_RETURN_IF_ERROR(recordMonth(*tt.earnings, tt.earningsMap, in.code, in.p, p.m, false));
+  return o.z;
+}
+
+Result<double> DETER5TA(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b) {
+  FifthInput i = in;
+  i.projectGrat = true;
+  return deter(tt, i, p, b);
+}
+
+Result<double> DETER5TAES(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b) {
+  FifthInput i = in;
+  i.projectGrat = false;
+  return deter(tt, i, p, b);
+}
+
+}  // namespace planilla::calc

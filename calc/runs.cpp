@@ -1,0 +1,557 @@
+#include "calc/runs.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <unordered_map>
+
+#include "app/startup.h"
+#include "app/tables.h"
+#include "calc/gratificacion.h"
+#include "calc/payroll.h"
+#include "calc/quinta.h"
+#include "calc/record.h"
+#include "store/catalog.h"
+#include "ui/messages.h"
+
+namespace planilla::calc {
+
+namespace {
+
+using catalog::TableDef;
+using catalog::TableId;
+
+const char* kTemplate = "pbase18.dbf";
+const char* kReadTitle = "Lea  El  Mensaje";
+const char* kFileInUse = "Apertura Denegada El Archivo Esta En Uso";
+
+std::string padTo(std::string s, size_t n) {
+  s.resize(n, ' ');
+  return s;
+}
+
+bool exists(Session& s, const TableDef& d) { return catalog::tableExists(s.fs(), s.dataDir(), d); }
+
+// Opens a table of the run into `area`; shows the failure's message and returns
+// nullptr when it cannot be opened.
+Table* openRun(Session& s, int area, const TableDef& def, std::optional<OpenMode> mode, const std::string& alias) {
+  auto t = s.open(area, def, mode, alias);
+  if (!t) {
+    showTableError(s, t.status());
+    return nullptr;
+  }
+  return *t;
+}
+
+// Opens a table with only its first index bag (the code order), as the runs need it:
+// the employee tables' name-order bag plays no part.
+Table* openCodeOrder(Session& s, int area, const TableDef& def, const std::string& alias) {
+  std::vector<std::string> bags = def.bags();
+  if (bags.size() > 1) bags.resize(1);
+  auto t = s.open(area, def.dbf(), alias, std::nullopt, bags);
+  if (!t) {
+    showTableError(s, t.status());
+    return nullptr;
+  }
+  return *t;
+}
+
+// A result table that another station holds open cannot be re-created: find out
+// before anything is deleted. A file that is absent (or too damaged to open) is
+// simply made anew.
+bool freeForRecreation(Session& s, const TableDef& def) {
+  if (!exists(s, def)) return true;
+  auto t = Table::open(s.fs(), catalog::joinPath(s.dataDir(), def.dbf()), OpenMode::Exclusive, def.alias);
+  if (t) {
+    (*t)->close();
+    return true;
+  }
+  if (t.status().code() != ErrorCode::InUse) return true;
+  ui::MSGSTOP(s.messages(), kFileInUse, "Mensaje");
+  return false;
+}
+
+// The result template must carry every field the run writes.
+bool templateHolds(Session& s, const std::vector<std::string>& fields) {
+  auto t = Table::open(s.fs(), s.path(kTemplate), OpenMode::Shared, "pbase18");
+  if (!t) {
+    showTableError(s, t.status().withContext(kTemplate));
+    return false;
+  }
+  for (const std::string& f : fields) {
+    if ((*t)->fieldIndex(f) < 0) {
+      (*t)->close();
+      ui::MSGSTOP(s.messages(), "Plantilla pbase18 Sin Campo " + f);
+      return false;
+    }
+  }
+  (*t)->close();
+  return true;
+}
+
+// The first record of the parameter table, in code order.
+std::optional<PayrollParams> readParamsTable(Session& s, int area) {
+  Table* t = openRun(s, area, s.def(TableId::Rates), std::nullopt, "Parame");
+  if (!t) return std::nullopt;
+  PayrollParams p;
+  if (t->goTop().isOk() && !t->eof()) {
+    RecordView v(*t);
+    v.load(*t);
+    p = readParams(v);
+  }
+  s.close(area);
+  return p;
+}
+
+struct ExchangeRate {
+  bool opened = false;  // false after a message: the run ends
+  bool found = false;
+  double dollar = 0;
+  double euro = 0;
+};
+
+ExchangeRate readExchangeRate(Session& s, const std::string& code) {
+  ExchangeRate r;
+  Table* t = openRun(s, 11, s.def(TableId::ExchangeRates), std::nullopt, "TipCam");
+  if (!t) return r;
+  r.opened = true;
+  if (t->seek(code)) {
+    r.found = true;
+    r.dollar = t->num("TIP_CAM");
+    r.euro = t->num("TIP_CAME");
+  }
+  s.close(11);
+  return r;
+}
+
+// Fund rates of the working month by fund code, looked up once per fund.
+class FundRatesCache {
+ public:
+  FundRatesCache(Table* funds, std::string ymes) : funds_(funds), view_(*funds), ymes_(std::move(ymes)) {}
+  std::optional<FundRates> get(const std::string& codafp) {
+    auto it = cache_.find(codafp);
+    if (it != cache_.end()) return it->second;
+    std::optional<FundRates> r;
+    if (funds_->seek(ymes_ + codafp)) {
+      view_.load(*funds_);
+      r = readFundRates(view_);
+    }
+    cache_.emplace(codafp, r);
+    return r;
+  }
+
+ private:
+  Table* funds_;
+  RecordView view_;
+  std::string ymes_;
+  std::unordered_map<std::string, std::optional<FundRates>> cache_;
+};
+
+void missingFundMessages(Session& s, const Employee& e) {
+  ui::MSGSTOP(s.messages(), "Falta Ingresar Tasas De La AFP " + e.codafp + " Del Mes " + s.YMES);
+  ui::MSGSTOP(s.messages(), "Del Trabajador De Codigo " + e.codigo);
+}
+
+void unknownCurrencyMessage(Session& s, const Employee& e, const std::string& dolar) {
+  ui::MSGSTOP(s.messages(), "Moneda " + dolar + " No Valida (S, D o E) Del Trabajador De Codigo " + e.codigo);
+}
+
+void zeroRateMessage(Session& s, const std::string& what, const std::string& code) {
+  ui::MSGSTOP(s.messages(), "Tipo De Cambio " + what + " " + code + " En Cero, Proceso Cancelado");
+}
+
+// Ends a run after a failure of the tables or of a value that does not fit.
+bool failEmployee(Session& s, const Status& st, const std::string& code) {
+  ui::MSGSTOP(s.messages(), "Error En El Trabajador De Codigo " + code + ": " + st.message());
+  s.closeAll();
+  return false;
+}
+
+bool failTable(Session& s, const Status& st) {
+  showTableError(s, st);
+  s.closeAll();
+  return false;
+}
+
+bool stop(Session& s) {
+  s.closeAll();
+  return false;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------------------------
+// Monthly payroll.
+
+bool PROCE01(Session& s, const std::string& codeIn) {
+  ui::Messages& msg = s.messages();
+  const std::string code = padTo(codeIn, 6);
+  s.closeAll();
+  if (!requireCompany(s, true)) return false;
+
+  // Preparation: the template and the tables the run cannot do without.
+  if (!s.fileExists(kTemplate)) {
+    ui::MSGSTOP(msg, "WARNING  P18!!  ");
+    return false;
+  }
+  const TableDef emp = s.def(TableId::ActiveEmployees);
+  const TableDef rates = s.def(TableId::Rates);
+  const TableDef funds = s.def(TableId::PensionFunds);
+  const TableDef rete = s.def(TableId::Deductions);
+  const TableDef habe = s.def(TableId::Earnings);
+  if (!exists(s, emp)) return ui::MSGSTOP(msg, "Maestro De Empleados No Existe"), false;
+  if (!exists(s, rates)) return ui::MSGSTOP(msg, "Maestro De Descuentos No Existe"), false;
+  if (!exists(s, funds)) return ui::MSGSTOP(msg, "Maestro De AFP No Existe"), false;
+  if (!exists(s, rete)) return ui::MSGSTOP(msg, "Tabla De Retenciones  No Existe"), false;
+  if (!exists(s, habe)) return ui::MSGSTOP(msg, "Tabla De Haberes  No Existe"), false;
+
+  // Optional inputs: each that is missing contributes nothing.
+  catalog::Period p07 = s.period(), p12 = s.period();
+  p07.mes = "07";
+  p12.mes = "12";
+  const TableDef entries = s.def(TableId::IncomeEntries);
+  const TableDef vacations = s.def(TableId::VacationRoll);
+  const TableDef july = catalog::define(TableId::GratSoles, p07);
+  const TableDef december = catalog::define(TableId::GratSoles, p12);
+  const bool hasEntries = exists(s, entries);
+  const bool hasVacations = exists(s, vacations);
+  const bool hasJuly = exists(s, july);
+  const bool hasDecember = exists(s, december);
+
+  const TableDef e2 = s.def(TableId::PayrollSoles);
+  const TableDef e1 = s.def(TableId::PayrollDollars);
+  if (!templateHolds(s, payrollResultFields())) return false;
+
+  // The rates of the run.
+  RunValues rv;
+  rv.ymes = s.YMES;
+  if (auto p = readParamsTable(s, 3)) rv.params = *p;
+  else return stop(s);
+  ExchangeRate xr = readExchangeRate(s, code);
+  if (!xr.opened) return stop(s);
+  rv.dollar = xr.dollar;
+  rv.euro = xr.euro;
+
+  // Every table of the run is opened before anything is deleted, so that a table
+  // another station holds ends the run with nothing changed.
+  Table* tEmp = openCodeOrder(s, 1, emp, "DatEmplea");
+  if (!tEmp) return stop(s);
+  Table* tFunds = openRun(s, 2, funds, std::nullopt, "DatAfp");
+  if (!tFunds) return stop(s);
+  Table* tRet = openRun(s, 5, rete, OpenMode::Exclusive, "TabReten");
+  if (!tRet) return stop(s);
+  Table* tHab = openRun(s, 6, habe, OpenMode::Exclusive, "TabHaber");
+  if (!tHab) return stop(s);
+  Table* tVac = nullptr;
+  Table* tHor = nullptr;
+  Table* tJul = nullptr;
+  Table* tDec = nullptr;
+  if (hasVacations && !(tVac = openRun(s, 8, vacations, std::nullopt, "DatVacac"))) return stop(s);
+  if (hasEntries && !(tHor = openRun(s, 9, entries, std::nullopt, "DatHoras"))) return stop(s);
+  if (hasJuly && !(tJul = openRun(s, 10, july, std::nullopt, "CalGrati"))) return stop(s);
+  if (hasDecember && !(tDec = openRun(s, 11, december, std::nullopt, "CalGraDi"))) return stop(s);
+  if (!freeForRecreation(s, e2) || !freeForRecreation(s, e1)) return stop(s);
+
+  FundRatesCache fundCache(tFunds, s.YMES);
+
+  // With a known exchange rate, every employee must be computable with it: a rate of
+  // zero, a currency the run does not know and a fund without rates for the month
+  // are refused here, before the month's results are deleted.
+  if (xr.found) {
+    if (!(rv.dollar > 0)) return zeroRateMessage(s, "Dolar", code), stop(s);
+    RecordView ev(*tEmp);
+    Status st;
+    for (st = tEmp->goTop(); st && !tEmp->eof(); st = tEmp->skip()) {
+      ev.load(*tEmp);
+      Employee e = readEmployee(ev);
+      if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
+      if (e.currency == Currency::Euros && !(rv.euro > 0)) return zeroRateMessage(s, "Euro", code), stop(s);
+      if (e.fundMember() && !fundCache.get(e.codafp)) return missingFundMessages(s, e), stop(s);
+    }
+    if (!st) return failTable(s, st);
+    if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
+  }
+
+  // From here on the month's previous results are gone.
+  if (!recreateCalcFile(s, e2) || !recreateCalcFile(s, e1)) return stop(s);
+
+  if (!xr.found) {
+    ui::MSGSTOP(msg, "Tipo De Cambio  " + code + " No Existe");
+    return stop(s);
+  }
+
+  Table* tE2 = openRun(s, 4, e2, OpenMode::Exclusive, "CalFijos");
+  if (!tE2) return stop(s);
+  Table* tE1 = openRun(s, 7, e1, OpenMode::Exclusive, "CalDolar");
+  if (!tE1) return stop(s);
+
+  TaxTables tt{tHab, tRet, tJul, tDec};
+  TaxPeriod period{s.YFECHA.month(), s.YMES, s.YFECHA.year()};
+  if (s.YFECHA.empty()) {  // a session that set only the period texts
+    period.m = std::max(1, std::atoi(s.YMES.c_str()));
+    period.year = 2000 + std::atoi(s.YANO.c_str());
+  }
+  PendingRecord rec = PendingRecord::forTable(*tE2);
+  PendingRecord conv = PendingRecord::forTable(*tE1);
+  RecordView ev(*tEmp);
+  std::optional<RecordView> horView, vacView;
+  if (tHor) horView.emplace(*tHor);
+  if (tVac) vacView.emplace(*tVac);
+
+  Status st;
+  for (st = tEmp->goTop(); st && !tEmp->eof(); st = tEmp->skip()) {
+    ev.load(*tEmp);
+    const Employee e = readEmployee(ev);
+    // 1. Vacation days.
+    VacationEntry vac;
+    if (tVac && tVac->seek(e.codigo)) {
+      vacView->load(*tVac);
+      vac.found = true;
+      vac.control = vacView->num("CONTROL");
+      vac.diavac = vacView->num("DIAVAC");
+    }
+    // 2. The currency decides the monthly base (checked for every employee above).
+    if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
+    // 6. Fund rates of the month.
+    FundRates fund;
+    if (e.fundMember()) {
+      auto f = fundCache.get(e.codafp);
+      if (!f) return missingFundMessages(s, e), stop(s);
+      fund = *f;
+    }
+    // 7. Monthly entries.
+    MonthlyEntries me;
+    if (tHor && tHor->seek(e.codigo)) {
+      horView->load(*tHor);
+      me = readEntries(*horView);
+    }
+    // Premium already charged in the December gratification.
+    double decPremium = 0;
+    if (s.YMES == "12" && tDec && tDec->seek(e.codigo)) decPremium = tDec->num("AAPOR2");
+
+    // 8 to 10.
+    rec.clear();
+    EmployeeWork w;
+    Status cs = rec.copyFrom(ev, payrollCopiedFields());
+    if (cs) cs = payrollToBase(e, vac, me, rv, rec, w);
+    if (!cs) return failEmployee(s, cs, e.codigo);
+    // 11. Fifth-category tax (records the month in the year tables).
+    double tax = 0;
+    TaxVariant variant = taxVariant(e);
+    if (variant != TaxVariant::None) {
+      FifthInput in = fifthInput(e, me, rv, w);
+      Result<double> z = variant == TaxVariant::WithGratifications ? DETER5TA(tt, in, period, rv.params.bands)
+                                                                   : DETER5TAES(tt, in, period, rv.params.bands);
+      if (!z) return failEmployee(s, z.status(), e.codigo);
+      tax = *z;
+    }
+    // 11 to 19.
+    Result<AfterTax> after = payrollAfterTax(e, rv, fund, decPremium, tax, rec, w);
+    if (!after) return failEmployee(s, after.status(), e.codigo);
+    if (*after == AfterTax::NoAffiliationDate) {
+      // The employee's record keeps what was stored up to the health contributions.
+      Status ws = rec.appendTo(*tE2);
+      tE2->unlockAll();
+      if (!ws) return failEmployee(s, ws, e.codigo);
+      ui::MSGSTOP(msg, "Falta Ingresar fecha De Ingreso De AFP");
+      ui::MSGSTOP(msg, "Del Trabajador De Codigo " + e.codigo);
+      return stop(s);
+    }
+    // The converted record is complete before anything of this employee is written.
+    conv.clear();
+    cs = conv.copyFrom(ev, convertedCopiedFields());
+    if (cs) cs = convertAmounts(rec, convertedAmountFields(), e.currency == Currency::Euros ? rv.euro : rv.dollar, conv);
+    if (!cs) return failEmployee(s, cs, e.codigo);
+    // 8 / 20. Result record, released.
+    cs = rec.appendTo(*tE2);
+    tE2->unlockAll();
+    if (!cs) return failEmployee(s, cs, e.codigo);
+    // 21. Converted record.
+    cs = conv.appendTo(*tE1);
+    tE1->unlockAll();
+    if (!cs) return failEmployee(s, cs, e.codigo);
+  }
+  if (!st) return failTable(s, st);
+  if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
+  for (Table* t : {tE2, tE1, tRet, tHab}) {
+    Status fs = t->flush();
+    if (!fs) return failTable(s, fs);
+  }
+  s.closeAll();
+  ui::MSGINFO(msg, "Fin De Proceso");
+  return true;
+}
+
+// ------------------------------------------------------------------------------------
+// Gratification.
+
+bool PROCE05(Session& s, const std::string& codeIn) {
+  ui::Messages& msg = s.messages();
+  const std::string code = padTo(codeIn, 6);
+  s.closeAll();
+  if (!requireCompany(s, true)) return false;
+
+  if (!s.fileExists(kTemplate)) {
+    ui::MSGSTOP(msg, "WARNING  P18!!  ");
+    return false;
+  }
+  const TableDef master = s.def(TableId::EmployeeMaster);
+  const TableDef rates = s.def(TableId::Rates);
+  const TableDef funds = s.def(TableId::PensionFunds);
+  const TableDef rete = s.def(TableId::Deductions);
+  const TableDef habe = s.def(TableId::Earnings);
+  const TableDef roll = s.def(TableId::GratificationRoll);
+  if (!exists(s, master)) return ui::MSGSTOP(msg, "Maestro De Empleados No Existe", kReadTitle), false;
+  if (!exists(s, rates)) return ui::MSGSTOP(msg, "Maestro De Descuentos No Existe", kReadTitle), false;
+  if (!exists(s, funds)) return ui::MSGSTOP(msg, "Maestro De AFP No Existe", kReadTitle), false;
+  if (!exists(s, rete)) return ui::MSGSTOP(msg, "Tabla De Retenciones No Existe", kReadTitle), false;
+  if (!exists(s, habe)) return ui::MSGSTOP(msg, "Tabla De Haberes No Existe", kReadTitle), false;
+  if (!exists(s, roll))
+    return ui::MSGSTOP(msg, "Relacion De Empleados Para Gratificaciones  No Existe", kReadTitle), false;
+  {
+    Table* r = openRun(s, 5, roll, std::nullopt, "DatVacac");
+    if (!r) return stop(s);
+    Status st = r->goTop();
+    if (!st) return failTable(s, st);
+    if (r->eof()) {
+      ui::MSGSTOP(msg, "Sin Registros", kReadTitle);
+      return stop(s);
+    }
+    s.closeAll();
+  }
+  const TableDef he = s.def(TableId::GratSoles);
+  const TableDef h1 = s.def(TableId::GratDollars);
+  if (!templateHolds(s, gratResultFields())) return false;
+
+  RunValues rv;
+  rv.ymes = s.YMES;
+  if (auto p = readParamsTable(s, 3)) rv.params = *p;
+  else return stop(s);
+  ExchangeRate xr = readExchangeRate(s, code);
+  if (!xr.opened) return stop(s);
+  rv.dollar = xr.dollar;
+  rv.euro = xr.euro;
+  const bool monthOk = s.YMES == "07" || s.YMES == "12";
+  const std::string mesafec = rv.params.mesafec.substr(0, 2);
+  const bool mesafecOk = mesafec == "07" || mesafec == "12";
+
+  // Tables of the run, opened before anything is deleted.
+  Table* tEmp = openCodeOrder(s, 1, master, "DatEmplea");
+  if (!tEmp) return stop(s);
+  Table* tFunds = openRun(s, 2, funds, std::nullopt, "DatAfp");
+  if (!tFunds) return stop(s);
+  Table* tRet = openRun(s, 3, rete, OpenMode::Exclusive, "TabReten");
+  if (!tRet) return stop(s);
+  Table* tHab = openRun(s, 4, habe, std::nullopt, "TabHaber");
+  if (!tHab) return stop(s);
+  Table* tRoll = openRun(s, 5, roll, std::nullopt, "DatVacac");
+  if (!tRoll) return stop(s);
+  if (!freeForRecreation(s, he) || !freeForRecreation(s, h1)) return stop(s);
+
+  FundRatesCache fundCache(tFunds, s.YMES);
+  // When the run will reach its records, each must be computable with the chosen
+  // rate and the month's fund rates; refused here, before anything is deleted.
+  if (xr.found && monthOk && mesafecOk) {
+    if (!(rv.dollar > 0)) return zeroRateMessage(s, "Dolar", code), stop(s);
+    RecordView rview(*tRoll), ev(*tEmp);
+    Status st;
+    for (st = tRoll->goTop(); st && !tRoll->eof(); st = tRoll->skip()) {
+      rview.load(*tRoll);
+      RollEntry r = readRollEntry(rview);
+      if (!tEmp->seek(r.codigo)) continue;
+      ev.load(*tEmp);
+      Employee e = readEmployee(ev);
+      if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
+      if (e.currency == Currency::Euros && !(rv.euro > 0)) return zeroRateMessage(s, "Euro", code), stop(s);
+      if (gratNeedsFund(e, r) && !fundCache.get(e.codafp)) return missingFundMessages(s, e), stop(s);
+    }
+    if (!st) return failTable(s, st);
+  }
+
+  // From here on the month's gratification results are gone.
+  if (!recreateCalcFile(s, he) || !recreateCalcFile(s, h1)) return stop(s);
+
+  if (!monthOk) {
+    ui::MSGSTOP(msg, "Recuerde Solo   JULIO-DICIEMBRE   Opcion Ejecutable", kReadTitle);
+    return stop(s);
+  }
+  if (!mesafecOk) {
+    ui::MSGSTOP(msg, "Mes Fuera de Parametro", kReadTitle);
+    return stop(s);
+  }
+  if (!xr.found) {
+    ui::MSGALERT(msg, "Tipo De Cambio  " + code + " No Existe", "Error En Ingreso De Dato");
+    return stop(s);
+  }
+
+  Table* tHe = openRun(s, 6, he, OpenMode::Exclusive, "CalFijos");
+  if (!tHe) return stop(s);
+  Table* tH1 = openRun(s, 7, h1, std::nullopt, "CalDolar");
+  if (!tH1) return stop(s);
+
+  const int workMonth = std::atoi(s.YMES.c_str());
+  PendingRecord rec = PendingRecord::forTable(*tHe);
+  PendingRecord conv = PendingRecord::forTable(*tH1);
+  RecordView rview(*tRoll), ev(*tEmp);
+  Status st;
+  for (st = tRoll->goTop(); st && !tRoll->eof(); st = tRoll->skip()) {
+    rview.load(*tRoll);
+    const RollEntry r = readRollEntry(rview);
+    // 1. A roll record without its employee produces nothing.
+    if (!tEmp->seek(r.codigo)) continue;
+    ev.load(*tEmp);
+    const Employee e = readEmployee(ev);
+    // 2.
+    if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
+    // 4. Fund rates of the month.
+    FundRates fund;
+    if (e.fundMember()) {
+      auto f = fundCache.get(e.codafp);
+      if (f) fund = *f;
+      else if (gratNeedsFund(e, r)) return missingFundMessages(s, e), stop(s);
+    }
+    // 3, 5 to 10.
+    rec.clear();
+    GratWork w;
+    Status cs = rec.copyFrom(ev, gratCopiedFields());
+    Result<AfterTax> after = AfterTax::Done;
+    if (cs) after = gratificationSteps(e, r, rv, fund, workMonth, rec, w);
+    if (!cs) return failEmployee(s, cs, e.codigo);
+    if (!after) return failEmployee(s, after.status(), e.codigo);
+    if (*after == AfterTax::NoAffiliationDate) {
+      Status ws = rec.appendTo(*tHe);
+      tHe->unlockAll();
+      if (!ws) return failEmployee(s, ws, e.codigo);
+      ui::MSGSTOP(msg, "Falta Ingresar fecha De Ingreso De AFP");
+      ui::MSGSTOP(msg, "Del Trabajador De Codigo " + e.codigo + "   ");
+      return stop(s);
+    }
+    // 11. Converted record, complete before anything of this employee is written.
+    conv.clear();
+    cs = conv.copyFrom(ev, gratCopiedFields());
+    if (cs)
+      cs = convertAmounts(rec, gratConvertedAmountFields(), e.currency == Currency::Euros ? rv.euro : rv.dollar,
+                          conv);
+    if (!cs) return failEmployee(s, cs, e.codigo);
+    cs = rec.appendTo(*tHe);
+    tHe->unlockAll();
+    if (!cs) return failEmployee(s, cs, e.codigo);
+    cs = conv.appendTo(*tH1);
+    tH1->unlockAll();
+    if (!cs) return failEmployee(s, cs, e.codigo);
+    // 12. Tax withheld on the December gratification.
+    cs = GRABA01RENTA(*tRet, e.codigo, r.desgrat, s.YMES);
+    if (!cs) return failEmployee(s, cs, e.codigo);
+  }
+  if (!st) return failTable(s, st);
+  if (!tRoll->lastError().isOk()) return failTable(s, tRoll->lastError());
+  for (Table* t : {tHe, tH1, tRet}) {
+    Status fs = t->flush();
+    if (!fs) return failTable(s, fs);
+  }
+  s.closeAll();
+  ui::MSGINFO(msg, "Fin De Proceso", "Mensaje");
+  return true;
+}
+
+}  // namespace planilla::calc

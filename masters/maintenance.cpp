@@ -1,0 +1,278 @@
+#include "masters/maintenance.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "app/startup.h"
+#include "app/tables.h"
+#include "reports/rpv_writer.h"
+#include "reports/runrpv.h"
+#include "store/dbf_format.h"
+#include "ui/dialogs.h"
+#include "ui/messages.h"
+
+namespace planilla::masters {
+
+namespace {
+const char* kTitle = "Mensaje";
+}  // namespace
+
+bool isBlank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
+
+std::string trimRight(const std::string& s) {
+  size_t e = s.find_last_not_of(' ');
+  return e == std::string::npos ? std::string() : s.substr(0, e + 1);
+}
+
+std::string pad(const std::string& s, size_t width) {
+  std::string out = s.substr(0, width);
+  out.resize(width, ' ');
+  return out;
+}
+
+// --- opening and closing ------------------------------------------------------------------
+Table* openMaintenanceTable(Session& s, const catalog::TableDef& def, const std::string& alias) {
+  if (!requireCompany(s, true)) return nullptr;
+  if (!ensureTable(s, def)) return nullptr;
+  Table* t = openOwnTable(s, def, 1, alias);
+  if (!t) return nullptr;
+  Status st = t->goTop();
+  if (!st) {
+    showError(s, st);
+    s.close(1);
+    return nullptr;
+  }
+  return t;
+}
+
+void runMaintenanceScreen(Session& s, ui::Toolkit& tk, const std::string& templateName,
+                          const std::string& title, Table& table,
+                          const std::function<void(ui::Browse&)>& columns,
+                          const std::function<void(ui::Dialog&, ui::Browse&)>& bars) {
+  {
+    ui::Dialog dlg(tk, templateName, title);
+    dlg.setColors(ui::color::kWhite, ui::color::kScreen);
+    ui::Browse& br = dlg.browse(101, table);
+    br.columnMoving(false).wholeRowCursor(true);
+    if (columns) columns(br);
+    dlg.activate([&] {
+      if (bars) bars(dlg, br);
+    });
+  }
+  s.closeAll();
+}
+
+void buildBars(ui::Dialog& dlg, const std::vector<BarEntry>& entries) {
+  dlg.messageBar("Varmond");
+  for (const auto& e : entries) {
+    std::function<void()> action = e.action;
+    if (!action) action = [] {};
+    dlg.barButton(e.image, e.tooltip, std::move(action), 55);
+  }
+  dlg.barButton("exit10.bmp", "Salir", [&dlg] { dlg.end(); }, 55);
+}
+
+// --- the change cycle -----------------------------------------------------------------------
+bool selectTable(Session& s, Table& t) {
+  for (int n = 1; n <= Session::kMaxAreas; ++n) {
+    if (s.area(n) == &t) {
+      s.select(n);
+      return true;
+    }
+  }
+  return false;
+}
+
+void backTo(Table& t, uint32_t recno) {
+  if (recno >= 1 && recno <= t.recordCount()) {
+    (void)t.go(recno);
+  } else {
+    (void)t.goBottom();
+    if (!t.eof()) (void)t.skip(1);
+  }
+}
+
+void settle(ui::Browse& br) {
+  br.stabilize();
+  br.refresh();
+}
+
+bool onRecord(Table& t) { return !t.eof() && t.recno() >= 1 && t.recno() <= t.recordCount(); }
+
+RecordEdit RecordEdit::current(Table& t) {
+  RecordEdit e(t);
+  e.bytes_ = t.rawRecord();
+  return e;
+}
+
+RecordEdit RecordEdit::blank(Table& t) {
+  RecordEdit e(t);
+  size_t len = 0;
+  for (const auto& f : t.recordLayout()) len = std::max<size_t>(len, f.offset + static_cast<size_t>(f.width));
+  e.bytes_.assign(len > 0 ? len - 1 : 0, ' ');  // offsets count the deletion flag
+  return e;
+}
+
+const FieldLayout* RecordEdit::find(std::string_view field) {
+  int i = t_->fieldIndex(field);
+  const RecordLayout& lay = t_->recordLayout();
+  if (i < 0 || static_cast<size_t>(i) >= lay.size()) {
+    if (status_) status_ = Status::invalid("el campo " + std::string(field) + " no existe en " + t_->alias());
+    return nullptr;
+  }
+  const FieldLayout& f = lay[static_cast<size_t>(i)];
+  if (f.offset < 1 || f.offset - 1 + static_cast<size_t>(f.width) > bytes_.size()) {
+    if (status_) status_ = Status::invalid("registro incompleto en " + t_->alias());
+    return nullptr;
+  }
+  return &f;
+}
+
+RecordEdit& RecordEdit::text(std::string_view field, std::string_view value) {
+  if (const FieldLayout* f = find(field)) dbf::encodeText(value, f->width, bytes_.data() + f->offset - 1);
+  return *this;
+}
+
+RecordEdit& RecordEdit::number(std::string_view field, double value) {
+  const FieldLayout* f = find(field);
+  if (!f) return *this;
+  Status st = dbf::encodeNumber(value, f->width, f->decimals, bytes_.data() + f->offset - 1);
+  if (!st && status_) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", f->decimals, value);
+    status_ = Status::invalid(std::string("El valor ") + buf + " no cabe en el campo " +
+                              f->name + " (" + std::to_string(f->width) + "," + std::to_string(f->decimals) +
+                              ")");
+  }
+  return *this;
+}
+
+void showError(Session& s, const Status& st) { ui::MSGSTOP(s.messages(), st.message(), kTitle); }
+
+bool addRecord(Session& s, Table& t, const RecordEdit& edit) {
+  if (!edit.status()) {
+    showError(s, edit.status());
+    return false;
+  }
+  selectTable(s, t);
+  Status st = t.appendRaw(edit.bytes());
+  if (st) return true;
+  // As ADD_REG: a refused append on a shared table is "record in use".
+  if (st.code() == ErrorCode::Locked || st.code() == ErrorCode::InUse)
+    ui::MSGSTOP(s.messages(), "Acceso Denegado Registro En Uso", kTitle);
+  else
+    showError(s, st);
+  return false;
+}
+
+bool changeRecord(Session& s, Table& t, uint32_t recno, const std::function<void(RecordEdit&)>& fill) {
+  selectTable(s, t);
+  backTo(t, recno);
+  if (!onRecord(t)) return false;
+  if (!LAN_REG(s)) return false;
+  RecordEdit edit = RecordEdit::current(t);
+  fill(edit);
+  Status st = edit.status();
+  if (st) st = t.replaceRaw(edit.bytes());
+  FREE(s);
+  if (!st) {
+    showError(s, st);
+    return false;
+  }
+  return true;
+}
+
+bool readLocked(Session& s, Table& t, const std::function<void()>& read) {
+  selectTable(s, t);
+  if (!LAN_REG(s)) return false;
+  read();
+  FREE(s);
+  return true;
+}
+
+// --- searching -------------------------------------------------------------------------------
+bool askKey(ui::Toolkit& tk, const std::string& prompt, int width, std::string& typed,
+            const std::string& picture) {
+  std::string v(static_cast<size_t>(width), ' ');
+  if (!ui::MSGGET(tk, "Buscar", prompt, v, "lupa.bmp", picture)) return false;
+  typed = v;
+  return true;
+}
+
+// --- delete ------------------------------------------------------------------------------------
+void DELBANCOS(Session& s, ui::Toolkit& tk, ui::Browse& br) {
+  Table& t = br.table();
+  if (!onRecord(t)) return;  // an empty list: nothing to delete
+  bool confirmed = false;
+  {
+    ui::Dialog dlg(tk, 19, 15, 28, 50, "Borrar Registro");
+    dlg.labelAt(1, 7, "Esta Seguro De Eliminar");
+    dlg.buttonAt(2, 3, "&No ", 35, 12, [&] { dlg.end(); });
+    dlg.buttonAt(2, 14, "&Si ", 35, 12, [&] {
+      confirmed = true;
+      dlg.end();
+    });
+    dlg.activate();
+  }
+  if (!confirmed) return;
+  selectTable(s, t);
+  if (LAN_REG(s)) {
+    Status st = t.markDeleted();
+    FREE(s);
+    if (!st) showError(s, st);
+  }
+  (void)t.goTop();
+  settle(br);
+}
+
+// --- listing ------------------------------------------------------------------------------------
+std::vector<std::string> listingTitleLines(const Session& s, const std::string& title, int tab,
+                                           const std::string& stop) {
+  return {
+      "{f=Lucida Console;\\n;s=9}",
+      "{\\n;$c00;a=l} " + s.YNOMBRE1,
+      "{\\n;" + stop + ";s=8;b=y;a=l} {tab=" + std::to_string(tab) + "} " + title + "{b=n;\\n}",
+  };
+}
+
+void printListing(Session& s, ui::Browse& br, const ListingSpec& spec,
+                  const std::function<std::string(Table&)>& line) {
+  Table& t = br.table();
+  const uint32_t rec = t.recno();
+  reports::RpvWriter w(s.dataDir());
+  reports::ReportSettings set;
+  set.title = spec.reportTitle;
+  set.orientation = 1;
+  set.spacing = 220;
+  set.c00 = spec.c00;
+  set.base = spec.base;
+  set.widths = spec.widths;
+  w.settings(set);
+  w.line("[Header]");
+  for (const auto& h : spec.header) w.line(h);
+  w.line("[Data]");
+  // From the record under the cursor to the end: the listing does not rewind.
+  Status readErr;
+  if (onRecord(t)) {
+    while (!t.eof()) {
+      w.line(line(t));
+      Status st = t.skip(1);
+      if (!st) {
+        readErr = st;
+        break;
+      }
+    }
+  }
+  Status st = readErr ? w.close() : readErr;
+  if (!st) {
+    showError(s, st);
+  } else {
+    Status shown = reports::RUNRPV(s.dataDir(), reports::kReportFile);
+    if (!shown) ui::MSGSTOP(s.messages(), "No se pudo abrir el visor de reportes: " + shown.message(), kTitle);
+  }
+  backTo(t, rec);
+  settle(br);
+}
+
+}  // namespace planilla::masters

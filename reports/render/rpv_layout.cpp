@@ -1,0 +1,321 @@
+#include "reports/render/rpv_layout.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <functional>
+
+namespace planilla::rpv {
+
+void paperSize(std::string_view paper, int& width, int& height) {
+  std::string p;
+  for (char c : paper) p.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
+  if (p == "LETTER" || p == "CARTA") {
+    width = 12240;
+    height = 15840;
+  } else if (p == "LEGAL" || p == "OFICIO") {
+    width = 12240;
+    height = 20160;
+  } else if (p == "A3") {
+    width = 16838;
+    height = 23811;
+  } else {
+    width = 11906;
+    height = 16838;
+  }
+}
+
+uint32_t paletteColor(int n) {
+  static const uint32_t kPalette[16] = {
+      0x000000, 0x000080, 0x008000, 0x008080, 0x800000, 0x800080, 0x808000, 0xD3D3D3,
+      0x808080, 0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF};
+  return n >= 0 && n < 16 ? kPalette[n] : 0x000000;
+}
+
+namespace {
+
+bool blank(std::string_view s) {
+  for (char c : s)
+    if (c != ' ' && c != '\t') return false;
+  return true;
+}
+
+struct State {
+  FontSpec font{"Lucida Console", 10, false, false};
+  char align = 'l';
+  int stopPos = 0;
+  bool anchored = false;
+  double anchorX = 0;
+  double penX = 0;
+  uint32_t rgb = 0;
+  int pen = 10;
+};
+
+class Engine {
+ public:
+  Engine(const Document& doc, TextMetrics& m, Layout& out) : doc_(doc), m_(m), out_(out) {}
+
+  void run() {
+    run([this](const std::function<void(const Item&)>& step) {
+      for (const Item& it : doc_.body) step(it);
+    });
+  }
+
+  // `feedBody` hands every body item to the function it is given, in order.
+  void run(const std::function<void(const std::function<void(const Item&)>&)>& feedBody) {
+    // The header, laid out once on a page of its own.
+    inHeader_ = true;
+    for (const Item& it : doc_.header) step(it);
+    flushLine(/*advance=*/false);
+    out_.header = std::move(scratch_.ops);
+    for (auto& op : out_.header) op.header = true;
+    headerEnd_ = y_;
+    inHeader_ = false;
+    // A header frame reaching far into the body area is a form the body fills (the
+    // payslip's frame): body text more than a line below its bottom edge belongs on
+    // the next copy of the form.
+    for (const auto& op : out_.header)
+      if (op.kind == DrawOp::Frame && op.y + op.h - headerEnd_ >= out_.contentHeight() / 2.0)
+        formBottom_ = std::max(formBottom_, op.y + op.h);
+
+    startPage();
+    feedBody([this](const Item& it) { step(it); });
+    flushLine(false);
+    if (out_.pages.size() > 1 && !out_.pages.back().hasBody) out_.pages.pop_back();
+  }
+
+ private:
+  struct Pending {
+    DrawOp op;
+    double asc = 0, desc = 0;
+  };
+
+  Page& page() { return inHeader_ ? scratch_ : out_.pages.back(); }
+
+  int fontIndex(const FontSpec& f) {
+    if (lastFont_ >= 0 && out_.fonts[static_cast<size_t>(lastFont_)] == f) return lastFont_;
+    for (size_t i = 0; i < out_.fonts.size(); ++i)
+      if (out_.fonts[i] == f) return lastFont_ = static_cast<int>(i);
+    out_.fonts.push_back(f);
+    return lastFont_ = static_cast<int>(out_.fonts.size() - 1);
+  }
+
+  void startPage() {
+    out_.pages.emplace_back();
+    y_ = headerEnd_;
+  }
+
+  double stopX(const std::string& name) const {
+    auto it = doc_.stops.find(name);
+    return it == doc_.stops.end() ? 0 : it->second;
+  }
+
+  // Places the pending line at y_ (on a new page when it would cross the bottom)
+  // and, when `advance`, moves y_ below it.
+  void flushLine(bool advance) {
+    double height = doc_.spacing;
+    double asc = 0, desc = 0;
+    bool visible = false;
+    for (const auto& p : line_) {
+      if (p.op.kind == DrawOp::Text) {
+        visible = true;
+        height = std::max(height, static_cast<double>(out_.fonts[static_cast<size_t>(p.op.font)].size) * 20.0);
+        asc = std::max(asc, p.asc);
+        desc = std::max(desc, p.desc);
+      } else {
+        visible = true;
+      }
+    }
+    if (visible && !inHeader_ && out_.pages.back().hasBody &&
+        (y_ + height > out_.contentHeight() || (formBottom_ > 0 && y_ > formBottom_ + doc_.spacing))) {
+      startPage();
+    }
+    if (visible) {
+      const double baseline = y_ + (height + asc - desc) / 2.0;
+      Page& pg = page();
+      for (auto& p : line_) {
+        if (p.op.kind == DrawOp::Text)
+          p.op.y = baseline;
+        else  // rule through the middle of the line
+          p.op.y = y_ + height / 2.0;
+        pg.ops.push_back(std::move(p.op));
+      }
+      if (!inHeader_) pg.hasBody = true;
+    }
+    line_.clear();
+    if (advance) y_ += height;
+  }
+
+  void text(const std::string& s) {
+    const double w = m_.width(st_.font, s);
+    double x;
+    if (st_.anchored) {
+      x = st_.anchorX;
+      if (st_.align == 'r')
+        x -= w;
+      else if (st_.align == 'c')
+        x -= w / 2.0;
+      st_.anchored = false;
+    } else {
+      x = st_.penX;
+    }
+    st_.penX = x + w;
+    if (blank(s)) return;
+    Pending p;
+    p.op.kind = DrawOp::Text;
+    p.op.x = x;
+    p.op.w = w;
+    p.op.font = fontIndex(st_.font);
+    p.op.rgb = st_.rgb;
+    p.op.text = s;
+    p.asc = m_.ascent(st_.font);
+    p.desc = m_.descent(st_.font);
+    line_.push_back(std::move(p));
+  }
+
+  void rect(const Item& it, bool filled) {
+    if (it.nums.size() != 4) return;
+    DrawOp op;
+    op.kind = filled ? DrawOp::Fill : DrawOp::Frame;
+    op.x = it.nums[0];
+    op.y = it.nums[1];
+    op.w = it.nums[2];
+    op.h = it.nums[3];
+    op.pen = st_.pen;
+    op.rgb = st_.rgb;
+    if (op.w == 0 && op.h == 0) return;
+    addAbsolute(std::move(op));
+  }
+
+  void addAbsolute(DrawOp op) {
+    Page& pg = page();
+    pg.ops.push_back(std::move(op));
+    if (!inHeader_) pg.hasBody = true;
+  }
+
+  void step(const Item& it) {
+    if (it.isText) {
+      text(it.text);
+      return;
+    }
+    switch (it.cmd) {
+      case Cmd::Stop:
+        st_.stopPos = static_cast<int>(stopX(it.text));
+        st_.anchorX = st_.stopPos;
+        st_.anchored = true;
+        break;
+      case Cmd::Tab:
+        st_.anchorX = st_.stopPos + it.value;
+        st_.anchored = true;
+        break;
+      case Cmd::Align:
+        st_.align = it.ch;
+        break;
+      case Cmd::Bold:
+        st_.font.bold = it.value != 0;
+        break;
+      case Cmd::Underline:
+        st_.font.underline = it.value != 0;
+        break;
+      case Cmd::Size:
+        st_.font.size = std::clamp(it.value, 1, 144);
+        break;
+      case Cmd::Font:
+        st_.font.face = it.text;
+        break;
+      case Cmd::NewLine:
+        flushLine(true);
+        st_.penX = st_.stopPos;
+        break;
+      case Cmd::PageBreak:
+        flushLine(false);
+        if (!inHeader_) startPage();
+        st_.penX = st_.stopPos;
+        break;
+      case Cmd::PenWidth:
+        st_.pen = it.value * 10;
+        break;
+      case Cmd::Box:
+        rect(it, false);
+        break;
+      case Cmd::FilledBox:
+        rect(it, true);
+        break;
+      case Cmd::Color:
+        st_.rgb = paletteColor(it.value);
+        break;
+      case Cmd::Picture: {
+        if (it.nums.size() != 4 || it.nums[2] <= 0 || it.nums[3] <= 0) break;
+        DrawOp op;
+        op.kind = DrawOp::Picture;
+        op.x = it.nums[0];
+        op.y = it.nums[1];
+        op.w = it.nums[2];
+        op.h = it.nums[3];
+        op.text = it.text;
+        addAbsolute(std::move(op));
+        break;
+      }
+      case Cmd::Rule: {
+        if (it.nums.size() != 2) break;
+        Pending p;
+        p.op.kind = DrawOp::Rule;
+        p.op.x = std::min(it.nums[0], it.nums[1]);
+        p.op.w = std::abs(it.nums[1] - it.nums[0]);
+        p.op.pen = std::max(st_.pen, 10);
+        p.op.rgb = st_.rgb;
+        line_.push_back(std::move(p));
+        break;
+      }
+      case Cmd::Cell:
+      case Cmd::Unknown:
+        break;
+    }
+  }
+
+  const Document& doc_;
+  TextMetrics& m_;
+  Layout& out_;
+  State st_;
+  bool inHeader_ = false;
+  Page scratch_;
+  double headerEnd_ = 0;
+  double formBottom_ = 0;  // bottom of the header's form frame; 0 when there is none
+  double y_ = 0;
+  std::vector<Pending> line_;
+  int lastFont_ = -1;
+};
+
+}  // namespace
+
+namespace {
+
+Layout emptyLayout(const Document& doc, const LayoutOptions& options) {
+  Layout out;
+  out.margins = options;
+  int w = 0, h = 0;
+  paperSize(doc.paper, w, h);
+  out.landscape = doc.orientation == 2;
+  out.pageWidth = out.landscape ? h : w;
+  out.pageHeight = out.landscape ? w : h;
+  return out;
+}
+
+}  // namespace
+
+Layout layoutDocument(const Document& doc, TextMetrics& metrics, const LayoutOptions& options) {
+  Layout out = emptyLayout(doc, options);
+  Engine(doc, metrics, out).run();
+  return out;
+}
+
+Layout layoutStream(const Document& head, std::string_view bodyText, TextMetrics& metrics,
+                    const LayoutOptions& options) {
+  Layout out = emptyLayout(head, options);
+  Engine(head, metrics, out).run([&](const std::function<void(const Item&)>& step) {
+    forEachItem(bodyText, [&](Item&& it) { step(it); });
+  });
+  return out;
+}
+
+}  // namespace planilla::rpv

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "reports/render/rpv_render.h"
+#include "reports/render/rpv_viewer.h"
+#include "reports/render/tests/sample_reports.h"
+
+namespace fs = std::filesystem;
+using namespace planilla;
+using namespace planilla::rpv;
+
+// The font library keeps caches for the life of the process; under LeakSanitizer
+// they are not this program's leaks.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
+namespace {
+
+QApplication& app() {
+  static int argc = 1;
+  static char name[] = "render_tests";
+  static char* argv[] = {name, nullptr};
+  // Rendering needs no screen.
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static QApplication* a = new QApplication(argc, argv);
+  return *a;
+}
+
+std::string readAll(const std::string& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+int pdfPages(const std::string& pdf) {
+  int n = 0;
+  for (size_t at = pdf.find("/Type /Page"); at != std::string::npos; at = pdf.find("/Type /Page", at + 1))
+    if (pdf.compare(at, 12, "/Type /Pages") != 0) ++n;
+  return n;
+}
+
+class RenderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app();
+    std::string tmpl = (fs::temp_directory_path() / "rpvrenderXXXXXX").string();
+    dir_ = ::mkdtemp(tmpl.data());
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  std::string dir_;
+};
+
+}  // namespace
+
+TEST_F(RenderTest, Cp1252TextBecomesUnicode) {
+  EXPECT_EQ(fromCp1252("A\xD1" "o \xF1 \x80 \xE9"), QString::fromUtf8("AÑo ñ € é"));
+  EXPECT_EQ(fromCp1252(std::string("a\tb", 3)), QStringLiteral("a b"));
+}
+
+TEST_F(RenderTest, ReportFontsMapToInstalledCompatibleFaces) {
+  QtTextMetrics m;
+  FontSpec mono{"Lucida Console", 10, false, false};
+  // The monospace substitute keeps the 0.6 em advance of the console face.
+  EXPECT_NEAR(m.width(mono, "0123456789"), 10 * 0.6 * 200, 10 * 200 * 0.01);
+  EXPECT_DOUBLE_EQ(m.width(mono, "iiiii"), m.width(mono, "MMMMM"));
+  FontSpec serif{"Times New Roman", 12, false, false};
+  EXPECT_LT(m.width(serif, "iiiii"), m.width(serif, "MMMMM"));
+  EXPECT_TRUE(QFontInfo(qtFont(mono)).fixedPitch());
+  EXPECT_EQ(QFontInfo(qtFont(serif)).family(), QStringLiteral("Liberation Serif"));
+  EXPECT_EQ(QFontInfo(qtFont(mono)).family(), QStringLiteral("DejaVu Sans Mono"));
+}
+
+TEST_F(RenderTest, PayslipRendersToAOnePagePdf) {
+  RenderedReport r = layoutReport(samples::payslipReport(1), dir_);
+  const std::string out = dir_ + "/boleta.pdf";
+  ASSERT_TRUE(writePdf(r, out).isOk());
+  const std::string pdf = readAll(out);
+  ASSERT_GT(pdf.size(), 1000u);
+  EXPECT_EQ(pdf.rfind("%PDF-", 0), 0u);
+  EXPECT_EQ(pdfPages(pdf), 1);
+  EXPECT_NE(pdf.find("DejaVuSansMono"), std::string::npos);
+}
+
+TEST_F(RenderTest, PdfTextCanBeExtractedWithItsAccents) {
+  if (std::system("command -v pdftotext >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftotext no esta instalado";
+  RenderedReport r = layoutReport(samples::payslipReport(1), dir_);
+  const std::string out = dir_ + "/texto.pdf";
+  ASSERT_TRUE(writePdf(r, out).isOk());
+  ASSERT_EQ(std::system(("pdftotext -layout " + out + " " + dir_ + "/texto.txt").c_str()), 0);
+  const std::string text = readAll(dir_ + "/texto.txt");
+  EXPECT_NE(text.find("BOLETA DE REMUNERACIONES"), std::string::npos);
+  EXPECT_NE(text.find("NU\xC3\x91" "EZ QUISPE, MAR\xC3\x8D" "A ELENA"), std::string::npos);  // UTF-8
+  EXPECT_NE(text.find("2,500.00"), std::string::npos);
+}
+
+TEST_F(RenderTest, PagesOfALongReportAllReachThePdf) {
+  RenderedReport r = layoutReport(samples::summaryReport(400), dir_);
+  ASSERT_GT(r.layout.pages.size(), 3u);
+  const std::string out = dir_ + "/resumen.pdf";
+  ASSERT_TRUE(writePdf(r, out).isOk());
+  EXPECT_EQ(pdfPages(readAll(out)), static_cast<int>(r.layout.pages.size()));
+}
+
+TEST_F(RenderTest, PicturesComeFromTheReportFolderAndMissingOnesDrawNothing) {
+  const std::string rpv = "[Data]\r\n{pic=LOGO.PNG,0,0,1440,1440}{pic=falta.bmp,2000,0,1440,1440}";
+  auto render = [&](const RenderedReport& r) {
+    QImage img(200, 200, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.scale(96.0 / 1440, 96.0 / 1440);
+    PagePainter pp(r.layout, r.pictureDir);
+    pp.paint(p, 0);
+    p.end();
+    return img;
+  };
+  RenderedReport without = layoutReport(rpv, dir_);
+  QImage blank = render(without);
+  EXPECT_EQ(blank.pixel(40, 40), qRgb(255, 255, 255));
+  QImage logo(10, 10, QImage::Format_RGB32);
+  logo.fill(Qt::red);
+  ASSERT_TRUE(logo.save(QString::fromStdString(dir_ + "/logo.png")));  // other letter case on disk
+  QImage drawn = render(layoutReport(rpv, dir_));
+  // 1 inch square at (0.25 in, 0.25 in) margin: red at its centre, white beside it.
+  EXPECT_EQ(drawn.pixel(24 + 48, 24 + 48), qRgb(255, 0, 0));
+  EXPECT_EQ(drawn.pixel(24 + 150, 24 + 48), qRgb(255, 255, 255));
+}
+
+TEST_F(RenderTest, PicturesOutsideTheReportFolderAreNotRead) {
+  const std::string sub = dir_ + "/sub";
+  fs::create_directory(sub);
+  QImage logo(10, 10, QImage::Format_RGB32);
+  logo.fill(Qt::red);
+  ASSERT_TRUE(logo.save(QString::fromStdString(dir_ + "/fuera.png")));
+  RenderedReport r = layoutReport("[Data]\r\n{pic=../fuera.png,0,0,1440,1440}", sub);
+  QImage img(200, 200, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.scale(96.0 / 1440, 96.0 / 1440);
+  PagePainter(r.layout, r.pictureDir).paint(p, 0);
+  p.end();
+  EXPECT_EQ(img.pixel(72, 72), qRgb(255, 255, 255));
+}
+
+TEST_F(RenderTest, FilledBandsAndTextReachThePage) {
+  RenderedReport r = layoutReport(samples::payslipReport(1), dir_);
+  const double s = 72.0 / 1440;  // 72 dpi
+  QImage img(static_cast<int>(r.layout.pageWidth * s) + 1, static_cast<int>(r.layout.pageHeight * s) + 1,
+             QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.scale(s, s);
+  PagePainter(r.layout, r.pictureDir).paint(p, 0);
+  p.end();
+  // A point of the first band away from any text is light grey; the frame's left
+  // edge is dark.
+  const int m = r.layout.margins.marginLeft;
+  QRgb band = img.pixel(static_cast<int>((1400 + m) * s), static_cast<int>((6720 + m) * s));
+  EXPECT_EQ(band, 0xFF000000u | paletteColor(7));
+  QRgb edge = img.pixel(static_cast<int>((1300 + m) * s), static_cast<int>((5000 + m) * s));
+  EXPECT_LT(qGray(edge), 128);
+}
+
+TEST_F(RenderTest, HeaderIsPaintedOnEveryPage) {
+  RenderedReport r = layoutReport(samples::summaryReport(200), dir_);
+  ASSERT_GT(r.layout.pages.size(), 2u);
+  const DrawOp* title = nullptr;
+  for (const auto& op : r.layout.header)
+    if (op.kind == DrawOp::Text && op.text.find("RESUMEN") != std::string::npos) title = &op;
+  ASSERT_NE(title, nullptr);
+  for (const auto& p : r.layout.pages)
+    for (const auto& op : p.ops) EXPECT_FALSE(op.header);
+  const double s = 72.0 / 1440;
+  PagePainter painter(r.layout, r.pictureDir);
+  for (size_t page : {size_t(0), r.layout.pages.size() - 1}) {
+    QImage img(static_cast<int>(r.layout.pageWidth * s) + 1, static_cast<int>(r.layout.pageHeight * s) + 1,
+               QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.scale(s, s);
+    painter.paint(p, page);
+    p.end();
+    int dark = 0;
+    const int m = r.layout.margins.marginLeft;
+    for (int x = static_cast<int>((title->x + m) * s); x < static_cast<int>((title->x + title->w + m) * s); ++x)
+      for (int y = static_cast<int>((title->y + m - 150) * s); y <= static_cast<int>((title->y + m) * s); ++y)
+        dark += qGray(img.pixel(x, y)) < 128;
+    EXPECT_GT(dark, 20) << "pagina " << page;
+  }
+}
+
+TEST_F(RenderTest, UnreadableReportAndUnwritablePdfAreReported) {
+  Result<RenderedReport> missing = loadReport(dir_ + "/no-existe.rpv");
+  ASSERT_FALSE(missing.isOk());
+  EXPECT_NE(missing.status().message().find("no-existe.rpv"), std::string::npos);
+  RenderedReport r = layoutReport("[Data]\r\nX", dir_);
+  Status s = writePdf(r, dir_ + "/no/existe/x.pdf");
+  EXPECT_FALSE(s.isOk());
+  EXPECT_FALSE(fs::exists(dir_ + "/no/existe/x.pdf"));
+}
+
+TEST_F(RenderTest, ViewerWindowShowsEveryPageAndSavesPdf) {
+  RenderedReport r = layoutReport(samples::payslipReport(3), dir_);
+  const size_t pages = r.layout.pages.size();
+  ViewerWindow w(std::move(r), QStringLiteral("Test.rpv"));
+  EXPECT_EQ(w.pageCount(), pages);
+  w.show();
+  QApplication::processEvents();
+  w.zoomBy(2.0);
+  EXPECT_DOUBLE_EQ(w.zoom(), 2.0);
+  w.zoomBy(100);
+  EXPECT_DOUBLE_EQ(w.zoom(), 4.0);
+  const std::string out = dir_ + "/vista.pdf";
+  ASSERT_TRUE(w.saveAsPdf(QString::fromStdString(out)).isOk());
+  EXPECT_EQ(pdfPages(readAll(out)), static_cast<int>(pages));
+  EXPECT_TRUE(w.windowTitle().startsWith(QStringLiteral("Boleta De Pago")));
+}

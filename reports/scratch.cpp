@@ -1,0 +1,90 @@
+#include "reports/scratch.h"
+
+namespace planilla::reports {
+
+namespace {
+
+ScratchOutcome fail(const Status& st, Status* status) {
+  if (status) *status = st;
+  return st.code() == ErrorCode::InUse ? ScratchOutcome::InUse : ScratchOutcome::Failed;
+}
+
+Status removeIfPresent(FileSystem& fs, const std::string& path) {
+  const std::string real = fs.resolve(path);
+  if (!fs.exists(real)) return Status::ok();
+  return fs.remove(real);
+}
+
+std::string withExt(const std::string& dbf, const std::string& ext) {
+  return dbf.substr(0, dbf.size() - 3) + ext;
+}
+
+}  // namespace
+
+ScratchOutcome buildScratch(FileSystem& fs, const std::string& dir, const catalog::Period& period,
+                            const std::string& sourceDbf, ScratchTable& out, Status* status,
+                            const std::string& tag, const std::string& key) {
+  const catalog::TableDef def = catalog::define(catalog::TableId::ReportWork, period);
+  out.table.reset();
+  out.dbf = catalog::joinPath(dir, def.dbf());
+  out.bag = withExt(out.dbf, "cdx");
+  for (const char* ext : {"dbf", "cdx", "ntx"}) {
+    Status st = removeIfPresent(fs, withExt(out.dbf, ext));
+    if (!st) return fail(st, status);
+  }
+
+  Result<std::unique_ptr<Table>> src = Table::openReadOnly(fs, fs.resolve(sourceDbf));
+  if (!src) return fail(src.status(), status);
+  (void)src.value()->setOrder(0);
+  Status st = src.value()->goTop();
+  if (!st) return fail(st, status);
+  if (src.value()->eof()) return ScratchOutcome::Empty;
+  st = src.value()->copyStructure(out.dbf);
+  const std::string srcPath = src.value()->path();
+  src.value()->close();
+  if (!st) return fail(st, status);
+
+  Result<std::unique_ptr<Table>> copy = Table::open(fs, out.dbf, OpenMode::Exclusive);
+  if (!copy) return fail(copy.status(), status);
+  out.table = std::move(copy.value());
+  st = out.table->createTag(out.bag, tag, key);
+  if (st) st = out.table->appendFrom(srcPath);
+  if (st) st = out.table->setOrder(1);
+  if (st) st = out.table->goTop();
+  if (!st) {
+    out.table.reset();
+    return fail(st, status);
+  }
+  return ScratchOutcome::Ready;
+}
+
+ScratchOutcome regroupScratch(FileSystem& fs, ScratchTable& scratch, const std::string& tag, const std::string& key,
+                              Status* status, const std::string& bagExt) {
+  if (scratch.table) {
+    Status fl = scratch.table->flush();
+    scratch.table->close();
+    scratch.table.reset();
+    if (!fl) return fail(fl, status);
+  }
+  Status st = removeIfPresent(fs, scratch.bag);
+  if (!st) return fail(st, status);
+  scratch.bag = withExt(scratch.dbf, bagExt);
+  st = removeIfPresent(fs, scratch.bag);
+  if (!st) return fail(st, status);
+  Result<std::unique_ptr<Table>> t = Table::open(fs, scratch.dbf, OpenMode::Exclusive);
+  if (!t) return fail(t.status(), status);
+  scratch.table = std::move(t.value());
+  if (bagExt == "cdx" || bagExt == "CDX")
+    st = scratch.table->createTag(scratch.bag, tag, key);
+  else
+    st = scratch.table->createIndexFile(scratch.bag, key);
+  if (st) st = scratch.table->setOrder(1);
+  if (st) st = scratch.table->goTop();
+  if (!st) {
+    scratch.table.reset();
+    return fail(st, status);
+  }
+  return ScratchOutcome::Ready;
+}
+
+}  // namespace planilla::reports

@@ -1,0 +1,673 @@
+#include "store/catalog.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace planilla::catalog {
+
+namespace {
+
+FieldSpec C(const char* n, int w) { return FieldSpec{n, 'C', w, 0}; }
+FieldSpec N(const char* n, int w, int d = 0) { return FieldSpec{n, 'N', w, d}; }
+FieldSpec D(const char* n) { return FieldSpec{n, 'D', 8, 0}; }
+
+// Code tables: widths of codigo, nombre, codnom per table.
+std::vector<FieldSpec> codeFields(int wCode, int wName, int wCodnom) {
+  return {C("codigo", wCode), C("nombre", wName), C("codnom", wCodnom)};
+}
+
+const std::vector<FieldSpec>& paracontFields() {
+  static const std::vector<FieldSpec> f = {C("codigo", 4),   C("campo01", 10), C("campo02", 10),
+                                           C("campo03", 10), C("campo04", 10), C("campo05", 10)};
+  return f;
+}
+
+const std::vector<FieldSpec>& exchangeFields() {
+  static const std::vector<FieldSpec> f = {C("codigo", 6),   C("codcam", 14),    C("codcamE", 14),
+                                           C("codeuro", 14), C("xdias", 3),      C("xmes", 2),
+                                           N("tip_cam", 7, 3), N("tip_camE", 7, 3), N("tip_Euro", 8, 4)};
+  return f;
+}
+
+const std::vector<FieldSpec>& bankFields() {
+  static const std::vector<FieldSpec> f = {C("codigo", 4), C("nombre", 50), C("codnom", 55), C("cuenta", 15),
+                                           C("moneda", 1)};
+  return f;
+}
+
+const std::vector<FieldSpec>& pensionFields() {
+  static const std::vector<FieldSpec> f = {C("mes", 2),          C("codigo", 6),       C("nombre", 40),
+                                           N("afppor1", 6, 2),   N("afppor2", 6, 2),   N("afppor3", 6, 2),
+                                           N("afppor4", 10, 2),  N("afppor41", 6, 2)};
+  return f;
+}
+
+std::vector<FieldSpec> yearFields(bool health) {
+  std::vector<FieldSpec> f = {C("codigo", 10), C("nombre", 50)};
+  for (const auto& m : monthFieldNames()) f.push_back(FieldSpec{m, 'N', 12, 2});
+  if (health) {
+    static const char* second[] = {"ene01", "feb02", "mar03", "abr04", "may05", "jun06",
+                                   "jul07", "ago08", "seti09", "oct10", "nov11", "dic12"};
+    for (const char* m : second) f.push_back(N(m, 12, 2));
+  } else {
+    f.push_back(N("graf1", 12, 2));
+    f.push_back(N("graf2", 12, 2));
+  }
+  f.push_back(N("tot", 14, 2));
+  return f;
+}
+
+std::vector<FieldSpec> prePayrollFields() {
+  std::vector<FieldSpec> f = {C("codigo", 10), C("nombre", 50)};
+  for (const char* suffix : {"", "snp", "ap1", "ap2", "ap3"})
+    for (const auto& m : monthFieldNames()) f.push_back(FieldSpec{m + suffix, 'N', 12, 2});
+  f.push_back(N("tot", 14, 2));
+  return f;
+}
+
+const std::vector<FieldSpec>& ctsFields() {
+  static const std::vector<FieldSpec> f = {
+      C("codigo", 10),     C("nombre", 50),     D("fech_ing"),       N("bas_men", 10, 2), N("asigna", 7, 2),
+      C("dolar", 1),       C("moneda", 1),      C("banco", 4),       C("ctacts", 12),     N("dias1", 12, 2),
+      N("dias2", 12, 2),   N("recompu", 12, 2), N("grati16", 12, 2), N("meses", 2),       N("depante", 12, 2),
+      N("calculo", 12, 2)};
+  return f;
+}
+
+const std::vector<FieldSpec>& incomeFields() {
+  static const std::vector<FieldSpec> f = {
+      C("codigo", 10),      C("nombre", 60),      N("simple", 7, 2),    N("doble", 7, 2),
+      N("refrige", 10, 2),  N("diastra", 10, 2),  N("produc", 10, 2),   N("movili", 10, 2),
+      N("utili", 10, 2),    N("cts", 10, 2),      N("subsid", 10, 2),   N("adelanto", 10, 2),
+      N("otrosegr", 10, 2), N("tardan", 10, 2),   N("retjud", 10, 2),   N("cuosin", 10, 2),
+      N("sumini", 10, 2)};
+  return f;
+}
+
+TagDef tag(const std::string& bag, const std::string& name, const std::string& key) {
+  return TagDef{bag, name, key, ""};
+}
+
+}  // namespace
+
+const std::vector<std::string>& monthFieldNames() {
+  static const std::vector<std::string> m = {"ene", "feb", "mar", "abr", "may", "jun",
+                                             "jul", "ago", "seti", "oct", "nov", "dic"};
+  return m;
+}
+
+const std::vector<FieldSpec>& employeeFields() {
+  static const std::vector<FieldSpec> f = {
+      C("codigo", 10),       C("nombre", 50),      C("direccion", 60),   D("fech_nac"),
+      D("fech_ing"),         D("fech_afp"),        C("telefono", 10),    C("ccosto", 6),
+      C("electoral", 8),     C("cargo", 40),       C("carnet", 15),      N("bas_dia", 10, 2),
+      N("dia_tra", 2),       N("bas_sem", 10, 2),  N("domini", 7, 2),    N("por_h_e", 6, 2),
+      N("ipsst", 5, 2),      N("snpt", 5, 2),      N("fonavit", 5, 2),   N("gratif", 10, 2),
+      N("ipsse", 5, 2),      N("snpe", 5, 2),      N("fonavie", 5, 2),   C("afp", 1),
+      C("vari", 1),          N("bas_men", 10, 2),  C("codafp", 6),       N("asigna", 7, 2),
+      N("bonifi", 7, 2),     N("movili", 7, 2),    N("esvida", 7, 2),    C("quinta", 1),
+      N("imp5ta", 8, 2),     N("control", 1),      C("dolar", 1),        C("nroafp", 12),
+      C("situacion", 2),     D("fechasitua"),      C("indique", 1),      C("banco", 4),
+      C("seguroafp", 1),     C("sexo", 1),         C("nacion", 20),      D("fcese"),
+      C("tiptrab", 2),       N("fraccion", 2),     N("fraccion1", 2),    C("apelli1", 20),
+      C("apelli2", 20),      C("nombre1", 20),     C("nombre2", 20),     C("ctacte", 25),
+      N("horastraba", 3),    C("catego", 2),       N("subsid", 2),       N("nosubs", 2),
+      N("tardan", 6),        D("inivaca"),         D("finvaca"),         C("baja", 1),
+      N("diavac", 2),        C("tienecta", 1),     C("DocIden", 1),      C("MovPer", 1),
+      C("Retri", 1),         N("HorasTra", 4),     N("refrige", 10, 2),  N("diastra", 10, 2),
+      N("produc", 10, 2),    N("movili", 10, 2),   N("utili", 10, 2),    N("cts", 10, 2),
+      C("Plani", 6)};
+  return f;
+}
+
+const std::vector<std::string>& activeCarriedFields() {
+  static const std::vector<std::string> f = {
+      "codigo",  "nombre",    "direccion", "fech_nac",  "fech_ing",  "fech_afp", "telefono", "electoral",
+      "cargo",   "carnet",    "situacion", "fechasitua", "codafp",   "ccosto",   "banco",    "ctacte",
+      "nroafp",  "bas_men",   "asigna",    "esvida",    "gratif",    "quinta",   "sexo",     "nacion",
+      "fcese",   "imp5ta",    "control",   "dolar",     "seguroafp", "tiptrab",  "nombre1",  "nombre2",
+      "apelli1", "apelli2",   "HorasTra",  "catego",    "subsid",    "nosubs",   "tardan",   "dia_tra",
+      "tienecta", "DocIden",  "MovPer",    "Plani",     "Retri"};
+  return f;
+}
+
+const std::vector<FieldSpec>& ratesFields() {
+  static const std::vector<FieldSpec> f = {
+      C("codigo", 6),        N("ipsst", 9, 2),     N("snpt", 9, 2),      N("fonavit", 9, 2),
+      N("acctrab", 9, 2),    N("ipsse", 9, 2),     N("snpe", 9, 2),      N("fonavie", 9, 2),
+      N("afpaum", 9, 2),     N("afpdsc", 9, 2),    N("hsimple", 9, 2),   N("hdoble", 9, 2),
+      N("uit", 9, 2),        N("hexemp1", 9, 2),   N("hexemp2", 9),      N("escala1", 10, 2),
+      N("escala2", 10, 2),   N("baseret", 10, 2),  N("escala3", 10, 2),  N("montopdt", 9, 2),
+      N("eps", 9, 2),        N("cofovice", 9, 2),  N("senati", 9, 2),    N("minivital", 10, 2),
+      N("bonifi9", 9, 2),    C("mesafec", 6),      N("sctr", 9, 2),      N("uit2", 9, 2),
+      N("scala01", 10, 2),   N("scala02", 10, 2),  N("scala03", 10, 2),  N("scala04", 10, 2),
+      N("scala05", 10, 2),   N("tasa08", 4),       N("tasa14", 4),       N("tasa17", 4),
+      N("tasa20", 4),        N("tasa30", 4),       C("banco", 6),        C("Firma", 7),
+      C("carpeta", 11)};
+  return f;
+}
+
+const std::vector<FieldSpec>& institutionFields() {
+  static const std::vector<FieldSpec> f = {
+      C("COD_CIA", 2),  C("NOM_CIA", 50),  C("RUC", 11),       C("PATRO", 12),    C("DIREC", 50),
+      C("NOMBRES", 50), C("CARGO", 30),    N("LINEANOM", 5),   N("LINEACAR", 5),  N("REPITE", 5),
+      C("DNI", 8),      C("NOM_ABREV", 50), D("FECHA"),        C("YDESCRI", 30),  C("DESCRI_MES", 30)};
+  return f;
+}
+
+const std::vector<FieldSpec>& userFields() {
+  static const std::vector<FieldSpec> f = {C("CODIGO", 4), C("NOMBRE", 50), C("FUNCION", 10), C("ACCESO", 1),
+                                           C("INICIA", 10)};
+  return f;
+}
+
+const std::vector<FieldSpec>& rollTemplateFields() {
+  static const std::vector<FieldSpec> f = {
+      C("codigo", 10), C("nombre", 50),     N("control", 1),     D("inivaca"),       D("finvaca"),
+      N("diavac", 3),  N("difvac", 3),      N("mes", 2),         N("dia", 3),        N("dscto", 14, 2),
+      N("desgrat", 14, 2), N("dscley", 14, 2), C("indica", 1)};
+  return f;
+}
+
+const std::vector<FieldSpec>& calcTemplateFields() {
+  static const std::vector<FieldSpec> f = [] {
+    std::vector<FieldSpec> v = {C("codigo", 10),  C("nombre", 50),  C("ccosto", 6),   C("codafp", 6),
+                                C("nroafp", 12),  C("situacion", 2), D("fechasitua"), C("tiptrab", 2),
+                                C("catego", 2),   C("DocIden", 1),  C("MovPer", 1),   C("Plani", 6),
+                                C("tienecta", 1), N("HorasTra", 4)};
+    for (const char* d : {"dia_tra", "fraccion", "fraccion1", "nosubs", "subsi"}) v.push_back(N(d, 3));
+    for (const char* a : {"bas_men", "bas_qui", "asigna", "bonifi", "movili", "hsimple", "hdoble", "hsimple_p",
+                          "hdoble_p", "otrosp", "gratif", "graext", "escolar", "vacaci", "refrig", "diastra",
+                          "produc", "utili", "cts", "subsid", "sumini", "tbruto",
+                          // worker deductions
+                          "ipsst", "fonavit", "snpt", "aapor1", "aapor2", "aapor3", "afpdsc", "rta_5ta", "esvida",
+                          "adelanto", "otrosd", "retjud", "cuosin", "sumind", "tardan", "tardanza", "t_dsctot",
+                          // employer contributions
+                          "ipsse", "fonavie", "snpe", "t_dsctoe",
+                          // net
+                          "tpagar"})
+      v.push_back(N(a, 14, 2));
+    return v;
+  }();
+  return f;
+}
+
+bool codeTableId(int selector, TableId* id) {
+  switch (selector) {
+    case 1: *id = TableId::CostCentres; return true;
+    case 2: *id = TableId::UniqueCodes; return true;
+    case 3: *id = TableId::PensionerTypes; return true;
+    case 7: *id = TableId::Situations; return true;
+    case 8: *id = TableId::WorkerTypes; return true;
+    case 9: *id = TableId::DocumentTypes; return true;
+    case 10: *id = TableId::MovementTypes; return true;
+    default: return false;
+  }
+}
+
+const std::vector<TableId>& allTables() {
+  static const std::vector<TableId> ids = {
+      TableId::Institutions,  TableId::Users,          TableId::AccountingParams, TableId::ExchangeRates,
+      TableId::RollTemplate,  TableId::CalcTemplate,   TableId::EmployeeMaster,   TableId::UniqueCodes,
+      TableId::PensionerTypes, TableId::CostCentres,   TableId::Rates,            TableId::Situations,
+      TableId::WorkerTypes,   TableId::DocumentTypes,  TableId::MovementTypes,    TableId::Banks,
+      TableId::PensionFunds,  TableId::Earnings,       TableId::Deductions,       TableId::Health,
+      TableId::PrePayroll,    TableId::CtsMay,         TableId::CtsNovember,      TableId::IncomeEntries,
+      TableId::VacationRoll,  TableId::GratificationRoll, TableId::ActiveEmployees, TableId::PayrollSoles,
+      TableId::PayrollDollars, TableId::GratSoles,     TableId::GratDollars,      TableId::ReportWork,
+      TableId::ExtraGrat};
+  return ids;
+}
+
+std::string baseName(TableId id, const Period& p) {
+  const std::string cma = p.cia + p.mes + p.ano;
+  switch (id) {
+    case TableId::Institutions: return "pmae0001";
+    case TableId::Users: return "kylusua";
+    case TableId::AccountingParams: return "paracont";
+    case TableId::ExchangeRates: return "tcam" + p.ano;
+    case TableId::RollTemplate: return "pbase14";
+    case TableId::CalcTemplate: return "pbase18";
+    case TableId::EmployeeMaster: return "pmae01" + p.cia;
+    case TableId::UniqueCodes: return "pmae02" + p.cia;
+    case TableId::PensionerTypes: return "pmae03" + p.cia;
+    case TableId::CostCentres: return "pmae04" + p.cia;
+    case TableId::Rates: return "pmae05" + p.cia;
+    case TableId::Situations: return "pmae07" + p.cia;
+    case TableId::WorkerTypes: return "pmae08" + p.cia;
+    case TableId::DocumentTypes: return "pmae09" + p.cia;
+    case TableId::MovementTypes: return "pmae10" + p.cia;
+    case TableId::Banks: return "bmae01" + p.cia;
+    case TableId::PensionFunds: return "pm06" + p.cia + p.ano;
+    case TableId::Earnings: return "habe" + p.cia + p.ano;
+    case TableId::Deductions: return "rete" + p.cia + p.ano;
+    case TableId::Health: return "salu" + p.cia + p.ano;
+    case TableId::PrePayroll: return "apor" + p.cia + p.ano;
+    case TableId::CtsMay: return "cts1" + p.cia + p.ano;
+    case TableId::CtsNovember: return "cts2" + p.cia + p.ano;
+    case TableId::IncomeEntries: return "ph" + cma;
+    case TableId::VacationRoll: return "ve" + cma;
+    case TableId::GratificationRoll: return "ge" + cma;
+    case TableId::ActiveEmployees: return "p9" + p.mes + p.ano + p.cia;
+    case TableId::PayrollSoles: return "e2" + cma;
+    case TableId::PayrollDollars: return "e1" + cma;
+    case TableId::GratSoles: return "he" + cma;
+    case TableId::GratDollars: return "h1" + cma;
+    case TableId::ReportWork: return "xx" + cma;
+    case TableId::ExtraGrat: return "ke" + cma;
+  }
+  return "";
+}
+
+std::vector<std::string> TableDef::bags() const {
+  std::vector<std::string> out;
+  for (const auto& t : tags) {
+    std::string b = t.bag + ".cdx";
+    if (std::find(out.begin(), out.end(), b) == out.end()) out.push_back(b);
+  }
+  return out;
+}
+
+TableDef define(TableId id, const Period& p) {
+  TableDef d;
+  d.id = id;
+  d.period = p;
+  d.base = baseName(id, p);
+  const std::string& b = d.base;
+  auto codigoTag = [&] { d.tags = {tag(b, "codigo", "CODIGO")}; };
+  auto singleTag = [&] { d.tags = {tag(b, "", "CODIGO")}; };
+  auto codeTable = [&](int wc, int wn, int wcn, const char* alias, const char* role) {
+    d.fields = codeFields(wc, wn, wcn);
+    codigoTag();
+    d.alias = alias;
+    d.role = role;
+  };
+  switch (id) {
+    case TableId::Institutions:
+      d.origin = Origin::Shipped;
+      d.fields = institutionFields();
+      d.tags = {tag(b, "cod_cia", "COD_CIA")};
+      d.alias = "xSeteoCia";
+      d.role = "Maestro De Institucion";
+      break;
+    case TableId::Users:
+      d.origin = Origin::Shipped;
+      d.fields = userFields();
+      // The tag is known by its key, INICIA+FUNCION; tag names hold at most ten characters.
+      d.tags = {tag(b, "inicia", "INICIA+FUNCION")};
+      d.alias = "kylusua";
+      d.role = "Archivo De Accesos";
+      break;
+    case TableId::AccountingParams:
+      d.fields = paracontFields();
+      singleTag();
+      d.alias = "TCambio";
+      d.role = "Parametros Contables";
+      break;
+    case TableId::ExchangeRates:
+      d.fields = exchangeFields();
+      codigoTag();
+      d.alias = "TCambio";
+      d.role = "Tipo De Cambio";
+      break;
+    case TableId::RollTemplate:
+      d.origin = Origin::Shipped;
+      d.fields = rollTemplateFields();
+      d.role = "Plantilla pbase14";
+      break;
+    case TableId::CalcTemplate:
+      d.origin = Origin::Shipped;
+      d.fields = calcTemplateFields();
+      d.role = "Plantilla pbase18";
+      break;
+    case TableId::EmployeeMaster:
+      d.fields = employeeFields();
+      d.tags = {tag(b, "codigo", "CODIGO"), tag("pmno01" + p.cia, "nombre", "NOMBRE")};
+      d.alias = "Emplea";
+      d.role = "Maestro De Empleados";
+      break;
+    case TableId::UniqueCodes: codeTable(6, 50, 57, "Unica", "Planilla Unica"); break;
+    case TableId::PensionerTypes: codeTable(2, 50, 52, "Catego", "Tipo Pensionista"); break;
+    case TableId::CostCentres: codeTable(6, 45, 52, "Costos", "Centro De Costos"); break;
+    case TableId::Situations: codeTable(2, 50, 53, "Situac", "Situacion"); break;
+    case TableId::WorkerTypes: codeTable(2, 50, 52, "Tipos", "Tipo Trabajador"); break;
+    case TableId::DocumentTypes: codeTable(1, 50, 52, "DocIde", "Documento De Identidad"); break;
+    case TableId::MovementTypes: codeTable(1, 50, 52, "MovPer", "Movimiento De Personal"); break;
+    case TableId::Rates:
+      d.fields = ratesFields();
+      codigoTag();
+      d.alias = "Porcen";
+      d.role = "Porcentajes";
+      break;
+    case TableId::Banks:
+      d.fields = bankFields();
+      codigoTag();
+      d.alias = "Bancos";
+      d.role = "Bancos";
+      break;
+    case TableId::PensionFunds:
+      d.fields = pensionFields();
+      // A tag name holds letters, digits and underscores only: the key is MES+CODIGO.
+      d.tags = {tag(b, "mescodigo", "MES+CODIGO")};
+      d.alias = "Afps";
+      d.role = "Maestro De A.F.P.";
+      break;
+    case TableId::Earnings:
+      d.fields = yearFields(false);
+      codigoTag();
+      d.alias = "TabHaber";
+      d.role = "Haberes";
+      break;
+    case TableId::Deductions:
+      d.fields = yearFields(false);
+      codigoTag();
+      d.alias = "TabReten";
+      d.role = "Retenciones";
+      break;
+    case TableId::Health:
+      d.fields = yearFields(true);
+      codigoTag();
+      d.alias = "Haberes";
+      d.role = "Essalud Y Quinta";
+      break;
+    case TableId::PrePayroll:
+      d.fields = prePayrollFields();
+      codigoTag();
+      d.alias = "Haberes";
+      d.role = "Tabla Antes De Planilla";
+      break;
+    case TableId::CtsMay:
+    case TableId::CtsNovember:
+      d.fields = ctsFields();
+      singleTag();
+      d.alias = "DataCts";
+      d.role = "Datos CTS";
+      break;
+    case TableId::IncomeEntries:
+      d.fields = incomeFields();
+      codigoTag();
+      d.alias = "HorMovExt";
+      d.role = "Ingresos De Trabajador";
+      break;
+    case TableId::VacationRoll:
+      d.origin = Origin::RollTemplate;
+      codigoTag();
+      d.alias = "Vacaci";
+      d.role = "Rol De Vacaciones";
+      break;
+    case TableId::GratificationRoll:
+      d.origin = Origin::RollTemplate;
+      singleTag();
+      d.alias = "Gratif";
+      d.role = "Rol De Gratificaciones";
+      break;
+    case TableId::ActiveEmployees:
+      d.origin = Origin::MasterCopy;
+      d.tags = {tag(b, "codigo", "CODIGO"), tag("p8" + p.mes + p.ano + p.cia, "nombre", "NOMBRE")};
+      d.alias = "MaeAct";
+      d.role = "Empleados Activos";
+      break;
+    case TableId::PayrollSoles:
+      d.origin = Origin::CalcTemplate;
+      singleTag();
+      d.alias = "CalFijos";
+      d.role = "Archivo Sueldos";
+      break;
+    case TableId::PayrollDollars:
+      d.origin = Origin::CalcTemplate;
+      singleTag();
+      d.alias = "CalDolar";
+      d.role = "Archivo Sueldos Dolares";
+      break;
+    case TableId::GratSoles:
+      d.origin = Origin::CalcTemplate;
+      singleTag();
+      d.alias = "CalGrati";
+      d.role = "Archivo Gratificaciones";
+      break;
+    case TableId::GratDollars:
+      d.origin = Origin::CalcTemplate;
+      singleTag();
+      d.alias = "CalDolar";
+      d.role = "Archivo Gratificaciones Dolares";
+      break;
+    case TableId::ReportWork:
+      d.origin = Origin::WorkFile;
+      d.alias = "RepFijos";
+      d.role = "Archivo De Trabajo";
+      break;
+    case TableId::ExtraGrat:
+      d.origin = Origin::External;
+      // Read with whatever tags its bag holds.
+      d.tags = {tag(b, "", "CODIGO")};
+      d.alias = "ExtGrati";
+      d.role = "Gratificacion Extraordinaria";
+      break;
+  }
+  return d;
+}
+
+std::string joinPath(const std::string& dir, const std::string& name) {
+  if (dir.empty() || dir == ".") return name;
+  if (dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+static bool fileExists(FileSystem& fs, const std::string& path) { return fs.exists(fs.resolve(path)); }
+
+bool tableExists(FileSystem& fs, const std::string& dir, const TableDef& def) {
+  return fileExists(fs, joinPath(dir, def.dbf()));
+}
+
+// Builds every tag of `def` on an exclusively open table, in catalog order.
+static Status buildTags(Table& t, const std::string& dir, const TableDef& def) {
+  for (const auto& tg : def.tags) {
+    const std::string bag = joinPath(dir, tg.bag + ".cdx");
+    if (tg.name.empty()) {
+      PLANILLA_RETURN_IF_ERROR(t.createIndexFile(bag, tg.key).withContext(tg.bag + ".cdx"));
+    } else {
+      PLANILLA_RETURN_IF_ERROR(t.createTag(bag, tg.name, tg.key, tg.forExpr).withContext(tg.bag + ".cdx"));
+    }
+  }
+  return Status::ok();
+}
+
+// Removes a file when it exists (name matched without regard to case).
+static Status removeIfExists(FileSystem& fs, const std::string& path) {
+  std::string real = fs.resolve(path);
+  if (!fs.exists(real)) return Status::ok();
+  return fs.remove(real).withContext(path);
+}
+
+// Copies one field of the current record of `from` into the current record of `to`.
+static Status copyField(const Table& from, int fi, Table& to, const std::string& name) {
+  const FieldSpec& f = from.field(fi);
+  switch (f.type) {
+    case 'N':
+    case 'F': {
+      std::string raw = from.str(fi);
+      if (raw.find_first_not_of(' ') == std::string::npos) return Status::ok();  // stays blank
+      return to.replace(name, from.num(fi));
+    }
+    case 'D': return to.replace(name, from.date(name));
+    case 'L': return to.replaceLogical(name, from.logical(name));
+    default: return to.replace(name, from.str(fi));
+  }
+}
+
+// Fills a new active-employee table with the employees of the master whose baja is
+// blank, carrying the fields of activeCarriedFields(); the rest start empty.
+static Status fillActive(FileSystem& fs, const std::string& masterPath, Table& dest) {
+  auto src = Table::openReadOnly(fs, masterPath, "TabGen");
+  if (!src) return src.status();
+  Table& m = **src;
+  struct Pair { int from; std::string name; };
+  std::vector<Pair> pairs;
+  for (const auto& name : activeCarriedFields()) {
+    int fi = m.fieldIndex(name);
+    if (fi >= 0 && dest.fieldIndex(name) >= 0) pairs.push_back({fi, name});
+  }
+  const int baja = m.fieldIndex("baja");
+  Status st = m.goTop();
+  while (st && !m.eof()) {
+    const bool active = baja < 0 || m.str(baja).find_first_not_of(' ') == std::string::npos;
+    if (active) {
+      st = dest.appendBlank();
+      for (size_t i = 0; st && i < pairs.size(); ++i) st = copyField(m, pairs[i].from, dest, pairs[i].name);
+    }
+    if (st) st = m.skip(1);
+  }
+  if (st) st = m.lastError();
+  m.close();
+  return st;
+}
+
+Status ensureTable(FileSystem& fs, const std::string& dir, const TableDef& def, bool* created) {
+  if (created) *created = false;
+  const std::string path = joinPath(dir, def.dbf());
+  if (fileExists(fs, path)) return Status::ok();
+
+  // 1. create
+  switch (def.origin) {
+    case Origin::Layout:
+      PLANILLA_RETURN_IF_ERROR(Table::create(fs, path, def.fields).withContext(def.dbf()));
+      break;
+    case Origin::RollTemplate: {
+      const std::string tpl = joinPath(dir, "pbase14.dbf");
+      if (!fileExists(fs, tpl)) return Status::notFound("WARNING 14P");
+      auto t = Table::openReadOnly(fs, tpl, "pbase14");
+      if (!t) return t.status().withContext("pbase14.dbf");
+      Status st = (*t)->copyStructure(path);
+      (*t)->close();
+      PLANILLA_RETURN_IF_ERROR(st.withContext(def.dbf()));
+      break;
+    }
+    case Origin::MasterCopy: {
+      const std::string master = joinPath(dir, baseName(TableId::EmployeeMaster, def.period) + ".dbf");
+      if (!fileExists(fs, master)) return Status::notFound("Maestro De Empleados No Existe");
+      auto m = Table::openReadOnly(fs, master, "MaeEmp");
+      if (!m) return m.status().withContext(baseName(TableId::EmployeeMaster, def.period) + ".dbf");
+      Status st = (*m)->copyStructure(path);
+      (*m)->close();
+      PLANILLA_RETURN_IF_ERROR(st.withContext(def.dbf()));
+      break;
+    }
+    default:
+      return Status::unsupported(def.dbf() + ": el sistema no crea esta tabla");
+  }
+
+  // 2. open exclusively; 3. fill and build the tags; 4. close.
+  auto t = Table::open(fs, path, OpenMode::Exclusive, def.alias);
+  if (!t) return t.status().withContext(def.dbf());
+  Table& tab = **t;
+  Status st;
+  if (def.origin == Origin::MasterCopy) {
+    st = fillActive(fs, joinPath(dir, baseName(TableId::EmployeeMaster, def.period) + ".dbf"), tab);
+  }
+  if (st && def.id == TableId::Rates) st = tab.appendBlank();
+  if (st) st = buildTags(tab, dir, def);
+  if (st) st = tab.flush();
+  tab.close();
+  if (!st) {
+    // Leave nothing half made: the next opening tries again from scratch.
+    for (const auto& bag : def.bags()) (void)removeIfExists(fs, joinPath(dir, bag));
+    (void)removeIfExists(fs, path);
+    return st.withContext(def.dbf());
+  }
+  if (created) *created = true;
+  return Status::ok();
+}
+
+Status recreateCalcFile(FileSystem& fs, const std::string& dir, const TableDef& def) {
+  if (def.origin != Origin::CalcTemplate)
+    return Status::invalid(def.dbf() + ": no es un archivo de calculo");
+  const std::string tpl = joinPath(dir, "pbase18.dbf");
+  if (!fileExists(fs, tpl)) return Status::notFound("WARNING  P18!!  ");
+  const std::string path = joinPath(dir, def.dbf());
+  // Refuse before deleting anything when another station holds the file open.
+  if (fileExists(fs, path)) {
+    auto probe = Table::open(fs, path, OpenMode::Exclusive, def.alias);
+    if (!probe) {
+      if (probe.status().code() == ErrorCode::InUse) return probe.status().withContext(def.dbf());
+      // A damaged file is simply replaced.
+    } else {
+      (*probe)->close();
+    }
+  }
+  for (const auto& bag : def.bags()) PLANILLA_RETURN_IF_ERROR(removeIfExists(fs, joinPath(dir, bag)));
+  PLANILLA_RETURN_IF_ERROR(removeIfExists(fs, path));
+  {
+    auto t = Table::openReadOnly(fs, tpl, "pbase18");
+    if (!t) return t.status().withContext("pbase18.dbf");
+    Status st = (*t)->copyStructure(path);
+    (*t)->close();
+    PLANILLA_RETURN_IF_ERROR(st.withContext(def.dbf()));
+  }
+  auto t = Table::open(fs, path, OpenMode::Exclusive, def.alias);
+  if (!t) return t.status().withContext(def.dbf());
+  Status st = buildTags(**t, dir, def);
+  if (st) st = (*t)->flush();
+  (*t)->close();
+  return st.withContext(def.dbf());
+}
+
+Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& dir, const TableDef& def,
+                                         OpenMode mode, const std::string& alias) {
+  const std::string path = joinPath(dir, def.dbf());
+  if (!fileExists(fs, path)) return Status::notFound(def.dbf() + " No Existe");
+  // Check the bags before opening, so that a missing one leaves nothing open.
+  for (const auto& bag : def.bags())
+    if (!fileExists(fs, joinPath(dir, bag))) return Status::notFound("Indice " + bag + " No Existe");
+  auto t = Table::open(fs, path, mode, alias.empty() ? def.alias : alias);
+  if (!t) return t.status().withContext(def.dbf());
+  for (const auto& bag : def.bags()) {
+    Status st = (*t)->openIndex(joinPath(dir, bag));
+    if (!st) {
+      (*t)->close();
+      return st.withContext(bag);
+    }
+  }
+  if ((*t)->tagCount() > 0) {
+    Status st = (*t)->setOrder(1);
+    if (!st) {
+      (*t)->close();
+      return st.withContext(def.dbf());
+    }
+  }
+  return std::move(*t);
+}
+
+Status rebuildIndexes(FileSystem& fs, const std::string& dir, const TableDef& def, bool pack) {
+  const std::string path = joinPath(dir, def.dbf());
+  if (!fileExists(fs, path)) return Status::notFound(def.dbf() + " No Existe");
+  // Exclusive open first: while another station has the table, nothing is deleted.
+  auto t = Table::open(fs, path, OpenMode::Exclusive, def.alias);
+  if (!t) return t.status().withContext(def.dbf());
+  Table& tab = **t;
+  tab.closeIndexes();
+  Status st;
+  for (const auto& bag : def.bags()) {
+    st = removeIfExists(fs, joinPath(dir, bag));
+    if (!st) break;
+  }
+  if (st && pack) st = tab.pack();
+  if (st) st = buildTags(tab, dir, def);
+  if (st) st = tab.flush();
+  tab.close();
+  return st.withContext(def.dbf());
+}
+
+Status createWithTags(FileSystem& fs, const std::string& dir, const TableDef& def) {
+  const std::string path = joinPath(dir, def.dbf());
+  if (fileExists(fs, path)) return Status::invalid(def.dbf() + " ya existe");
+  PLANILLA_RETURN_IF_ERROR(Table::create(fs, path, def.fields).withContext(def.dbf()));
+  if (def.tags.empty()) return Status::ok();
+  auto t = Table::open(fs, path, OpenMode::Exclusive, def.alias);
+  if (!t) return t.status().withContext(def.dbf());
+  Status st = buildTags(**t, dir, def);
+  if (st) st = (*t)->flush();
+  (*t)->close();
+  return st.withContext(def.dbf());
+}
+
+}  // namespace planilla::catalog

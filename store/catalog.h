@@ -1,0 +1,170 @@
+// The table catalog: every table of the system, its file-name rule, its layout, its
+// index bags and tags, its usual alias, and how it comes into being.
+//
+// This is the one place that knows a layout. Screens, runs, reports and utilities
+// ask the catalog for a TableDef (built from the working period) and then create,
+// open or reindex through the functions below. Nothing here shows messages: the
+// functions return a Status whose code tells the caller which of the system's
+// messages applies (see app/tables.h, which does that for the screens):
+//   InUse     -> "Apertura Denegada El Archivo Esta En Uso"
+//   NotFound  -> a missing template ("WARNING 14P", "WARNING  P18!!  "), a missing
+//                source table or a missing index bag (message names the file).
+//
+// File names are relative to a data directory and matched without regard to case.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/io.h"
+#include "store/status.h"
+#include "store/table.h"
+
+namespace planilla::catalog {
+
+// The period part of the file names: YCIA, YMES, YANO of the session.
+// cia is 2 characters, mes 2 ("00" when the working date is 1 January), ano 2.
+struct Period {
+  std::string cia;
+  std::string mes;
+  std::string ano;
+};
+
+enum class TableId {
+  Institutions,       // pmae0001                (shipped)
+  Users,              // kylusua                 (shipped)
+  AccountingParams,   // paracont
+  ExchangeRates,      // tcam<ano>
+  RollTemplate,       // pbase14                 (shipped template)
+  CalcTemplate,       // pbase18                 (shipped template)
+  EmployeeMaster,     // pmae01<cia>             (+ bag pmno01<cia>)
+  UniqueCodes,        // pmae02<cia>  "planilla unica" codes
+  PensionerTypes,     // pmae03<cia>
+  CostCentres,        // pmae04<cia>
+  Rates,              // pmae05<cia>  rates and percentages, one record
+  Situations,         // pmae07<cia>
+  WorkerTypes,        // pmae08<cia>
+  DocumentTypes,      // pmae09<cia>
+  MovementTypes,      // pmae10<cia>
+  Banks,              // bmae01<cia>
+  PensionFunds,       // pm06<cia><ano>
+  Earnings,           // habe<cia><ano>
+  Deductions,         // rete<cia><ano>
+  Health,             // salu<cia><ano>
+  PrePayroll,         // apor<cia><ano>
+  CtsMay,             // cts1<cia><ano>
+  CtsNovember,        // cts2<cia><ano>
+  IncomeEntries,      // ph<cia><mes><ano>
+  VacationRoll,       // ve<cia><mes><ano>       (structure of pbase14)
+  GratificationRoll,  // ge<cia><mes><ano>       (structure of pbase14)
+  ActiveEmployees,    // p9<mes><ano><cia>       (+ bag p8<mes><ano><cia>; copy of the master)
+  PayrollSoles,       // e2<cia><mes><ano>       (structure of pbase18)
+  PayrollDollars,     // e1<cia><mes><ano>
+  GratSoles,          // he<cia><mes><ano>
+  GratDollars,        // h1<cia><mes><ano>
+  ReportWork,         // xx<cia><mes><ano>       (structure of the report's source)
+  ExtraGrat,          // ke<cia><mes><ano>       (read when present, never created)
+};
+
+// Every id, in catalog order.
+const std::vector<TableId>& allTables();
+
+// How a table comes into being when it is missing.
+enum class Origin {
+  Shipped,       // installed with the program; never created by the system (init does)
+  Layout,        // created from `fields`
+  RollTemplate,  // structure copied from pbase14
+  CalcTemplate,  // structure copied from pbase18, recreated on every run
+  MasterCopy,    // structure of pmae01<cia>, filled with the employees whose baja is blank
+  WorkFile,      // report work file: structure and tags chosen by each report
+  External,      // not created by the system
+};
+
+// One index tag. `bag` is the bag's base name (".cdx" is added). An empty `name`
+// means a single-index tag, named after its bag.
+struct TagDef {
+  std::string bag;
+  std::string name;
+  std::string key;
+  std::string forExpr;
+};
+
+struct TableDef {
+  TableId id{};
+  Period period;                  // the period the names were built from
+  std::string base;               // base file name, at most 8 characters ("pmae0101")
+  Origin origin = Origin::Layout;
+  std::vector<FieldSpec> fields;  // empty unless origin is Layout or Shipped
+  std::vector<TagDef> tags;       // in the order the bags are opened and tags built
+  std::string alias;              // the usual alias (screens may pass their own)
+  std::string role;               // a few words of Spanish, for listings and messages
+
+  std::string dbf() const { return base + ".dbf"; }
+  // Distinct bag file names ("pmae0101.cdx", "pmno0101.cdx") in opening order.
+  std::vector<std::string> bags() const;
+};
+
+// The definition of `id` for the period. Fields of CalcTemplate and RollTemplate are
+// the layouts `planilla init` installs. Rows whose name carries the month use p.mes
+// (pass another Period to name e.g. he<cia>07<ano>).
+TableDef define(TableId id, const Period& p);
+std::string baseName(TableId id, const Period& p);
+
+// Layouts (also reachable through define()).
+const std::vector<FieldSpec>& employeeFields();       // 73 fields, movili at 30 and 70
+const std::vector<FieldSpec>& ratesFields();          // 41 fields
+// The 45 fields of the general master carried into the active employees of a month
+// (at creation and by the refresh operations); the others start empty.
+const std::vector<std::string>& activeCarriedFields();
+const std::vector<FieldSpec>& institutionFields();    // pmae0001 as installed
+const std::vector<FieldSpec>& userFields();           // kylusua as installed
+const std::vector<FieldSpec>& rollTemplateFields();   // pbase14 as installed
+const std::vector<FieldSpec>& calcTemplateFields();   // pbase18 as installed
+// Code tables by the selector of their maintenance screen: 1 cost centres, 2 "planilla
+// unica", 3 pensioner types, 7 situations, 8 worker types, 9 document types, 10
+// movement types. Returns false for any other selector.
+bool codeTableId(int selector, TableId* id);
+
+// The names of the twelve month fields of the year tables ("ene" ... "dic").
+const std::vector<std::string>& monthFieldNames();
+
+// Joins a data directory and a file name ("" or "." give the name itself).
+std::string joinPath(const std::string& dir, const std::string& name);
+
+// True when the table file exists (case-insensitive name match).
+bool tableExists(FileSystem& fs, const std::string& dir, const TableDef& def);
+
+// Create on first use. When the table file is missing: creates it (from its layout,
+// from the template, or as a copy of the employee master of the same company for
+// ActiveEmployees), opens it exclusively, builds its tags over all records (the rates
+// table also gets its one blank record) and closes it. When the file exists, does
+// nothing. `*created` (optional) tells which happened.
+// Errors: NotFound for a missing template (message "WARNING 14P" for pbase14) or a
+// missing employee master; InUse when the exclusive open is refused; Unsupported for
+// origins that are never created here (Shipped, WorkFile, External, CalcTemplate).
+Status ensureTable(FileSystem& fs, const std::string& dir, const TableDef& def, bool* created = nullptr);
+
+// Deletes the table (and its bags) and creates it anew, empty, from pbase18, with its
+// single-index tag. For the calculated files. NotFound ("WARNING  P18!!  ") when the
+// template is missing; InUse when another station holds the file open (nothing
+// deleted then).
+Status recreateCalcFile(FileSystem& fs, const std::string& dir, const TableDef& def);
+
+// Opens the table with its bags in catalog order (code order first for the
+// two-bag tables) and selects order 1 when it has tags. A missing bag is not rebuilt:
+// NotFound naming it. `alias` empty uses def.alias.
+Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& dir, const TableDef& def,
+                                         OpenMode mode, const std::string& alias = "");
+
+// Deletes the table's bags and builds every tag again over the live records, after
+// packing (exclusive open; InUse when refused). For the reindex utilities and
+// `planilla reindexar`.
+Status rebuildIndexes(FileSystem& fs, const std::string& dir, const TableDef& def, bool pack = true);
+
+// Creates a table from `fields` with every tag of `def` (used by `planilla init` for
+// the shipped tables, and by tests). Fails with InUse/IoError; replaces nothing: an
+// existing file is an error (Invalid).
+Status createWithTags(FileSystem& fs, const std::string& dir, const TableDef& def);
+
+}  // namespace planilla::catalog

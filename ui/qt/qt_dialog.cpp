@@ -1,0 +1,655 @@
+#include "ui/qt/qt_dialog.h"
+
+#include <algorithm>
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ui/qt/qt_toolkit.h"
+
+namespace planilla::ui::qt {
+
+namespace {
+
+QColor qcolor(Color c) { return QColor(c.r, c.g, c.b); }
+
+void applyColors(QWidget* w, const Control& c, QPalette::ColorRole fgRole, QPalette::ColorRole bgRole) {
+  if (!c.foreground() && !c.background()) return;
+  QPalette pal = w->palette();
+  if (auto fg = c.foreground()) {
+    pal.setColor(QPalette::Active, fgRole, qcolor(*fg));
+    pal.setColor(QPalette::Inactive, fgRole, qcolor(*fg));
+  }
+  if (auto bg = c.background()) {
+    pal.setColor(QPalette::Active, bgRole, qcolor(*bg));
+    pal.setColor(QPalette::Inactive, bgRole, qcolor(*bg));
+    if (bgRole == QPalette::Window) w->setAutoFillBackground(true);
+  }
+  w->setPalette(pal);
+}
+
+// A view whose two duties are given as functions.
+struct LambdaView : ControlView {
+  std::function<void()> onUpdate, onFocus;
+  void update() override {
+    if (onUpdate) onUpdate();
+  }
+  void takeFocus() override {
+    if (onFocus) onFocus();
+  }
+};
+
+// Key code the hooks expect: the Windows-1252 byte of a typed character, 8 for
+// backspace, 13 for Enter, the raw Qt key otherwise.
+int hookCode(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Backspace) return 8;
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) return 13;
+  if (e->key() == Qt::Key_Escape) return 27;
+  if (e->key() == Qt::Key_Tab) return 9;
+  QString t = e->text();
+  if (!t.isEmpty() && t.at(0).unicode() >= 32) {
+    std::string b = fromQ(t.left(1));
+    if (!b.empty()) return static_cast<unsigned char>(b[0]);
+  }
+  return 1000 + e->key() % 1000;  // navigation keys: above the character range
+}
+
+// Column widths: the screens give pixel widths for a compact font of about six pixels
+// per character; they are scaled to the font in use and widened (never narrowed) to show the header
+// and the first rows whole.
+void fitColumns(QTableView* tv, Browse& m) {
+  QFontMetrics fm(tv->font());
+  double scale = std::max(1.0, fm.averageCharWidth() / 6.0);
+  const auto& widths = m.columnWidths();
+  const auto& headers = m.headerTexts();
+  int rows = std::min(m.rowCount(), 40);
+  for (size_t i = 0; i < m.columnCount(); ++i) {
+    int want = i < widths.size() ? static_cast<int>(widths[i] * scale) : 80;
+    int need = i < headers.size() ? fm.horizontalAdvance(toQ(headers[i])) + 14 : 0;
+    for (int r = 0; r < rows; ++r) {
+      const auto& line = m.row(r);
+      if (i < line.size()) need = std::max(need, fm.horizontalAdvance(toQ(line[i]).trimmed()) + 14);
+    }
+    int cap = i < widths.size() ? static_cast<int>(widths[i] * scale * 3) : 400;
+    tv->setColumnWidth(static_cast<int>(i), std::max(want, std::min(need, cap)));
+  }
+}
+
+}  // namespace
+
+// --- PictureValidator ------------------------------------------------------------------
+PictureValidator::PictureValidator(const Field& field, QObject* parent) : QValidator(parent), field_(&field) {}
+
+QValidator::State PictureValidator::validate(QString& input, int&) const {
+  const Picture& p = field_->pic();
+  switch (field_->type()) {
+    case Field::Type::Text:
+      if (p.upperCase()) input = toQ(upper1252(fromQ(input)));
+      else if (!p.mask().empty()) input = toQ(p.applyText(fromQ(input)));
+      if (field_->width() > 0 && input.size() > field_->width()) return Invalid;
+      return Acceptable;
+    case Field::Type::Number:
+      return p.parseNumber(fromQ(input)) ? Acceptable : Invalid;
+    case Field::Type::Date:
+      for (QChar c : input) {
+        if (!c.isDigit() && c != '/' && c != ' ') return Invalid;
+      }
+      return Acceptable;
+    case Field::Type::Logical:
+      if (input.size() > 1) return Invalid;
+      input = input.toUpper();
+      return input.isEmpty() || QStringLiteral("TFSNY").contains(input) ? Acceptable : Invalid;
+  }
+  return Acceptable;
+}
+
+// --- PictureEdit -----------------------------------------------------------------------
+PictureEdit::PictureEdit(Field& field, QWidget* parent) : QLineEdit(parent), field_(&field) {
+  setValidator(new PictureValidator(field, this));
+  if (field.type() == Field::Type::Number) {
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setMaxLength(std::max(field.width() + 4, 12));
+  } else if (field.type() == Field::Type::Date) {
+    setInputMask(QStringLiteral("99/99/9999; "));
+  } else if (field.type() == Field::Type::Text) {
+    if (field.width() > 0) setMaxLength(field.width());
+  }
+  if (field.isPassword()) setEchoMode(QLineEdit::Password);
+}
+
+void PictureEdit::keyPressEvent(QKeyEvent* e) {
+  if (field_->hasKeyHook()) field_->keyDown(hookCode(e));
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
+    // Enter moves to the next control, as in the system's forms.
+    focusNextChild();
+    e->accept();
+    return;
+  }
+  QLineEdit::keyPressEvent(e);
+}
+
+void PictureEdit::focusInEvent(QFocusEvent* e) {
+  QLineEdit::focusInEvent(e);
+  if (field_->type() == Field::Type::Number) QTimer::singleShot(0, this, [this] { selectAll(); });
+  if (field_->type() == Field::Type::Date) QTimer::singleShot(0, this, [this] { setCursorPosition(0); });
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent* e) {
+  QLabel::mouseReleaseEvent(e);
+  if (onClick) onClick();
+}
+
+// --- BrowseModel -----------------------------------------------------------------------
+BrowseModel::BrowseModel(Browse& b, QObject* parent) : QAbstractTableModel(parent), b_(&b) {
+  rows_ = b_->rowCount();
+}
+
+int BrowseModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_; }
+
+int BrowseModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(b_->columnCount());
+}
+
+void BrowseModel::checkCount() const {
+  if (syncPending_ || b_->rowCount() == rows_) return;
+  syncPending_ = true;
+  // The estimate was corrected while painting: adjust after the paint is over.
+  QTimer::singleShot(0, const_cast<BrowseModel*>(this), [this] {
+    syncPending_ = false;
+    int now = b_->rowCount();
+    auto* self = const_cast<BrowseModel*>(this);
+    if (now < rows_) {
+      self->beginRemoveRows({}, now, rows_ - 1);
+      rows_ = now;
+      self->endRemoveRows();
+    } else if (now > rows_) {
+      self->beginInsertRows({}, rows_, now - 1);
+      rows_ = now;
+      self->endInsertRows();
+    }
+  });
+}
+
+QVariant BrowseModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  int r = index.row(), c = index.column();
+  switch (role) {
+    case Qt::DisplayRole: {
+      const auto& line = b_->row(r);
+      checkCount();
+      if (c < 0 || c >= static_cast<int>(line.size())) return QString();
+      QString s = toQ(line[static_cast<size_t>(c)]);
+      if (b_->align(static_cast<size_t>(c)) == Browse::Align::Right) return s.trimmed();
+      while (!s.isEmpty() && s.back() == QLatin1Char(' ')) s.chop(1);  // fixed-width fields
+      return s;
+    }
+    case Qt::TextAlignmentRole:
+      return b_->align(static_cast<size_t>(c)) == Browse::Align::Right ? int(Qt::AlignRight | Qt::AlignVCenter)
+                                                                      : int(Qt::AlignLeft | Qt::AlignVCenter);
+    case Qt::ForegroundRole:
+      if (auto rc = b_->rowColor(r)) return QColor(rc->first.r, rc->first.g, rc->first.b);
+      return {};
+    case Qt::BackgroundRole:
+      if (auto rc = b_->rowColor(r)) return QColor(rc->second.r, rc->second.g, rc->second.b);
+      return {};
+    default:
+      return {};
+  }
+}
+
+QVariant BrowseModel::headerData(int section, Qt::Orientation o, int role) const {
+  if (o != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  const auto& h = b_->headerTexts();
+  return section >= 0 && section < static_cast<int>(h.size()) ? toQ(h[static_cast<size_t>(section)]) : QString();
+}
+
+void BrowseModel::reload() {
+  beginResetModel();
+  rows_ = b_->rowCount();
+  endResetModel();
+}
+
+// --- DialogHost ------------------------------------------------------------------------
+DialogHost::DialogHost(Dialog& dlg, const std::string& dataDir, QWidget* parent) : QDialog(parent), dlg_(&dlg) {
+  setWindowTitle(toQ(dlg.title()));
+  setModal(true);
+  build(dataDir);
+  dlg.onEnd = [this] { done(QDialog::Accepted); };
+  dlg.onTitleChanged = [this] { setWindowTitle(toQ(dlg_->title())); };
+  focusConn_ = connect(qApp, &QApplication::focusChanged, this, &DialogHost::onFocusChanged);
+}
+
+DialogHost::~DialogHost() {
+  disconnect(focusConn_);
+  for (Control* c : dlg_->controls()) c->view = nullptr;
+  dlg_->onEnd = nullptr;
+  dlg_->onTitleChanged = nullptr;
+}
+
+QRect DialogHost::px(const Rect& r) const {
+  double ux = QtToolkit::unitX(), uy = QtToolkit::unitY();
+  return QRect(static_cast<int>(r.x * ux + 0.5), static_cast<int>(r.y * uy + 0.5), static_cast<int>(r.w * ux + 0.5),
+               static_cast<int>(r.h * uy + 0.5));
+}
+
+QWidget* DialogHost::widgetOf(Control* c) const {
+  auto it = byControl_.find(c);
+  return it == byControl_.end() ? nullptr : it->second;
+}
+
+Control* DialogHost::controlOf(QWidget* w) const {
+  while (w && w != this) {
+    auto it = byWidget_.find(w);
+    if (it != byWidget_.end()) return it->second;
+    w = w->parentWidget();
+  }
+  return nullptr;
+}
+
+void DialogHost::syncFocus() {
+  if (QWidget* w = widgetOf(dlg_->focus())) {
+    busy_ = true;
+    w->setFocus(Qt::OtherFocusReason);
+    busy_ = false;
+  }
+}
+
+void DialogHost::reject() {
+  // Close box and Escape end the dialog without validating.
+  if (!dlg_->ended()) dlg_->close();
+  QDialog::reject();
+}
+
+bool DialogHost::eventFilter(QObject* o, QEvent* e) {
+  if (e->type() == QEvent::KeyPress) {
+    auto* ke = static_cast<QKeyEvent*>(e);
+    if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
+      Control* c = controlOf(qobject_cast<QWidget*>(o));
+      if (c && c->kind() == Control::Kind::Browse) {
+        auto* b = static_cast<Browse*>(c);
+        int row = b->currentRow();
+        if (row >= 0) b->doubleClick(row);
+        return true;
+      }
+      if (c && (c->kind() == Control::Kind::Combo || c->kind() == Control::Kind::Check ||
+                c->kind() == Control::Kind::Radio)) {
+        focusNextChild();
+        return true;
+      }
+    }
+  }
+  return QDialog::eventFilter(o, e);
+}
+
+void DialogHost::onFocusChanged(QWidget* old, QWidget* now) {
+  if (busy_ || !isVisible() || dlg_->ended()) return;
+  Control* target = controlOf(now);
+  if (!target || target == dlg_->focus()) return;
+  if (dlg_->focus() && controlOf(old) != dlg_->focus()) {
+    // The focus comes back from elsewhere (a message box, another window) to a
+    // control the operator did not choose: put it where the model has it.
+    QTimer::singleShot(0, this, [this] { syncFocus(); });
+    return;
+  }
+  busy_ = true;
+  bool ok = dlg_->moveFocus(target);
+  busy_ = false;
+  if (!ok) QTimer::singleShot(0, this, [this] { syncFocus(); });
+}
+
+void DialogHost::build(const std::string& dataDir) {
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setSpacing(0);
+  if (auto bg = dlg_->background()) {
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, qcolor(*bg));
+    if (auto fg = dlg_->foreground()) pal.setColor(QPalette::WindowText, qcolor(*fg));
+    setPalette(pal);
+    setAutoFillBackground(true);
+  }
+  // Button bar of the maintenance screens.
+  if (!dlg_->barButtons().empty()) {
+    auto* bar = new QWidget(this);
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(6, 4, 6, 4);
+    row->setSpacing(4);
+    for (Button* b : dlg_->barButtons()) {
+      if (b->barGroup && b != dlg_->barButtons().front()) row->addSpacing(10);
+      auto* tb = new QToolButton(bar);
+      int size = b->barSize > 0 ? b->barSize : 55;
+      tb->setFixedSize(size, size);
+      tb->setIconSize(QSize(size - 16, size - 16));
+      tb->setIcon(QIcon(findImage(dataDir, b->imageName(), size - 16, size - 16)));
+      tb->setToolTip(toQ(b->tooltipText()));
+      tb->setAutoRaise(false);
+      tb->setFocusPolicy(Qt::NoFocus);
+      Button* model = b;
+      connect(tb, &QToolButton::clicked, this, [model] { model->press(); });
+      byWidget_[tb] = b;
+      byControl_[b] = tb;
+      row->addWidget(tb);
+    }
+    row->addStretch(1);
+    outer->addWidget(bar);
+  }
+  auto* canvas = new QWidget(this);
+  QRect extent(0, 0, static_cast<int>(dlg_->width() * QtToolkit::unitX()),
+               static_cast<int>(dlg_->height() * QtToolkit::unitY()));
+  for (Control* c : dlg_->controls()) {
+    if (std::find(dlg_->barButtons().begin(), dlg_->barButtons().end(), c) != dlg_->barButtons().end()) continue;
+    QWidget* w = makeWidget(*c, canvas, dataDir);
+    if (!w) continue;
+    extent = extent.united(w->geometry().adjusted(0, 0, 6, 6));
+  }
+  canvas->setFixedSize(extent.size());
+  outer->addWidget(canvas);
+  if (!dlg_->messageBarText().empty()) {
+    auto* msg = new QLabel(toQ(dlg_->messageBarText()), this);
+    msg->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    msg->setContentsMargins(6, 2, 6, 2);
+    msg->setAutoFillBackground(true);
+    outer->addWidget(msg);
+  }
+  outer->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QWidget* DialogHost::makeWidget(Control& c, QWidget* canvas, const std::string& dataDir) {
+  QRect g = px(c.rect());
+  QWidget* w = nullptr;
+  auto view = std::make_unique<LambdaView>();
+  LambdaView* v = view.get();
+  switch (c.kind()) {
+    case Control::Kind::Group: {
+      auto* box = new QGroupBox(toQ(c.caption()), canvas);
+      w = box;
+      break;
+    }
+    case Control::Kind::Static: {
+      switch (c.templateClass()) {
+        case ControlClass::Image: {
+          auto* l = new QLabel(canvas);
+          l->setPixmap(findImage(dataDir, c.caption(), g.width(), g.height()));
+          l->setAlignment(Qt::AlignCenter);
+          w = l;
+          break;
+        }
+        case ControlClass::Edit: {
+          auto* e = new QLineEdit(canvas);
+          e->setReadOnly(true);
+          e->setFocusPolicy(Qt::NoFocus);
+          w = e;
+          break;
+        }
+        case ControlClass::Button: {
+          auto* b = new QPushButton(toQ(c.caption()), canvas);
+          b->setFocusPolicy(Qt::TabFocus);
+          w = b;
+          break;
+        }
+        case ControlClass::Radio: w = new QRadioButton(toQ(c.caption()), canvas); break;
+        case ControlClass::CheckBox: w = new QCheckBox(toQ(c.caption()), canvas); break;
+        case ControlClass::ListBox: w = new QListWidget(canvas); break;
+        case ControlClass::ComboBox: w = new QComboBox(canvas); break;
+        default: {
+          auto* l = new QLabel(toQ(c.caption()), canvas);
+          l->setTextFormat(Qt::PlainText);
+          w = l;
+          break;
+        }
+      }
+      break;
+    }
+    case Control::Kind::Label: {
+      auto& m = static_cast<Label&>(c);
+      auto* l = new QLabel(canvas);
+      l->setTextFormat(Qt::PlainText);
+      // A label on its own background (a display such as a looked-up name) gets a
+      // sunken frame; labels on the dialog's colour read as plain text.
+      if (m.background() && m.background() != dlg_->background()) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+      v->onUpdate = [l, &m] {
+        l->setText(toQ(m.shown()));
+        applyColors(l, m, QPalette::WindowText, QPalette::Window);
+        l->setToolTip(toQ(m.tooltipText()));
+        if (!m.fontFamily().empty()) {
+          QFont f(toQ(m.fontFamily()));
+          if (m.fontHeight() > 0) f.setPixelSize(m.fontHeight());
+          l->setFont(f);
+        }
+      };
+      w = l;
+      break;
+    }
+    case Control::Kind::Field: {
+      auto& m = static_cast<Field&>(c);
+      auto* e = new PictureEdit(m, canvas);
+      auto typing = std::make_shared<bool>(false);
+      connect(e, &QLineEdit::textEdited, this, [e, &m, typing](const QString& text) {
+        *typing = true;
+        QString t = m.type() == Field::Type::Date ? e->displayText() : text;
+        if (!m.type(fromQ(t))) e->setText(toQ(m.text()));
+        *typing = false;
+      });
+      v->onUpdate = [e, &m, typing] {
+        if (!*typing && e->displayText() != toQ(m.text())) e->setText(toQ(m.text()));
+        e->setEnabled(m.focusable());
+        e->setReadOnly(m.isReadOnly());
+        e->setToolTip(toQ(m.tooltipText()));
+        applyColors(e, m, QPalette::Text, QPalette::Base);
+      };
+      v->onFocus = [this, e] {
+        if (!e->hasFocus()) {
+          busy_ = true;
+          e->setFocus(Qt::OtherFocusReason);
+          busy_ = false;
+        }
+      };
+      w = e;
+      break;
+    }
+    case Control::Kind::Button: {
+      auto& m = static_cast<Button&>(c);
+      auto* b = new QPushButton(toQ(m.caption()), canvas);
+      b->setFocusPolicy(Qt::TabFocus);  // a click leaves the field's focus to press()
+      b->setAutoDefault(true);
+      b->setDefault(m.isDefault());
+      if (!m.imageName().empty()) {
+        int side = std::max(12, std::min(g.height() - 6, 24));
+        b->setIcon(QIcon(findImage(dataDir, m.imageName(), side, side)));
+        b->setIconSize(QSize(side, side));
+      }
+      connect(b, &QPushButton::clicked, this, [&m] { m.press(); });
+      v->onUpdate = [b, &m] {
+        b->setText(toQ(m.caption()));
+        b->setEnabled(m.enabled());
+        b->setToolTip(toQ(m.tooltipText()));
+      };
+      v->onFocus = [this, b] {
+        busy_ = true;
+        b->setFocus(Qt::OtherFocusReason);
+        busy_ = false;
+      };
+      w = b;
+      break;
+    }
+    case Control::Kind::Image: {
+      auto& m = static_cast<Image&>(c);
+      auto* l = new ClickLabel(canvas);
+      l->setPixmap(findImage(dataDir, m.name(), g.width(), g.height()));
+      l->setAlignment(Qt::AlignCenter);
+      if (m.clickable()) {
+        l->setCursor(Qt::PointingHandCursor);
+        l->onClick = [&m] { m.click(); };
+      }
+      l->setToolTip(toQ(m.tooltipText()));
+      w = l;
+      break;
+    }
+    case Control::Kind::Combo: {
+      auto& m = static_cast<Combo&>(c);
+      auto* cb = new QComboBox(canvas);
+      for (const auto& it : m.items()) cb->addItem(toQ(it));
+      connect(cb, QOverload<int>::of(&QComboBox::activated), this, [&m](int i) { m.choose(i); });
+      cb->installEventFilter(this);
+      v->onUpdate = [cb, &m] {
+        QSignalBlocker block(cb);
+        cb->setCurrentIndex(m.current());
+        cb->setEnabled(m.enabled());
+        cb->setToolTip(toQ(m.tooltipText()));
+        applyColors(cb, m, QPalette::Text, QPalette::Base);
+        applyColors(cb, m, QPalette::ButtonText, QPalette::Button);
+      };
+      v->onFocus = [this, cb] {
+        busy_ = true;
+        cb->setFocus(Qt::OtherFocusReason);
+        busy_ = false;
+      };
+      w = cb;
+      break;
+    }
+    case Control::Kind::Radio: {
+      auto& m = static_cast<RadioGroup&>(c);
+      auto* group = new QButtonGroup(canvas);
+      std::vector<QRadioButton*> buttons;
+      for (size_t i = 0; i < m.ids().size(); ++i) {
+        auto* rb = new QRadioButton(toQ(i < m.captions.size() ? m.captions[i] : std::string()), canvas);
+        rb->setGeometry(px(i < m.rects.size() ? m.rects[i] : Rect{}));
+        group->addButton(rb, static_cast<int>(i) + 1);
+        rb->installEventFilter(this);
+        byWidget_[rb] = &c;
+        buttons.push_back(rb);
+      }
+      connect(group, &QButtonGroup::idClicked, this, [&m](int id) { m.choose(id); });
+      v->onUpdate = [buttons, &m] {
+        for (size_t i = 0; i < buttons.size(); ++i) {
+          QSignalBlocker block(buttons[i]);
+          buttons[i]->setChecked(m.value() == static_cast<int>(i) + 1);
+          buttons[i]->setEnabled(m.enabled());
+        }
+      };
+      v->onUpdate();
+      byControl_[&c] = buttons.empty() ? nullptr : buttons.front();
+      c.view = v;
+      views_.push_back(std::move(view));
+      return buttons.empty() ? nullptr : buttons.front();
+    }
+    case Control::Kind::Check: {
+      auto& m = static_cast<CheckBox&>(c);
+      auto* cb = new QCheckBox(toQ(m.caption()), canvas);
+      connect(cb, &QCheckBox::toggled, this, [&m](bool on) { m.set(on); });
+      cb->installEventFilter(this);
+      v->onUpdate = [cb, &m] {
+        QSignalBlocker block(cb);
+        cb->setChecked(m.checked());
+        cb->setEnabled(m.enabled());
+      };
+      w = cb;
+      break;
+    }
+    case Control::Kind::Browse: {
+      auto& m = static_cast<Browse&>(c);
+      auto* tv = new QTableView(canvas);
+      auto* model = new BrowseModel(m, tv);
+      tv->setModel(model);
+      tv->setSelectionBehavior(m.rowCursor() ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+      tv->setSelectionMode(QAbstractItemView::SingleSelection);
+      tv->setEditTriggers(QAbstractItemView::NoEditTriggers);
+      tv->setAlternatingRowColors(false);
+      tv->setWordWrap(false);
+      tv->setTabKeyNavigation(false);
+      tv->verticalHeader()->hide();
+      tv->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+      tv->verticalHeader()->setDefaultSectionSize(QFontMetrics(tv->font()).height() + 6);
+      tv->horizontalHeader()->setSectionsMovable(m.canMoveColumns());
+      tv->horizontalHeader()->setHighlightSections(false);
+      tv->horizontalHeader()->setStretchLastSection(false);
+      tv->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+      fitColumns(tv, m);
+      tv->installEventFilter(this);
+      auto lastGen = std::make_shared<uint64_t>(m.generation());
+      auto selecting = std::make_shared<bool>(false);
+      auto select = [tv, &m, selecting] {
+        int row = m.currentRow();
+        *selecting = true;
+        if (row >= 0) {
+          tv->selectRow(row);
+          tv->scrollTo(tv->model()->index(row, 0));
+        } else {
+          tv->clearSelection();
+        }
+        *selecting = false;
+      };
+      connect(tv->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+              [this, &m, selecting, select](const QModelIndex& now) {
+                if (*selecting || !now.isValid()) return;
+                if (dlg_->focus() != &m) {
+                  // The field being left refused: the list does not move.
+                  QTimer::singleShot(0, this, select);
+                  return;
+                }
+                m.pick(now.row());
+              });
+      connect(tv, &QTableView::doubleClicked, this, [&m](const QModelIndex& i) {
+        if (i.isValid()) m.doubleClick(i.row());
+      });
+      v->onUpdate = [model, &m, lastGen, select, tv] {
+        if (m.generation() != *lastGen) {
+          *lastGen = m.generation();
+          model->reload();
+          fitColumns(tv, m);
+          select();
+        }
+      };
+      v->onFocus = [this, tv] {
+        busy_ = true;
+        tv->setFocus(Qt::OtherFocusReason);
+        busy_ = false;
+      };
+      QTimer::singleShot(0, tv, select);
+      w = tv;
+      break;
+    }
+  }
+  if (!w) return nullptr;
+  w->setGeometry(g);
+  if (c.kind() == Control::Kind::Static || c.kind() == Control::Kind::Group) {
+    if (c.kind() == Control::Kind::Static && c.templateClass() == ControlClass::Label) {
+      // Template labels read in the dialog's text colour.
+    }
+    byWidget_[w] = &c;
+    byControl_[&c] = w;
+    return w;
+  }
+  if (!c.rect().w && !c.inTemplate()) w->hide();  // bound to an identifier the template lacks
+  byWidget_[w] = &c;
+  byControl_[&c] = w;
+  c.view = v;
+  if (v->onUpdate) v->onUpdate();
+  if (!v->onFocus) {
+    v->onFocus = [this, w] {
+      busy_ = true;
+      w->setFocus(Qt::OtherFocusReason);
+      busy_ = false;
+    };
+  }
+  views_.push_back(std::move(view));
+  return w;
+}
+
+}  // namespace planilla::ui::qt

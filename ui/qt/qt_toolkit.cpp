@@ -1,0 +1,262 @@
+#include "ui/qt/qt_toolkit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "ui/qt/qt_dialog.h"
+#include "ui/text1252.h"
+
+namespace planilla::ui::qt {
+
+QString toQ(const std::string& cp1252) { return QString::fromUtf8(cp1252ToUtf8(cp1252)); }
+std::string fromQ(const QString& s) { return utf8To1252(s.toUtf8().toStdString()); }
+
+double QtToolkit::unitX() {
+  QFontMetricsF fm(QApplication::font());
+  // Average width of the alphabet, as dialog units are defined.
+  double avg = fm.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52.0;
+  return avg / 4.0;
+}
+double QtToolkit::unitY() { return QFontMetricsF(QApplication::font()).height() / 8.0; }
+
+namespace {
+
+bool messageBox(QWidget* parent, MsgKind kind, const std::string& text, const std::string& title) {
+  QMessageBox box(parent);
+  box.setWindowTitle(toQ(title));
+  box.setText(toQ(text));
+  switch (kind) {
+    case MsgKind::Stop: box.setIcon(QMessageBox::Critical); break;
+    case MsgKind::Info: box.setIcon(QMessageBox::Information); break;
+    case MsgKind::Alert: box.setIcon(QMessageBox::Warning); break;
+    case MsgKind::YesNo: box.setIcon(QMessageBox::Question); break;
+  }
+  if (kind == MsgKind::YesNo) {
+    QPushButton* yes = box.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;  // No, Escape or the close box: false
+  }
+  QPushButton* ok = box.addButton(QStringLiteral("&Aceptar"), QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  box.exec();
+  return true;
+}
+
+}  // namespace
+
+bool QtMessages::show(MsgKind kind, const std::string& text, const std::string& title) {
+  return messageBox(QApplication::activeWindow(), kind, text, title);
+}
+
+// --- main window -------------------------------------------------------------------------
+class MainFrame : public QMainWindow {
+ public:
+  std::function<void()> onClose;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    if (onClose) onClose();
+    e->accept();
+  }
+};
+
+struct QtToolkit::MainHost {
+  MainWindow* model = nullptr;
+  MainFrame* frame = nullptr;
+  QLabel* fixedMessage = nullptr;
+  QEventLoop* loop = nullptr;
+};
+
+QtToolkit::QtToolkit() {
+  auto tr = std::make_unique<QTranslator>();
+  if (QCoreApplication::instance() &&
+      tr->load(QStringLiteral("qtbase_es"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(tr.get());
+    translator_ = std::move(tr);
+  }
+}
+QtToolkit::~QtToolkit() {
+  if (translator_) QCoreApplication::removeTranslator(translator_.get());
+  delete main_;
+}
+
+QWidget* QtToolkit::activeWindow() const {
+  if (QWidget* w = QApplication::activeModalWidget()) return w;
+  if (QWidget* w = QApplication::activeWindow()) return w;
+  return main_ ? main_->frame : nullptr;
+}
+
+bool QtToolkit::show(MsgKind kind, const std::string& text, const std::string& title) {
+  return messageBox(activeWindow(), kind, text, title);
+}
+
+void QtToolkit::runModal(Dialog& dlg) {
+  DialogHost host(dlg, dataDir(), activeWindow());
+  if (!dlg.errors().empty()) {
+    std::string all;
+    for (const auto& e : dlg.errors()) all += e + "\n";
+    messageBox(&host, MsgKind::Stop, "Error de programa en el dialogo:\n" + all, "Error");
+  }
+  dlg.focusFirst();
+  QTimer::singleShot(0, &host, [&host] { host.syncFocus(); });
+  if (!dlg.centered()) {
+    if (QWidget* p = host.parentWidget()) host.move(p->mapToGlobal(QPoint(40, 40)));
+  }
+  host.exec();
+  if (!dlg.ended()) dlg.close();
+}
+
+namespace {
+
+void buildMenu(QMenu* menu, QMenuBar* bar, const std::vector<MainWindow::MenuItem>& items, const std::string& dir,
+               QWidget* owner) {
+  for (const auto& it : items) {
+    if (it.separator) {
+      if (menu) menu->addSeparator();
+      continue;
+    }
+    QIcon icon;
+    if (!it.image.empty()) icon = QIcon(findImage(dir, it.image, 16, 16));
+    if (it.submenu) {
+      QMenu* sub = menu ? menu->addMenu(icon, toQ(it.caption)) : bar->addMenu(toQ(it.caption));
+      sub->menuAction()->setStatusTip(toQ(it.message));
+      buildMenu(sub, nullptr, it.children, dir, owner);
+      continue;
+    }
+    QAction* a = menu ? menu->addAction(icon, toQ(it.caption)) : bar->addAction(toQ(it.caption));
+    a->setStatusTip(toQ(it.message));
+    auto action = it.action;
+    QObject::connect(a, &QAction::triggered, owner, [action] {
+      if (action) action();  // entries without an action are inert
+    });
+  }
+}
+
+}  // namespace
+
+void QtToolkit::runMain(MainWindow& w) {
+  delete main_;
+  main_ = new MainHost;
+  main_->model = &w;
+  auto* frame = new MainFrame;
+  main_->frame = frame;
+  frame->setAttribute(Qt::WA_DeleteOnClose, false);
+  frame->setWindowTitle(toQ(w.title()));
+  if (!w.icon().empty()) frame->setWindowIcon(QIcon(findImage(dataDir(), w.icon(), 32, 32)));
+  QPalette pal = frame->palette();
+  pal.setColor(QPalette::Window, QColor(w.background().r, w.background().g, w.background().b));
+  frame->setPalette(pal);
+
+  buildMenu(nullptr, frame->menuBar(), w.menu(), dataDir(), frame);
+  frame->menuBar()->setAutoFillBackground(true);
+  QPalette mp = frame->menuBar()->palette();
+  mp.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));
+  frame->menuBar()->setPalette(mp);
+
+  auto* bar = frame->addToolBar(QStringLiteral("Botones"));
+  bar->setMovable(false);
+  bar->setIconSize(QSize(36, 36));
+  bar->setAutoFillBackground(true);
+  bar->setPalette(mp);
+  for (size_t i = 0; i < w.bar().size(); ++i) {
+    const auto& b = w.bar()[i];
+    if (b.group && i > 0) bar->addSeparator();
+    auto* tb = new QToolButton(bar);
+    tb->setFixedSize(50, 50);
+    tb->setIconSize(QSize(36, 36));
+    tb->setIcon(QIcon(findImage(dataDir(), b.image, 36, 36)));
+    tb->setToolTip(toQ(b.tooltip));
+    tb->setStatusTip(toQ(b.message));
+    auto action = b.action;
+    QObject::connect(tb, &QToolButton::clicked, frame, [action] {
+      if (action) action();
+    });
+    bar->addWidget(tb);
+  }
+
+  auto* central = new QWidget(frame);
+  central->setAutoFillBackground(true);
+  central->setPalette(pal);
+  auto* lay = new QVBoxLayout(central);
+  auto* logo = new QLabel(central);
+  if (!w.logo().empty()) {
+    logo->setPixmap(findImage(dataDir(), w.logo(), w.logoWidth() > 0 ? w.logoWidth() : 280,
+                              w.logoHeight() > 0 ? w.logoHeight() : 200));
+  }
+  lay->addWidget(logo, 0, Qt::AlignCenter);  // re-centred by the layout on every resize
+  frame->setCentralWidget(central);
+
+  main_->fixedMessage = new QLabel(toQ(w.messageBarText()));
+  main_->fixedMessage->setContentsMargins(6, 0, 6, 0);
+  frame->statusBar()->addPermanentWidget(main_->fixedMessage, 1);
+  frame->statusBar()->setAutoFillBackground(true);
+  frame->statusBar()->setPalette(mp);
+
+  QEventLoop loop;
+  main_->loop = &loop;
+  frame->onClose = [this, &loop, &w] {
+    if (!w.closed()) w.close();
+    loop.quit();
+  };
+  // Without a window manager (a bare X server) maximising does nothing: fill the screen.
+  if (QScreen* screen = QApplication::primaryScreen()) frame->setGeometry(screen->availableGeometry());
+  frame->showMaximized();
+  if (!w.closed()) loop.exec();
+  main_->loop = nullptr;
+  frame->onClose = nullptr;
+  frame->hide();
+  delete frame;
+  main_->frame = nullptr;
+}
+
+void QtToolkit::mainChanged(MainWindow& w) {
+  if (!main_ || main_->model != &w || !main_->frame) return;
+  main_->frame->setWindowTitle(toQ(w.title()));
+  if (main_->fixedMessage) main_->fixedMessage->setText(toQ(w.messageBarText()));
+  if (w.closed() && main_->loop) main_->loop->quit();
+}
+
+void QtToolkit::playSound(const std::string& file) {
+  // Look the file up in the data directory (any letter case); play it with the
+  // system's player in the background. No player or no file: silence.
+  QDir d(toQ(dataDir()));
+  QString wanted = toQ(file), found;
+  for (const QString& e : d.entryList(QDir::Files)) {
+    if (e.compare(wanted, Qt::CaseInsensitive) == 0) found = d.filePath(e);
+  }
+  if (found.isEmpty()) return;
+  for (const char* player : {"aplay", "paplay", "pw-play"}) {
+    QString exe = QStandardPaths::findExecutable(QLatin1String(player));
+    if (exe.isEmpty()) continue;
+    QStringList args;
+    if (QLatin1String(player) == QLatin1String("aplay")) args << QStringLiteral("-q");
+    args << found;
+    QProcess::startDetached(exe, args);
+    return;
+  }
+}
+
+}  // namespace planilla::ui::qt
