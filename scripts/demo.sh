@@ -1,8 +1,31 @@
 #!/bin/sh
-# Builds the program and runs its main job on a demo data directory.
+# Builds the program, installs a demo data directory (./demo, company 01 with a
+# prepared working month) and runs the program's main job on it: the desktop when
+# there is a display; otherwise the month's runs, with every payslip written as PDF.
 set -e
 cd "$(dirname "$0")/.."
+ROOT=$(pwd)
 sh scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target planilla
-echo "planilla: todavia no hay demo" >&2
+BIN="$ROOT/build/planilla"
+
+rm -rf demo
+"$BIN" init demo --demo
+cd demo
+export PLANILLA_CLAVE=PLANILLA
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Usuario: QTR   Clave: PLANILLA   (Compania 01)"
+  exec "$BIN"
+fi
+
+# Without a display: the working month's runs. The demo's working date is the last
+# day of the current month; its exchange-rate record is "MM DD" of that day.
+MES=$(date +%m)
+DIA=$(date -d "$(date +%Y-%m-01) +1 month -1 day" +%d)
+if [ "$MES" = "07" ] || [ "$MES" = "12" ]; then
+  "$BIN" gratificacion --cia 01 --tc "$MES $DIA"
+fi
+"$BIN" calcular --cia 01 --tc "$MES $DIA"
+"$BIN" boletas --cia 01 --dir "$ROOT/demo/boletas"
+echo "Boletas de pago en PDF: $ROOT/demo/boletas/"

@@ -852,15 +852,28 @@ Status CdxBag::openFile(bool create) {
   o.create = create;
   o.truncate = create;
   auto f = fs_.open(path_, o);
-  if (!f && !create) {
+  if (!f && !create && !exclusive_ && f.status().code() == ErrorCode::IoError) {
+    // A bag we may not write (read-only media, permissions) still opens for reading.
     o.readOnly = true;
     auto ro = fs_.open(path_, o);
     if (!ro) return f.status();
     readOnly_ = true;
     file_ = std::move(ro).value();
   } else {
-    if (!f) return f.status();
+    if (!f) {
+      if (f.status().code() == ErrorCode::InUse)
+        return Status::inUse("Apertura denegada: el archivo " + path_ + " esta en uso");
+      return f.status();
+    }
     file_ = std::move(f).value();
+  }
+  if (exclusive_) {
+    // Exclusive use: every open holds the use byte shared, so this refuses (and is
+    // refused by) any other open of the bag, in this process or another.
+    Status st = file_->lock(kUseLockOffset, 1, LockKind::Exclusive);
+    if (st.code() == ErrorCode::Locked)
+      return Status::inUse("Apertura denegada: el archivo " + path_ + " esta en uso por otra estacion");
+    PLANILLA_RETURN_IF_ERROR(st.withContext(path_));
   }
   auto sz = file_->size();
   if (!sz) return sz.status();
@@ -952,7 +965,11 @@ Status CdxBag::loadDirectory() {
   std::vector<std::pair<std::string, uint32_t>> entries;
   PLANILLA_RETURN_IF_ERROR(collectEntries(dir_, entries));
   std::vector<std::unique_ptr<CdxTag>> tags;
-  for (auto& [k, off] : entries) {
+  for (size_t i = 0; i < entries.size(); ++i) {
+    auto& [k, off] = entries[i];
+    // Entries are ordered by name, then header offset: of two entries with one name
+    // (a replacement cut short) the later, newer one wins.
+    if (i + 1 < entries.size() && entries[i + 1].first == k) continue;
     std::string name = k;
     while (!name.empty() && (name.back() == '\0' || name.back() == ' ')) name.pop_back();
     auto t = makeTag(name, off);
@@ -1198,7 +1215,11 @@ Status CdxBag::buildTag(CdxTag*& made, const std::string& name, const std::strin
       return Status::invalid("etiqueta " + name + ": el registro " + std::to_string(recs[a.idx]) + " aparece dos veces");
   }
 
-  // 3. Pages, written in large sequential chunks after a fresh tag header.
+  // 3. Pages. First the shape: where each leaf ends and how many nodes each level
+  // above has; then a page for every node, taken from the free list first (so that
+  // rebuilding a tag again and again does not grow the file) and then after a fresh
+  // tag header at the end; then the pages, written in long runs where they follow
+  // each other.
   Tree t;
   t.filler = filler;
   t.hdr.keyLength = static_cast<uint16_t>(kl);
@@ -1207,102 +1228,148 @@ Status CdxBag::buildTag(CdxTag*& made, const std::string& name, const std::strin
   t.hdr.keyExpr = keyExpr;
   t.hdr.forExpr = forE ? forExpr : "";
   t.hdr.freeList = 0;
+  auto keyAt = [&](size_t i) { return std::string_view(kb + order[i].idx * ukl, ukl); };
+  auto recAt = [&](size_t i) { return recs[order[i].idx]; };
+
+  std::vector<size_t> leafEnd;
+  {
+    cdx::LeafSizer sizer(kl, filler);
+    for (size_t i = 0; i < n; ++i) {
+      if (sizer.count() > 0 && sizer.sizeWith(keyAt(i), recAt(i)) > kPageSize) {
+        leafEnd.push_back(i);
+        sizer.reset();
+      }
+      sizer.add(keyAt(i), recAt(i));
+    }
+    leafEnd.push_back(n);
+  }
+  const int cap = cdx::interiorCapacity(kl);
+  std::vector<size_t> levelPages{leafEnd.size()};
+  while (levelPages.back() > 1) levelPages.push_back((levelPages.back() + cap - 1) / cap);
+  size_t total = 0;
+  for (size_t c : levelPages) total += c;
+
   const uint64_t tagOff = (fileSize_ + kPageSize - 1) / kPageSize * kPageSize;
   t.headerOff = static_cast<uint32_t>(tagOff);
-  uint64_t nextOff = tagOff + cdx::kHeaderSize;
+  uint64_t endOff = tagOff + cdx::kHeaderSize;
+  std::vector<uint32_t> offs;
+  offs.reserve(total);
+  {
+    uint32_t head = dir_.hdr.freeList;
+    std::unordered_set<uint32_t> taken;
+    auto usable = [&](uint32_t f) {
+      return f != 0 && f != kNone && f % kPageSize == 0 && f >= cdx::kHeaderSize &&
+             static_cast<uint64_t>(f) + kPageSize <= fileSize_ && !taken.count(f);
+    };
+    while (offs.size() < total && usable(head)) {
+      uint8_t b[4];
+      size_t got = 0;
+      PLANILLA_RETURN_IF_ERROR(file_->readAt(head, b, 4, &got).withContext(path_));
+      offs.push_back(head);
+      taken.insert(head);
+      head = got == 4 ? get32(b) : 0;
+    }
+    if (!offs.empty()) {
+      // The list loses these pages before they are written: a failure from here on
+      // leaves them unreferenced, never both free and in use.
+      dir_.hdr.freeList = usable(head) ? head : 0;
+      PLANILLA_RETURN_IF_ERROR(writeDirFree());
+    }
+  }
+  while (offs.size() < total) {
+    offs.push_back(static_cast<uint32_t>(endOff));
+    endOff += kPageSize;
+  }
+  if (endOff > 0x7FFFF000ull) return Status::invalid(path_ + ": el indice llego a su tamano maximo");
+
   std::vector<uint8_t> out;
-  out.reserve(kWriteChunk + kPageSize);
-  uint64_t outOff = nextOff;  // file offset of out[0]
+  out.reserve(kWriteChunk);
+  uint64_t outOff = 0;  // file offset of out[0]
   auto flushOut = [&]() -> Status {
     if (out.empty()) return Status::ok();
     Status s = file_->writeAt(outOff, out.data(), out.size());
     if (!s) return s.withContext(path_);
-    outOff += out.size();
     out.clear();
     return Status::ok();
   };
-  // Appends one encoded page; the page stays in `out` until the next one arrives,
-  // so the root flag can still be set on it.
-  auto emit = [&](const Node& node) -> Status {
-    if (out.size() + kPageSize > kWriteChunk) PLANILLA_RETURN_IF_ERROR(flushOut());
+  // Encodes one page into the current run (or starts a new run); the page stays in
+  // `out` until the next one arrives, so the root flag can still be set on it.
+  auto emit = [&](uint32_t off, const Node& node) -> Status {
+    bool follows = !out.empty() && off == outOff + out.size() && out.size() + kPageSize <= kWriteChunk;
+    if (!follows) {
+      PLANILLA_RETURN_IF_ERROR(flushOut());
+      outOff = off;
+    }
     size_t at = out.size();
     out.resize(at + kPageSize);
     if (!cdx::encodeNode(node, filler, out.data() + at))
       return Status::invalid("etiqueta " + name + ": una clave no cabe en una pagina");
     return Status::ok();
   };
-  if (nextOff + 8 * kPageSize > 0x7FFFF000ull) return Status::invalid(path_ + ": el indice llego a su tamano maximo");
 
   // Level list: last key, record and page of every node of the level below.
   std::string lvKeys;
   std::vector<uint32_t> lvRecs, lvOffs;
-  Node node;
-  node.keyLength = kl;
   Node lastNode;
-  cdx::LeafSizer sizer(kl, filler);
-  uint64_t levelStart = nextOff;
-  auto finishLeaf = [&](bool more) -> Status {
+  {
+    const size_t leaves = leafEnd.size();
+    Node node;
+    node.keyLength = kl;
     node.flags = cdx::kNodeLeaf;
-    node.left = nextOff == levelStart ? kNone : static_cast<uint32_t>(nextOff - kPageSize);
-    node.right = more ? static_cast<uint32_t>(nextOff + kPageSize) : kNone;
-    PLANILLA_RETURN_IF_ERROR(emit(node));
-    if (node.size() > 0) {
-      lvKeys.append(node.keys.data() + (node.size() - 1) * ukl, ukl);
-      lvRecs.push_back(node.recnos.back());
-    } else {
-      lvKeys.append(ukl, static_cast<char>(filler));
-      lvRecs.push_back(0);
+    size_t b = 0;
+    for (size_t j = 0; j < leaves; ++j) {
+      node.keys.clear();
+      node.recnos.clear();
+      for (size_t i = b; i < leafEnd[j]; ++i) {
+        node.keys.append(keyAt(i));
+        node.recnos.push_back(recAt(i));
+      }
+      b = leafEnd[j];
+      node.left = j == 0 ? kNone : offs[j - 1];
+      node.right = j + 1 < leaves ? offs[j + 1] : kNone;
+      PLANILLA_RETURN_IF_ERROR(emit(offs[j], node));
+      if (node.size() > 0) {
+        lvKeys.append(node.keys.data() + (node.size() - 1) * ukl, ukl);
+        lvRecs.push_back(node.recnos.back());
+      } else {
+        lvKeys.append(ukl, static_cast<char>(filler));
+        lvRecs.push_back(0);
+      }
+      lvOffs.push_back(offs[j]);
     }
-    lvOffs.push_back(static_cast<uint32_t>(nextOff));
-    nextOff += kPageSize;
-    if (nextOff > 0x7FFFF000ull) return Status::invalid(path_ + ": el indice llego a su tamano maximo");
-    lastNode = node;
-    node.keys.clear();
-    node.recnos.clear();
-    sizer.reset();
-    return Status::ok();
-  };
-  for (size_t i = 0; i < n; ++i) {
-    std::string_view k(kb + order[i].idx * ukl, ukl);
-    uint32_t r = recs[order[i].idx];
-    if (sizer.count() > 0 && sizer.sizeWith(k, r) > kPageSize) PLANILLA_RETURN_IF_ERROR(finishLeaf(true));
-    sizer.add(k, r);
-    node.keys.append(k);
-    node.recnos.push_back(r);
+    lastNode = std::move(node);
   }
-  PLANILLA_RETURN_IF_ERROR(finishLeaf(false));
   // Free the sort memory before building the levels above.
   std::vector<Item>().swap(order);
   std::string().swap(keys);
   std::vector<uint32_t>().swap(recs);
 
-  const int cap = cdx::interiorCapacity(kl);
-  while (lvOffs.size() > 1) {
+  size_t base = levelPages[0];
+  for (size_t lv = 1; lv < levelPages.size(); ++lv) {
     std::string upKeys;
     std::vector<uint32_t> upRecs, upOffs;
     const size_t m = lvOffs.size();
-    const size_t pages = (m + cap - 1) / cap;
-    const size_t base = m / pages, extra = m % pages;
-    levelStart = nextOff;
+    const size_t pages = levelPages[lv];
+    const size_t per = m / pages, extra = m % pages;
     size_t b = 0;
     for (size_t pgi = 0; pgi < pages; ++pgi) {
-      size_t cnt = base + (pgi < extra ? 1 : 0);
+      size_t cnt = per + (pgi < extra ? 1 : 0);
       Node in;
       in.keyLength = kl;
       in.flags = 0;
       in.keys.assign(lvKeys.data() + b * ukl, cnt * ukl);
       in.recnos.assign(lvRecs.begin() + b, lvRecs.begin() + b + cnt);
       in.children.assign(lvOffs.begin() + b, lvOffs.begin() + b + cnt);
-      in.left = pgi == 0 ? kNone : static_cast<uint32_t>(nextOff - kPageSize);
-      in.right = pgi + 1 < pages ? static_cast<uint32_t>(nextOff + kPageSize) : kNone;
-      PLANILLA_RETURN_IF_ERROR(emit(in));
+      in.left = pgi == 0 ? kNone : offs[base + pgi - 1];
+      in.right = pgi + 1 < pages ? offs[base + pgi + 1] : kNone;
+      PLANILLA_RETURN_IF_ERROR(emit(offs[base + pgi], in));
       upKeys.append(in.keys.data() + (cnt - 1) * ukl, ukl);
       upRecs.push_back(in.recnos.back());
-      upOffs.push_back(static_cast<uint32_t>(nextOff));
-      nextOff += kPageSize;
+      upOffs.push_back(offs[base + pgi]);
       lastNode = std::move(in);
       b += cnt;
     }
+    base += pages;
     lvKeys.swap(upKeys);
     lvRecs.swap(upRecs);
     lvOffs.swap(upOffs);
@@ -1316,7 +1383,15 @@ Status CdxBag::buildTag(CdxTag*& made, const std::string& name, const std::strin
   std::vector<uint8_t> hb(cdx::kHeaderSize);
   cdx::encodeHeader(t.hdr, hb.data());
   PLANILLA_RETURN_IF_ERROR(file_->writeAt(tagOff, hb.data(), hb.size()).withContext(path_));
-  fileSize_ = std::max<uint64_t>(fileSize_, nextOff);
+  fileSize_ = std::max<uint64_t>(fileSize_, endOff);
+  for (uint32_t off : offs) {  // pages of the free list may sit in the cache
+    auto it = cache_.find(off);
+    if (it != cache_.end()) {
+      cacheBytes_ -= it->second.node->memoryBytes();
+      lru_.erase(it->second.lru);
+      cache_.erase(it);
+    }
+  }
   changed_ = true;
 
   // 4. Directory: the new tag in, a tag of the same name out, its pages freed.
@@ -1327,8 +1402,10 @@ Status CdxBag::buildTag(CdxTag*& made, const std::string& name, const std::strin
     Tree& ot = tags_[old]->tree();
     std::vector<uint32_t> oldPages;
     Status cp = collectPages(ot, oldPages);
-    PLANILLA_RETURN_IF_ERROR(removeEntry(dir_, dirKey, ot.headerOff));
+    // The new entry goes in before the old one goes out: a crash in between leaves
+    // two entries of one name, and opening keeps the newer (see loadDirectory).
     PLANILLA_RETURN_IF_ERROR(insertEntry(dir_, dirKey, t.headerOff));
+    PLANILLA_RETURN_IF_ERROR(removeEntry(dir_, dirKey, ot.headerOff));
     if (cp) {
       // A damaged old tree is left unreferenced rather than half freed.
       oldPages.push_back(ot.headerOff);

@@ -92,7 +92,9 @@ class IndexBag {
  public:
   virtual ~IndexBag() = default;
   // Opens an existing bag. `exclusive` allows caching pages without re-reading the
-  // change counter.
+  // change counter; it also holds the file's use byte exclusively, so an exclusive
+  // open fails with InUse while anyone else has the bag open, and keeps others out.
+  // A bag made by create() is open exclusively.
   static Result<std::unique_ptr<IndexBag>> open(FileSystem& fs, const std::string& path,
                                                 const RecordLayout& layout, bool exclusive);
   // Creates an empty bag (a tag directory without tags), replacing any file there.

@@ -122,6 +122,8 @@ PagePainter::PagePainter(const Layout& layout, std::string pictureDir)
 
 const QGlyphRun* PagePainter::glyphs(int font, const std::string& text) {
   if (font < 0 || static_cast<size_t>(font) >= rawFonts_.size()) return nullptr;
+  // Underlined text goes through drawText, which draws the line with the text.
+  if (fonts_[static_cast<size_t>(font)].underline()) return nullptr;
   auto& cache = runs_[static_cast<size_t>(font)];
   auto it = cache.find(text);
   if (it != cache.end()) return it->second.isEmpty() ? nullptr : &it->second;
@@ -148,7 +150,6 @@ const QGlyphRun* PagePainter::glyphs(int font, const std::string& text) {
       run.setRawFont(raw);
       run.setGlyphIndexes(ids);
       run.setPositions(positions);
-      run.setUnderline(fonts_[static_cast<size_t>(font)].underline());
     }
   }
   auto ins = cache.emplace(text, std::move(run));
@@ -234,7 +235,6 @@ void PagePainter::paint(QPainter& p, size_t index) {
           for (const QPointF& pt : r->positions()) batchPos.append(pt + shift);
         }
         batch.setRawFont(run->rawFont());
-        batch.setUnderline(run->underline());
         batch.setGlyphIndexes(batchIds);
         batch.setPositions(batchPos);
         p.drawGlyphRun(QPointF(op.x, op.y), batch);

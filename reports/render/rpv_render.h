@@ -76,7 +76,8 @@ class PagePainter {
   const QImage& picture(const std::string& name);
   // The text shaped once: glyphs and positions from the font's own tables, reused
   // for every later run of the same text in the same font (labels, amounts and the
-  // header repeat on every page). Null when the font lacks a glyph: drawText then.
+  // header repeat on every page). Null when the font lacks a glyph or underlines:
+  // drawText then.
   const QGlyphRun* glyphs(int font, const std::string& text);
   const Layout& layout_;
   std::string dir_;

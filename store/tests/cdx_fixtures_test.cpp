@@ -61,7 +61,7 @@ TEST_F(CdxFixtures, EveryTagWalksAsExpectedBothWays) {
     std::string path = kFixtures + "/" + file;
     FixtureTable table(tableFor(path));
     ASSERT_TRUE(table.ok) << "tabla de " << file;
-    auto bag = IndexBag::open(posixFileSystem(), path, table.layout, true);
+    auto bag = IndexBag::open(posixFileSystem(), path, table.layout, false);
     ASSERT_TRUE(bag.isOk()) << bag.status().message();
     ASSERT_EQ(bag.value()->tagCount(), static_cast<int>(tags.obj.size()));
     for (const auto& [name, want] : tags.obj) {
@@ -126,7 +126,7 @@ TEST_F(CdxFixtures, KeysComputedFromRecordsMatchTheStoredOnes) {
     std::string path = kFixtures + "/" + file;
     FixtureTable table(tableFor(path));
     ASSERT_TRUE(table.ok);
-    auto bag = IndexBag::open(posixFileSystem(), path, table.layout, true);
+    auto bag = IndexBag::open(posixFileSystem(), path, table.layout, false);
     ASSERT_TRUE(bag.isOk()) << bag.status().message();
     std::vector<std::string> problems;
     ASSERT_TRUE(bag.value()->verify(table.walker(), problems).isOk());
@@ -148,7 +148,7 @@ TEST_F(CdxFixtures, TagsComeInCreationOrder) {
       byOffset.emplace_back(std::stol((*it)[2].str(), nullptr, 16), (*it)[1].str());
     std::sort(byOffset.begin(), byOffset.end());
     FixtureTable table(tableFor(path));
-    auto bag = IndexBag::open(posixFileSystem(), path, table.layout, true);
+    auto bag = IndexBag::open(posixFileSystem(), path, table.layout, false);
     ASSERT_TRUE(bag.isOk());
     ASSERT_EQ(bag.value()->tagCount(), static_cast<int>(byOffset.size()));
     for (int i = 0; i < bag.value()->tagCount(); ++i) EXPECT_EQ(bag.value()->tag(i).name(), byOffset[i].second);

@@ -197,6 +197,35 @@ TEST_F(RenderTest, HeaderIsPaintedOnEveryPage) {
   }
 }
 
+TEST_F(RenderTest, UnderlineCoversTheTextButNotTheGapBetweenCells) {
+  // Two underlined cells on one line, 2 inches apart.
+  RenderedReport r =
+      layoutReport("$c01=0\r\n$c02=2880\r\n[Data]\r\n{s=12;u=y;$c01}AAAA{$c02}BBBB{\\n}", dir_);
+  QImage img(400, 100, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.scale(96.0 / 1440, 96.0 / 1440);
+  PagePainter(r.layout, r.pictureDir).paint(p, 0);
+  p.end();
+  const int left = 24;  // quarter-inch margin at 96 dpi
+  auto darkRun = [&](int y, int x0, int x1) {  // every pixel of the row dark
+    for (int x = x0; x <= x1; ++x)
+      if (qGray(img.pixel(x, y)) >= 160) return false;
+    return true;
+  };
+  int row = -1;  // the underline: a dark row under the whole first cell
+  for (int y = 0; y < img.height() && row < 0; ++y)
+    if (darkRun(y, left + 2, left + 35)) row = y;
+  ASSERT_GE(row, 0);
+  bool gapDark = false;
+  for (int x = left + 45; x < left + 185; ++x)
+    for (int y = row - 1; y <= row + 1; ++y) gapDark = gapDark || qGray(img.pixel(x, y)) < 160;
+  EXPECT_FALSE(gapDark);  // nothing between the cells
+  bool second = false;    // the second cell is underlined on the same row
+  for (int y = row - 1; y <= row + 1; ++y) second = second || darkRun(y, left + 194, left + 226);
+  EXPECT_TRUE(second);
+}
+
 TEST_F(RenderTest, UnreadableReportAndUnwritablePdfAreReported) {
   Result<RenderedReport> missing = loadReport(dir_ + "/no-existe.rpv");
   ASSERT_FALSE(missing.isOk());

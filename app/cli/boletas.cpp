@@ -1,0 +1,105 @@
+// `planilla boletas --cia CC [--fecha DD/MM/AAAA] --dir CARPETA [--clave CLAVE]`:
+// the month's payslips of every employee of the calculated payroll, each rendered to
+// CARPETA/boleta_<codigo>.pdf. Serves the demo and an operator who archives the
+// month's payslips; the report file "Test.rpv" is left with the last one written.
+#include <QGuiApplication>
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+#include <set>
+
+#include "app/cli_session.h"
+#include "app/commands.h"
+#include "reports/payslip.h"
+#include "reports/render/rpv_render.h"
+#include "reports/report_format.h"
+#include "reports/rpv_writer.h"
+#include "store/catalog.h"
+
+namespace planilla {
+namespace {
+
+char kBoletasName[] = "planilla";
+
+// Codes of the calculated payroll of the month, in code order, without repeats.
+Result<std::vector<std::string>> payrollCodes(Session& s) {
+  catalog::TableDef def = s.def(catalog::TableId::PayrollSoles);
+  auto t = Table::openReadOnly(s.fs(), catalog::joinPath(s.dataDir(), def.dbf()));
+  if (!t) return t.status();
+  std::set<std::string> codes;
+  Table& tab = *t.value();
+  for (Status st = tab.goTop(); !tab.eof(); st = tab.skip()) {
+    if (!st) return st;
+    codes.insert(tab.str("CODIGO"));
+  }
+  return std::vector<std::string>(codes.begin(), codes.end());
+}
+
+std::string fileSafe(const std::string& code) {
+  std::string out;
+  for (char c : code)
+    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) out += c;
+  return out.empty() ? "_" : out;
+}
+
+int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CliArgs a;
+  if (!parseCliArgs(args, {"--dir"}, a, err)) return 2;
+  auto dir = a.extra.find("--dir");
+  if (a.cia.empty() || dir == a.extra.end() || dir->second.empty() || !a.positional.empty()) {
+    err << "uso: planilla boletas --cia CC [--fecha DD/MM/AAAA] --dir CARPETA [--clave CLAVE]\n";
+    return 2;
+  }
+  CliSession cs(err);
+  if (int rc = cs.start(a); rc != 0) return rc;
+  Session& s = cs.session();
+
+  auto codes = payrollCodes(s);
+  if (!codes) {
+    err << "Mensaje: Planilla Del Mes No Calculada (" << codes.status().message() << ")\n";
+    return 1;
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(dir->second, ec);
+  if (ec) {
+    err << "planilla boletas: no se pudo crear la carpeta " << dir->second << "\n";
+    return 1;
+  }
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  int argc = 1;
+  char* argv[] = {kBoletasName, nullptr};
+  QGuiApplication app(argc, argv);
+
+  const std::string rpvPath = catalog::joinPath(s.dataDir(), reports::kReportFile);
+  int written = 0, failed = 0;
+  for (const std::string& code : codes.value()) {
+    reports::PayslipValues values;
+    if (!reports::checkPayslipPreconditions(s, values)) return 1;
+    std::string name, costCentre = "      ";
+    if (!reports::CODPER(s, code, &name, &costCentre) ||
+        !reports::PREP401(s, code, values, costCentre, /*startViewer=*/false)) {
+      s.closeAll();
+      ++failed;
+      continue;
+    }
+    const std::string pdf = (std::filesystem::path(dir->second) / ("boleta_" + fileSafe(code) + ".pdf")).string();
+    Result<rpv::RenderedReport> r = rpv::loadReport(rpvPath);
+    Status st = r ? rpv::writePdf(r.value(), pdf) : r.status();
+    if (!st) {
+      err << "planilla boletas: " << st.message() << "\n";
+      ++failed;
+      continue;
+    }
+    ++written;
+  }
+  out << written << " boleta(s) en " << dir->second << "\n";
+  if (failed) err << failed << " boleta(s) no se pudieron escribir\n";
+  return failed ? 1 : 0;
+}
+
+CommandRegistration boletasRegistration(
+    "boletas", "boletas --cia CC [--fecha DD/MM/AAAA] --dir CARPETA   boletas del mes de todos los trabajadores en PDF",
+    boletasCommand);
+
+}  // namespace
+}  // namespace planilla
