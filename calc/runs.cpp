@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <initializer_list>
 #include <optional>
 #include <unordered_map>
 
@@ -178,6 +179,67 @@ bool stop(Session& s) {
   return false;
 }
 
+// The start every run shares: nothing left open, a company and period chosen, and the
+// result template present.
+bool runPrepared(Session& s) {
+  s.closeAll();
+  if (!requireCompany(s, true)) return false;
+  if (!s.fileExists(kTemplate)) {
+    ui::MSGSTOP(s.messages(), "WARNING  P18!!  ");
+    return false;
+  }
+  return true;
+}
+
+// A table the run cannot do without, and the message shown when it is absent.
+struct RequiredTable {
+  const TableDef& def;
+  const char* missing;
+};
+
+// The first absent table ends the run with its message (under `title` when given).
+bool requireTables(Session& s, std::initializer_list<RequiredTable> tables, const char* title = nullptr) {
+  for (const RequiredTable& r : tables) {
+    if (exists(s, r.def)) continue;
+    if (title)
+      ui::MSGSTOP(s.messages(), r.missing, title);
+    else
+      ui::MSGSTOP(s.messages(), r.missing);
+    return false;
+  }
+  return true;
+}
+
+// The rates of a run: the parameters and the exchange rate of `code`. False, with every
+// table closed, when either table cannot be read.
+bool readRunValues(Session& s, const std::string& code, RunValues& rv, ExchangeRate& xr) {
+  rv.ymes = s.YMES;
+  auto p = readParamsTable(s, 3);
+  if (!p) return stop(s);
+  rv.params = *p;
+  xr = readExchangeRate(s, code);
+  if (!xr.opened) return stop(s);
+  rv.dollar = xr.dollar;
+  rv.euro = xr.euro;
+  return true;
+}
+
+// Appends a result record and releases the lock the append took, in every case.
+Status appendReleased(const PendingRecord& rec, Table& t) {
+  Status st = rec.appendTo(t);
+  t.unlockAll();
+  return st;
+}
+
+// Writes the run's result tables to disk; a failure ends the run with its message.
+bool flushAll(Session& s, std::initializer_list<Table*> tables) {
+  for (Table* t : tables) {
+    Status fs = t->flush();
+    if (!fs) return failTable(s, fs);
+  }
+  return true;
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------------------------
@@ -186,24 +248,19 @@ bool stop(Session& s) {
 bool PROCE01(Session& s, const std::string& codeIn) {
   ui::Messages& msg = s.messages();
   const std::string code = padTo(codeIn, 6);
-  s.closeAll();
-  if (!requireCompany(s, true)) return false;
-
   // Preparation: the template and the tables the run cannot do without.
-  if (!s.fileExists(kTemplate)) {
-    ui::MSGSTOP(msg, "WARNING  P18!!  ");
-    return false;
-  }
+  if (!runPrepared(s)) return false;
   const TableDef emp = s.def(TableId::ActiveEmployees);
   const TableDef rates = s.def(TableId::Rates);
   const TableDef funds = s.def(TableId::PensionFunds);
   const TableDef rete = s.def(TableId::Deductions);
   const TableDef habe = s.def(TableId::Earnings);
-  if (!exists(s, emp)) return ui::MSGSTOP(msg, "Maestro De Empleados No Existe"), false;
-  if (!exists(s, rates)) return ui::MSGSTOP(msg, "Maestro De Descuentos No Existe"), false;
-  if (!exists(s, funds)) return ui::MSGSTOP(msg, "Maestro De AFP No Existe"), false;
-  if (!exists(s, rete)) return ui::MSGSTOP(msg, "Tabla De Retenciones  No Existe"), false;
-  if (!exists(s, habe)) return ui::MSGSTOP(msg, "Tabla De Haberes  No Existe"), false;
+  if (!requireTables(s, {{emp, "Maestro De Empleados No Existe"},
+                         {rates, "Maestro De Descuentos No Existe"},
+                         {funds, "Maestro De AFP No Existe"},
+                         {rete, "Tabla De Retenciones  No Existe"},
+                         {habe, "Tabla De Haberes  No Existe"}}))
+    return false;
 
   // Optional inputs: each that is missing contributes nothing.
   catalog::Period p07 = s.period(), p12 = s.period();
@@ -224,13 +281,8 @@ bool PROCE01(Session& s, const std::string& codeIn) {
 
   // The rates of the run.
   RunValues rv;
-  rv.ymes = s.YMES;
-  if (auto p = readParamsTable(s, 3)) rv.params = *p;
-  else return stop(s);
-  ExchangeRate xr = readExchangeRate(s, code);
-  if (!xr.opened) return stop(s);
-  rv.dollar = xr.dollar;
-  rv.euro = xr.euro;
+  ExchangeRate xr;
+  if (!readRunValues(s, code, rv, xr)) return false;
 
   // Every table of the run is opened before anything is deleted, so that a table
   // another station holds ends the run with nothing changed.
@@ -350,8 +402,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     if (!after) return failEmployee(s, after.status(), e.codigo);
     if (*after == AfterTax::NoAffiliationDate) {
       // The employee's record keeps what was stored up to the health contributions.
-      Status ws = rec.appendTo(*tE2);
-      tE2->unlockAll();
+      Status ws = appendReleased(rec, *tE2);
       if (!ws) return failEmployee(s, ws, e.codigo);
       ui::MSGSTOP(msg, "Falta Ingresar fecha De Ingreso De AFP");
       ui::MSGSTOP(msg, "Del Trabajador De Codigo " + e.codigo);
@@ -363,20 +414,15 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     if (cs) cs = convertAmounts(rec, convertedAmountFields(), e.currency == Currency::Euros ? rv.euro : rv.dollar, conv);
     if (!cs) return failEmployee(s, cs, e.codigo);
     // 8 / 20. Result record, released.
-    cs = rec.appendTo(*tE2);
-    tE2->unlockAll();
+    cs = appendReleased(rec, *tE2);
     if (!cs) return failEmployee(s, cs, e.codigo);
     // 21. Converted record.
-    cs = conv.appendTo(*tE1);
-    tE1->unlockAll();
+    cs = appendReleased(conv, *tE1);
     if (!cs) return failEmployee(s, cs, e.codigo);
   }
   if (!st) return failTable(s, st);
   if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
-  for (Table* t : {tE2, tE1, tRet, tHab}) {
-    Status fs = t->flush();
-    if (!fs) return failTable(s, fs);
-  }
+  if (!flushAll(s, {tE2, tE1, tRet, tHab})) return false;
   s.closeAll();
   ui::MSGINFO(msg, "Fin De Proceso");
   return true;
@@ -388,26 +434,22 @@ bool PROCE01(Session& s, const std::string& codeIn) {
 bool PROCE05(Session& s, const std::string& codeIn) {
   ui::Messages& msg = s.messages();
   const std::string code = padTo(codeIn, 6);
-  s.closeAll();
-  if (!requireCompany(s, true)) return false;
-
-  if (!s.fileExists(kTemplate)) {
-    ui::MSGSTOP(msg, "WARNING  P18!!  ");
-    return false;
-  }
+  if (!runPrepared(s)) return false;
   const TableDef master = s.def(TableId::EmployeeMaster);
   const TableDef rates = s.def(TableId::Rates);
   const TableDef funds = s.def(TableId::PensionFunds);
   const TableDef rete = s.def(TableId::Deductions);
   const TableDef habe = s.def(TableId::Earnings);
   const TableDef roll = s.def(TableId::GratificationRoll);
-  if (!exists(s, master)) return ui::MSGSTOP(msg, "Maestro De Empleados No Existe", kReadTitle), false;
-  if (!exists(s, rates)) return ui::MSGSTOP(msg, "Maestro De Descuentos No Existe", kReadTitle), false;
-  if (!exists(s, funds)) return ui::MSGSTOP(msg, "Maestro De AFP No Existe", kReadTitle), false;
-  if (!exists(s, rete)) return ui::MSGSTOP(msg, "Tabla De Retenciones No Existe", kReadTitle), false;
-  if (!exists(s, habe)) return ui::MSGSTOP(msg, "Tabla De Haberes No Existe", kReadTitle), false;
-  if (!exists(s, roll))
-    return ui::MSGSTOP(msg, "Relacion De Empleados Para Gratificaciones  No Existe", kReadTitle), false;
+  if (!requireTables(s,
+                     {{master, "Maestro De Empleados No Existe"},
+                      {rates, "Maestro De Descuentos No Existe"},
+                      {funds, "Maestro De AFP No Existe"},
+                      {rete, "Tabla De Retenciones No Existe"},
+                      {habe, "Tabla De Haberes No Existe"},
+                      {roll, "Relacion De Empleados Para Gratificaciones  No Existe"}},
+                     kReadTitle))
+    return false;
   {
     Table* r = openRun(s, 5, roll, std::nullopt, "DatVacac");
     if (!r) return stop(s);
@@ -424,13 +466,8 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   if (!templateHolds(s, gratResultFields())) return false;
 
   RunValues rv;
-  rv.ymes = s.YMES;
-  if (auto p = readParamsTable(s, 3)) rv.params = *p;
-  else return stop(s);
-  ExchangeRate xr = readExchangeRate(s, code);
-  if (!xr.opened) return stop(s);
-  rv.dollar = xr.dollar;
-  rv.euro = xr.euro;
+  ExchangeRate xr;
+  if (!readRunValues(s, code, rv, xr)) return false;
   const bool monthOk = s.YMES == "07" || s.YMES == "12";
   const std::string mesafec = rv.params.mesafec.substr(0, 2);
   const bool mesafecOk = mesafec == "07" || mesafec == "12";
@@ -519,8 +556,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
     if (!cs) return failEmployee(s, cs, e.codigo);
     if (!after) return failEmployee(s, after.status(), e.codigo);
     if (*after == AfterTax::NoAffiliationDate) {
-      Status ws = rec.appendTo(*tHe);
-      tHe->unlockAll();
+      Status ws = appendReleased(rec, *tHe);
       if (!ws) return failEmployee(s, ws, e.codigo);
       ui::MSGSTOP(msg, "Falta Ingresar fecha De Ingreso De AFP");
       ui::MSGSTOP(msg, "Del Trabajador De Codigo " + e.codigo + "   ");
@@ -533,11 +569,9 @@ bool PROCE05(Session& s, const std::string& codeIn) {
       cs = convertAmounts(rec, gratConvertedAmountFields(), e.currency == Currency::Euros ? rv.euro : rv.dollar,
                           conv);
     if (!cs) return failEmployee(s, cs, e.codigo);
-    cs = rec.appendTo(*tHe);
-    tHe->unlockAll();
+    cs = appendReleased(rec, *tHe);
     if (!cs) return failEmployee(s, cs, e.codigo);
-    cs = conv.appendTo(*tH1);
-    tH1->unlockAll();
+    cs = appendReleased(conv, *tH1);
     if (!cs) return failEmployee(s, cs, e.codigo);
     // 12. Tax withheld on the December gratification.
     cs = GRABA01RENTA(*tRet, e.codigo, r.desgrat, s.YMES);
@@ -545,10 +579,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   }
   if (!st) return failTable(s, st);
   if (!tRoll->lastError().isOk()) return failTable(s, tRoll->lastError());
-  for (Table* t : {tHe, tH1, tRet}) {
-    Status fs = t->flush();
-    if (!fs) return failTable(s, fs);
-  }
+  if (!flushAll(s, {tHe, tH1, tRet})) return false;
   s.closeAll();
   ui::MSGINFO(msg, "Fin De Proceso", "Mensaje");
   return true;

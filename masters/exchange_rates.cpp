@@ -58,40 +58,16 @@ void rateDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     dlg.field(106, ui::ref(r.dollar)).picture("###.###");
     dlg.field(108, ui::ref(r.euro)).picture("###.###");
     dlg.field(112, ui::ref(r.euroDollar)).picture("###.####");
-    dlg.bitmapButton(301, "check1.bmp", [&] {
-      accepted = true;
-      dlg.end();
-    });
-    dlg.bitmapButton(302, "exit1.bmp", [&] { dlg.end(); }).cancel();
+    okCancelButtons(dlg, accepted);
     dlg.activate();
   }
   selectTable(s, t);
-  if (!accepted) {
-    backTo(t, rec);
-    settle(br);
-    return;
-  }
+  if (!accepted) return returnTo(t, br, rec);
   if (isBlank(r.day)) {
     ui::MSGSTOP(s.messages(), "Codigo En Blanco", kTitle);
-    backTo(t, rec);
-    settle(br);
-    return;
+    return returnTo(t, br, rec);
   }
-  if (add) {
-    RecordEdit e = RecordEdit::blank(t);
-    fillRate(e, r);
-    if (addRecord(s, t, e)) {
-      FREE(s);
-      settle(br);
-      return;
-    }
-    backTo(t, rec);
-    settle(br);
-    return;
-  }
-  (void)changeRecord(s, t, rec, [&](RecordEdit& e) { fillRate(e, r); });
-  backTo(t, rec);
-  settle(br);
+  saveRecord(s, t, br, rec, add, [&](RecordEdit& e) { fillRate(e, r); });
 }
 
 }  // namespace
@@ -168,17 +144,10 @@ void TCCTS(Session& s, ui::Toolkit& tk, ui::Browse& br) {
     dlg.activate();
   }
   selectTable(s, t);
-  if (accepted) {
-    RecordEdit e = RecordEdit::blank(t);
-    fillRate(e, r);
-    if (addRecord(s, t, e)) {
-      FREE(s);
-      settle(br);
-      return;
-    }
-  }
-  backTo(t, rec);
-  settle(br);
+  if (accepted)
+    saveRecord(s, t, br, rec, true, [&](RecordEdit& e) { fillRate(e, r); });
+  else
+    returnTo(t, br, rec);
 }
 
 void SEEKTCAM(Session& s, ui::Toolkit& tk, ui::Browse& br) {

@@ -191,6 +191,35 @@ bool readLocked(Session& s, Table& t, const std::function<void()>& read) {
   return true;
 }
 
+void okCancelButtons(ui::Dialog& dlg, bool& accepted) {
+  dlg.bitmapButton(301, "check1.bmp", [&dlg, &accepted] {
+    accepted = true;
+    dlg.end();
+  });
+  dlg.bitmapButton(302, "exit1.bmp", [&dlg] { dlg.end(); }).cancel();
+}
+
+void returnTo(Table& t, ui::Browse& br, uint32_t recno) {
+  backTo(t, recno);
+  settle(br);
+}
+
+void saveRecord(Session& s, Table& t, ui::Browse& br, uint32_t recno, bool add,
+                const std::function<void(RecordEdit&)>& fill) {
+  if (add) {
+    RecordEdit e = RecordEdit::blank(t);
+    fill(e);
+    if (addRecord(s, t, e)) {
+      FREE(s);
+      settle(br);
+      return;
+    }
+  } else {
+    (void)changeRecord(s, t, recno, fill);
+  }
+  returnTo(t, br, recno);
+}
+
 // --- searching -------------------------------------------------------------------------------
 bool askKey(ui::Toolkit& tk, const std::string& prompt, int width, std::string& typed,
             const std::string& picture) {

@@ -111,6 +111,17 @@ bool changeRecord(Session& s, Table& t, uint32_t recno, const std::function<void
 // when the lock was refused (LAN_REG has shown its message).
 bool readLocked(Session& s, Table& t, const std::function<void()>& read);
 
+// The accept and cancel buttons of the add and modify dialogs: "check1.bmp" on control
+// 301 sets `accepted` and ends the dialog, "exit1.bmp" on control 302 only ends it.
+void okCancelButtons(ui::Dialog& dlg, bool& accepted);
+// Goes back to the remembered record `recno`, then stabilises and refreshes.
+void returnTo(Table& t, ui::Browse& br, uint32_t recno);
+// The end of an accepted add or modify dialog: adds the record `fill` describes (it
+// stays current, released with FREE) or changes the remembered record `recno`; on a
+// failed add and after a change goes back to `recno`. Stabilises and refreshes always.
+void saveRecord(Session& s, Table& t, ui::Browse& br, uint32_t recno, bool add,
+                const std::function<void(RecordEdit&)>& fill);
+
 // Shows a failed store operation ("Mensaje").
 void showError(Session& s, const Status& st);
 

@@ -70,40 +70,16 @@ void fundDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
       fc.valid([&] { return CHEC03AFP(s, t, f.month, f.code, rec); });
       for (ui::Field* o : others) o->colors(ui::color::kBlack, ui::color::kWhite);
     }
-    dlg.bitmapButton(301, "check1.bmp", [&] {
-      accepted = true;
-      dlg.end();
-    });
-    dlg.bitmapButton(302, "exit1.bmp", [&] { dlg.end(); }).cancel();
+    okCancelButtons(dlg, accepted);
     dlg.activate();
   }
   selectTable(s, t);
-  if (!accepted) {
-    backTo(t, rec);
-    settle(br);
-    return;
-  }
+  if (!accepted) return returnTo(t, br, rec);
   if (isBlank(f.code)) {
     ui::MSGSTOP(s.messages(), "Campo  En Blanco");
-    backTo(t, rec);
-    settle(br);
-    return;
+    return returnTo(t, br, rec);
   }
-  if (add) {
-    RecordEdit e = RecordEdit::blank(t);
-    fillFund(e, f);
-    if (addRecord(s, t, e)) {
-      FREE(s);
-      settle(br);
-      return;
-    }
-    backTo(t, rec);
-    settle(br);
-    return;
-  }
-  (void)changeRecord(s, t, rec, [&](RecordEdit& e) { fillFund(e, f); });
-  backTo(t, rec);
-  settle(br);
+  saveRecord(s, t, br, rec, add, [&](RecordEdit& e) { fillFund(e, f); });
 }
 
 }  // namespace

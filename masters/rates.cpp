@@ -125,11 +125,7 @@ void F_PJLG05(Session& s, ui::Toolkit& tk) {
                "11 NOV", "12 DIC"})
         .colors(ui::color::kNavy, ui::color::kSilver);
     dlg.combo(154, ui::ref(firma), {"1-ROVAN", "2-TELIS"}).colors(ui::color::kNavy, ui::color::kSilver);
-    dlg.bitmapButton(301, "check1.bmp", [&] {
-      accepted = true;
-      dlg.end();
-    });
-    dlg.bitmapButton(302, "exit1.bmp", [&] { dlg.end(); }).cancel();
+    okCancelButtons(dlg, accepted);
     dlg.activate();
   }
 

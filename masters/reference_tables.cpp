@@ -85,30 +85,17 @@ void codeNameDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add, bool 
   };
 
   if (add) {
-    if (accepted && !isBlank(code)) {
-      RecordEdit e = RecordEdit::blank(t);
-      fill(e);
-      if (addRecord(s, t, e)) {
-        FREE(s);
-        settle(br);
-        return;
-      }
-    } else if (accepted) {
+    if (accepted && !isBlank(code)) return saveRecord(s, t, br, rec, true, fill);
+    if (accepted) {
       if (bank)
         ui::MSGSTOP(s.messages(), "Codigo En Blanco");
       else
         ui::MSGSTOP(s.messages(), "Codigo En Blanco", kTitle);
     }
-    backTo(t, rec);
-    settle(br);
-    return;
+    return returnTo(t, br, rec);
   }
 
-  if (!accepted) {
-    backTo(t, rec);
-    settle(br);
-    return;
-  }
+  if (!accepted) return returnTo(t, br, rec);
   if (!isBlank(code) && !isBlank(name)) {
     (void)changeRecord(s, t, rec, fill);
   } else if (isBlank(code)) {
@@ -116,8 +103,7 @@ void codeNameDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add, bool 
   }
   // A blank name saves nothing and says nothing.
   FREE(s);
-  backTo(t, rec);
-  settle(br);
+  returnTo(t, br, rec);
 }
 
 // The listing of a code table or of the banks: code and name from the cursor on.

@@ -212,6 +212,9 @@ class CdxBag final : public IndexBag {
   Status leafPosAt(const Tree& t, std::string_view key, uint32_t rec, bool strict, LeafPos& pos);
   Result<OptEntry> forwardFrom(const Tree& t, LeafPos& pos);
   Result<OptEntry> backwardFrom(const Tree& t, LeafPos& pos);
+  Status enterSibling(const Tree& t, uint32_t off, uint64_t& guard, LeafPos& pos);
+  Status edgeLeaf(const Tree& t, bool last, LeafPos& pos);
+  static OptEntry entryAt(const LeafPos& pos);
   Status putNode(Tree& t, Path& p, int level, Node& n, bool atEnd);
   Status fixParentKeys(Tree& t, Path& p, int level, const Node& n);
   Status afterRemove(Tree& t, Path& p, int level, Node& n);
@@ -431,23 +434,35 @@ Status CdxBag::leafPosAt(const Tree& t, std::string_view key, uint32_t rec, bool
   return Status::ok();
 }
 
+// Moves `pos` onto the neighbouring leaf at `off` (its index is left to the caller).
+// `guard` counts the pages a walk may still visit, so that a cycle in the leaf chain
+// ends as a corrupt index instead of a loop.
+Status CdxBag::enterSibling(const Tree& t, uint32_t off, uint64_t& guard, LeafPos& pos) {
+  if (guard-- == 0) return Status::corrupt(path_ + ": cadena de hojas ciclica");
+  auto r = readNode(t, off);
+  if (!r) return r.status();
+  if (!r.value()->leaf()) return Status::corrupt(path_ + ": el hermano de una hoja no es hoja (" + hexOff(off) + ")");
+  pos.off = off;
+  pos.node = std::move(r).value();
+  return Status::ok();
+}
+
+OptEntry CdxBag::entryAt(const LeafPos& pos) {
+  IndexEntry e;
+  e.key.assign(pos.node->key(pos.idx));
+  e.recno = pos.node->recnos[pos.idx];
+  return OptEntry(std::move(e));
+}
+
 Result<OptEntry> CdxBag::forwardFrom(const Tree& t, LeafPos& pos) {
   uint64_t guard = pageLimit();
   while (pos.idx >= pos.node->size()) {
     uint32_t next = pos.node->right;
     if (next == kNone) return OptEntry{};
-    if (guard-- == 0) return Status::corrupt(path_ + ": cadena de hojas ciclica");
-    auto r = readNode(t, next);
-    if (!r) return r.status();
-    if (!r.value()->leaf()) return Status::corrupt(path_ + ": el hermano de una hoja no es hoja (" + hexOff(next) + ")");
-    pos.off = next;
-    pos.node = std::move(r).value();
+    PLANILLA_RETURN_IF_ERROR(enterSibling(t, next, guard, pos));
     pos.idx = 0;
   }
-  IndexEntry e;
-  e.key.assign(pos.node->key(pos.idx));
-  e.recno = pos.node->recnos[pos.idx];
-  return OptEntry(std::move(e));
+  return entryAt(pos);
 }
 
 Result<OptEntry> CdxBag::backwardFrom(const Tree& t, LeafPos& pos) {
@@ -455,48 +470,42 @@ Result<OptEntry> CdxBag::backwardFrom(const Tree& t, LeafPos& pos) {
   while (pos.idx <= 0) {
     uint32_t prev = pos.node->left;
     if (prev == kNone) return OptEntry{};
-    if (guard-- == 0) return Status::corrupt(path_ + ": cadena de hojas ciclica");
-    auto r = readNode(t, prev);
-    if (!r) return r.status();
-    if (!r.value()->leaf()) return Status::corrupt(path_ + ": el hermano de una hoja no es hoja (" + hexOff(prev) + ")");
-    pos.off = prev;
-    pos.node = std::move(r).value();
+    PLANILLA_RETURN_IF_ERROR(enterSibling(t, prev, guard, pos));
     pos.idx = pos.node->size();
   }
   --pos.idx;
-  IndexEntry e;
-  e.key.assign(pos.node->key(pos.idx));
-  e.recno = pos.node->recnos[pos.idx];
-  return OptEntry(std::move(e));
+  return entryAt(pos);
+}
+
+// The leaf at the first (or, with `last`, the last) edge of the tree, reached down the
+// first (last) child of every level; the position is before its first entry (after its
+// last one).
+Status CdxBag::edgeLeaf(const Tree& t, bool last, LeafPos& pos) {
+  uint32_t off = t.hdr.root;
+  for (int d = 0;; ++d) {
+    if (d >= kMaxDepth) return Status::corrupt(path_ + ": arbol de indice demasiado profundo o ciclico");
+    auto r = readNode(t, off);
+    if (!r) return r.status();
+    if (r.value()->leaf()) {
+      pos.off = off;
+      pos.node = std::move(r).value();
+      pos.idx = last ? pos.node->size() : 0;
+      return Status::ok();
+    }
+    off = last ? r.value()->children.back() : r.value()->children.front();
+  }
 }
 
 Result<OptEntry> CdxBag::physFirst(Tree& t) {
-  uint32_t off = t.hdr.root;
-  for (int d = 0;; ++d) {
-    if (d >= kMaxDepth) return Status::corrupt(path_ + ": arbol de indice demasiado profundo o ciclico");
-    auto r = readNode(t, off);
-    if (!r) return r.status();
-    if (r.value()->leaf()) {
-      LeafPos pos{off, std::move(r).value(), 0};
-      return forwardFrom(t, pos);
-    }
-    off = r.value()->children.front();
-  }
+  LeafPos pos;
+  PLANILLA_RETURN_IF_ERROR(edgeLeaf(t, false, pos));
+  return forwardFrom(t, pos);
 }
 
 Result<OptEntry> CdxBag::physLast(Tree& t) {
-  uint32_t off = t.hdr.root;
-  for (int d = 0;; ++d) {
-    if (d >= kMaxDepth) return Status::corrupt(path_ + ": arbol de indice demasiado profundo o ciclico");
-    auto r = readNode(t, off);
-    if (!r) return r.status();
-    if (r.value()->leaf()) {
-      int n = r.value()->size();
-      LeafPos pos{off, std::move(r).value(), n};
-      return backwardFrom(t, pos);
-    }
-    off = r.value()->children.back();
-  }
+  LeafPos pos;
+  PLANILLA_RETURN_IF_ERROR(edgeLeaf(t, true, pos));
+  return backwardFrom(t, pos);
 }
 
 // Both walks check that the entry found lies on the right side of the target: a

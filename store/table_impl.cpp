@@ -373,6 +373,8 @@ class DbfTable final : public Table {
   Status planKeyOps(const std::string& before, const std::string& after, uint32_t n, bool hadBefore,
                     std::vector<KeyOp>* ops);
   Status applyKeyOps(std::vector<KeyOp>& ops, std::vector<IndexBag*>* begun, size_t* applied);
+  Status beginBagOf(const IndexTag* tag, std::vector<IndexBag*>* begun);
+  Status dropStaleKeys(const std::string& stale, uint32_t n, std::vector<IndexBag*>* begun);
   void undoKeyOps(std::vector<KeyOp>& ops, size_t applied);
   Status endUpdates(std::vector<IndexBag*>& begun);
   void syncEntryAfterChange(const std::string& image, uint32_t n);
@@ -765,19 +767,44 @@ Status DbfTable::planKeyOps(const std::string& before, const std::string& after,
 Status DbfTable::applyKeyOps(std::vector<KeyOp>& ops, std::vector<IndexBag*>* begun, size_t* applied) {
   *applied = 0;
   // Every bag touched is taken under its index lock first.
-  for (const auto& op : ops) {
-    IndexBag* owner = nullptr;
-    for (const auto& r : tags_)
-      if (&r.bag->tag(r.index) == op.tag) owner = r.bag;
-    if (!owner || std::find(begun->begin(), begun->end(), owner) != begun->end()) continue;
-    Status st = retryBriefly([&] { return owner->beginUpdate(); });
-    if (!st) return st.withContext("indice " + owner->path());
-    begun->push_back(owner);
-  }
+  for (const auto& op : ops) PLANILLA_RETURN_IF_ERROR(beginBagOf(op.tag, begun));
   for (auto& op : ops) {
     Status st = op.insert ? op.tag->insert(op.key, op.recno) : op.tag->remove(op.key, op.recno);
     if (!st) return st.withContext("indice " + op.tag->name());
     ++*applied;
+  }
+  return Status::ok();
+}
+
+Status DbfTable::beginBagOf(const IndexTag* tag, std::vector<IndexBag*>* begun) {
+  IndexBag* owner = nullptr;
+  for (const auto& r : tags_)
+    if (&r.bag->tag(r.index) == tag) owner = r.bag;
+  if (!owner || std::find(begun->begin(), begun->end(), owner) != begun->end()) return Status::ok();
+  Status st = retryBriefly([&] { return owner->beginUpdate(); });
+  if (!st) return st.withContext("indice " + owner->path());
+  begun->push_back(owner);
+  return Status::ok();
+}
+
+// An append cut short after its keys went in but before the count moved leaves
+// entries for record n, which does not exist. They carry the keys of the image still
+// lying past the count, so they are taken out (each one only if present) before the
+// record that now takes number n puts in its own. An image whose keys cannot be
+// worked out never had them inserted, since keys go in only after a whole record.
+Status DbfTable::dropStaleKeys(const std::string& stale, uint32_t n, std::vector<IndexBag*>* begun) {
+  for (int p = 1; p <= tagCount(); ++p) {
+    IndexTag& t = tagAt(p);
+    auto adm = t.admits(stale);
+    if (!adm || !*adm) continue;
+    auto k = t.keyOf(stale);
+    if (!k) continue;
+    PLANILLA_RETURN_IF_ERROR(beginBagOf(&t, begun));
+    Status st = t.remove(*k, n);
+    if (st || st.code() == ErrorCode::NotFound) continue;
+    if (st.code() == ErrorCode::Locked || st.code() == ErrorCode::IoError) return st.withContext("indice " + t.name());
+    return Status::needsReindex("el indice " + t.name() + " de " + fileName(path_) + " esta danado (" + st.message() +
+                                "); reindexe la tabla antes de modificarla");
   }
   return Status::ok();
 }
@@ -907,17 +934,34 @@ Status DbfTable::appendRecord(const std::string& image, bool keepLock) {
   auto undoLock = [&] {
     if (recLocked) (void)file_->unlock(dbf::recordLockOffset(n), 1);
   };
+  // A whole record already past the count is what an append cut short left there;
+  // its keys may still be in the index.
+  std::string stale;
+  bool hasStale = false;
+  if (tagCount() > 0) {
+    stale.resize(layout_.header.recordLength);
+    size_t got = 0;
+    st = file_->readAt(dbf::recordOffset(layout_.header, n), stale.data(), stale.size(), &got);
+    hasStale = st && got == stale.size();
+  }
   // The record and a fresh end-of-file mark go past the current count, where
   // nobody reads them until the count says so.
   work_ = image;
   work_.push_back(dbf::kEndOfFile);
-  st = file_->writeAt(dbf::recordOffset(layout_.header, n), work_.data(), work_.size());
+  if (st) st = file_->writeAt(dbf::recordOffset(layout_.header, n), work_.data(), work_.size());
   work_.pop_back();
   std::vector<KeyOp> ops;
   std::vector<IndexBag*> begun;
   size_t applied = 0;
   if (st) st = planKeyOps(work_, work_, n, false, &ops);
-  if (st) st = applyKeyOps(ops, &begun, &applied);
+  if (st && hasStale) st = dropStaleKeys(stale, n, &begun);
+  for (size_t i = 0; st && i < ops.size(); ++i) st = beginBagOf(ops[i].tag, &begun);
+  if (st) {
+    st = applyKeyOps(ops, &begun, &applied);
+    // With the leftovers gone, a key already present for n means the index is damaged.
+    if (st.code() == ErrorCode::Invalid)
+      st = Status::needsReindex(st.message() + "; reindexe la tabla antes de modificarla");
+  }
   if (st) {
     dbf::Header h = layout_.header;
     h.recordCount = n;

@@ -97,8 +97,9 @@ Date Date::fromDmy(std::string_view s, bool* ok) {
     if (c == '/') { if (ndig == 0 || ++idx > 2) break; ndig = 0; continue; }
     if (c == ' ') continue;
     if (c < '0' || c > '9') { if (ok) *ok = false; return Date(); }
+    // At most four digits a part: longer runs are no date (and would overflow).
+    if (++ndig > 4) { if (ok) *ok = false; return Date(); }
     parts[idx] = parts[idx] * 10 + (c - '0');
-    ++ndig;
   }
   if (idx != 2 || ndig == 0) { if (ok) *ok = false; return Date(); }
   Date d(parts[2], parts[1], parts[0]);

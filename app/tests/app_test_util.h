@@ -12,28 +12,14 @@
 
 #include "app/install.h"
 #include "app/session.h"
+#include "store/tests/temp_dir.h"
 #include "ui/messages.h"
 
 namespace planilla::testing {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "planilla-app-XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    char* d = ::mkdtemp(buf.data());
-    path_ = d ? d : "";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+// A scratch folder named "planilla-app-XXXXXX".
+struct TempDir : testutil::TempDir {
+  TempDir() : testutil::TempDir("planilla-app") {}
 };
 
 // Records every message box; yes/no questions get `answer`.

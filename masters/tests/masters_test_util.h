@@ -19,29 +19,14 @@
 #include "app/session.h"
 #include "store/catalog.h"
 #include "store/io.h"
+#include "store/tests/temp_dir.h"
 #include "ui/scripted.h"
 
 namespace planilla::masters::testing {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "planilla-masters-XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    char* d = ::mkdtemp(buf.data());
-    path_ = d ? d : "";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  bool has(const std::string& name) const { return std::filesystem::exists(file(name)); }
-
- private:
-  std::string path_;
+// A scratch folder named "planilla-masters-XXXXXX".
+struct TempDir : testutil::TempDir {
+  TempDir() : testutil::TempDir("planilla-masters") {}
 };
 
 // A workstation: its own scripted operator and session on the shared directory, with a

@@ -17,26 +17,13 @@
 
 #include "store/dbf_format.h"
 #include "store/index.h"
+#include "store/tests/temp_dir.h"
 
 namespace planilla::cdxtest {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "planilla-cdx-XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    char* d = ::mkdtemp(buf.data());
-    path_ = d ? d : "";
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
+// A scratch folder named "planilla-cdx-XXXXXX".
+struct TempDir : testutil::TempDir {
+  TempDir() : testutil::TempDir("planilla-cdx") {}
 };
 
 inline std::string slurp(const std::string& path) {

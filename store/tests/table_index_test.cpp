@@ -278,6 +278,33 @@ TEST_F(IndexedTable, ReplacingATagKeepsTheControllingOrder) {
   EXPECT_EQ(walk(*t), (std::vector<uint32_t>{1, 2}));
 }
 
+TEST_F(IndexedTable, AppendOverKeysOfARecordThatNeverWasAsksForAReindex) {
+  {
+    auto t = openWithBag(OpenMode::Exclusive);
+    ASSERT_TRUE(t);
+    add(*t, "A1", "UNO", "01");
+    add(*t, "B2", "DOS", "02");
+  }
+  // Count back to 1 and a different image past it: the index keeps the keys of
+  // "B2" for record 2, which the image lying there no longer explains.
+  std::string bytes = testing::readAll(table_);
+  const size_t headerLen = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+  const size_t recLen = static_cast<unsigned char>(bytes[10]) | static_cast<unsigned char>(bytes[11]) << 8;
+  ASSERT_GE(bytes.size(), headerLen + 2 * recLen);
+  const std::string second = bytes.substr(headerLen + recLen + 1, recLen - 1);
+  bytes[4] = 1;
+  bytes.replace(headerLen + recLen + 1, 2, "C3");
+  testing::writeAll(table_, bytes);
+
+  auto t = openWithBag(OpenMode::Shared);
+  ASSERT_TRUE(t);
+  Status st = t->appendRaw(second);
+  EXPECT_EQ(st.code(), ErrorCode::NeedsReindex) << st.message();
+  EXPECT_NE(st.message().find("reindexe"), std::string::npos) << st.message();
+  EXPECT_EQ(t->recordCount(), 1u);
+  t->unlockAll();
+}
+
 TEST_F(IndexedTable, TagThatCannotBeEvaluatedRefusesChanges) {
   // A bag built for another layout: its tags name a field this table lacks.
   std::string other = dir_.file("otra.dbf");

@@ -37,6 +37,11 @@ TEST(Date, TextFormsAndJulianDays) {
   EXPECT_EQ(Date::fromDmy("29/02/2016", &ok), Date(2016, 2, 29));
   EXPECT_TRUE(ok);
   EXPECT_EQ(Date(2016, 2, 28).addDays(2), Date(2016, 3, 1));
+  // Long digit runs are refused, not overflowed.
+  EXPECT_TRUE(Date::fromDmy("9999999931/12/2016", &ok).empty());
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(Date::fromDmy("01/01/99999", &ok).empty());
+  EXPECT_FALSE(ok);
 }
 
 }  // namespace

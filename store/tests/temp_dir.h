@@ -1,0 +1,39 @@
+// A scratch folder for tests: a fresh directory under the system's temporary folder,
+// named "<prefix>-XXXXXX", removed with everything in it when the object goes away.
+// Shared by the test helpers of every folder (include "store/tests/temp_dir.h").
+#pragma once
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace planilla::testutil {
+
+class TempDir {
+ public:
+  explicit TempDir(const std::string& prefix = "planilla") {
+    std::string tmpl = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    char* d = ::mkdtemp(buf.data());
+    path_ = d ? d : "";
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  bool has(const std::string& name) const { return std::filesystem::exists(file(name)); }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace planilla::testutil
