@@ -167,6 +167,7 @@ class DbfTable final : public Table {
   // --- cursor -------------------------------------------------------------------------
   Status goTop() override;
   Status goBottom() override;
+  Status goEdge(int dir);
   Status skip(int n) override;
   Status go(uint32_t recno) override;
   bool seek(std::string_view key) override;
@@ -445,45 +446,26 @@ Status DbfTable::firstLiveFrom(uint32_t n, int dir, bool* landed) {
   return Status::ok();
 }
 
-Status DbfTable::goTop() {
-  PLANILLA_RETURN_IF_ERROR(checkOpen());
-  lastError_ = Status::ok();
-  found_ = false;
-  if (mode_ == OpenMode::Shared) PLANILLA_RETURN_IF_ERROR(fail(refreshCount()));
-  bool landed = false;
-  if (order_ == 0) {
-    Status st = firstLiveFrom(1, +1, &landed);
-    if (!st) return fail(st);
-    entryValid_ = false;
-  } else {
-    PLANILLA_RETURN_IF_ERROR(fail(refreshBag(order_)));
-    auto e = tagAt(order_).first();
-    if (!e) return fail(e.status());
-    Status st = landOnEntry(*e, +1, &landed);
-    if (!st) return fail(st);
-  }
-  if (!landed) {
-    setEof();
-    bof_ = true;
-  }
-  return Status::ok();
-}
+Status DbfTable::goTop() { return goEdge(+1); }
+Status DbfTable::goBottom() { return goEdge(-1); }
 
-Status DbfTable::goBottom() {
+// The first live record in the controlling order (dir +1) or the last (dir -1);
+// end of file (and beginning) when there is none.
+Status DbfTable::goEdge(int dir) {
   PLANILLA_RETURN_IF_ERROR(checkOpen());
   lastError_ = Status::ok();
   found_ = false;
   if (mode_ == OpenMode::Shared) PLANILLA_RETURN_IF_ERROR(fail(refreshCount()));
   bool landed = false;
   if (order_ == 0) {
-    Status st = firstLiveFrom(count_, -1, &landed);
+    Status st = firstLiveFrom(dir > 0 ? 1 : count_, dir, &landed);
     if (!st) return fail(st);
     entryValid_ = false;
   } else {
     PLANILLA_RETURN_IF_ERROR(fail(refreshBag(order_)));
-    auto e = tagAt(order_).last();
+    auto e = dir > 0 ? tagAt(order_).first() : tagAt(order_).last();
     if (!e) return fail(e.status());
-    Status st = landOnEntry(*e, -1, &landed);
+    Status st = landOnEntry(*e, dir, &landed);
     if (!st) return fail(st);
   }
   if (!landed) {

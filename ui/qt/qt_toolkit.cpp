@@ -211,7 +211,9 @@ void QtToolkit::runMain(MainWindow& w) {
 
   main_->fixedMessage = new QLabel(toQ(w.messageBarText()));
   main_->fixedMessage->setContentsMargins(6, 0, 6, 0);
-  frame->statusBar()->addPermanentWidget(main_->fixedMessage, 1);
+  // A normal (not permanent) widget: the status bar hides it while a highlighted menu
+  // entry or button shows its own message-bar text, and shows it again afterwards.
+  frame->statusBar()->addWidget(main_->fixedMessage, 1);
   frame->statusBar()->setAutoFillBackground(true);
   frame->statusBar()->setPalette(mp);
 
