@@ -150,7 +150,7 @@ class YearRecord {
       return Status::ok();
     }
     size_t len = 0;
-    for (int i = 0; i < map_.size(); ++i) len += static_cast<size_t>(map_.spec(i).width);
+    for (int i = 0; i < map_.size(); ++i) len += static_cast<size_t>(map_.fieldAt(i).width);
     raw_.assign(len, ' ');
     return setText("CODIGO", code);
   }

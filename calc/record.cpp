@@ -164,7 +164,7 @@ Date RecordView::date(int i) const {
 
 PendingRecord::PendingRecord(std::vector<FieldSpec> fields) : map_(std::move(fields)) {
   size_t len = 0;
-  for (int i = 0; i < map_.size(); ++i) len += static_cast<size_t>(map_.spec(i).width);
+  for (int i = 0; i < map_.size(); ++i) len += static_cast<size_t>(map_.fieldAt(i).width);
   blank_.assign(len, ' ');
   clear();
 }
@@ -180,9 +180,9 @@ void PendingRecord::clear() {
 Status PendingRecord::fieldFor(std::string_view name, char type, int* i) const {
   *i = map_.index(name);
   if (*i < 0) return Status::invalid("campo " + std::string(name) + " no existe");
-  char t = map_.spec(*i).type;
+  char t = map_.fieldAt(*i).type;
   if (t == 'F') t = 'N';
-  if (t != type) return Status::invalid("campo " + map_.spec(*i).name + " de otro tipo");
+  if (t != type) return Status::invalid("campo " + map_.fieldAt(*i).name + " de otro tipo");
   return Status::ok();
 }
 
@@ -252,7 +252,7 @@ bool PendingRecord::isSet(std::string_view name) const {
 std::vector<std::string> PendingRecord::setFields() const {
   std::vector<std::string> names;
   names.reserve(order_.size());
-  for (int i : order_) names.push_back(map_.spec(i).name);
+  for (int i : order_) names.push_back(map_.fieldAt(i).name);
   return names;
 }
 
@@ -262,7 +262,7 @@ Status PendingRecord::copyFrom(const RecordView& src, const std::vector<std::str
     if (si < 0) continue;
     int di = map_.index(n);
     if (di < 0) return Status::invalid("campo " + n + " no existe");
-    switch (map_.spec(di).type) {
+    switch (map_.fieldAt(di).type) {
       case 'C': PLANILLA_RETURN_IF_ERROR(setText(n, src.str(si))); break;
       case 'N':
       case 'F': PLANILLA_RETURN_IF_ERROR(setNum(n, src.num(si))); break;

@@ -32,7 +32,7 @@ class FieldMap {
   explicit FieldMap(std::vector<FieldSpec> fields);
   int index(std::string_view name) const;  // -1 when absent
   int size() const { return static_cast<int>(fields_.size()); }
-  const FieldSpec& spec(int i) const { return fields_[i]; }
+  const FieldSpec& fieldAt(int i) const { return fields_[i]; }
   const dbf::Field& field(int i) const { return dbf_[i]; }  // with its offset (0 = first byte after the flag)
   const std::vector<FieldSpec>& specs() const { return fields_; }
 

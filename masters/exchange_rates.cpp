@@ -160,16 +160,16 @@ void SEEKTCAM(Session& s, ui::Toolkit& tk, ui::Browse& br) {
 }
 
 void IMPRTCAM(Session& s, ui::Browse& br) {
-  ListingSpec spec;
-  spec.reportTitle = "Maestro Tipo de Cambio";
-  spec.c00 = 690;
-  spec.base = 690;
-  spec.widths = {15, 20, 7, 7};
-  spec.header = listingTitleLines(s, "MAESTRO TIPO DE CAMBIO", 500);
-  spec.header.push_back("{Line=300,6000;\\n}");
-  spec.header.push_back("{$c00;a=l} DIA/MES{$c01;a=l} SOL/DOLAR{$c02;a=l} EURO/SOLES{$c03;a=l} EURO/DOLAR{\\n}");
-  spec.header.push_back("{Line=300,6000;\\n}");
-  printListing(s, br, spec, [](Table& t) {
+  ListingLayout listing;
+  listing.reportTitle = "Maestro Tipo de Cambio";
+  listing.c00 = 690;
+  listing.base = 690;
+  listing.widths = {15, 20, 7, 7};
+  listing.header = listingTitleLines(s, "MAESTRO TIPO DE CAMBIO", 500);
+  listing.header.push_back("{Line=300,6000;\\n}");
+  listing.header.push_back("{$c00;a=l} DIA/MES{$c01;a=l} SOL/DOLAR{$c02;a=l} EURO/SOLES{$c03;a=l} EURO/DOLAR{\\n}");
+  listing.header.push_back("{Line=300,6000;\\n}");
+  printListing(s, br, listing, [](Table& t) {
     return "{e;$c00;a=l} " + t.str("xdias") + "/" + t.str("xmes") + "{t;$c01;a=r} {tab=800} " +
            reports::amount(t.num("tip_cam"), "99.999") + "{t;$c02;a=r} {tab=800} " +
            reports::amount(t.num("tip_camE"), "99.9999") + "{t;$c03;a=r} {tab=800} " +

@@ -265,21 +265,21 @@ std::vector<std::string> listingTitleLines(const Session& s, const std::string& 
   };
 }
 
-void printListing(Session& s, ui::Browse& br, const ListingSpec& spec,
+void printListing(Session& s, ui::Browse& br, const ListingLayout& listing,
                   const std::function<std::string(Table&)>& line) {
   Table& t = br.table();
   const uint32_t rec = t.recno();
   reports::RpvWriter w(s.dataDir());
   reports::ReportSettings set;
-  set.title = spec.reportTitle;
+  set.title = listing.reportTitle;
   set.orientation = 1;
   set.spacing = 220;
-  set.c00 = spec.c00;
-  set.base = spec.base;
-  set.widths = spec.widths;
+  set.c00 = listing.c00;
+  set.base = listing.base;
+  set.widths = listing.widths;
   w.settings(set);
   w.line("[Header]");
-  for (const auto& h : spec.header) w.line(h);
+  for (const auto& h : listing.header) w.line(h);
   w.line("[Data]");
   // From the record under the cursor to the end: the listing does not rewind.
   Status readErr;

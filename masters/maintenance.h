@@ -139,7 +139,7 @@ bool askKey(ui::Toolkit& tk, const std::string& prompt, int width, std::string& 
 void DELBANCOS(Session& s, ui::Toolkit& tk, ui::Browse& br);
 
 // --- listing ------------------------------------------------------------------------------------
-struct ListingSpec {
+struct ListingLayout {
   std::string reportTitle;               // Report_Title
   int c00 = 690;                         // $c00
   int base = 690;                        // base of the computed stops
@@ -154,7 +154,7 @@ std::vector<std::string> listingTitleLines(const Session& s, const std::string& 
 // under the browse cursor to the end of the table in its order, starts the viewer, goes
 // back to the remembered record, stabilises and refreshes. A report file that cannot be
 // written is reported and the viewer is not started.
-void printListing(Session& s, ui::Browse& br, const ListingSpec& spec,
+void printListing(Session& s, ui::Browse& br, const ListingLayout& listing,
                   const std::function<std::string(Table&)>& line);
 
 }  // namespace planilla::masters

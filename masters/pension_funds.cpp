@@ -176,18 +176,18 @@ void SEEKAFPS(Session& s, ui::Toolkit& tk, ui::Browse& br) {
 }
 
 void IMPRAFPS(Session& s, ui::Browse& br) {
-  ListingSpec spec;
-  spec.reportTitle = "Reporte Maestro  AFPs";
-  spec.c00 = 690;
-  spec.base = 690;
-  spec.widths = {6, 7, 17, 10, 10, 10, 10};
-  spec.header = listingTitleLines(s, "MAESTRO DE AFPs", 2900);
-  spec.header.push_back("{Line=300,9500;\\n}");
-  spec.header.push_back(
+  ListingLayout listing;
+  listing.reportTitle = "Reporte Maestro  AFPs";
+  listing.c00 = 690;
+  listing.base = 690;
+  listing.widths = {6, 7, 17, 10, 10, 10, 10};
+  listing.header = listingTitleLines(s, "MAESTRO DE AFPs", 2900);
+  listing.header.push_back("{Line=300,9500;\\n}");
+  listing.header.push_back(
       "{$c00;a=l} MES{$c01;a=l} {tab=-100} CODIGO{$c02;a=l} {tab=200} NOMBRE{$c03;a=l} {tab=100} APORTE"
       "{$c04;a=l} {tab=100} PRIMA{$c05;a=l} COMISION{$c06;a=l} TOPE{\\n}");
-  spec.header.push_back("{Line=300,9500;\\n}");
-  printListing(s, br, spec, [](Table& t) {
+  listing.header.push_back("{Line=300,9500;\\n}");
+  printListing(s, br, listing, [](Table& t) {
     return "{e;$c00;a=l} " + t.str("mes") + "{t;$c01;a=l} " + t.str("codigo") + "{t;$c02;a=l} " + t.str("nombre") +
            "{t;$c03;a=r} {tab=800} " + reports::amount(t.num("afppor1"), "99.99") + "{t;$c04;a=r} {tab=800} " +
            reports::amount(t.num("afppor2"), "99.99") + "{t;$c05;a=r} {tab=800} " +

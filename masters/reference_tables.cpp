@@ -108,16 +108,16 @@ void codeNameDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add, bool 
 
 // The listing of a code table or of the banks: code and name from the cursor on.
 void codeListing(Session& s, ui::Browse& br, const std::string& title) {
-  ListingSpec spec;
-  spec.reportTitle = "Reporte de Maestro";
-  spec.c00 = 690;
-  spec.base = 690;
-  spec.widths = {10, 40, 7};
-  spec.header = listingTitleLines(s, title, 500);
-  spec.header.push_back("{Line=300,6000;\\n}");
-  spec.header.push_back("{$c00;a=l} CODIGO{$c01;a=l} DESCRIPCION{\\n}");
-  spec.header.push_back("{Line=300,6000;\\n}");
-  printListing(s, br, spec, [](Table& t) {
+  ListingLayout listing;
+  listing.reportTitle = "Reporte de Maestro";
+  listing.c00 = 690;
+  listing.base = 690;
+  listing.widths = {10, 40, 7};
+  listing.header = listingTitleLines(s, title, 500);
+  listing.header.push_back("{Line=300,6000;\\n}");
+  listing.header.push_back("{$c00;a=l} CODIGO{$c01;a=l} DESCRIPCION{\\n}");
+  listing.header.push_back("{Line=300,6000;\\n}");
+  printListing(s, br, listing, [](Table& t) {
     return "{e;$c00;a=l} " + t.str("codigo") + "{t;$c01;a=l} " + t.str("nombre") + "{t;\\n}";
   });
 }

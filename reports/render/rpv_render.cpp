@@ -66,11 +66,11 @@ QFont qtFont(const FontSpec& f) {
 }
 
 QtTextMetrics::Entry& QtTextMetrics::entry(const FontSpec& f) {
-  if (last_ < cache_.size() && cache_[last_].spec == f) return cache_[last_];
+  if (last_ < cache_.size() && cache_[last_].fontKey == f) return cache_[last_];
   for (size_t i = 0; i < cache_.size(); ++i)
-    if (cache_[i].spec == f) return cache_[last_ = i];
+    if (cache_[i].fontKey == f) return cache_[last_ = i];
   Entry e;
-  e.spec = f;
+  e.fontKey = f;
   e.font = qtFont(f);
   QFontMetricsF fm(e.font);
   e.ascent = fm.ascent();

@@ -44,7 +44,7 @@ class QtTextMetrics : public TextMetrics {
 
  private:
   struct Entry {
-    FontSpec spec;
+    FontSpec fontKey;
     QFont font;
     double ascent = 0, descent = 0, advance = 0;  // advance > 0 for fixed pitch
   };
