@@ -14,27 +14,14 @@
 #include <gtest/gtest.h>
 
 #include "store/table.h"
+#include "store/tests/temp_dir.h"
 
 namespace planilla::testing {
 
-class ScratchDir {
+// A scratch folder for the storage tests ("planilla-store-XXXXXX"), removed at the end.
+class ScratchDir : public testutil::TempDir {
  public:
-  ScratchDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "planilla-store-XXXXXX").string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    char* d = ::mkdtemp(buf.data());
-    path_ = d ? d : "";
-  }
-  ~ScratchDir() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  std::string file(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
+  ScratchDir() : TempDir("planilla-store") {}
 };
 
 inline std::string readAll(const std::string& path) {
