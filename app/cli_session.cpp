@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "app/startup.h"
+#include "session/startup.h"
 
 namespace planilla {
 

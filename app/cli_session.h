@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "ui/messages.h"
 
 namespace planilla {

@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
-#include "app/startup.h"
+#include "session/session.h"
+#include "session/startup.h"
 #include "calc/record.h"
 #include "calc/runs.h"
 #include "store/catalog.h"

@@ -6,8 +6,8 @@
 #include <optional>
 #include <unordered_map>
 
-#include "app/startup.h"
-#include "app/tables.h"
+#include "session/startup.h"
+#include "session/tables.h"
 #include "calc/gratificacion.h"
 #include "calc/payroll.h"
 #include "calc/quinta.h"

@@ -1,6 +1,6 @@
 #include "masters/exchange_rates.h"
 
-#include "app/tables.h"
+#include "session/tables.h"
 #include "masters/maintenance.h"
 #include "reports/report_format.h"
 #include "store/catalog.h"

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/startup.h"
-#include "app/tables.h"
+#include "session/startup.h"
+#include "session/tables.h"
 #include "reports/rpv_writer.h"
 #include "reports/runrpv.h"
 #include "store/dbf_format.h"

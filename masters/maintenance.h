@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "store/catalog.h"
 #include "store/table.h"
 #include "ui/toolkit.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "ui/toolkit.h"
 
 namespace planilla::masters {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tables.h"
+#include "session/tables.h"
 #include "masters/maintenance.h"
 #include "store/catalog.h"
 #include "ui/messages.h"

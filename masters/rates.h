@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "ui/toolkit.h"
 
 namespace planilla::masters {

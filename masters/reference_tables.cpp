@@ -1,6 +1,6 @@
 #include "masters/reference_tables.h"
 
-#include "app/tables.h"
+#include "session/tables.h"
 #include "masters/maintenance.h"
 #include "ui/messages.h"
 #include "ui/picture.h"

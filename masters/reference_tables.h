@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "store/catalog.h"
 #include "ui/toolkit.h"
 

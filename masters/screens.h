@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "ui/toolkit.h"
 
 namespace planilla::masters {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace planilla::reports {
 

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "reports/institution.h"
 
 namespace planilla::reports {

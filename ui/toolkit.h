@@ -58,6 +58,7 @@ inline constexpr Color kCyan{0, 255, 255};       // input field background ("aqu
 inline constexpr Color kScreen{140, 200, 200};   // maintenance screen background
 inline constexpr Color kSilver{192, 192, 192};   // read-only displays, combos of the rates form
 inline constexpr Color kMainWindow{51, 51, 51};  // main window text and background
+inline constexpr Color kFace{240, 240, 240};     // face of the small dialogs (date, runs, reports)
 }  // namespace color
 
 // --- variables -----------------------------------------------------------------------

@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "app/commands.h"
-#include "app/session.h"
+#include "session/session.h"
 #include "app/shell/shell.h"
 #include "store/io.h"
 #include "ui/qt/qt_toolkit.h"

@@ -6,7 +6,7 @@
 
 #include "app/cli_session.h"
 #include "app/commands.h"
-#include "app/install.h"
+#include "session/install.h"
 
 namespace planilla {
 namespace {

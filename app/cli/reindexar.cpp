@@ -6,7 +6,7 @@
 
 #include "app/cli_session.h"
 #include "app/commands.h"
-#include "app/reindex.h"
+#include "session/reindex.h"
 
 namespace planilla {
 namespace {

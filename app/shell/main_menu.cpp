@@ -1,7 +1,11 @@
 // The main window's command table: the menu bar (CREARMENU) and the button bar. Each
 // entry names the screen function it calls; screenAction() turns the name into the
-// call, and names of screens this build lacks give inert entries.
+// call. Entries without a function stay inert; a named screen this build lacks says
+// so when chosen ("Opcion En Desarrollo").
 #include "app/shell/shell.h"
+#include "calc/screens.h"
+#include "reports/payslip_screen.h"
+#include "ui/messages.h"
 #include "ui/text1252.h"
 
 #ifdef PLANILLA_HAVE_MASTERS
@@ -176,9 +180,10 @@ const std::vector<BarRow>& barRows() {
 
 std::function<void()> screenAction(const std::string& function, Session& s, ui::Toolkit& tk, ui::MainWindow& w) {
   if (function == "F_I00001") return [&s, &tk, &w] { F_I00001(s, tk, &w); };
-  if (function == "F_P301") return [&s, &tk] { F_P301(s, tk); };
-  if (function == "F_P305") return [&s, &tk] { F_P305(s, tk); };
-  if (function == "F_P401") return [&s, &tk] { F_P401(s, tk); };
+  if (function.empty()) return {};
+  if (function == "F_P301") return [&s, &tk] { calc::F_P301(s, tk); };
+  if (function == "F_P305") return [&s, &tk] { calc::F_P305(s, tk); };
+  if (function == "F_P401") return [&s, &tk] { reports::F_P401(s, tk); };
   if (function == "XMAINXXX") return [&s, &tk] { XMAINXXX(s, tk); };
   if (function == "XEXIT") return [&s, &w] { XEXIT(s, w); };
 #ifdef PLANILLA_HAVE_MASTERS
@@ -187,7 +192,7 @@ std::function<void()> screenAction(const std::string& function, Session& s, ui::
     return [run, &s, &tk] { run(s, tk); };
   }
 #endif
-  return {};
+  return [&s] { ui::MSGINFO(s.messages(), "Opcion En Desarrollo", "Mensaje"); };
 }
 
 void CREARMENU(ui::MainWindow& w, Session& s, ui::Toolkit& tk) {

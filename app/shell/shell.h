@@ -1,6 +1,6 @@
 // The application shell: the program's entry (XXMAIN) with its login dialog, the main
-// window with its menu and button bar, the About box, the working-date dialog, the
-// calculation screens and the payslip screen, with the lookup lists they open.
+// window with its menu and button bar, the About box and the working-date dialog, with
+// the lookup list it opens. The screens of the subsystems live in their folders.
 //
 // Every function takes the session and the toolkit it shows its dialogs on; none of
 // them knows which backend that is (Qt on the desktop, the scripted one in tests).
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "ui/toolkit.h"
 
 namespace planilla::shell {
@@ -62,8 +62,9 @@ struct BarRow {
 const std::vector<MenuRow>& menuRows();
 const std::vector<BarRow>& barRows();
 
-// The action of a screen function name for the main window `w`; empty when that
-// screen is not part of this build (the entry is then inert).
+// The action of a screen function name for the main window `w`: empty for an empty
+// name (the entry is inert); for a screen not part of this build, the message "Opcion
+// En Desarrollo" (title "Mensaje").
 std::function<void()> screenAction(const std::string& function, Session& s, ui::Toolkit& tk, ui::MainWindow& w);
 
 // CREARMENU: builds the menu tree of the main window.
@@ -85,59 +86,4 @@ bool KYL202CIA(Session& s, ui::Toolkit& tk, int selector);
 // YNOMBRE1 come from the chosen row, and the code field and the name label of `dlg`
 // (102 and 551) are refreshed, the focus going to the code field.
 void CONSULCIA(Session& s, ui::Toolkit& tk, int selector, ui::Dialog* dlg);
-
-// --- calculation screens ------------------------------------------------------------------
-// What the calculation screens share while open: the chosen exchange-rate code (6
-// characters) and the dollar and euro labels of the chosen rate.
-struct RateChoice {
-  std::string code = std::string(6, ' ');
-  std::string dollar = " ";
-  std::string euro = " ";
-  // Label 551: the dollar label, five blanks and the euro label.
-  std::string display() const { return dollar + "     " + euro; }
-};
-
-// "Calculo De Planilla": chooses the exchange rate and runs PROCE01.
-void F_P301(Session& s, ui::Toolkit& tk);
-// "Calculo De Gratificacion": the same screen running PROCE05.
-void F_P305(Session& s, ui::Toolkit& tk);
-
-// Validation of the code field: seeks the code in TipCam. Found: the dollar label
-// becomes CODCAM. Not found: "Tipo De Cambio  " + code + " No Existe" (title "Stop").
-bool XTIPCAM(Session& s, RateChoice& c);
-// The exchange-rate lookup (selector 4 only): "Ventana De Ayuda (Maestro Tipo De
-// Cambio)" over TipCam from its first record; true when a rate was chosen.
-bool KYLCAMAYU(Session& s, ui::Toolkit& tk, RateChoice& c, int selector);
-// Action of the search picture (selector 4 only): on a choice, the code, the dollar and
-// the euro label come from the chosen record; field 102 and label 551 of `dlg` are
-// refreshed and the focus goes to field 102.
-void CONSULTACAMBANCOS(Session& s, ui::Toolkit& tk, RateChoice& c, int selector, ui::Dialog* dlg);
-
-// --- payslip screen -------------------------------------------------------------------------
-// The employee chosen in the employee dialogs of the reports.
-struct EmployeeChoice {
-  std::string code = std::string(10, ' ');
-  std::string name = " ";
-  std::string costCentre = std::string(6, ' ');
-};
-
-// "Boletas De Pagos": the checks of the payslip, the employee dialog RepP401 ("Reporte
-// De Boletas") and the writer PREP401 on "&Imprimir".
-void F_P401(Session& s, ui::Toolkit& tk);
-
-// The employee lookup over RepEmplea "Ventana De Ayuda (Maestro De Empleados)": mode 5
-// in name order, mode 6 in code order, from the first record. True when an employee was
-// chosen (the table stays on it); other modes return false without a dialog.
-bool KYLAYU(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode);
-// Action of the search picture of the employee dialogs (modes 5 and 6): on a choice
-// the code, name and cost centre come from the chosen employee; field 102 and label 551
-// of `dlg` are refreshed and the focus goes to field 102.
-void CONSULTABANCOS(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode, ui::Dialog* dlg);
-
-// --- shared look -----------------------------------------------------------------------------
-namespace look {
-// Face colour of the shell's small dialogs; their blue labels stand on it.
-inline constexpr ui::Color kFace{240, 240, 240};
-}  // namespace look
-
 }  // namespace planilla::shell

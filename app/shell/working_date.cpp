@@ -1,6 +1,6 @@
 // The working-date dialog: company and working date of the session.
 #include "app/shell/shell.h"
-#include "app/startup.h"
+#include "session/startup.h"
 #include "ui/dialogs.h"
 #include "ui/text1252.h"
 
@@ -47,7 +47,7 @@ void F_I00001(Session& s, ui::Toolkit& tk, ui::MainWindow* owner) {
 
   bool accepted = false;
   ui::Dialog dlg(tk, "ELEGIRCIA", ui::utf8To1252("Elija Compañia"));
-  dlg.setColors(ui::color::kBlack, look::kFace);
+  dlg.setColors(ui::color::kBlack, ui::color::kFace);
   ui::Field& code = dlg.field(102, ui::ref(s.YCIA));
   ui::Label& name = dlg.label(551);
   code.picture("@!").colors(ui::color::kNavy, ui::color::kCyan).valid([&] {

@@ -1,7 +1,7 @@
 // Program entry: the login, the main window, About and exit.
-#include "app/app_info.h"
+#include "session/app_info.h"
 #include "app/shell/shell.h"
-#include "app/startup.h"
+#include "session/startup.h"
 #include "ui/text1252.h"
 
 namespace planilla::shell {

@@ -1,5 +1,5 @@
 // Installation, the demonstration company, the command-line session and reindexing.
-#include "app/install.h"
+#include "session/install.h"
 
 #include <cstdlib>
 #include <sstream>
@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "app/cli_session.h"
-#include "app/reindex.h"
-#include "app/startup.h"
-#include "app/tests/app_test_util.h"
+#include "session/reindex.h"
+#include "session/startup.h"
+#include "session/tests/session_test_util.h"
 #include "store/catalog.h"
 #include "store/verify.h"
 

@@ -13,8 +13,8 @@
 #include <variant>
 #include <vector>
 
-#include "app/session.h"
-#include "app/startup.h"
+#include "session/session.h"
+#include "session/startup.h"
 #include "store/catalog.h"
 #include "store/table.h"
 #include "ui/messages.h"

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tables.h"
+#include "session/tables.h"
 #include "masters/maintenance.h"
 #include "masters/reference_tables.h"
 #include "masters/tests/masters_test_util.h"

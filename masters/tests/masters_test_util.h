@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/session.h"
+#include "session/session.h"
 #include "store/catalog.h"
 #include "store/io.h"
 #include "store/tests/temp_dir.h"

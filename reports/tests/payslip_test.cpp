@@ -5,9 +5,9 @@
 #include <iterator>
 #include <map>
 
-#include "app/install.h"
-#include "app/startup.h"
-#include "app/tests/app_test_util.h"
+#include "session/install.h"
+#include "session/startup.h"
+#include "session/tests/session_test_util.h"
 #include "reports/payslip.h"
 #include "reports/report_format.h"
 #include "reports/runrpv.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/install.h"
-#include "app/tests/app_test_util.h"
+#include "session/install.h"
+#include "session/tests/session_test_util.h"
 #include "reports/scratch.h"
 #include "store/catalog.h"
 

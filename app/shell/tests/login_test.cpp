@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/app_info.h"
+#include "session/app_info.h"
 #include "app/shell/shell.h"
 #include "shell_test_util.h"
 

@@ -1,4 +1,4 @@
-#include "app/app_info.h"
+#include "session/app_info.h"
 
 namespace planilla {
 const char* programVersion() { return "0.1"; }

@@ -1,4 +1,4 @@
-#include "app/tables.h"
+#include "session/tables.h"
 
 #include <cmath>
 #include <cstdio>

@@ -2,12 +2,12 @@
 // payroll) or PROCE05 (gratification).
 #include <functional>
 
-#include "app/shell/shell.h"
-#include "app/tables.h"
+#include "calc/screens.h"
+#include "session/tables.h"
 #include "calc/runs.h"
 #include "ui/dialogs.h"
 
-namespace planilla::shell {
+namespace planilla::calc {
 
 namespace {
 
@@ -37,8 +37,8 @@ void calculationScreen(Session& s, ui::Toolkit& tk, const char* title,
 
   RateChoice c;
   ui::Dialog dlg(tk, "Calcu01", title);
-  dlg.setColors(ui::color::kBlack, look::kFace);
-  dlg.label(101).colors(ui::color::kBlue, look::kFace);
+  dlg.setColors(ui::color::kBlack, ui::color::kFace);
+  dlg.label(101).colors(ui::color::kBlue, ui::color::kFace);
   ui::Field& code = dlg.field(102, ui::ref(c.code));
   ui::Label& rate = dlg.label(551);
   code.picture("@!").colors(ui::color::kNavy, ui::color::kCyan).valid([&] {
@@ -118,4 +118,4 @@ void F_P301(Session& s, ui::Toolkit& tk) { calculationScreen(s, tk, "Calculo De 
 
 void F_P305(Session& s, ui::Toolkit& tk) { calculationScreen(s, tk, "Calculo De Gratificacion", calc::PROCE05); }
 
-}  // namespace planilla::shell
+}  // namespace planilla::calc

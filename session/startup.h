@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/session.h"
+#include "session/session.h"
 
 namespace planilla {
 

@@ -1,11 +1,11 @@
-#include "app/startup.h"
+#include "session/startup.h"
 
 #include <sys/resource.h>
 
 #include <cctype>
 #include <cstdio>
 
-#include "app/tables.h"
+#include "session/tables.h"
 #include "ui/messages.h"
 
 namespace planilla {

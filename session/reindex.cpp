@@ -1,4 +1,4 @@
-#include "app/reindex.h"
+#include "session/reindex.h"
 
 namespace planilla {
 

@@ -1,10 +1,10 @@
 // The payslip screen ("Boletas De Pagos") and the employee lookup of the report
 // dialogs.
-#include "app/shell/shell.h"
+#include "reports/payslip_screen.h"
 #include "reports/payslip.h"
 #include "ui/dialogs.h"
 
-namespace planilla::shell {
+namespace planilla::reports {
 
 namespace {
 
@@ -61,8 +61,8 @@ void F_P401(Session& s, ui::Toolkit& tk) {
 
   EmployeeChoice c;
   ui::Dialog dlg(tk, "RepP401", "Reporte De Boletas");
-  dlg.setColors(ui::color::kBlack, look::kFace);
-  dlg.label(101).colors(ui::color::kBlue, look::kFace);
+  dlg.setColors(ui::color::kBlack, ui::color::kFace);
+  dlg.label(101).colors(ui::color::kBlue, ui::color::kFace);
   ui::Label* name = nullptr;
   dlg.field(102, ui::ref(c.code))
       .picture("@!")
@@ -83,4 +83,4 @@ void F_P401(Session& s, ui::Toolkit& tk) {
   s.closeAll();
 }
 
-}  // namespace planilla::shell
+}  // namespace planilla::reports

@@ -1,4 +1,4 @@
-#include "app/session.h"
+#include "session/session.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/app_info.h"
+#include "session/app_info.h"
 
 namespace planilla {
 

@@ -1,10 +1,10 @@
 // The payslip screen F_P401 and the employee lookup through the scripted backend.
-#include "app/shell/shell.h"
+#include "reports/payslip_screen.h"
 #include "calc/runs.h"
 #include "reports/payslip.h"
-#include "shell_test_util.h"
+#include "session/tests/demo_fixture.h"
 
-namespace planilla::shell {
+namespace planilla::reports {
 namespace {
 
 using testing::DemoFixture;
@@ -111,4 +111,4 @@ TEST_F(PayslipScreenTest, LookupByCodeOrderAndDoubleClick) {
 }
 
 }  // namespace
-}  // namespace planilla::shell
+}  // namespace planilla::reports

@@ -1,10 +1,10 @@
 // The record helpers, searches, NUM_CAR and the catalog operations with messages.
-#include "app/tables.h"
+#include "session/tables.h"
 
 #include <gtest/gtest.h>
 
-#include "app/install.h"
-#include "app/tests/app_test_util.h"
+#include "session/install.h"
+#include "session/tests/session_test_util.h"
 #include "store/catalog.h"
 
 namespace planilla {

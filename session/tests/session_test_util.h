@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/install.h"
-#include "app/session.h"
+#include "session/install.h"
+#include "session/session.h"
 #include "store/tests/temp_dir.h"
 #include "ui/messages.h"
 

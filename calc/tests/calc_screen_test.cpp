@@ -1,9 +1,9 @@
 // The calculation screens F_P301 / F_P305 through the scripted backend.
-#include "app/shell/shell.h"
-#include "shell_test_util.h"
+#include "calc/screens.h"
+#include "session/tests/demo_fixture.h"
 #include "store/catalog.h"
 
-namespace planilla::shell {
+namespace planilla::calc {
 namespace {
 
 using testing::DemoFixture;
@@ -138,9 +138,9 @@ TEST_F(CalcScreenTest, GratificationScreenIsTheSameScreenWithItsRun) {
 }
 
 }  // namespace
-}  // namespace planilla::shell
+}  // namespace planilla::calc
 
-namespace planilla::shell {
+namespace planilla::calc {
 namespace {
 
 // A December installation: the gratification roll of the month exists.
@@ -186,4 +186,4 @@ TEST_F(DecemberCalcTest, GratificationRunsWithTheLookedUpRate) {
 }
 
 }  // namespace
-}  // namespace planilla::shell
+}  // namespace planilla::calc

@@ -1,14 +1,14 @@
 // Start-up logic: working-date derivation, login, company check, acceptance of the
 // working date and the main window's title.
-#include "app/startup.h"
+#include "session/startup.h"
 
 #include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
-#include "app/install.h"
-#include "app/tables.h"
-#include "app/tests/app_test_util.h"
+#include "session/install.h"
+#include "session/tables.h"
+#include "session/tests/session_test_util.h"
 #include "store/catalog.h"
 
 namespace planilla {

@@ -1,4 +1,4 @@
-#include "app/install.h"
+#include "session/install.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,0 +1,32 @@
+// The payslip screen "Boletas De Pagos" and the employee lookup of the report
+// dialogs. The main menu points at F_P401.
+#pragma once
+
+#include <string>
+
+#include "session/session.h"
+#include "ui/toolkit.h"
+
+namespace planilla::reports {
+
+// The employee chosen in the employee dialogs of the reports.
+struct EmployeeChoice {
+  std::string code = std::string(10, ' ');
+  std::string name = " ";
+  std::string costCentre = std::string(6, ' ');
+};
+
+// "Boletas De Pagos": the checks of the payslip, the employee dialog RepP401 ("Reporte
+// De Boletas") and the writer PREP401 on "&Imprimir".
+void F_P401(Session& s, ui::Toolkit& tk);
+
+// The employee lookup over RepEmplea "Ventana De Ayuda (Maestro De Empleados)": mode 5
+// in name order, mode 6 in code order, from the first record. True when an employee was
+// chosen (the table stays on it); other modes return false without a dialog.
+bool KYLAYU(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode);
+// Action of the search picture of the employee dialogs (modes 5 and 6): on a choice
+// the code, name and cost centre come from the chosen employee; field 102 and label 551
+// of `dlg` are refreshed and the focus goes to field 102.
+void CONSULTABANCOS(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode, ui::Dialog* dlg);
+
+}  // namespace planilla::reports
