@@ -16,7 +16,8 @@ RollEntry readRollEntry(const RecordView& t) {
 bool gratNeedsFund(const Employee& e, const RollEntry& r) { return r.dscley != 0 && e.fundMember(); }
 
 Result<AfterTax> gratificationSteps(const Employee& e, const RollEntry& r, const RunValues& rv,
-                                    const FundRates& fund, int workMonth, PendingRecord& rec, GratWork& w) {
+                                    const FundRates& fund, int workYear, int workMonth, PendingRecord& rec,
+                                    GratWork& w) {
   const PayrollParams& pp = rv.params;
   // 2. Monthly base in soles.
   switch (e.currency) {
@@ -52,7 +53,11 @@ Result<AfterTax> gratificationSteps(const Employee& e, const RollEntry& r, const
     // 8. Pension on the amount paid in advance.
     if (e.fundMember()) {
       if (e.fechAfp.empty()) return AfterTax::NoAffiliationDate;
-      if (e.fechAfp.month() <= workMonth) {
+      // Year and month both count: affiliated in an earlier year, whatever the month,
+      // the employee is a fund member; affiliated after the working month, not yet.
+      const bool affiliated = e.fechAfp.year() < workYear ||
+                              (e.fechAfp.year() == workYear && e.fechAfp.month() <= workMonth);
+      if (affiliated) {
         PLANILLA_RETURN_IF_ERROR(rec.setNum("AAPOR1", r.dscley * fund.afppor1 / 100));
         double premium = 0;
         if (e.insured)

@@ -32,12 +32,15 @@ struct GratWork {
   double q = 0;  // gross as stored
 };
 
-// Steps 2, 3 and 5 to 10 for one roll record. `workMonth` is the working month as a
-// number (from YMES). Requires a known currency. Stops with NoAffiliationDate at step
-// 8 for a fund member without affiliation date whose DSCLEY is not zero; the record
-// then holds what steps 5 to 7 stored.
+// Steps 2, 3 and 5 to 10 for one roll record. `workYear` and `workMonth` are the
+// working year (four digits) and month (from YMES) as numbers: a fund member whose
+// affiliation date falls after that month of that year is charged the public system.
+// Requires a known currency. Stops with NoAffiliationDate at step 8 for a fund member
+// without affiliation date whose DSCLEY is not zero; the record then holds what steps
+// 5 to 7 stored.
 Result<AfterTax> gratificationSteps(const Employee& e, const RollEntry& r, const RunValues& rv,
-                                    const FundRates& fund, int workMonth, PendingRecord& rec, GratWork& w);
+                                    const FundRates& fund, int workYear, int workMonth, PendingRecord& rec,
+                                    GratWork& w);
 
 // Whether the fund rates of the month take part for this employee (fund member with
 // an amount paid in advance): only then a missing fund record matters.

@@ -526,6 +526,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   Table* tH1 = openRun(s, 7, h1, std::nullopt, "CalDolar");
   if (!tH1) return stop(s);
 
+  const int workYear = s.YFECHA.year();
   const int workMonth = std::atoi(s.YMES.c_str());
   PendingRecord rec = PendingRecord::forTable(*tHe);
   PendingRecord conv = PendingRecord::forTable(*tH1);
@@ -552,7 +553,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
     GratWork w;
     Status cs = rec.copyFrom(ev, gratCopiedFields());
     Result<AfterTax> after = AfterTax::Done;
-    if (cs) after = gratificationSteps(e, r, rv, fund, workMonth, rec, w);
+    if (cs) after = gratificationSteps(e, r, rv, fund, workYear, workMonth, rec, w);
     if (!cs) return failEmployee(s, cs, e.codigo);
     if (!after) return failEmployee(s, after.status(), e.codigo);
     if (*after == AfterTax::NoAffiliationDate) {

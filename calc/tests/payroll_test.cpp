@@ -420,9 +420,9 @@ struct GratComputed {
   AfterTax after = AfterTax::Done;
 };
 
-GratComputed grat(const Employee& e, const RollEntry& r, int workMonth = 7) {
+GratComputed grat(const Employee& e, const RollEntry& r) {
   GratComputed g;
-  Result<AfterTax> a = gratificationSteps(e, r, run("07"), fund(), workMonth, g.rec, g.w);
+  Result<AfterTax> a = gratificationSteps(e, r, run("07"), fund(), 2016, 7, g.rec, g.w);
   EXPECT_TRUE(a.isOk()) << a.status().message();
   if (a) g.after = *a;
   return g;
@@ -466,7 +466,7 @@ TEST(Gratification, AdvanceOfAnInsuredFundMember) {
   EXPECT_DOUBLE_EQ(g.rec.num("TPAGAR"), g.rec.num("TBRUTO") - g.rec.num("T_DSCTOT"));
 }
 
-TEST(Gratification, PremiumAboveTheCeilingAndLateAffiliation) {
+TEST(Gratification, PremiumAboveTheCeilingAndAnAffiliationOfAnEarlierYear) {
   Employee e = fundMember();
   e.basMen = 60000;
   RollEntry r;
@@ -474,11 +474,13 @@ TEST(Gratification, PremiumAboveTheCeilingAndLateAffiliation) {
   r.dscley = 500;
   GratComputed g = grat(e, r);
   EXPECT_DOUBLE_EQ(g.rec.num("AAPOR2"), 122.40);  // AFPPOR4 x AFPPOR2
-  // Affiliated in a month after the working month (year ignored): ONP on DSCLEY.
+  // Affiliated in September 2001, a later month than July but of an earlier year:
+  // a fund member in July 2016, charged the fund on DSCLEY, not the public system.
   e.fechAfp = Date(2001, 9, 1);
   g = grat(e, r);
-  EXPECT_EQ(g.rec.num("AAPOR1"), 0);
-  EXPECT_DOUBLE_EQ(g.rec.num("SNPT"), 65.00);
+  EXPECT_DOUBLE_EQ(g.rec.num("AAPOR1"), 50.00);  // 500 x 10%
+  EXPECT_DOUBLE_EQ(g.rec.num("AAPOR3"), 7.75);   // 500 x 1.55%
+  EXPECT_EQ(g.rec.num("SNPT"), 0);
 }
 
 TEST(Gratification, NoAffiliationDateOnlyMattersWithAnAdvance) {

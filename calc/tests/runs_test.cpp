@@ -420,6 +420,50 @@ TEST_F(Proce05, NoAffiliationDateWithAdvance) {
   EXPECT_EQ(rows(TableId::GratDollars).size(), 1u);
 }
 
+// A fund member's gratification is charged to the fund when the year and month of
+// affiliation are not after the working month, otherwise to the public system.
+// Everyone has DSCLEY 500.00 and an insured member's gross of 1575.00 + (1575.00 -
+// 500.00) x 9% = 1671.75, below the 9000.00 ceiling. The fund takes 500 x 10% = 50.00,
+// 500 x 1.36% = 6.80 and 500 x 1.55% = 7.75, together 64.55; the public system
+// 500 x 13% = 65.00.
+TEST_F(Proce05, AffiliationYearAndMonthAgainstTheWorkingMonth) {
+  struct Case {
+    int month;  // of the gratification run, in 2016
+    const char* code;
+    Date fechAfp;
+    bool fund;
+  };
+  const Case cases[] = {
+      {7, "J01", Date(2016, 7, 1), true},     // joined in the working month
+      {7, "J02", Date(2016, 7, 31), true},    // on its last day
+      {7, "J03", Date(2016, 8, 1), false},    // the month after
+      {7, "J04", Date(2001, 9, 1), true},     // a later month of an earlier year
+      {7, "J05", Date(2017, 3, 1), false},    // an earlier month of a later year
+      {12, "D01", Date(2016, 12, 15), true},  // joined in the working month
+      {12, "D02", Date(2017, 1, 1), false},   // the month after, in the next year
+      {12, "D03", Date(2015, 12, 31), true},
+  };
+  for (const Case& c : cases)
+    addEmployee(c.code, {{"CODAFP", std::string("INTEG ")}, {"FECH_AFP", c.fechAfp}}, TableId::EmployeeMaster);
+  for (int month : {7, 12}) {
+    gratDate(month);
+    for (const Case& c : cases)
+      if (c.month == month) rollEntry(c.code, {{"MES", 6.0}, {"DSCLEY", 500.0}});
+    ASSERT_TRUE(runGrat()) << msgs.all();
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.code) + " afiliado " + c.fechAfp.dmy());
+    std::optional<Row> g = row(TableId::GratSoles, c.code, c.month == 7 ? "07" : "12");
+    ASSERT_TRUE(g);
+    EXPECT_DOUBLE_EQ(g->num("TBRUTO"), 1671.75);
+    EXPECT_DOUBLE_EQ(g->num("AAPOR1"), c.fund ? 50.00 : 0);
+    EXPECT_DOUBLE_EQ(g->num("AAPOR2"), c.fund ? 6.80 : 0);
+    EXPECT_DOUBLE_EQ(g->num("AAPOR3"), c.fund ? 7.75 : 0);
+    EXPECT_DOUBLE_EQ(g->num("AFPDSC"), c.fund ? 64.55 : 0);
+    EXPECT_DOUBLE_EQ(g->num("SNPT"), c.fund ? 0 : 65.00);
+  }
+}
+
 TEST_F(Proce05, RefusalsBeforeAnythingIsDeleted) {
   gratDate(7);
   addEmployee("E001", {}, TableId::EmployeeMaster);

@@ -203,6 +203,48 @@ TEST_F(PayslipTest, AmountLinesAndOverflow) {
   EXPECT_EQ(find("KYL"), "{e;$c00;a=l}{tab= +900} KYLE0001/ADM   {t;b=n;\\n;\\n}");
 }
 
+// A member of a private pension fund: the fund contribution, the insurance premium and
+// the commission each stand on their own labelled line with their own amount; the
+// public system's line shows nothing.
+TEST_F(PayslipTest, FundMemberContributionLines) {
+  setEmployee("E0001", "NROAFP", "578190JPMRA4");
+  Values v = kRow;  // gross 2,647.60 = 2,500.00 + 102.50 + 40.00 + 5.10
+  v["SNPT"] = 0;
+  v["AAPOR1"] = 264.76;  // 2,647.60 x 10%
+  v["AAPOR2"] = 36.01;   // 2,647.60 x 1.36% = 36.007
+  v["AAPOR3"] = 41.04;   // 2,647.60 x 1.55% = 41.038
+  v["AFPDSC"] = 341.81;  // 264.76 + 36.01 + 41.04
+  v["T_DSCTOT"] = 341.81;
+  v["TPAGAR"] = 2305.79;  // 2,647.60 - 341.81
+  addPayroll("E0001", v);
+  const std::string t = run("E0001");
+  ASSERT_FALSE(t.empty()) << ::testing::PrintToString(messages());
+  const std::vector<std::string> lines = crlfLines(t);
+  auto line = [&](const std::string& label) -> std::string {
+    for (const auto& l : lines)
+      if (l.find(label) != std::string::npos) return l;
+    return "";
+  };
+  // "99,999.99" gives nine characters; the premium and the commission have one blank
+  // more before their amount.
+  EXPECT_EQ(line("O.N.P."),
+            "{e;$c01;a=l} {tab= +150} Rem.Mensual   :{e;$c02;a=r} {tab= +300} 2,500.00{e;$c03;a=l} {tab= -1100} "
+            "O.N.P.            :{e;$c04;a=r} {tab= -350}     0.00{t;\\n}");
+  EXPECT_EQ(line("Pension  AFP"),
+            "{e;$c01;a=l} {tab= +150} Asig.Familiar :{e;$c02;a=r} {tab= +300}   102.50{e;$c03;a=l} {tab= -1100} "
+            "Pension  AFP      :{e;$c04;a=r} {tab= -350}   264.76{t;\\n}");
+  EXPECT_EQ(line("Seguro AFP"),
+            "{e;$c01;a=l} {tab= 150} Horas Extras  :{e;$c02;a=r} {tab= 300}    45.10{e;$c03;a=l} {tab= -1100} "
+            "Seguro AFP        :{e;$c04;a=r} {tab= -350}     36.01{t;\\n}");
+  EXPECT_EQ(line("Comision AFP"),
+            "{e;$c01;a=l} {tab= 150} Vacaciones    :{e;$c02;a=r} {tab= 300}     0.00{e;$c03;a=l} {tab= -1100} "
+            "Comision AFP      :{e;$c04;a=r} {tab= -350}     41.04{t;\\n}");
+  EXPECT_NE(line("C.U.S.P.P.").find("{tab= +1120} C.U.S.P.P. : 578190JPMRA4{t;\\n}"), std::string::npos)
+      << line("C.U.S.P.P.");
+  EXPECT_NE(line("Total Descuentos").find("{tab= -350}   341.81{t;\\n;\\n}"), std::string::npos);
+  EXPECT_NE(line("Neto A Pagar").find("{tab= -350} 2,305.79{t;"), std::string::npos);
+}
+
 TEST_F(PayslipTest, NoVacationRollGivesTheEmptyVacationLineAndAllDaysWorked) {
   removeVacationRoll();
   addPayroll("E0001", kRow);

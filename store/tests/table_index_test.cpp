@@ -402,6 +402,77 @@ TEST_F(IndexedTable, StationsShareTheIndex) {
   expectVerifies(table_, {bag_});
 }
 
+// Two stations changing one bag by turns, neither of them reading it in between (an
+// append or a change reaches the index only under its lock). The station that takes
+// the lock must work on the pages, free list, roots and file end the other one just
+// wrote; working on what it had cached, it writes over them and records vanish from
+// the orders.
+TEST_F(IndexedTable, EachStationWritesOnWhatTheOtherJustWroteIntoTheBag) {
+  auto a = openWithBag(OpenMode::Shared);
+  auto b = openWithBag(OpenMode::Shared);
+  ASSERT_TRUE(a && b);
+  std::map<std::string, uint32_t> live;  // code -> record number
+  std::map<std::string, bool> active;
+  auto code = [](int number) {
+    char c[8];
+    std::snprintf(c, sizeof c, "%06d", number);
+    return std::string(c);
+  };
+  auto addOn = [&](Table& t, int number) {
+    add(t, code(number), "N" + code(number), "01");
+    live[code(number)] = t.recno();
+    active[code(number)] = true;
+  };
+  // Takes the codes from..to out of (or back into) the FOR ACTIVO order.
+  auto setActive = [&](Table& t, int from, int to, bool on) {
+    for (int n = from; n <= to; ++n) {
+      auto it = live.find(code(n));
+      if (it == live.end()) continue;
+      ASSERT_TRUE(t.go(it->second).isOk());
+      ASSERT_TRUE(t.replaceLogical("ACTIVO", on).isOk());
+      active[it->first] = on;
+    }
+  };
+
+  // b starts the bag and reads it: every tag is one root leaf in b's cache.
+  for (int i = 1; i <= 3; ++i) addOn(*b, 2 * i + 1);
+  ASSERT_TRUE(b->setOrder(1).isOk());
+  ASSERT_EQ(walk(*b).size(), 3u);
+  // a fills every tag past one page: split leaves, new roots, a longer file.
+  for (int i = 1; i <= 250; ++i) addOn(*a, 2 * i);
+  // b's keys go in among a's, into leaves only a has seen.
+  for (int i = 4; i <= 250; ++i) addOn(*b, 2 * i + 1);
+  // a empties leaves of the FOR order, which go to the free list; b takes the lock
+  // once while they are free; a then takes them back for its own splits. b's next
+  // splits must come from the end of the file, not from the list b saw.
+  setActive(*a, 1, 300, false);
+  ASSERT_TRUE(b->go(live[code(3)]).isOk());
+  ASSERT_TRUE(b->replace("NOMBRE", "CAMBIADO").isOk());
+  setActive(*a, 1, 300, true);
+  for (int i = 251; i <= 400; ++i) addOn(*b, 2 * i + 1);
+
+  std::vector<uint32_t> inCodeOrder, activeInCodeOrder;
+  for (const auto& [c, n] : live) {
+    inCodeOrder.push_back(n);
+    if (active[c]) activeInCodeOrder.push_back(n);
+  }
+  ASSERT_EQ(inCodeOrder.size(), 250u + 400u);  // a: 250 even codes; b: 3 + 247 + 150 odd ones
+  for (Table* t : {a.get(), b.get()}) {
+    SCOPED_TRACE(t == a.get() ? "estacion a" : "estacion b");
+    ASSERT_TRUE(t->setOrder(1).isOk());
+    EXPECT_EQ(walk(*t), inCodeOrder);
+    for (const auto& [c, n] : live) {
+      EXPECT_TRUE(t->seek(c)) << c;
+      EXPECT_EQ(t->recno(), n) << c;
+    }
+    ASSERT_TRUE(t->setOrder(4).isOk());  // FOR ACTIVO
+    EXPECT_EQ(walk(*t), activeInCodeOrder);
+  }
+  a.reset();
+  b.reset();
+  expectVerifies(table_, {bag_});
+}
+
 TEST_F(IndexedTable, VerifyFindsProblems) {
   {
     auto t = openWithBag(OpenMode::Exclusive);

@@ -119,6 +119,12 @@ TEST_F(TableTest, RawRecordsAndRecordOrderNavigation) {
   addPeople(*t, 6);
   EXPECT_EQ(t->recordCount(), 6u);
   EXPECT_EQ(walk(*t), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
+  // The walk ended at end of file: one step back is the last record, which is live.
+  ASSERT_TRUE(t->eof());
+  ASSERT_TRUE(t->skip(-1).isOk());
+  EXPECT_FALSE(t->eof());
+  EXPECT_EQ(t->recno(), 6u);
+  EXPECT_EQ(t->str("CODIGO"), "C6    ");
 
   ASSERT_TRUE(t->go(2).isOk());
   ASSERT_TRUE(t->markDeleted().isOk());
