@@ -9,9 +9,11 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
+#include <QFile>
 #include <fstream>
 #include <iterator>
+
+#include "reports/rpv_writer.h"
 
 namespace planilla::rpv {
 
@@ -285,8 +287,12 @@ QPageLayout pageLayoutOf(const Layout& l) {
 }  // namespace
 
 Status writePdf(const RenderedReport& r, const std::string& pdfPath) {
-  QSaveFile file(QString::fromLocal8Bit(pdfPath.c_str()));
-  if (!file.open(QIODevice::WriteOnly))
+  // Written beside the target under a fresh name and renamed over it: a link planted
+  // at the PDF's name is replaced, never written through.
+  reports::ReplacementFile out(pdfPath);
+  PLANILLA_RETURN_IF_ERROR(out.open());
+  QFile file;
+  if (!file.open(out.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
     return Status::ioError("No se puede crear el archivo " + pdfPath + ": " + file.errorString().toStdString());
   {
     QPdfWriter writer(&file);
@@ -295,10 +301,7 @@ Status writePdf(const RenderedReport& r, const std::string& pdfPath) {
     writer.setResolution(1440);
     writer.setPageLayout(pageLayoutOf(r.layout));
     QPainter p;
-    if (!p.begin(&writer)) {
-      file.cancelWriting();
-      return Status::ioError("No se puede escribir el archivo " + pdfPath);
-    }
+    if (!p.begin(&writer)) return Status::ioError("No se puede escribir el archivo " + pdfPath);
     PagePainter painter(r.layout, r.pictureDir);
     for (size_t i = 0; i < r.layout.pages.size(); ++i) {
       if (i > 0) writer.newPage();
@@ -306,9 +309,11 @@ Status writePdf(const RenderedReport& r, const std::string& pdfPath) {
     }
     p.end();
   }
-  if (!file.commit())
-    return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + file.errorString().toStdString());
-  return Status::ok();
+  const bool written = file.flush() && file.error() == QFileDevice::NoError;
+  const std::string why = file.errorString().toStdString();
+  file.close();
+  if (!written) return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + why);
+  return out.commit();
 }
 
 Status printReport(const RenderedReport& r, QPrinter& printer, int from, int to) {

@@ -236,6 +236,18 @@ TEST_F(RenderTest, UnreadableReportAndUnwritablePdfAreReported) {
   EXPECT_FALSE(fs::exists(dir_ + "/no/existe/x.pdf"));
 }
 
+// A link planted at the PDF's name (the payslip archive writes predictable names)
+// is replaced by the PDF, never followed into the file it points at.
+TEST_F(RenderTest, PdfReplacesALinkAtItsNameInsteadOfFollowingIt) {
+  const std::string victim = dir_ + "/ajeno.txt", out = dir_ + "/boleta_E0001.pdf";
+  std::ofstream(victim, std::ios::binary) << "ajeno";
+  ASSERT_EQ(::symlink(victim.c_str(), out.c_str()), 0);
+  ASSERT_TRUE(writePdf(layoutReport("[Data]\r\nX", dir_), out).isOk());
+  EXPECT_TRUE(readAll(victim) == "ajeno");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
+  EXPECT_EQ(pdfPages(readAll(out)), 1);
+}
+
 TEST_F(RenderTest, ViewerWindowShowsEveryPageAndSavesPdf) {
   RenderedReport r = layoutReport(samples::payslipReport(3), dir_);
   const size_t pages = r.layout.pages.size();
