@@ -10,8 +10,6 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QFile>
-#include <fstream>
-#include <iterator>
 
 #include "reports/rpv_writer.h"
 
@@ -94,22 +92,21 @@ double QtTextMetrics::descent(const FontSpec& f) { return entry(f).descent; }
 
 RenderedReport layoutReport(std::string_view bytes, std::string pictureDir, const LayoutOptions& options) {
   RenderedReport r;
-  std::string body;
-  r.doc = parseHead(bytes, &body);
   QtTextMetrics metrics;
-  r.layout = layoutStream(r.doc, body, metrics, options);
-  std::vector<Item>().swap(r.doc.header);  // not needed once laid out
+  r.layout = layoutBytes(bytes, metrics, options, &r.doc);
   r.pictureDir = std::move(pictureDir);
   return r;
 }
 
 Result<RenderedReport> loadReport(const std::string& path, const LayoutOptions& options) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::notFound("No se puede abrir el reporte " + path);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return Status::ioError("No se puede leer el reporte " + path);
+  RenderedReport r;
+  QtTextMetrics metrics;
+  Result<Layout> layout = layoutFile(path, metrics, options, &r.doc);
+  if (!layout) return layout.status();
+  r.layout = std::move(layout.value());
   QFileInfo fi(QString::fromLocal8Bit(path.c_str()));
-  return layoutReport(bytes, fi.absolutePath().toLocal8Bit().toStdString(), options);
+  r.pictureDir = fi.absolutePath().toLocal8Bit().toStdString();
+  return r;
 }
 
 PagePainter::PagePainter(const Layout& layout, std::string pictureDir)
