@@ -1,9 +1,13 @@
 // Rendering speed: generates report files of about 2,000 pages (payslips with frames,
 // shaded bands and a logo; a landscape grouped summary), then parses, lays out and
 // writes each to PDF, and prints pages per second. Target: at least 200 pages/s.
+// First, in a process of its own, it renders a report file written as one line of
+// LINE_MB megabytes (default 50) from disk to PDF and prints that process's peak
+// memory: reading and laying out must not grow with the length of a line.
 //
-//   render_bench [PAGES] [OUT_DIR]
+//   render_bench [PAGES] [OUT_DIR] [LINE_MB]
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QGuiApplication>
@@ -64,13 +68,52 @@ void report(const char* what, const Measure& m) {
               what, m.pages, m.parseLayout, m.pdf, total, m.pages / total, m.cpu, m.pages / m.cpu, m.bytes / 1e6);
 }
 
+// Renders a report file of one `megabytes`-long line (blanks and text, no line
+// end) from disk to PDF in a child process; prints the child's peak memory.
+void oneLineFile(const std::string& dir, int megabytes) {
+  const std::string in = dir + "/linea.rpv", out = dir + "/linea.pdf";
+  {
+    std::FILE* f = std::fopen(in.c_str(), "wb");
+    if (!f) std::exit(1);
+    std::fputs("{f=Lucida Console;s=8;$c01}", f);
+    const std::string piece = "APELLIDO NOMBRE     1,234.50  ";  // 30 bytes
+    for (long n = 0; n < megabytes * 1000000L; n += static_cast<long>(piece.size())) std::fputs(piece.c_str(), f);
+    std::fputs("{\\n}FIN", f);
+    std::fclose(f);
+  }
+  pid_t child = ::fork();
+  if (child < 0) std::exit(1);
+  if (child == 0) {
+    int qargc = 1;
+    char name[] = "render_bench";
+    char* qargv[] = {name, nullptr};
+    QGuiApplication app(qargc, qargv);
+    Result<rpv::RenderedReport> r = rpv::loadReport(in);
+    Status s = r ? rpv::writePdf(r.value(), out) : r.status();
+    if (!s) std::fprintf(stderr, "%s\n", s.message().c_str());
+    std::_Exit(s ? 0 : 1);
+  }
+  int status = 0;
+  struct rusage ru;
+  if (::wait4(child, &status, 0, &ru) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "linea de %d MB: fallo\n", megabytes);
+    std::exit(1);
+  }
+  std::printf("linea de %d MB a PDF: memoria maxima %.1f MB\n", megabytes, ru.ru_maxrss / 1024.0);
+  std::filesystem::remove(in);
+  std::filesystem::remove(out);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int pages = argc > 1 ? std::atoi(argv[1]) : 2000;
   std::string dir = argc > 2 ? argv[2] : std::filesystem::temp_directory_path().string() + "/render_bench";
+  const int lineMb = argc > 3 ? std::atoi(argv[3]) : 50;
   std::filesystem::create_directories(dir);
   if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Before this process starts Qt: the child must not inherit its threads.
+  if (lineMb > 0) oneLineFile(dir, lineMb);
   int qargc = 1;
   char name[] = "render_bench";
   char* qargv[] = {name, nullptr};

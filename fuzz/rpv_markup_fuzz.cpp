@@ -15,16 +15,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FixedMetrics metrics;
   Layout layout = layoutDocument(doc, metrics);
   if (layout.pages.empty()) std::abort();  // there is always a first page
-  // Laying the body out while parsing it gives the same pages.
-  std::string body;
-  Document head = parseHead(bytes, &body);
-  Layout streamed = layoutStream(head, body, metrics);
+  // Read in pieces, as a file is read, the report gives the same pages.
+  const size_t piece = 1 + (size == 0 ? 0 : data[0] % 13);
+  PartsScanner scan;
+  for (size_t at = 0; at < size; at += piece) scan.feed(bytes.substr(at, piece));
+  Document head;
+  LayoutBuilder builder(head, metrics);
+  DocumentReader reader(
+      scan.finish(), head, [&](Item&& it) { builder.headerItem(it); }, [&](Item&& it) { builder.bodyItem(it); });
+  for (size_t at = 0; at < size; at += piece) reader.feed(bytes.substr(at, piece));
+  reader.finish();
+  Layout streamed = builder.finish();
   if (streamed.pages.size() != layout.pages.size() || streamed.header.size() != layout.header.size()) std::abort();
-  for (const Page& p : layout.pages)
+  if (head.settings != doc.settings || head.stops != doc.stops) std::abort();
+  for (const Page& p : layout.pages) {
+    if (p.ops.size() > kMaxPageOps) std::abort();
     for (const DrawOp& op : p.ops) {
       if (op.kind == DrawOp::Text && (op.font < 0 || static_cast<size_t>(op.font) >= layout.fonts.size()))
         std::abort();
-      if (op.kind == DrawOp::Text && op.text.empty()) std::abort();
+      if (op.kind == DrawOp::Text && (op.text.empty() || op.text.size() > kMaxRunBytes)) std::abort();
     }
+  }
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <random>
 
 #include "reports/report_format.h"
 
@@ -52,37 +53,99 @@ Status RpvWriter::close() {
   return Status::ok();
 }
 
-Status writeFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::string tmp = path + ".tmp" + std::to_string(::getpid());
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0)
-    return Status::ioError("No se pudo crear el archivo " + path + ": " + std::strerror(errno));
+namespace {
+
+// Twelve letters and digits from the system's random source: 62^12 names, so a name
+// cannot be guessed and planted ahead.
+std::string randomSuffix() {
+  static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device rd;
+  std::string s;
+  for (int i = 0; i < 12; ++i) s.push_back(kChars[rd() % 62]);
+  return s;
+}
+
+}  // namespace
+
+ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {}
+
+ReplacementFile::~ReplacementFile() { discard(); }
+
+void ReplacementFile::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!tmp_.empty()) ::unlink(tmp_.c_str());
+  tmp_.clear();
+}
+
+Status ReplacementFile::open() {
+  discard();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string tmp = path_ + ".tmp-" + randomSuffix();
+    int fd;
+    do {
+      fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+      fd_ = fd;
+      tmp_ = std::move(tmp);
+      return Status::ok();
+    }
+    if (errno != EEXIST)
+      return Status::ioError("No se pudo crear el archivo " + path_ + ": " + std::strerror(errno));
+  }
+  return Status::ioError("No se pudo crear el archivo " + path_ + ": " + std::strerror(EEXIST));
+}
+
+Status ReplacementFile::write(std::string_view bytes) {
   size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
-      int e = errno;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return Status::ioError("No se pudo escribir el archivo " + path + ": " + std::strerror(e));
+      int e = n < 0 ? errno : EIO;
+      discard();
+      return Status::ioError("No se pudo escribir el archivo " + path_ + ": " + std::strerror(e));
     }
     done += static_cast<size_t>(n);
   }
-  int syncRc = ::fsync(fd);
+  return Status::ok();
+}
+
+Status ReplacementFile::commit() {
+  if (fd_ < 0) return Status::ioError("No se pudo grabar el archivo " + path_);
+  int syncRc = ::fsync(fd_);
   int syncErr = errno;
-  int closeRc = ::close(fd);
+  int closeRc = ::close(fd_);
+  int closeErr = errno;
+  fd_ = -1;
   if (syncRc != 0 || closeRc != 0) {
-    int e = syncRc != 0 ? syncErr : errno;
-    ::unlink(tmp.c_str());
-    return Status::ioError("No se pudo grabar el archivo " + path + ": " + std::strerror(e));
+    discard();
+    return Status::ioError("No se pudo grabar el archivo " + path_ + ": " +
+                           std::strerror(syncRc != 0 ? syncErr : closeErr));
   }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
+  if (::rename(tmp_.c_str(), path_.c_str()) != 0) {
     int e = errno;
-    ::unlink(tmp.c_str());
-    return Status::ioError("No se pudo reemplazar el archivo " + path + ": " + std::strerror(e));
+    discard();
+    return Status::ioError("No se pudo reemplazar el archivo " + path_ + ": " + std::strerror(e));
+  }
+  tmp_.clear();
+  // The new name must survive a power cut as well as the contents.
+  const size_t slash = path_.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path_.substr(0, slash);
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    (void)::fsync(dfd);
+    ::close(dfd);
   }
   return Status::ok();
+}
+
+Status writeFileAtomically(const std::string& path, std::string_view bytes) {
+  ReplacementFile f(path);
+  PLANILLA_RETURN_IF_ERROR(f.open());
+  PLANILLA_RETURN_IF_ERROR(f.write(bytes));
+  return f.commit();
 }
 
 }  // namespace planilla::reports

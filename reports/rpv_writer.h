@@ -4,7 +4,10 @@
 //
 // RpvWriter accumulates the file in memory; close() writes it in one go to a temporary
 // file beside the target and renames it over "Test.rpv", so a viewer never sees half a
-// report and a failed write leaves the previous report untouched.
+// report and a failed write leaves the previous report untouched. The data folder is
+// shared by every operator: the temporary file gets an unpredictable name and is
+// created only if nothing (no file, no link) has that name yet, so nobody can make a
+// report be written through a link into a file of theirs.
 #pragma once
 
 #include <string>
@@ -56,7 +59,33 @@ class RpvWriter {
   std::string text_;
 };
 
-// Writes `bytes` to `path` through a temporary file in the same folder and a rename.
+// A file that takes the place of `path` once complete. open() creates a temporary file
+// in the same folder under a random name, exclusively (an existing name or link there
+// is never opened: another name is drawn); commit() syncs it and renames it over
+// `path`, which replaces a link at `path` rather than writing through it. Without
+// commit() the temporary file is removed and `path` is left as it was.
+class ReplacementFile {
+ public:
+  explicit ReplacementFile(std::string path);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+  [[nodiscard]] Status open();
+  // The open temporary file, for writers that need a descriptor (-1 before open()).
+  int fd() const { return fd_; }
+  [[nodiscard]] Status write(std::string_view bytes);
+  [[nodiscard]] Status commit();
+  const std::string& tempPath() const { return tmp_; }
+
+ private:
+  void discard();
+  std::string path_;
+  std::string tmp_;
+  int fd_ = -1;
+};
+
+// Writes `bytes` to `path` through a ReplacementFile.
 [[nodiscard]] Status writeFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace planilla::reports

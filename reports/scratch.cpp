@@ -1,5 +1,11 @@
 #include "reports/scratch.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace planilla::reports {
 
 namespace {
@@ -9,9 +15,18 @@ ScratchOutcome fail(const Status& st, Status* status) {
   return st.code() == ErrorCode::InUse ? ScratchOutcome::InUse : ScratchOutcome::Failed;
 }
 
+// Removes the file at `path` (any letter case). The copy is created afresh at that
+// name right after, in a folder every operator can write: a link found there is
+// removed itself, never followed, or the copy would be written wherever it points.
 Status removeIfPresent(FileSystem& fs, const std::string& path) {
   const std::string real = fs.resolve(path);
-  if (!fs.exists(real)) return Status::ok();
+  struct stat st;
+  if (::lstat(real.c_str(), &st) != 0) return Status::ok();
+  if (S_ISLNK(st.st_mode)) {
+    if (::unlink(real.c_str()) != 0 && errno != ENOENT)
+      return Status::ioError("no se puede borrar " + path + ": " + std::strerror(errno));
+    return Status::ok();
+  }
   return fs.remove(real);
 }
 

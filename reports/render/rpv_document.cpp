@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdint>
+#include <fstream>
 #include <functional>
 
 namespace planilla::rpv {
@@ -72,17 +74,6 @@ bool parseInts(std::string_view s, size_t count, std::vector<int>& out) {
     start = comma + 1;
   }
   return out.size() == count;
-}
-
-// "Key=value" with a key of letters, digits, "_" or "$" (no markup before the "=").
-bool isSettingLine(std::string_view l) {
-  size_t eq = l.find('=');
-  if (eq == std::string_view::npos) return false;
-  std::string_view key = trim(l.substr(0, eq));
-  if (key.empty()) return false;
-  for (char c : key)
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '$') return false;
-  return true;
 }
 
 Item command(Cmd c) {
@@ -198,129 +189,269 @@ void parseGroup(std::string_view group, std::vector<Item>& out) {
   }
 }
 
-std::vector<Item> parseSection(std::string_view text) {
-  std::vector<Item> items;
-  forEachItem(text, [&](Item&& it) { items.push_back(std::move(it)); });
-  return items;
+// --- items of a section ----------------------------------------------------------
+
+void ItemReader::flushText() {
+  if (run_.empty()) return;
+  Item it;
+  it.isText = true;
+  it.text = std::move(run_);
+  run_.clear();
+  sink_(std::move(it));
 }
 
-void forEachItem(std::string_view text, const std::function<void(Item&&)>& sink) {
-  std::vector<Item> items;
-  std::string run;
-  auto flushText = [&] {
-    if (!run.empty()) {
-      Item it;
-      it.isText = true;
-      it.text = std::move(run);
-      sink(std::move(it));
-      run.clear();
-    }
-  };
-  auto flushGroup = [&] {
-    for (Item& it : items) sink(std::move(it));
-    items.clear();
-  };
-  size_t i = 0;
-  while (i < text.size()) {
-    char c = text[i];
-    if (c == '{') {
-      size_t close = text.find('}', i + 1);
-      if (close == std::string_view::npos) {  // unclosed: the rest is text
-        for (size_t j = i; j < text.size(); ++j)
-          if (text[j] != '\r' && text[j] != '\n') run.push_back(text[j]);
-        break;
-      }
-      flushText();
-      std::string group;
-      for (size_t j = i + 1; j < close; ++j)
-        if (text[j] != '\r' && text[j] != '\n') group.push_back(text[j]);
-      parseGroup(group, items);
-      flushGroup();
-      i = close + 1;
+void ItemReader::feed(std::string_view piece) {
+  for (size_t i = 0; i < piece.size(); ++i) {
+    const char c = piece[i];
+    if (c == '\r' || c == '\n') continue;
+    if (!inGroup_) {
+      if (c == '{')
+        inGroup_ = true;  // the run before it stays open: an unclosed group joins it
+      else
+        text(c);
       continue;
     }
-    if (c != '\r' && c != '\n') run.push_back(c);
-    ++i;
+    if (c == '}') {
+      inGroup_ = false;
+      flushText();
+      parseGroup(group_, items_);
+      group_.clear();
+      for (Item& it : items_) sink_(std::move(it));
+      items_.clear();
+    } else if (group_.size() < kMaxGroupBytes) {
+      group_.push_back(c);
+    } else {
+      // Too long for any command: the brace and what followed it are text.
+      inGroup_ = false;
+      text('{');
+      for (char g : group_) text(g);
+      group_.clear();
+      text(c);
+    }
+  }
+}
+
+void ItemReader::finish() {
+  if (inGroup_) {
+    inGroup_ = false;
+    text('{');
+    for (char g : group_) text(g);
+    group_.clear();
   }
   flushText();
 }
 
-Document parseDocument(std::string_view bytes) {
-  std::string body;
-  Document doc = parseHead(bytes, &body);
-  doc.body = parseSection(body);
-  return doc;
+std::vector<Item> parseSection(std::string_view text) {
+  std::vector<Item> items;
+  ItemReader r([&](Item&& it) { items.push_back(std::move(it)); });
+  r.feed(text);
+  r.finish();
+  return items;
 }
 
-Document parseHead(std::string_view bytes, std::string* bodyText) {
-  Document doc;
-  // Split into file lines (LF, with an optional CR before it).
-  std::vector<std::string_view> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t lf = bytes.find('\n', start);
-    size_t end = lf == std::string_view::npos ? bytes.size() : lf;
-    std::string_view l = bytes.substr(start, end - start);
-    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
-    lines.push_back(l);
-    start = end + 1;
-  }
-  size_t headerAt = lines.size(), dataAt = lines.size();
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string_view t = trim(lines[i]);
-    if (headerAt == lines.size() && dataAt == lines.size() && iequals(t, "[Header]")) {
-      headerAt = i;
-    } else if (dataAt == lines.size() && iequals(t, "[Data]")) {
-      dataAt = i;
-      break;
+// --- first reading: where the parts lie ---------------------------------------------
+
+void PartsScanner::feed(std::string_view piece) {
+  for (size_t i = 0; i < piece.size(); ++i) {
+    const char c = piece[i];
+    if (c == '\n') {
+      endLine(pos_ + i + 1);
+      continue;
+    }
+    const bool blank = c == ' ' || c == '\t' || c == '\r';
+    // Section line: the trimmed line is "[Header]" or "[Data]".
+    if (blank) {
+      if (!word_.empty()) ++blanks_;
+    } else if (!long_) {
+      if (word_.size() + blanks_ + 1 > 8) {
+        long_ = true;
+      } else {
+        word_.append(blanks_, ' ');
+        blanks_ = 0;
+        word_.push_back(c);
+      }
+    }
+    // Settings line: a key of letters, digits, "_" or "$" (blanks around it), "=".
+    if (keyState_ < 3) {
+      const bool keyChar = std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$';
+      if (c == '=')
+        keyState_ = keyState_ == 0 ? 4 : 3;
+      else if (blank)
+        keyState_ = keyState_ == 0 ? 0 : 2;
+      else if (keyChar && keyState_ < 2)
+        keyState_ = 1;
+      else
+        keyState_ = 4;
     }
   }
-  size_t settingsEnd = std::min(headerAt, dataAt);
-  const bool noSections = settingsEnd == lines.size();
-  if (noSections) {
+  pos_ += piece.size();
+}
+
+void PartsScanner::endLine(uint64_t next) {
+  if (!dataLine_) {
+    const bool isHeader = !long_ && iequals(word_, "[Header]");
+    const bool isData = !long_ && iequals(word_, "[Data]");
+    if (!headerLine_ && isHeader) {
+      headerLine_ = true;
+      headerStart_ = lineStart_;
+      headerNext_ = next;
+    } else if (isData) {
+      dataLine_ = true;
+      dataStart_ = lineStart_;
+      dataNext_ = next;
+    }
+  }
+  if (allSettings_ && keyState_ != 3) {
+    allSettings_ = false;
+    firstOther_ = lineStart_;
+  }
+  lineStart_ = next;
+  word_.clear();
+  blanks_ = 0;
+  long_ = false;
+  keyState_ = 0;
+}
+
+FileParts PartsScanner::finish() {
+  if (lineStart_ < pos_) endLine(pos_);  // a last line without line feed
+  const uint64_t end = pos_;
+  FileParts p;
+  if (headerLine_ || dataLine_) {
+    p.settingsEnd = headerLine_ ? headerStart_ : dataStart_;
+    p.hasHeader = headerLine_;
+    p.headerBegin = headerNext_;
+    p.headerEnd = dataLine_ ? dataStart_ : end;
+    p.bodyBegin = dataLine_ ? dataNext_ : end;
+  } else {
     // Without sections the settings are the leading key=value lines (a report without
     // page header goes straight from its settings to its body).
-    settingsEnd = 0;
-    while (settingsEnd < lines.size() && isSettingLine(lines[settingsEnd])) ++settingsEnd;
+    p.settingsEnd = allSettings_ ? end : firstOther_;
+    p.bodyBegin = p.settingsEnd;
   }
+  return p;
+}
 
-  for (size_t i = 0; i < settingsEnd; ++i) {
-    std::string_view l = lines[i];
-    size_t eq = l.find('=');
-    if (eq == std::string_view::npos) continue;
-    std::string key(trim(l.substr(0, eq)));
-    std::string value(trim(l.substr(eq + 1)));
-    doc.settings.emplace_back(key, value);
-    std::string k = lower(key);
-    int n = 0;
-    if (k == "report_title") {
-      doc.title = value;
-    } else if (k == "papersize") {
-      doc.paper = value;
-    } else if (k == "orientation") {
-      if (parseInt(value, n)) doc.orientation = n == 2 ? 2 : 1;
-    } else if (k == "spacing") {
-      if (parseInt(value, n) && n > 0) doc.spacing = std::clamp(n, 20, 5000);
-    } else if (k.size() > 2 && k[0] == '$' && k[1] == 'c') {
-      if (parseInt(value, n)) doc.stops[lower(trim(k.substr(2)))] = n;
+// --- second reading: settings and items ----------------------------------------------
+
+DocumentReader::DocumentReader(const FileParts& parts, Document& head, ItemSink header, ItemSink body)
+    : parts_(parts), doc_(head), header_(std::move(header)), body_(std::move(body)) {
+  doc_.hasHeader = parts.hasHeader;
+}
+
+void DocumentReader::feed(std::string_view piece) {
+  const uint64_t a = pos_, b = pos_ + piece.size();
+  auto part = [&](uint64_t from, uint64_t to) {
+    from = std::max(from, a);
+    to = std::min(to, b);
+    return from < to ? piece.substr(static_cast<size_t>(from - a), static_cast<size_t>(to - from))
+                     : std::string_view();
+  };
+  if (std::string_view s = part(0, parts_.settingsEnd); !s.empty()) settingsBytes(s);
+  if (parts_.hasHeader) {
+    if (std::string_view s = part(parts_.headerBegin, parts_.headerEnd); !s.empty()) {
+      endSettings();
+      header_.feed(s);
     }
   }
-
-  auto join = [&](size_t from, size_t to) {
-    std::string s;
-    for (size_t i = from; i < to && i < lines.size(); ++i) s.append(lines[i]);
-    return s;
-  };
-  if (headerAt < lines.size() && headerAt < dataAt) {
-    doc.hasHeader = true;
-    doc.header = parseSection(join(headerAt + 1, dataAt));
+  if (std::string_view s = part(parts_.bodyBegin, UINT64_MAX); !s.empty()) {
+    endHeader();
+    body_.feed(s);
   }
-  if (dataAt < lines.size())
-    *bodyText = join(dataAt + 1, lines.size());
-  else if (noSections)
-    *bodyText = join(settingsEnd, lines.size());
-  else
-    bodyText->clear();
+  pos_ = b;
+}
+
+void DocumentReader::finish() {
+  endHeader();
+  body_.finish();
+}
+
+void DocumentReader::settingsBytes(std::string_view s) {
+  while (!s.empty()) {
+    const size_t lf = s.find('\n');
+    const std::string_view l = s.substr(0, lf);
+    line_.append(l.substr(0, std::min(l.size(), kMaxSettingLine - std::min(line_.size(), kMaxSettingLine))));
+    if (lf == std::string_view::npos) break;
+    settingLine();
+    s.remove_prefix(lf + 1);
+  }
+}
+
+void DocumentReader::settingLine() {
+  const std::string_view l = line_;
+  const size_t eq = l.find('=');
+  if (eq != std::string_view::npos) {
+    std::string key(trim(l.substr(0, eq)));
+    std::string value(trim(l.substr(eq + 1)));
+    const std::string k = lower(key);
+    int n = 0;
+    if (k == "report_title") {
+      doc_.title = value;
+    } else if (k == "papersize") {
+      doc_.paper = value;
+    } else if (k == "orientation") {
+      if (parseInt(value, n)) doc_.orientation = n == 2 ? 2 : 1;
+    } else if (k == "spacing") {
+      if (parseInt(value, n) && n > 0) doc_.spacing = std::clamp(n, 20, 5000);
+    } else if (k.size() > 2 && k[0] == '$' && k[1] == 'c') {
+      std::string name = lower(trim(k.substr(2)));
+      if (parseInt(value, n) && (doc_.stops.size() < kMaxSettings || doc_.stops.count(name)))
+        doc_.stops[name] = n;
+    }
+    if (doc_.settings.size() < kMaxSettings) doc_.settings.emplace_back(std::move(key), std::move(value));
+  }
+  line_.clear();
+}
+
+void DocumentReader::endSettings() {
+  if (settingsDone_) return;
+  settingsDone_ = true;
+  if (!line_.empty()) settingLine();  // a last settings line without line feed
+}
+
+void DocumentReader::endHeader() {
+  endSettings();
+  if (headerDone_) return;
+  headerDone_ = true;
+  header_.finish();
+}
+
+void readDocument(std::string_view bytes, Document& head, ItemSink header, ItemSink body) {
+  PartsScanner scan;
+  scan.feed(bytes);
+  DocumentReader reader(scan.finish(), head, std::move(header), std::move(body));
+  reader.feed(bytes);
+  reader.finish();
+}
+
+Status readDocumentFile(const std::string& path, Document& head, ItemSink header, ItemSink body) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Status::notFound("No se puede abrir el reporte " + path);
+  std::vector<char> buf(64 * 1024);
+  auto pass = [&](const std::function<void(std::string_view)>& feed, const std::function<bool()>& done) {
+    while (!done() && in.read(buf.data(), static_cast<std::streamsize>(buf.size())).gcount() > 0) {
+      feed(std::string_view(buf.data(), static_cast<size_t>(in.gcount())));
+      if (in.eof()) break;
+    }
+    return !in.bad();
+  };
+  PartsScanner scan;
+  if (!pass([&](std::string_view p) { scan.feed(p); }, [&] { return scan.done(); }))
+    return Status::ioError("No se puede leer el reporte " + path);
+  const FileParts parts = scan.finish();
+  in.clear();
+  if (!in.seekg(0)) return Status::ioError("No se puede leer el reporte " + path);
+  DocumentReader reader(parts, head, std::move(header), std::move(body));
+  if (!pass([&](std::string_view p) { reader.feed(p); }, [] { return false; }))
+    return Status::ioError("No se puede leer el reporte " + path);
+  reader.finish();
+  return Status::ok();
+}
+
+Document parseDocument(std::string_view bytes) {
+  Document doc;
+  readDocument(
+      bytes, doc, [&](Item&& it) { doc.header.push_back(std::move(it)); },
+      [&](Item&& it) { doc.body.push_back(std::move(it)); });
   return doc;
 }
 

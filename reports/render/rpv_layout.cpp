@@ -51,21 +51,35 @@ struct State {
   int pen = 10;
 };
 
-class Engine {
+}  // namespace
+
+class LayoutBuilder::Engine {
  public:
   Engine(const Document& doc, TextMetrics& m, Layout& out) : doc_(doc), m_(m), out_(out) {}
 
-  void run() {
-    run([this](const std::function<void(const Item&)>& step) {
-      for (const Item& it : doc_.body) step(it);
-    });
+  void headerItem(const Item& it) {
+    if (inHeader_) step(it);
   }
 
-  // `feedBody` hands every body item to the function it is given, in order.
-  void run(const std::function<void(const std::function<void(const Item&)>&)>& feedBody) {
-    // The header, laid out once on a page of its own.
-    inHeader_ = true;
-    for (const Item& it : doc_.header) step(it);
+  void bodyItem(const Item& it) {
+    if (inHeader_) endHeader();
+    step(it);
+  }
+
+  void finish() {
+    if (inHeader_) endHeader();
+    flushLine(false);
+    if (out_.pages.size() > 1 && !out_.pages.back().hasBody) out_.pages.pop_back();
+  }
+
+ private:
+  struct Pending {
+    DrawOp op;
+    double asc = 0, desc = 0;
+  };
+
+  // The header is laid out once, on a page of its own; the body starts under it.
+  void endHeader() {
     flushLine(/*advance=*/false);
     out_.header = std::move(scratch_.ops);
     for (auto& op : out_.header) op.header = true;
@@ -77,20 +91,24 @@ class Engine {
     for (const auto& op : out_.header)
       if (op.kind == DrawOp::Frame && op.y + op.h - headerEnd_ >= out_.contentHeight() / 2.0)
         formBottom_ = std::max(formBottom_, op.y + op.h);
-
     startPage();
-    feedBody([this](const Item& it) { step(it); });
-    flushLine(false);
-    if (out_.pages.size() > 1 && !out_.pages.back().hasBody) out_.pages.pop_back();
   }
 
- private:
-  struct Pending {
-    DrawOp op;
-    double asc = 0, desc = 0;
-  };
+  // Pages that line feeds alone reached are made once something follows them.
+  void makeSkippedPages() {
+    for (; skipped_ > 0; --skipped_) out_.pages.emplace_back();
+  }
 
-  Page& page() { return inHeader_ ? scratch_ : out_.pages.back(); }
+  // The page being filled.
+  Page& page() {
+    if (inHeader_) return scratch_;
+    makeSkippedPages();
+    return out_.pages.back();
+  }
+
+  static void add(Page& pg, DrawOp&& op) {
+    if (pg.ops.size() < kMaxPageOps) pg.ops.push_back(std::move(op));
+  }
 
   int fontIndex(const FontSpec& f) {
     if (lastFont_ >= 0 && out_.fonts[static_cast<size_t>(lastFont_)] == f) return lastFont_;
@@ -101,6 +119,7 @@ class Engine {
   }
 
   void startPage() {
+    makeSkippedPages();
     out_.pages.emplace_back();
     y_ = headerEnd_;
   }
@@ -115,20 +134,22 @@ class Engine {
   void flushLine(bool advance) {
     double height = doc_.spacing;
     double asc = 0, desc = 0;
-    bool visible = false;
+    const bool visible = !line_.empty();
     for (const auto& p : line_) {
-      if (p.op.kind == DrawOp::Text) {
-        visible = true;
-        height = std::max(height, static_cast<double>(out_.fonts[static_cast<size_t>(p.op.font)].size) * 20.0);
-        asc = std::max(asc, p.asc);
-        desc = std::max(desc, p.desc);
-      } else {
-        visible = true;
-      }
+      if (p.op.kind != DrawOp::Text) continue;
+      height = std::max(height, static_cast<double>(out_.fonts[static_cast<size_t>(p.op.font)].size) * 20.0);
+      asc = std::max(asc, p.asc);
+      desc = std::max(desc, p.desc);
     }
-    if (visible && !inHeader_ && out_.pages.back().hasBody &&
-        (y_ + height > out_.contentHeight() || (formBottom_ > 0 && y_ > formBottom_ + doc_.spacing))) {
-      startPage();
+    if (!inHeader_ && y_ > headerEnd_) {
+      const bool overflow = y_ + height > out_.contentHeight();
+      const bool pastForm = formBottom_ > 0 && y_ > formBottom_ + doc_.spacing;
+      if (visible && (overflow || pastForm)) {
+        startPage();
+      } else if (!visible && advance && overflow && !pastForm) {
+        ++skipped_;  // an empty line going on to the next page: made if anything follows
+        y_ = headerEnd_;
+      }
     }
     if (visible) {
       const double baseline = y_ + (height + asc - desc) / 2.0;
@@ -138,12 +159,16 @@ class Engine {
           p.op.y = baseline;
         else  // rule through the middle of the line
           p.op.y = y_ + height / 2.0;
-        pg.ops.push_back(std::move(p.op));
+        add(pg, std::move(p.op));
       }
       if (!inHeader_) pg.hasBody = true;
     }
     line_.clear();
     if (advance) y_ += height;
+  }
+
+  void pend(Pending&& p) {
+    if (line_.size() < kMaxLineOps) line_.push_back(std::move(p));
   }
 
   void text(const std::string& s) {
@@ -160,7 +185,7 @@ class Engine {
       x = st_.penX;
     }
     st_.penX = x + w;
-    if (blank(s)) return;
+    if (blank(s) || line_.size() >= kMaxLineOps) return;
     Pending p;
     p.op.kind = DrawOp::Text;
     p.op.x = x;
@@ -170,7 +195,7 @@ class Engine {
     p.op.text = s;
     p.asc = m_.ascent(st_.font);
     p.desc = m_.descent(st_.font);
-    line_.push_back(std::move(p));
+    pend(std::move(p));
   }
 
   void rect(const Item& it, bool filled) {
@@ -189,7 +214,7 @@ class Engine {
 
   void addAbsolute(DrawOp op) {
     Page& pg = page();
-    pg.ops.push_back(std::move(op));
+    add(pg, std::move(op));
     if (!inHeader_) pg.hasBody = true;
   }
 
@@ -229,7 +254,14 @@ class Engine {
         break;
       case Cmd::PageBreak:
         flushLine(false);
-        if (!inHeader_) startPage();
+        if (!inHeader_) {
+          if (skipped_ > 0) {
+            makeSkippedPages();  // line feeds already reached a fresh page: start at its top
+            y_ = headerEnd_;
+          } else {
+            startPage();
+          }
+        }
         st_.penX = st_.stopPos;
         break;
       case Cmd::PenWidth:
@@ -264,7 +296,7 @@ class Engine {
         p.op.w = std::abs(it.nums[1] - it.nums[0]);
         p.op.pen = std::max(st_.pen, 10);
         p.op.rgb = st_.rgb;
-        line_.push_back(std::move(p));
+        pend(std::move(p));
         break;
       }
       case Cmd::Cell:
@@ -277,45 +309,68 @@ class Engine {
   TextMetrics& m_;
   Layout& out_;
   State st_;
-  bool inHeader_ = false;
+  bool inHeader_ = true;
   Page scratch_;
   double headerEnd_ = 0;
   double formBottom_ = 0;  // bottom of the header's form frame; 0 when there is none
   double y_ = 0;
+  size_t skipped_ = 0;     // pages line feeds ran onto that are not made yet
   std::vector<Pending> line_;
   int lastFont_ = -1;
 };
 
-}  // namespace
+LayoutBuilder::LayoutBuilder(const Document& head, TextMetrics& metrics, const LayoutOptions& options)
+    : head_(head), metrics_(metrics), options_(options) {}
 
-namespace {
+LayoutBuilder::~LayoutBuilder() = default;
 
-Layout emptyLayout(const Document& doc, const LayoutOptions& options) {
-  Layout out;
-  out.margins = options;
-  int w = 0, h = 0;
-  paperSize(doc.paper, w, h);
-  out.landscape = doc.orientation == 2;
-  out.pageWidth = out.landscape ? h : w;
-  out.pageHeight = out.landscape ? w : h;
-  return out;
+LayoutBuilder::Engine& LayoutBuilder::engine() {
+  if (!engine_) {
+    // The settings are complete by now: the sheet follows them.
+    out_.margins = options_;
+    int w = 0, h = 0;
+    paperSize(head_.paper, w, h);
+    out_.landscape = head_.orientation == 2;
+    out_.pageWidth = out_.landscape ? h : w;
+    out_.pageHeight = out_.landscape ? w : h;
+    engine_ = std::make_unique<Engine>(head_, metrics_, out_);
+  }
+  return *engine_;
 }
 
-}  // namespace
+void LayoutBuilder::headerItem(const Item& it) { engine().headerItem(it); }
+void LayoutBuilder::bodyItem(const Item& it) { engine().bodyItem(it); }
+
+Layout LayoutBuilder::finish() {
+  engine().finish();
+  engine_.reset();
+  return std::move(out_);
+}
 
 Layout layoutDocument(const Document& doc, TextMetrics& metrics, const LayoutOptions& options) {
-  Layout out = emptyLayout(doc, options);
-  Engine(doc, metrics, out).run();
-  return out;
+  LayoutBuilder b(doc, metrics, options);
+  for (const Item& it : doc.header) b.headerItem(it);
+  for (const Item& it : doc.body) b.bodyItem(it);
+  return b.finish();
 }
 
-Layout layoutStream(const Document& head, std::string_view bodyText, TextMetrics& metrics,
-                    const LayoutOptions& options) {
-  Layout out = emptyLayout(head, options);
-  Engine(head, metrics, out).run([&](const std::function<void(const Item&)>& step) {
-    forEachItem(bodyText, [&](Item&& it) { step(it); });
-  });
-  return out;
+Layout layoutBytes(std::string_view bytes, TextMetrics& metrics, const LayoutOptions& options, Document* head) {
+  Document own;
+  Document& doc = head ? *head : own;
+  LayoutBuilder b(doc, metrics, options);
+  readDocument(
+      bytes, doc, [&](Item&& it) { b.headerItem(it); }, [&](Item&& it) { b.bodyItem(it); });
+  return b.finish();
+}
+
+Result<Layout> layoutFile(const std::string& path, TextMetrics& metrics, const LayoutOptions& options,
+                          Document* head) {
+  Document own;
+  Document& doc = head ? *head : own;
+  LayoutBuilder b(doc, metrics, options);
+  PLANILLA_RETURN_IF_ERROR(readDocumentFile(
+      path, doc, [&](Item&& it) { b.headerItem(it); }, [&](Item&& it) { b.bodyItem(it); }));
+  return b.finish();
 }
 
 }  // namespace planilla::rpv

@@ -18,17 +18,27 @@
 //    body of every page starts where the header ended. The state the header leaves
 //    (font, size ...) is the body's starting state.
 //  - A body line that would cross the bottom of the printable area moves to a new
-//    page; "\np" starts a new page. A last page left without body content is dropped.
+//    page, a line with nothing on it as well: line feeds keep their place however
+//    many there are, and what follows them lands on the page and line it would on
+//    paper. A page that line feeds alone reached is made only when something is
+//    drawn on it or after it; a "\np" there goes back to its top instead of leaving
+//    it blank. Elsewhere "\np" starts a new page. A last page left without body
+//    content is dropped.
 //  - Forms: when the header draws a frame reaching at least half a page below the
 //    header's end (the payslip), a body line starting more than one line below that
-//    frame begins a new page, so each copy of the form is filled from its top.
+//    frame begins a new page, so each copy of the form is filled from its top; line
+//    feeds below the frame only lead to that next copy.
+//  - A printed line keeps its first kMaxLineOps drawn items and a page its first
+//    kMaxPageOps: nothing on paper comes near, and memory stays bounded.
 //  - box/boxf/pic positions are absolute on the page being filled; Line=X1,X2 draws
 //    a rule through the middle of the current line.
 //  - Colours c=N follow the 16-colour console palette (0 black, 7 light grey ...).
 //  - w=N gives frames and rules a pen of N x 10 twips (half a point each).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -109,10 +119,36 @@ struct Layout {
   int contentHeight() const { return pageHeight - margins.marginTop - margins.marginBottom; }
 };
 
+inline constexpr size_t kMaxLineOps = 1024;
+inline constexpr size_t kMaxPageOps = 65536;
+
+// Lays a report out item by item as it is read: every header item before the first
+// body item. `head` holds the settings by the first item (or finish()).
+class LayoutBuilder {
+ public:
+  LayoutBuilder(const Document& head, TextMetrics& metrics, const LayoutOptions& options = {});
+  ~LayoutBuilder();
+  void headerItem(const Item& it);
+  void bodyItem(const Item& it);
+  Layout finish();
+
+ private:
+  class Engine;
+  Engine& engine();
+  const Document& head_;
+  TextMetrics& metrics_;
+  LayoutOptions options_;
+  Layout out_;
+  std::unique_ptr<Engine> engine_;
+};
+
 Layout layoutDocument(const Document& doc, TextMetrics& metrics, const LayoutOptions& options = {});
-// The same for a report split by parseHead(): the body is parsed while it is laid out.
-Layout layoutStream(const Document& head, std::string_view bodyText, TextMetrics& metrics,
-                    const LayoutOptions& options = {});
+// Reads and lays out report bytes, or a report file, in one go, without holding the
+// sections' items; `head` (optional) receives the settings.
+Layout layoutBytes(std::string_view bytes, TextMetrics& metrics, const LayoutOptions& options = {},
+                   Document* head = nullptr);
+Result<Layout> layoutFile(const std::string& path, TextMetrics& metrics, const LayoutOptions& options = {},
+                          Document* head = nullptr);
 
 // Sheet size in twips for a PaperSize value (portrait); A4 for unknown names.
 void paperSize(std::string_view paper, int& width, int& height);

@@ -9,9 +9,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
-#include <fstream>
-#include <iterator>
+#include <QFile>
+
+#include "reports/rpv_writer.h"
 
 namespace planilla::rpv {
 
@@ -92,22 +92,21 @@ double QtTextMetrics::descent(const FontSpec& f) { return entry(f).descent; }
 
 RenderedReport layoutReport(std::string_view bytes, std::string pictureDir, const LayoutOptions& options) {
   RenderedReport r;
-  std::string body;
-  r.doc = parseHead(bytes, &body);
   QtTextMetrics metrics;
-  r.layout = layoutStream(r.doc, body, metrics, options);
-  std::vector<Item>().swap(r.doc.header);  // not needed once laid out
+  r.layout = layoutBytes(bytes, metrics, options, &r.doc);
   r.pictureDir = std::move(pictureDir);
   return r;
 }
 
 Result<RenderedReport> loadReport(const std::string& path, const LayoutOptions& options) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return Status::notFound("No se puede abrir el reporte " + path);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return Status::ioError("No se puede leer el reporte " + path);
+  RenderedReport r;
+  QtTextMetrics metrics;
+  Result<Layout> layout = layoutFile(path, metrics, options, &r.doc);
+  if (!layout) return layout.status();
+  r.layout = std::move(layout.value());
   QFileInfo fi(QString::fromLocal8Bit(path.c_str()));
-  return layoutReport(bytes, fi.absolutePath().toLocal8Bit().toStdString(), options);
+  r.pictureDir = fi.absolutePath().toLocal8Bit().toStdString();
+  return r;
 }
 
 PagePainter::PagePainter(const Layout& layout, std::string pictureDir)
@@ -285,8 +284,12 @@ QPageLayout pageLayoutOf(const Layout& l) {
 }  // namespace
 
 Status writePdf(const RenderedReport& r, const std::string& pdfPath) {
-  QSaveFile file(QString::fromLocal8Bit(pdfPath.c_str()));
-  if (!file.open(QIODevice::WriteOnly))
+  // Written beside the target under a fresh name and renamed over it: a link planted
+  // at the PDF's name is replaced, never written through.
+  reports::ReplacementFile out(pdfPath);
+  PLANILLA_RETURN_IF_ERROR(out.open());
+  QFile file;
+  if (!file.open(out.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
     return Status::ioError("No se puede crear el archivo " + pdfPath + ": " + file.errorString().toStdString());
   {
     QPdfWriter writer(&file);
@@ -295,10 +298,7 @@ Status writePdf(const RenderedReport& r, const std::string& pdfPath) {
     writer.setResolution(1440);
     writer.setPageLayout(pageLayoutOf(r.layout));
     QPainter p;
-    if (!p.begin(&writer)) {
-      file.cancelWriting();
-      return Status::ioError("No se puede escribir el archivo " + pdfPath);
-    }
+    if (!p.begin(&writer)) return Status::ioError("No se puede escribir el archivo " + pdfPath);
     PagePainter painter(r.layout, r.pictureDir);
     for (size_t i = 0; i < r.layout.pages.size(); ++i) {
       if (i > 0) writer.newPage();
@@ -306,9 +306,11 @@ Status writePdf(const RenderedReport& r, const std::string& pdfPath) {
     }
     p.end();
   }
-  if (!file.commit())
-    return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + file.errorString().toStdString());
-  return Status::ok();
+  const bool written = file.flush() && file.error() == QFileDevice::NoError;
+  const std::string why = file.errorString().toStdString();
+  file.close();
+  if (!written) return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + why);
+  return out.commit();
 }
 
 Status printReport(const RenderedReport& r, QPrinter& printer, int from, int to) {

@@ -60,7 +60,8 @@ struct RenderedReport {
   std::string pictureDir;  // folder the pictures are taken from (the report's folder)
 };
 
-// Reads and lays out `path`; fails only when the file cannot be read.
+// Reads and lays out `path`, in pieces (see rpv_document.h); fails only when the
+// file cannot be read.
 Result<RenderedReport> loadReport(const std::string& path, const LayoutOptions& options = {});
 RenderedReport layoutReport(std::string_view bytes, std::string pictureDir, const LayoutOptions& options = {});
 

@@ -115,6 +115,32 @@ TEST(RpvWriter, CloseWritesTheExactBytesAndReplacesOtherSpellings) {
   EXPECT_EQ(files, 1);
 }
 
+// Anyone who can write in the shared data folder can plant links at the names a
+// report is written through. None of them may be followed: the files they point at
+// stay as they were (or are not created), and the report still lands as a file of
+// its own.
+TEST(RpvWriter, LinksPlantedAtTheReportNamesAreNeverFollowed) {
+  const std::string pid = std::to_string(::getpid());
+  for (const std::string& planted : {"Test.rpv.tmp" + pid, std::string("Test.rpv"), std::string("test.rpv")}) {
+    for (bool dangling : {false, true}) {
+      SCOPED_TRACE(planted + (dangling ? " (sin destino)" : ""));
+      TempDir d, other;
+      const std::string victim = other.path() + (dangling ? "/nuevo" : "/ajeno");
+      if (!dangling) std::ofstream(victim, std::ios::binary) << "ajeno";
+      ASSERT_EQ(::symlink(victim.c_str(), (d.path() + "/" + planted).c_str()), 0);
+      RpvWriter w(d.path());
+      w.line("[Data]");
+      ASSERT_TRUE(w.close().isOk());
+      if (dangling)
+        EXPECT_FALSE(fs::exists(fs::symlink_status(victim)));
+      else
+        EXPECT_EQ(readAll(victim), "ajeno");
+      EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(d.path() + "/Test.rpv")));
+      EXPECT_EQ(readAll(d.path() + "/Test.rpv"), "[Data]\r\n");
+    }
+  }
+}
+
 TEST(RpvWriter, WriteIntoAMissingFolderIsReported) {
   TempDir d;
   RpvWriter w(d.path() + "/no/existe");

@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "session/install.h"
 #include "session/tests/session_test_util.h"
@@ -94,6 +98,29 @@ TEST_F(ScratchTest, RegroupsByAnotherKeyAndAnEarlierCopyIsReplaced) {
   ASSERT_EQ(regroupScratch(fs(), s, "", "CCOSTO", &st, "ntx"), ScratchOutcome::Ready) << st.message();
   EXPECT_EQ(s.bag, dir_.path() + "/xx010326.ntx");
   EXPECT_FALSE(fs().exists(dir_.path() + "/xx010326.cdx"));
+}
+
+// Links planted at the copy's names (even ones pointing nowhere yet) are removed,
+// not followed: the copy is created in the data folder and nothing appears where
+// the links pointed.
+TEST_F(ScratchTest, LinksAtTheCopyNamesAreNotFollowed) {
+  addRows({{"E0001", "A"}});
+  TempDir other;
+  for (const char* name : {"xx010326.dbf", "xx010326.cdx", "XX010326.NTX"}) {
+    const std::string target = other.path() + "/" + name;
+    ASSERT_EQ(::symlink(target.c_str(), (dir_.path() + "/" + name).c_str()), 0);
+  }
+  ScratchTable s;
+  Status st;
+  ASSERT_EQ(buildScratch(fs(), dir_.path(), period_, source_, s, &st), ScratchOutcome::Ready) << st.message();
+  ASSERT_EQ(regroupScratch(fs(), s, "", "CCOSTO", &st, "ntx"), ScratchOutcome::Ready) << st.message();
+  EXPECT_EQ(codesInOrder(*s.table), (std::vector<std::string>{"E0001"}));
+  for (const std::string& f : {s.dbf, s.bag}) {
+    struct stat lst;
+    ASSERT_EQ(::lstat(f.c_str(), &lst), 0) << f;
+    EXPECT_TRUE(S_ISREG(lst.st_mode)) << f;
+  }
+  for (const auto& e : std::filesystem::directory_iterator(other.path())) ADD_FAILURE() << e.path();
 }
 
 TEST_F(ScratchTest, EmptySourceCreatesNothing) {

@@ -166,6 +166,81 @@ TEST(Layout, HeaderStateIsTheBodyStartingState) {
   EXPECT_GT(x->y, 220);  // below the header's line feed
 }
 
+// A line feed with nothing on its line still takes its line: text after a run of
+// them lands where it would on paper, on a later page when they run past the
+// bottom. A4 portrait less the 360-twip margins leaves 16838 - 720 = 16118 twips:
+// 73 lines of 220 (73 x 220 = 16060; a 74th would end at 16280), 72 under a
+// one-line header ((16118 - 220) / 220 = 72.3).
+TEST(Layout, BlankLinesKeepTheirPlaceAcrossPages) {
+  auto feeds = [](int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += "{\\n}";
+    return s;
+  };
+  struct Case {
+    std::string header, before;
+    size_t pages;
+    double top;  // top of the line "FIN" is on, on the last page
+  };
+  const std::string h = "[Header]\r\n{$c01}H{\\n}\r\n";
+  for (const Case& c : std::vector<Case>{
+           {"", feeds(72), 1, 72 * 220},
+           {"", feeds(73), 2, 0},
+           {"", feeds(100), 2, (100 - 73) * 220},
+           {"", "A{\\n}" + feeds(199), 3, (200 - 2 * 73) * 220},
+           {"", feeds(3 * 73 + 5), 4, 5 * 220},
+           {h, feeds(100), 2, 220 + (100 - 72) * 220},
+           // A break after line feeds that ran onto page 2 goes to that page's top.
+           {"", feeds(74) + "{\\np}", 2, 0},
+       }) {
+    SCOPED_TRACE(c.before.size());
+    Layout l = lay(kSettings + c.header + "[Data]\r\n" + c.before + "FIN{\\n}");
+    ASSERT_EQ(l.pages.size(), c.pages);
+    const DrawOp* fin = findText(l.pages.back(), "FIN");
+    ASSERT_NE(fin, nullptr);
+    // 10 points on a 220 line: baseline at top + (220 + ascent 160 - descent 40) / 2.
+    EXPECT_DOUBLE_EQ(fin->y, c.top + 170);
+    for (size_t i = 0; i + 1 < l.pages.size(); ++i) EXPECT_EQ(findText(l.pages[i], "FIN"), nullptr);
+  }
+}
+
+// Lines far wider than any sheet cannot print (A3 landscape, 23811 twips, holds
+// under 400 characters at 5 points): a text run keeps its first 4096 bytes, a group
+// not closed within 4096 bytes is text, a printed line keeps its first 1024 drawn
+// items and a page its first 65536. What follows is laid out as usual.
+TEST(Layout, OverlongLinesAreCut) {
+  auto times = [](const std::string& s, int n) {
+    std::string r;
+    for (int i = 0; i < n; ++i) r += s;
+    return r;
+  };
+  struct Case {
+    std::string body;
+    size_t longest;  // longest text drawn
+    size_t first;    // items on the first page
+    size_t pages;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"{$c01}" + std::string(1'000'000, 'A') + "{\\n}FIN", 4096, 2, 1},
+           {"FIN{\\n}{" + std::string(1'000'000, 'B'), 4096, 2, 1},  // never closed: text
+           {"{" + times("s=20;", 200'000) + "}{\\n}FIN", 4096, 2, 1},  // taken as text, s=20 unused
+           {times("{$c01}A", 200'000) + "{\\n}FIN", 3, 1024 + 1, 1},  // the longest is "FIN"
+           {times("{box=1,1,1,1}", 70'000) + "{\\np}FIN", 3, 65536, 2},
+       }) {
+    SCOPED_TRACE(c.body.substr(0, 20));
+    Layout l = lay(kSettings + "[Data]\r\n" + c.body);
+    ASSERT_EQ(l.pages.size(), c.pages);
+    EXPECT_EQ(l.pages[0].ops.size(), c.first);
+    size_t longest = 0;
+    for (const Page& p : l.pages)
+      for (const DrawOp& op : p.ops) longest = std::max(longest, op.text.size());
+    EXPECT_EQ(longest, c.longest);
+    const DrawOp* fin = findText(l.pages.back(), "FIN");
+    ASSERT_NE(fin, nullptr);
+    EXPECT_EQ(l.fonts[fin->font].size, 10);
+  }
+}
+
 TEST(Layout, BoxesFillsPicturesRulesAndColours) {
   Layout l = lay(kSettings +
                  "[Data]\r\n{w=2;box=1300,2000,9000,12000}{c=7;w=2;boxf=1310,6700,8980,450;c=0}"
@@ -267,24 +342,41 @@ TEST(Layout, WideSummaryFitsLandscapeWidth) {
   }
 }
 
-TEST(Layout, StreamedBodyLaysOutExactlyAsTheParsedDocument) {
-  for (const std::string& text : {planilla::samples::payslipReport(3, true), planilla::samples::summaryReport(150),
-                                  std::string("sin secciones{\\n}X{\\np}Y")}) {
+// Read in pieces of any size, as a file is read, a report lays out exactly as when
+// parsed whole.
+TEST(Layout, ReadingInPiecesLaysOutAsTheWholeDocument) {
+  for (const std::string& text :
+       {planilla::samples::payslipReport(3, true), planilla::samples::summaryReport(150),
+        std::string("sin secciones{\\n}X{\\np}Y"), std::string("Spacing=300\r\n$c01=50\n{$c01}A{\\n}B\r\n"),
+        std::string("Report_Title=Solo ajustes"), std::string("[Header]\r\n{b=y;\\n\r\n[Data]\r\n{s=12}X{a")}) {
     FixedMetrics m;
-    Layout whole = layoutDocument(parseDocument(text), m);
-    std::string body;
-    Document head = parseHead(text, &body);
-    EXPECT_TRUE(head.body.empty());
-    Layout streamed = layoutStream(head, body, m);
-    ASSERT_EQ(streamed.pages.size(), whole.pages.size());
-    EXPECT_EQ(streamed.header.size(), whole.header.size());
-    EXPECT_EQ(streamed.fonts, whole.fonts);
-    for (size_t i = 0; i < whole.pages.size(); ++i) {
-      ASSERT_EQ(streamed.pages[i].ops.size(), whole.pages[i].ops.size());
-      for (size_t j = 0; j < whole.pages[i].ops.size(); ++j) {
-        EXPECT_EQ(streamed.pages[i].ops[j].text, whole.pages[i].ops[j].text);
-        EXPECT_DOUBLE_EQ(streamed.pages[i].ops[j].x, whole.pages[i].ops[j].x);
-        EXPECT_DOUBLE_EQ(streamed.pages[i].ops[j].y, whole.pages[i].ops[j].y);
+    const Document doc = parseDocument(text);
+    const Layout whole = layoutDocument(doc, m);
+    for (size_t piece : {size_t(1), size_t(7), text.size()}) {
+      SCOPED_TRACE(text.substr(0, 20) + " / " + std::to_string(piece));
+      PartsScanner scan;
+      for (size_t at = 0; at < text.size(); at += piece) scan.feed(std::string_view(text).substr(at, piece));
+      Document head;
+      LayoutBuilder b(head, m);
+      DocumentReader reader(
+          scan.finish(), head, [&](Item&& it) { b.headerItem(it); }, [&](Item&& it) { b.bodyItem(it); });
+      for (size_t at = 0; at < text.size(); at += piece) reader.feed(std::string_view(text).substr(at, piece));
+      reader.finish();
+      const Layout streamed = b.finish();
+      EXPECT_EQ(head.settings, doc.settings);
+      EXPECT_EQ(head.stops, doc.stops);
+      EXPECT_EQ(head.hasHeader, doc.hasHeader);
+      EXPECT_TRUE(head.header.empty() && head.body.empty());
+      ASSERT_EQ(streamed.pages.size(), whole.pages.size());
+      ASSERT_EQ(streamed.header.size(), whole.header.size());
+      EXPECT_EQ(streamed.fonts, whole.fonts);
+      for (size_t i = 0; i < whole.pages.size(); ++i) {
+        ASSERT_EQ(streamed.pages[i].ops.size(), whole.pages[i].ops.size());
+        for (size_t j = 0; j < whole.pages[i].ops.size(); ++j) {
+          EXPECT_EQ(streamed.pages[i].ops[j].text, whole.pages[i].ops[j].text);
+          EXPECT_DOUBLE_EQ(streamed.pages[i].ops[j].x, whole.pages[i].ops[j].x);
+          EXPECT_DOUBLE_EQ(streamed.pages[i].ops[j].y, whole.pages[i].ops[j].y);
+        }
       }
     }
   }

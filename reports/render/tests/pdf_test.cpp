@@ -236,6 +236,36 @@ TEST_F(RenderTest, UnreadableReportAndUnwritablePdfAreReported) {
   EXPECT_FALSE(fs::exists(dir_ + "/no/existe/x.pdf"));
 }
 
+// A report file written as one enormous line, read from disk as "planilla pdf"
+// reads it: the run is cut where no sheet could show it (4096 bytes) and the text
+// after it still prints, on the next line.
+TEST_F(RenderTest, OneLineReportFileIsCutAndTheRestPrints) {
+  const std::string in = dir_ + "/linea.rpv";
+  std::ofstream(in, std::ios::binary) << "{$c01}" << std::string(3'000'000, 'A') << "{\\n}FIN";
+  Result<RenderedReport> r = loadReport(in);
+  ASSERT_TRUE(r.isOk());
+  ASSERT_EQ(r.value().layout.pages.size(), 1u);
+  const auto& ops = r.value().layout.pages[0].ops;
+  ASSERT_EQ(ops.size(), 2u);
+  EXPECT_EQ(ops[0].text.size(), 4096u);
+  EXPECT_EQ(ops[0].text.find_first_not_of('A'), std::string::npos);
+  EXPECT_EQ(ops[1].text, "FIN");
+  ASSERT_TRUE(writePdf(r.value(), dir_ + "/linea.pdf").isOk());
+  EXPECT_EQ(pdfPages(readAll(dir_ + "/linea.pdf")), 1);
+}
+
+// A link planted at the PDF's name (the payslip archive writes predictable names)
+// is replaced by the PDF, never followed into the file it points at.
+TEST_F(RenderTest, PdfReplacesALinkAtItsNameInsteadOfFollowingIt) {
+  const std::string victim = dir_ + "/ajeno.txt", out = dir_ + "/boleta_E0001.pdf";
+  std::ofstream(victim, std::ios::binary) << "ajeno";
+  ASSERT_EQ(::symlink(victim.c_str(), out.c_str()), 0);
+  ASSERT_TRUE(writePdf(layoutReport("[Data]\r\nX", dir_), out).isOk());
+  EXPECT_TRUE(readAll(victim) == "ajeno");
+  EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(out)));
+  EXPECT_EQ(pdfPages(readAll(out)), 1);
+}
+
 TEST_F(RenderTest, ViewerWindowShowsEveryPageAndSavesPdf) {
   RenderedReport r = layoutReport(samples::payslipReport(3), dir_);
   const size_t pages = r.layout.pages.size();
