@@ -316,6 +316,10 @@ Control* DialogHost::controlOf(QWidget* w) const {
 }
 
 void DialogHost::syncFocus() {
+  // After a message box (a refused validation) the dialog takes the keyboard back,
+  // also where no window manager gives it.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (isVisible() && !isActiveWindow() && (!modal || modal == this)) activateWindow();
   if (QWidget* w = widgetOf(dlg_->focus())) {
     busy_ = true;
     w->setFocus(Qt::OtherFocusReason);
