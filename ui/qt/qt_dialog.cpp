@@ -475,7 +475,8 @@ void DialogHost::fitToScreen() {
   QWidget* list = canvas_->stretch();
   if (auto* tv = qobject_cast<QTableView*>(list)) {
     // The list is widened to show every column and its scroll bar.
-    int need = tv->frameWidth() * 2 + tv->verticalScrollBar()->sizeHint().width();
+    // Frame, scroll bar and the grid's last line.
+    int need = tv->frameWidth() * 2 + tv->verticalScrollBar()->sizeHint().width() + 2;
     for (int i = 0; i < tv->model()->columnCount(); ++i) need += tv->columnWidth(i);
     int extra = need - tv->width();
     if (extra > 0) content.setWidth(content.width() + extra);
