@@ -305,6 +305,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   if (!freeForRecreation(s, e2) || !freeForRecreation(s, e1)) return stop(s);
 
   FundRatesCache fundCache(tFunds, s.YMES);
+  ui::Busy busy(msg, "Calculo De Planilla", "Trabajadores procesados", static_cast<long>(tEmp->recordCount()));
 
   // With a known exchange rate, every employee must be computable with it: a rate of
   // zero, a currency the run does not know and a fund without rates for the month
@@ -352,6 +353,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
 
   Status st;
   for (st = tEmp->goTop(); st && !tEmp->eof(); st = tEmp->skip()) {
+    busy.step();
     ev.load(*tEmp);
     const Employee e = readEmployee(ev);
     // 1. Vacation days.
@@ -424,6 +426,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
   if (!flushAll(s, {tE2, tE1, tRet, tHab})) return false;
   s.closeAll();
+  busy.report();
   ui::MSGINFO(msg, "Fin De Proceso");
   return true;
 }
@@ -486,6 +489,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   if (!freeForRecreation(s, he) || !freeForRecreation(s, h1)) return stop(s);
 
   FundRatesCache fundCache(tFunds, s.YMES);
+  ui::Busy busy(msg, "Calculo De Gratificacion", "Trabajadores procesados", static_cast<long>(tRoll->recordCount()));
   // When the run will reach its records, each must be computable with the chosen
   // rate and the month's fund rates; refused here, before anything is deleted.
   if (xr.found && monthOk && mesafecOk) {
@@ -533,6 +537,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   RecordView rview(*tRoll), ev(*tEmp);
   Status st;
   for (st = tRoll->goTop(); st && !tRoll->eof(); st = tRoll->skip()) {
+    busy.step();
     rview.load(*tRoll);
     const RollEntry r = readRollEntry(rview);
     // 1. A roll record without its employee produces nothing.
@@ -582,6 +587,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   if (!tRoll->lastError().isOk()) return failTable(s, tRoll->lastError());
   if (!flushAll(s, {tHe, tH1, tRet})) return false;
   s.closeAll();
+  busy.report();
   ui::MSGINFO(msg, "Fin De Proceso", "Mensaje");
   return true;
 }

@@ -53,11 +53,11 @@ void rateDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   {
     ui::Dialog dlg(tk, "EditCamb", add ? "Adicionar Registro" : "Modificar Registro");
     for (int id : {101, 103, 105, 107, 111}) dlg.label(id).colors(ui::color::kBlue, ui::color::kScreen);
-    dlg.field(102, ui::ref(r.day)).picture("@!");
-    dlg.field(104, ui::ref(r.month)).picture("@!");
-    dlg.field(106, ui::ref(r.dollar)).picture("###.###");
-    dlg.field(108, ui::ref(r.euro)).picture("###.###");
-    dlg.field(112, ui::ref(r.euroDollar)).picture("###.####");
+    dlg.field(102, ui::ref(r.day)).picture("@!").column(t, "xdias");
+    dlg.field(104, ui::ref(r.month)).picture("@!").column(t, "xmes");
+    dlg.field(106, ui::ref(r.dollar)).picture("###.###").column(t, "tip_cam");
+    dlg.field(108, ui::ref(r.euro)).picture("###.###").column(t, "tip_camE");
+    dlg.field(112, ui::ref(r.euroDollar)).picture("###.####").column(t, "tip_Euro");
     okCancelButtons(dlg, accepted);
     dlg.activate();
   }
@@ -133,9 +133,9 @@ void TCCTS(Session& s, ui::Toolkit& tk, ui::Browse& br) {
     for (int id : {101, 103, 105, 107, 111}) dlg.label(id).colors(ui::color::kBlue, ui::color::kScreen);
     dlg.field(102, ui::ref(r.day)).readOnly().colors(ui::color::kNavy, ui::color::kSilver);
     dlg.field(104, ui::ref(r.month)).readOnly().colors(ui::color::kNavy, ui::color::kSilver);
-    dlg.field(106, ui::ref(r.dollar)).picture("###.###");
-    dlg.field(108, ui::ref(r.euro)).picture("###.###");
-    dlg.field(112, ui::ref(r.euroDollar)).picture("###.####");
+    dlg.field(106, ui::ref(r.dollar)).picture("###.###").column(t, "tip_cam");
+    dlg.field(108, ui::ref(r.euro)).picture("###.###").column(t, "tip_camE");
+    dlg.field(112, ui::ref(r.euroDollar)).picture("###.####").column(t, "tip_Euro");
     dlg.button(109, [&] {
       accepted = true;
       dlg.end();

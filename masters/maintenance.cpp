@@ -246,12 +246,24 @@ void DELBANCOS(Session& s, ui::Toolkit& tk, ui::Browse& br) {
   }
   if (!confirmed) return;
   selectTable(s, t);
+  const uint32_t rec = t.recno();
+  // Where the cursor goes once the record is gone: the row after it, or the one
+  // before when it was the last, so the next key acts next to where the operator was.
+  uint32_t next = 0;
+  if (t.skip(1) && !t.eof()) next = t.recno();
+  (void)t.go(rec);
+  if (next == 0 && t.skip(-1) && !t.bof()) next = t.recno();
+  (void)t.go(rec);
+  bool gone = false;
   if (LAN_REG(s)) {
     Status st = t.markDeleted();
     FREE(s);
     if (!st) showError(s, st);
+    gone = st.isOk();
   }
-  (void)t.goTop();
+  if (!gone) backTo(t, rec);    // nothing deleted: the cursor stays on the record
+  else if (next) (void)t.go(next);
+  else backTo(t, 0);            // the list is empty now
   settle(br);
 }
 
@@ -284,7 +296,9 @@ void printListing(Session& s, ui::Browse& br, const ListingLayout& listing,
   // From the record under the cursor to the end: the listing does not rewind.
   Status readErr;
   if (onRecord(t)) {
+    ui::Busy busy(s.messages(), listing.reportTitle, "Registros listados", 0);
     while (!t.eof()) {
+      busy.step();
       w.line(line(t));
       Status st = t.skip(1);
       if (!st) {

@@ -133,8 +133,9 @@ bool askKey(ui::Toolkit& tk, const std::string& prompt, int width, std::string& 
 
 // --- delete ------------------------------------------------------------------------------------
 // The shared delete confirmation: "Borrar Registro" with "Esta Seguro De Eliminar" and
-// the buttons "&No " and "&Si ". Confirmed: lock, mark deleted, release, then (whether or
-// not the lock was granted) first record, stabilise, refresh. Not confirmed: nothing.
+// the buttons "&No " and "&Si ". Confirmed: lock, mark deleted, release; the cursor goes
+// to the row after the deleted one (the one before when it was the last; it stays on the
+// record when the lock was refused), stabilise, refresh. Not confirmed: nothing.
 // Without a record under the cursor nothing is asked.
 void DELBANCOS(Session& s, ui::Toolkit& tk, ui::Browse& br);
 

@@ -53,15 +53,15 @@ void fundDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   {
     ui::Dialog dlg(tk, "EditAfps", add ? "Adicionar Registro" : "Modificar Registro");
     for (int id : {121, 101, 103, 113, 115, 117, 119}) dlg.label(id).colors(ui::color::kBlue, ui::color::kScreen);
-    ui::Field& fm = dlg.field(122, ui::ref(f.month)).picture("@!");
-    ui::Field& fc = dlg.field(102, ui::ref(f.code)).picture("@!");
+    ui::Field& fm = dlg.field(122, ui::ref(f.month)).picture("@!").column(t, "mes");
+    ui::Field& fc = dlg.field(102, ui::ref(f.code)).picture("@!").column(t, "codigo");
     std::vector<ui::Field*> others = {
         &fc,
-        &dlg.field(104, ui::ref(f.name)).picture("@!"),
-        &dlg.field(114, ui::ref(f.contribution)).picture("###.##"),
-        &dlg.field(116, ui::ref(f.premium)).picture("###.##"),
-        &dlg.field(118, ui::ref(f.commission)).picture("###.##"),
-        &dlg.field(120, ui::ref(f.ceiling)).picture("###,###.##"),
+        &dlg.field(104, ui::ref(f.name)).picture("@!").column(t, "nombre"),
+        &dlg.field(114, ui::ref(f.contribution)).picture("###.##").column(t, "afppor1"),
+        &dlg.field(116, ui::ref(f.premium)).picture("###.##").column(t, "afppor2"),
+        &dlg.field(118, ui::ref(f.commission)).picture("###.##").column(t, "afppor3"),
+        &dlg.field(120, ui::ref(f.ceiling)).picture("###,###.##").column(t, "afppor4"),
     };
     if (add) {
       fm.valid([&] { return CHEC01AFP(s, f.month); });

@@ -105,9 +105,12 @@ void F_PJLG05(Session& s, ui::Toolkit& tk) {
       }
     }
     for (const auto& c : kTextControls)
-      dlg.field(c.id, ui::ref(txt[c.field])).picture("@!").colors(ui::color::kNavy, ui::color::kCyan);
+      dlg.field(c.id, ui::ref(txt[c.field])).picture("@!").column(t, c.field).colors(ui::color::kNavy, ui::color::kCyan);
     for (const auto& c : numberControls())
-      dlg.field(c.id, ui::ref(num[c.field])).picture(c.picture).colors(ui::color::kNavy, ui::color::kCyan);
+      dlg.field(c.id, ui::ref(num[c.field]))
+          .picture(c.picture)
+          .column(t, c.field)
+          .colors(ui::color::kNavy, ui::color::kCyan);
     std::vector<ui::Field*> limitFields;
     for (int i = 0; i < 5; ++i) {
       limitFields.push_back(&dlg.field(kLimitIds[i], ui::ref(limits[static_cast<size_t>(i)]))

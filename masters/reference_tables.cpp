@@ -28,10 +28,10 @@ void codeNameDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add, bool 
   const uint32_t rec = t.recno();
   if (!add && !onRecord(t)) return;  // nothing under the cursor to modify
 
-  // Banks are typed 10 characters wide (the table keeps the first 4); codes of the code
-  // tables as wide as their field. Names are typed 50 characters wide.
-  std::string code(bank ? 10 : static_cast<size_t>(fieldWidth(t, "codigo")), ' ');
-  std::string name(50, ' ');
+  // Code and name are typed as wide as the table keeps them (a bank code 4 characters,
+  // a cost-centre name 45), so nothing typed is cut when the record is written.
+  std::string code(static_cast<size_t>(fieldWidth(t, "codigo")), ' ');
+  std::string name(static_cast<size_t>(fieldWidth(t, "nombre")), ' ');
   std::string currency;           // "S", "D" or blank
   std::string choice(6, ' ');     // the combo's text
   if (add) {
@@ -56,8 +56,10 @@ void codeNameDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add, bool 
     ui::Dialog dlg(tk, bank ? "EditBanco" : "EditNacion", add ? "Adicionar Registro" : "Modificar Registro");
     dlg.label(101).colors(ui::color::kNavy, ui::color::kScreen);
     dlg.label(103).colors(ui::color::kNavy, ui::color::kScreen);
-    ui::Field& fc = dlg.field(102, ui::ref(code)).picture("@!").colors(ui::color::kNavy, ui::color::kCyan);
-    ui::Field& fn = dlg.field(104, ui::ref(name)).picture("@!").colors(ui::color::kNavy, ui::color::kCyan);
+    ui::Field& fc =
+        dlg.field(102, ui::ref(code)).picture("@!").column(t, "codigo").colors(ui::color::kNavy, ui::color::kCyan);
+    ui::Field& fn =
+        dlg.field(104, ui::ref(name)).picture("@!").column(t, "nombre").colors(ui::color::kNavy, ui::color::kCyan);
     if (add) {
       fc.tooltip("Ingrese Codigo").valid([&] { return CHEC01(s, t, code); });
       fn.tooltip("Ingrese Descripcion");

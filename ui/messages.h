@@ -2,6 +2,7 @@
 // real boxes; the scripted backend records them and plays the answers a test gives.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 namespace planilla::ui {
@@ -14,6 +15,47 @@ class Messages {
   // Shows a modal box with the given (already resolved) title. For YesNo the result is
   // true for Yes; for the other kinds it is true.
   virtual bool show(MsgKind kind, const std::string& text, const std::string& title) = 0;
+
+  // Long work (the calculation runs, listings, utilities): the backend shows a busy
+  // cursor and how far the work is. `total` 0: unknown. Nested work shows the outer one.
+  // Without a screen these do nothing. Use them through Busy.
+  virtual void workBegin(const std::string& title, const std::string& what, long total) {
+    (void)title, (void)what, (void)total;
+  }
+  virtual void workProgress(long done) { (void)done; }
+  virtual void workEnd(long done) { (void)done; }
+};
+
+// The busy indication of one piece of long work, from construction to destruction.
+// step() is cheap: the backend hears of the count at most every tenth of a second
+// (and once more at the end), so a run is not slowed by its own progress display.
+class Busy {
+ public:
+  Busy(Messages& m, const std::string& title, const std::string& what, long total) : m_(&m) {
+    m_->workBegin(title, what, total);
+    next_ = std::chrono::steady_clock::now() + kEvery;
+  }
+  ~Busy() { m_->workEnd(done_); }
+  Busy(const Busy&) = delete;
+  Busy& operator=(const Busy&) = delete;
+
+  void step() {
+    ++done_;
+    if ((done_ & 15) != 0) return;
+    auto now = std::chrono::steady_clock::now();
+    if (now < next_) return;
+    next_ = now + kEvery;
+    m_->workProgress(done_);
+  }
+  // Shows the count now (before a closing message, so the operator sees the total).
+  void report() { m_->workProgress(done_); }
+  long done() const { return done_; }
+
+ private:
+  static constexpr std::chrono::milliseconds kEvery{100};
+  Messages* m_;
+  long done_ = 0;
+  std::chrono::steady_clock::time_point next_;
 };
 
 // The four services. The caller's title is used only when the call passes exactly

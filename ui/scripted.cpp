@@ -104,6 +104,16 @@ ScriptedToolkit& ScriptedToolkit::doubleClick(int browseId, int row1) {
   return push(std::move(s));
 }
 ScriptedToolkit& ScriptedToolkit::close() { return push(Step{Op::Close}); }
+ScriptedToolkit& ScriptedToolkit::key(int id, Key k) {
+  Step s{Op::KeyPress};
+  s.id = id, s.key = k;
+  return push(std::move(s));
+}
+ScriptedToolkit& ScriptedToolkit::alt(char letter) {
+  Step s{Op::Alt};
+  s.text = std::string(1, letter);
+  return push(std::move(s));
+}
 ScriptedToolkit& ScriptedToolkit::expectFocus(int id) {
   Step s{Op::ExpectFocus};
   s.id = id;
@@ -150,6 +160,11 @@ std::string ScriptedToolkit::describe(const Step& s) {
     case Op::Pick: return "fila " + std::to_string(s.n) + " de la lista " + std::to_string(s.id);
     case Op::DoubleClick: return "doble clic en fila " + std::to_string(s.n) + " de " + std::to_string(s.id);
     case Op::Close: return "cerrar dialogo";
+    case Op::KeyPress: {
+      static const char* kNames[] = {"Tab", "Mayus+Tab", "Enter", "Insert", "Supr", "F3", "Escape"};
+      return std::string("tecla ") + kNames[static_cast<int>(s.key)] + " en " + std::to_string(s.id);
+    }
+    case Op::Alt: return "Alt+" + s.text;
     case Op::ExpectFocus: return "foco en " + std::to_string(s.id);
     case Op::ExpectText: return "texto " + quoted(s.text) + " en " + std::to_string(s.id);
     case Op::Inspect: return "comprobacion";
@@ -181,6 +196,7 @@ void ScriptedToolkit::reset() {
   dialogs_.clear();
   messages_.clear();
   sounds_.clear();
+  work_.clear();
   failures_.clear();
 }
 
@@ -336,6 +352,18 @@ void ScriptedToolkit::play(const Step& s, Dialog& dlg) {
     }
     case Op::Close:
       dlg.close();
+      return;
+    case Op::KeyPress: {
+      if (s.id != 0) {
+        Control* c = dlg.control(s.id);
+        if (!c) return cannot("no hay tal control");
+        if (dlg.focus() != c && !dlg.moveFocus(c)) return cannot("la validacion retuvo el foco");
+      }
+      dlg.keyPress(s.key);  // what the key does (or refuses) is the program's answer
+      return;
+    }
+    case Op::Alt:
+      if (!dlg.pressMnemonic(s.text[0])) cannot("ningun boton tiene esa tecla");
       return;
     case Op::ExpectFocus: {
       int at = dlg.focus() ? dlg.focus()->id() : 0;

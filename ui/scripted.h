@@ -37,6 +37,11 @@ class ScriptedToolkit : public Toolkit {
     MsgKind kind;
     std::string text, title;
   };
+  struct WorkRecord {
+    std::string title, what;
+    long total = 0;
+    long done = -1;  // the count at the end; -1 while it runs
+  };
 
   // --- steps (queued; each returns *this) -------------------------------------------
   // The next dialog to open: template name (any case; "" for a dialog without
@@ -63,7 +68,11 @@ class ScriptedToolkit : public Toolkit {
   ScriptedToolkit& setCheck(int id, bool on);
   ScriptedToolkit& pick(int browseId, int row1);         // 1-based row in the list's order
   ScriptedToolkit& doubleClick(int browseId, int row1);
-  ScriptedToolkit& close();                      // close box / Escape
+  ScriptedToolkit& close();                      // close box
+  // A key pressed with the focus on control `id` (0: where it is): Tab, Shift+Tab,
+  // Enter, Insert, Delete, F3, Escape (see ui::Key).
+  ScriptedToolkit& key(int id, Key k);
+  ScriptedToolkit& alt(char letter);             // Alt+letter: the button with that accelerator
   // Checks while the dialog is open.
   ScriptedToolkit& expectFocus(int id);
   ScriptedToolkit& expectText(int id, std::string text);  // a field's edit text or a label's text
@@ -77,6 +86,7 @@ class ScriptedToolkit : public Toolkit {
   const std::vector<DialogRecord>& dialogs() const { return dialogs_; }
   const std::vector<MessageRecord>& messagesShown() const { return messages_; }
   const std::vector<std::string>& sounds() const { return sounds_; }
+  const std::vector<WorkRecord>& work() const { return work_; }
 
   // --- verdict ---------------------------------------------------------------------
   const std::vector<std::string>& failures() const { return failures_; }
@@ -93,11 +103,22 @@ class ScriptedToolkit : public Toolkit {
   void runModal(Dialog& dlg) override;
   void runMain(MainWindow& w) override;
   void playSound(const std::string& file) override { sounds_.push_back(file); }
+  void workBegin(const std::string& title, const std::string& what, long total) override {
+    work_.push_back({title, what, total, -1});
+  }
+  void workEnd(long done) override {
+    for (auto it = work_.rbegin(); it != work_.rend(); ++it) {
+      if (it->done < 0) {
+        it->done = done;
+        break;
+      }
+    }
+  }
 
  private:
   enum class Op {
     Dialog, Message, Type, Keys, Leave, Press, PressCaption, PressBar, Click, Choose, ChooseIndex, Radio,
-    Check, Pick, DoubleClick, Close, ExpectFocus, ExpectText, Inspect, Menu, MainBar, CloseMain
+    Check, Pick, DoubleClick, Close, KeyPress, Alt, ExpectFocus, ExpectText, Inspect, Menu, MainBar, CloseMain
   };
   struct Step {
     Op op;
@@ -109,6 +130,7 @@ class ScriptedToolkit : public Toolkit {
     bool flag = true;
     std::vector<std::string> path;
     std::function<void(Dialog&)> fn;
+    Key key = Key::Tab;
   };
   ScriptedToolkit& push(Step s);
   static std::string describe(const Step& s);
@@ -120,6 +142,7 @@ class ScriptedToolkit : public Toolkit {
   std::vector<DialogRecord> dialogs_;
   std::vector<MessageRecord> messages_;
   std::vector<std::string> sounds_;
+  std::vector<WorkRecord> work_;
   std::vector<std::string> failures_;
   std::vector<std::string> openDialogs_;
 };

@@ -27,6 +27,15 @@ char32_t cp1252ToUnicode(unsigned char c) {
   return c;
 }
 
+bool encodes1252(char32_t cp) {
+  if (cp < 0x20 || cp == 0x7F) return false;
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return true;
+  for (char32_t h : kHigh) {
+    if (h != 0 && h == cp) return true;
+  }
+  return false;
+}
+
 std::string cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -11,5 +11,7 @@ std::string utf8To1252(std::string_view utf8);
 std::string cp1252ToUtf8(std::string_view text);
 // Unicode code point of one Windows-1252 byte.
 char32_t cp1252ToUnicode(unsigned char c);
+// Can the tables hold this character? (a printable character of Windows-1252)
+bool encodes1252(char32_t cp);
 
 }  // namespace planilla::ui

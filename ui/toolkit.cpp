@@ -120,7 +120,10 @@ Field::Field(Dialog& d, int id, Accessor a) : Control(Kind::Field, d, id), acc_(
 
 Field& Field::picture(std::string_view p) {
   picture_ = Picture(p);
-  if (type_ == Type::Number && picture_.numeric()) width_ = picture_.width();
+  if (type_ == Type::Number && picture_.numeric()) {
+    width_ = picture_.width();
+    maxDec_ = -1;  // the picture's decimals (see column())
+  }
   if (type_ == Type::Text && !picture_.mask().empty() && picture_.mask().find_first_not_of('!') == std::string::npos &&
       width_ == 0) {
     width_ = static_cast<int>(picture_.mask().size());
@@ -152,6 +155,46 @@ Field& Field::onKey(std::function<void(int)> fn) {
   return *this;
 }
 
+Field& Field::column(const Table& t, std::string_view name) {
+  int i = t.fieldIndex(name);
+  const RecordLayout& lay = t.recordLayout();
+  if (i < 0 || static_cast<size_t>(i) >= lay.size()) return *this;
+  const FieldLayout& f = lay[static_cast<size_t>(i)];
+  if (type_ == Type::Text) {
+    if (width_ <= 0 || width_ > f.width) width_ = f.width;
+    if (acc_.get) {
+      // The variable keeps the width the table holds.
+      Value v = acc_.get();
+      if (auto* str = std::get_if<std::string>(&v); str && static_cast<int>(str->size()) > width_ && acc_.set) {
+        acc_.set(str->substr(0, static_cast<size_t>(width_)));
+      }
+    }
+  } else if (type_ == Type::Number && (f.type == 'N' || f.type == 'F')) {
+    // A sign and the point take positions of the field too.
+    maxDec_ = picture_.numeric() ? -1 : f.decimals;
+    maxInt_ = std::max(1, f.width - (f.decimals > 0 ? f.decimals + 1 : 0));
+  }
+  refresh();
+  return *this;
+}
+
+bool Field::fitsColumn(std::string_view text) const {
+  if (maxInt_ < 0 && maxDec_ < 0) return true;
+  int ints = 0, decs = 0;
+  bool dot = false, sign = false, lead = true;
+  for (char c : text) {
+    if (c == '-') sign = true;
+    else if (c == '.') dot = true;
+    else if (c >= '0' && c <= '9') {
+      if (dot) ++decs;
+      else if (!(lead && c == '0')) ++ints, lead = false;
+    }
+  }
+  if (maxInt_ >= 0 && ints + (sign ? 1 : 0) > maxInt_) return false;
+  if (maxDec_ >= 0 && decs > maxDec_) return false;
+  return true;
+}
+
 bool Field::focusable() const { return enabled() && (!when_ || when_()); }
 bool Field::editable() const { return focusable() && !readOnly_; }
 
@@ -171,13 +214,15 @@ bool Field::type(std::string_view text) {
   if (!editable()) return false;
   switch (type_) {
     case Type::Text: {
-      std::string t = picture_.applyText(text);
-      if (width_ > 0 && static_cast<int>(t.size()) > width_) t.resize(static_cast<size_t>(width_));
-      text_ = rtrim(t);
+      // Text wider than the field is refused whole, as the keys beyond its width are:
+      // nothing typed is cut without the operator seeing it.
+      std::string t = rtrim(picture_.applyText(text));
+      if (width_ > 0 && static_cast<int>(t.size()) > width_) return false;
+      text_ = t;
       break;
     }
     case Type::Number: {
-      if (!picture_.parseNumber(text)) return false;
+      if (!picture_.parseNumber(text) || !fitsColumn(text)) return false;
       text_ = std::string(text);
       break;
     }
@@ -223,9 +268,17 @@ bool Field::key(int code) {
 
 bool Field::leave() {
   if (!editable()) return true;
+  if (!store()) return false;
+  owed_ = false;
+  if (valid_ && !valid_()) return false;
+  return true;
+}
+
+bool Field::store() {
+  if (!editable()) return true;
   // Untouched text is not stored back: a value the operator did not change keeps
   // every digit it had (the display may have rounded it).
-  if (acc_.get && text_ == format(acc_.get())) return !valid_ || valid_();
+  if (acc_.get && text_ == format(acc_.get())) return true;
   Value v;
   switch (type_) {
     case Type::Text: {
@@ -256,7 +309,6 @@ bool Field::leave() {
   }
   if (acc_.set) acc_.set(v);
   refresh();
-  if (valid_ && !valid_()) return false;
   return true;
 }
 
@@ -299,8 +351,17 @@ bool Button::press() {
   Dialog& d = dialog();
   // Leaving the field validates it; the focus itself stays where the operator was.
   if (!cancel_ && d.focus() != this && !d.validateFocused()) return false;
+  if (!cancel_ && !d.validateOwed()) return false;
   if (action_) action_();
   return true;
+}
+
+char Button::mnemonic() const {
+  const std::string& c = caption();
+  for (size_t i = 0; i + 1 < c.size(); ++i) {
+    if (c[i] == '&' && c[i + 1] != '&') return upper1252(c[i + 1]);
+  }
+  return barMnemonic_;
 }
 
 // --- Image -------------------------------------------------------------------------------
@@ -659,7 +720,9 @@ bool Browse::pick(int index) {
 
 bool Browse::doubleClick(int index) {
   if (!pick(index)) return false;
+  // Without an action of its own, a double click is the screen's modify button.
   if (onDouble_) onDouble_();
+  else if (Button* b = dialog().barButton(BarRole::Modify)) b->press();
   return true;
 }
 
@@ -835,10 +898,43 @@ Button& Dialog::barButton(std::string image, std::string tooltip, std::function<
   b.barSize = size;
   b.barGroup = group;
   b.cancel(true);  // bar buttons act on the list, never on a field being edited
+  const std::string& img = b.imageName();
+  if (startsWithNoCase(img, "add")) b.role(BarRole::Add);
+  else if (startsWithNoCase(img, "modify")) b.role(BarRole::Modify);
+  else if (startsWithNoCase(img, "buscar")) b.role(BarRole::Search);
+  else if (startsWithNoCase(img, "borrar")) b.role(BarRole::Delete);
+  else if (startsWithNoCase(img, "print")) b.role(BarRole::Print);
+  else if (startsWithNoCase(img, "exit")) b.role(BarRole::Exit);
+  assignMnemonic(b);
   bar_.push_back(&b);
   // Bar buttons come first in tab order, in the order they were added.
   controls_.insert(controls_.begin() + static_cast<long>(bar_.size() - 1), std::move(obj));
   return b;
+}
+
+void Dialog::assignMnemonic(Button& b) {
+  // The first letter of a word of the tooltip that no other button uses yet, else
+  // any free letter of it: "Adiciona Registro" A, "Modifica Registro" M, "Salir" S.
+  auto taken = [this, &b](char ch) {
+    for (const auto& c : controls_) {
+      if (c.get() != &b && c->kind() == Control::Kind::Button && static_cast<Button*>(c.get())->mnemonic() == ch)
+        return true;
+    }
+    return false;
+  };
+  const std::string& t = b.tooltipText();
+  auto letter = [](char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); };
+  for (int pass = 0; pass < 2; ++pass) {
+    for (size_t i = 0; i < t.size(); ++i) {
+      bool wordStart = i == 0 || t[i - 1] == ' ';
+      if (!letter(t[i]) || (pass == 0 && !wordStart)) continue;
+      char up = upper1252(t[i]);
+      if (!taken(up)) {
+        b.barMnemonic_ = up;
+        return;
+      }
+    }
+  }
 }
 
 void Dialog::messageBar(std::string text) { messageBar_ = std::move(text); }
@@ -949,6 +1045,132 @@ bool Dialog::focusNext() {
   Control* next = (it == order.end() || it + 1 == order.end()) ? order.front() : *(it + 1);
   if (next == focus_) return validateFocused();  // the only stop: validate in place
   return moveFocus(next);
+}
+
+bool Dialog::focusPrev() {
+  std::vector<Control*> order;
+  for (auto& c : controls_) {
+    if (c->focusable()) order.push_back(c.get());
+  }
+  if (order.empty()) return true;
+  auto it = std::find(order.begin(), order.end(), focus_);
+  Control* prev = (it == order.end() || it == order.begin()) ? order.back() : *(it - 1);
+  if (prev == focus_) return validateFocused();
+  if (focus_ && focus_->kind() == Control::Kind::Field) {
+    auto* f = static_cast<Field*>(focus_);
+    if (!f->store()) {
+      if (f->view) f->view->takeFocus();
+      return false;
+    }
+    if (f->editable()) f->owed_ = true;
+  }
+  focus_ = prev;
+  for (auto& c : controls_) {
+    if (c->kind() == Control::Kind::Field && c->view) c->view->update();
+  }
+  if (onFocusMoved) onFocusMoved(prev);
+  if (prev->view) prev->view->takeFocus();
+  return true;
+}
+
+bool Dialog::validateOwed() {
+  for (auto& c : controls_) {
+    if (c->kind() != Control::Kind::Field) continue;
+    auto* f = static_cast<Field*>(c.get());
+    if (!f->owed_ || f == focus_) continue;
+    if (!f->editable()) {
+      f->owed_ = false;
+      continue;
+    }
+    validating_ = true;
+    bool ok = f->leave();
+    validating_ = false;
+    if (!ok) {
+      focus_ = f;
+      if (onFocusMoved) onFocusMoved(f);
+      if (f->view) f->view->takeFocus();
+      return false;
+    }
+  }
+  return true;
+}
+
+Button* Dialog::barButton(BarRole r) const {
+  for (Button* b : bar_) {
+    if (b->barRole() == r) return b;
+  }
+  return nullptr;
+}
+
+bool Dialog::pressBarRole(BarRole r) {
+  Button* b = barButton(r);
+  if (!b || !b->enabled()) return false;
+  return b->press();
+}
+
+Button* Dialog::enterButton() const {
+  Button* first = nullptr;
+  for (const auto& c : controls_) {
+    if (c->kind() != Control::Kind::Button || !c->enabled()) continue;
+    auto* b = static_cast<Button*>(c.get());
+    if (std::find(bar_.begin(), bar_.end(), b) != bar_.end()) continue;
+    if (b->isDefault()) return b;
+    if (!first && !b->isCancel()) first = b;
+  }
+  return first;
+}
+
+bool Dialog::enter() {
+  // Another input after this one: Enter moves on like Tab.
+  auto it = std::find_if(controls_.begin(), controls_.end(), [this](const auto& c) { return c.get() == focus_; });
+  if (it != controls_.end()) {
+    for (auto jt = it + 1; jt != controls_.end(); ++jt) {
+      Control* c = jt->get();
+      if (!c->focusable() || c->kind() == Control::Kind::Button) continue;
+      return moveFocus(c);
+    }
+  }
+  if (Button* b = enterButton()) return b->press();
+  return focusNext();
+}
+
+bool Dialog::keyPress(Key k) {
+  Control* at = focus_;
+  bool onList = at && at->kind() == Control::Kind::Browse;
+  switch (k) {
+    case Key::Tab: return focusNext();
+    case Key::BackTab: return focusPrev();
+    case Key::Enter:
+      if (!at) {
+        if (Button* b = enterButton()) return b->press();
+        return false;
+      }
+      if (onList) {
+        auto* br = static_cast<Browse*>(at);
+        int row = br->currentRow();
+        return row >= 0 && br->doubleClick(row);
+      }
+      if (at->kind() == Control::Kind::Button) return static_cast<Button*>(at)->press();
+      return enter();
+    case Key::Insert: return onList && pressBarRole(BarRole::Add);
+    case Key::Delete: return onList && pressBarRole(BarRole::Delete);
+    case Key::Find: return pressBarRole(BarRole::Search);
+    case Key::Escape:
+      if (pressBarRole(BarRole::Exit)) return true;
+      close();
+      return true;
+  }
+  return false;
+}
+
+bool Dialog::pressMnemonic(char letter) {
+  char up = upper1252(letter);
+  for (auto& c : controls_) {
+    if (c->kind() != Control::Kind::Button || !c->enabled()) continue;
+    auto* b = static_cast<Button*>(c.get());
+    if (b->mnemonic() == up) return b->press();
+  }
+  return false;
 }
 
 void Dialog::focusFirst() {

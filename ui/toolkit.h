@@ -85,6 +85,23 @@ struct Rect {
 inline constexpr double kRowUnits = 13;
 inline constexpr double kColUnits = 4;
 
+// Keys the model handles itself (backends translate their key events):
+//   - Tab / BackTab move the focus in tab order. Tab leaves a field under its
+//     validation; BackTab goes back without validating (the field's text is stored and
+//     its validation is owed: a button that is not cancel() runs it before acting).
+//   - Enter in an input moves on like Tab; from the last input before the buttons it
+//     presses the default button (the first button that is not cancel() when none is
+//     marked), so one Enter accepts the login, the search box and the run dialogs.
+//   - On a browse list: Enter (and a double click) runs the list's double-click action
+//     or else the bar's modify button, Insert the add button, Delete the delete button.
+//   - Find (F3, Ctrl+F) runs the bar's search button; Escape its exit button, or closes.
+enum class Key { Tab, BackTab, Enter, Insert, Delete, Find, Escape };
+
+// What a button of a maintenance bar does, as the list keys need to know. Taken from
+// the image the screens give ("add.bmp", "modify.bmp", "buscar10.bmp", "borrar.bmp",
+// "print1.bmp", "exit10.bmp"); role() sets it for other images.
+enum class BarRole { None, Add, Modify, Search, Delete, Print, Exit };
+
 // A backend mirrors a control through a view; the model calls it when something the
 // operator sees has changed.
 class ControlView {
@@ -210,6 +227,11 @@ class Field : public Control {
   // Key-down hook: receives the key code (letters as capitals) before the key changes
   // the text, so text() is still the text before the key.
   Field& onKey(std::function<void(int key)> fn);
+  // Limits what can be typed to what the table field `name` of `t` holds: a text field
+  // edits at most the field's width; a number at most the integer digits the field
+  // holds and, when no numeric picture says otherwise, its decimals. Refused keys are
+  // refused as they are typed, so nothing is cut when the record is written.
+  Field& column(const Table& t, std::string_view name);
 
   Type type() const { return type_; }
   const Picture& pic() const { return picture_; }
@@ -218,6 +240,13 @@ class Field : public Control {
   bool isReadOnly() const { return readOnly_; }
   bool isPassword() const { return password_; }
   bool hasKeyHook() const { return static_cast<bool>(onKey_); }
+  // Largest number of integer digits and decimals that can be typed (-1: the picture's).
+  int maxIntDigits() const { return maxInt_; }
+  int maxDecimals() const { return maxDec_; }
+  // A number text within the column limits (column()).
+  bool fitsColumn(std::string_view text) const;
+  // Was left backwards with its validation not yet run.
+  bool owesValidation() const { return owed_; }
   bool focusable() const override;
   // Enabled, not read-only and "when" allows it.
   bool editable() const;
@@ -225,9 +254,9 @@ class Field : public Control {
   // The edit text as the operator sees it (pictures applied).
   const std::string& text() const { return text_; }
   // Operator side: replaces the whole edit text, as typing over the field does. The
-  // picture applies (upper case, width). Returns false, leaving the text as it was,
-  // when the field is not editable or the text cannot be typed in it (a number that
-  // does not fit its mask, letters in a number or date).
+  // picture applies (upper case). Returns false, leaving the text as it was, when the
+  // field is not editable or the text cannot be typed in it (wider than the field, a
+  // number that does not fit its mask or column, letters in a number or date).
   bool type(std::string_view text);
   // One key press: runs the key hook, then appends the character to the text (8 is
   // backspace).
@@ -240,17 +269,21 @@ class Field : public Control {
   // when the text is not a value (a date not in the calendar: "Fecha No Valida" is
   // shown) or the validation refused; the focus then stays.
   bool leave();
+  // Stores the edit text into the variable without validating (leaving backwards).
+  // False when the text is not a value ("Fecha No Valida").
+  bool store();
   // Re-reads the variable into the edit text.
   void refresh() override;
 
  private:
+  friend class Dialog;
   Accessor acc_;
   Type type_ = Type::Text;
   Picture picture_;
   std::function<bool()> valid_, when_;
   std::function<void(int)> onKey_;
-  bool readOnly_ = false, password_ = false;
-  int width_ = 0;
+  bool readOnly_ = false, password_ = false, owed_ = false;
+  int width_ = 0, maxInt_ = -1, maxDec_ = -1;
   std::string text_;
   std::string format(const Value& v) const;
 };
@@ -278,12 +311,23 @@ class Button : public Control {
   // Button bar buttons (maintenance screens): pixel size, gap before it.
   int barSize = 0;
   bool barGroup = false;
+  Button& role(BarRole r) {
+    role_ = r;
+    return *this;
+  }
+  BarRole barRole() const { return role_; }
+  // The accelerator letter (upper case; 0 none): the one marked "&" in the caption; for
+  // bar buttons, which show only a picture, a letter of the caption or tooltip that no
+  // other button of the dialog uses (Alt+letter presses it).
+  char mnemonic() const;
 
  private:
   friend class Dialog;
   std::function<void()> action_;
   std::string image_;
   bool textRight_ = true, cancel_ = false, default_ = false;
+  BarRole role_ = BarRole::None;
+  char barMnemonic_ = 0;
 };
 
 // A clickable picture (hand cursor), e.g. "Buscar" beside a code field.
@@ -536,6 +580,22 @@ class Dialog {
   bool focusNext();
   // Called by backends when the dialog opens: focus on the first focusable control.
   void focusFirst();
+  // Shift+Tab: back to the previous focusable control without validating the field
+  // being left (its validation is owed until it is left forwards or a button acts).
+  bool focusPrev();
+  // Runs the owed validations (fields left backwards), in tab order; a refusal puts
+  // the focus on that field and returns false.
+  bool validateOwed();
+  // A key the operator pressed with the focus where the model has it (see Key). True
+  // when the key did something.
+  bool keyPress(Key k);
+  // Alt+letter: presses the button whose accelerator is `letter`. False when none.
+  bool pressMnemonic(char letter);
+  // The bar button with that role; nullptr when the bar has none.
+  Button* barButton(BarRole r) const;
+  // The button Enter presses from the last input: the default one, else the first
+  // enabled button that is not cancel(), in tab order. nullptr when none.
+  Button* enterButton() const;
   // Close box / Escape: ends without validation.
   void close();
   // Runs the leave rules of the focused control (store and validate a field) without
@@ -554,6 +614,9 @@ class Dialog {
   template <class T, class... A>
   T& place(Rect r, A&&... args);
   void adopt(Control& c, int id, bool fromTemplate);
+  void assignMnemonic(Button& b);
+  bool pressBarRole(BarRole r);
+  bool enter();
 
   Toolkit* tk_;
   std::string templateName_;

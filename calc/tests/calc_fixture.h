@@ -31,8 +31,19 @@ class RecordingMessages : public ui::Messages {
  public:
   bool show(ui::MsgKind kind, const std::string& text, const std::string& title) override {
     shown.push_back({kind, text, title});
+    if (working) countShownWithMessage = workCount;
     return true;
   }
+  // The busy indication: title, total, last count heard, and the count on screen
+  // when the last message was shown during the work.
+  void workBegin(const std::string& title, const std::string&, long total) override {
+    workTitle = title, workTotal = total, workCount = 0, working = true;
+  }
+  void workProgress(long done) override { workCount = done; }
+  void workEnd(long done) override { workCount = done, working = false; }
+  std::string workTitle;
+  long workTotal = -1, workCount = -1, countShownWithMessage = -1;
+  bool working = false;
   bool has(const std::string& text) const {
     for (const auto& m : shown)
       if (m.text == text) return true;

@@ -50,6 +50,12 @@ TEST_F(Proce01, WritesBothResultRecordsInCodeOrder) {
   ASSERT_EQ(msgs.shown.size(), 1u) << msgs.all();
   EXPECT_EQ(msgs.shown[0].title, "Information");
   EXPECT_TRUE(finished());
+  // The busy indication: "Fin De Proceso" is shown over the count of the three
+  // employees processed, and the indication ends with the run.
+  EXPECT_EQ(msgs.workTitle, "Calculo De Planilla");
+  EXPECT_EQ(msgs.workTotal, 3);
+  EXPECT_EQ(msgs.countShownWithMessage, 3);
+  EXPECT_FALSE(msgs.working);
 
   std::vector<Row> e2 = rows(TableId::PayrollSoles);
   ASSERT_EQ(e2.size(), 3u);

@@ -52,9 +52,15 @@ TEST(CodeTables, EverySelectorOpensItsOwnTableWithItsTitle) {
         })
         .pressBar(kAdd)
         .expectDialog("EDITNACION", "Adicionar Registro")
-        .inspect([&](ui::Dialog& d) { EXPECT_EQ(d.fieldById(102)->width(), c.code); })
+        .inspect([&](ui::Dialog& d) {
+          // Code and name are typed as wide as the table keeps them: a cost-centre
+          // name takes 45 characters, one more is refused as typed.
+          EXPECT_EQ(d.fieldById(102)->width(), c.code);
+          EXPECT_EQ(d.fieldById(104)->width(), c.name);
+          EXPECT_FALSE(d.fieldById(104)->type(std::string(static_cast<size_t>(c.name) + 1, 'N')));
+        })
         .type(102, "1")
-        .type(104, std::string(50, 'N'))
+        .type(104, std::string(static_cast<size_t>(c.name), 'N'))
         .press(301)
         .pressBar(kExit);
     F_PJLG04(st.session, st.tk, c.n);
@@ -65,10 +71,12 @@ TEST(CodeTables, EverySelectorOpensItsOwnTableWithItsTitle) {
     ASSERT_TRUE(codeTableInfo(c.n, &info));
     auto s = testing::readAll(dir.path(), st.session.def(info.id));
     ASSERT_EQ(s.rows.size(), 1u);
-    // The name is typed 50 wide; the table keeps what fits, and codnom is cut to its width.
+    // codnom (code, a blank, the name) is cut to its width: for selectors 8 and 3 the
+    // last character of a full name does not fit (2 + 1 + 50 = 53 > 52).
     EXPECT_EQ(s.rows[0]["nombre"], std::string(static_cast<size_t>(c.name), 'N'));
-    EXPECT_EQ(s.rows[0]["codnom"], pad(pad("1", static_cast<size_t>(c.code)) + " " + std::string(50, 'N'),
-                                       static_cast<size_t>(c.codnom)));
+    EXPECT_EQ(s.rows[0]["codnom"],
+              pad(pad("1", static_cast<size_t>(c.code)) + " " + std::string(static_cast<size_t>(c.name), 'N'),
+                  static_cast<size_t>(c.codnom)));
   }
 }
 

@@ -4,6 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QScreen>
+#include <QTranslator>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPaintEvent>
@@ -110,7 +113,15 @@ ViewerWindow::ViewerWindow(RenderedReport report, QString fileName, QWidget* par
   statusBar()->addPermanentWidget(pageLabel_);
   connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { updateStatus(); });
   updateStatus();
-  resize(std::min(view_->width() + 40, 1000), 900);
+  // Opens at the page width (with room for the scroll bar), as tall as the screen
+  // allows: never larger than the screen's free area, whatever its size and scaling.
+  QScreen* scr = parent ? parent->screen() : QGuiApplication::primaryScreen();
+  const QRect avail = scr ? scr->availableGeometry() : QRect(0, 0, 1024, 768);
+  const int frameH = 48;  // title bar and frame of the window manager
+  const int w = std::min(view_->width() + scroll_->verticalScrollBar()->sizeHint().width() + 8, avail.width() - 16);
+  const int h = std::min(avail.height() - frameH, std::max(480, avail.height() * 9 / 10));
+  resize(std::max(320, w), std::max(240, h));
+  move(avail.left() + (avail.width() - width()) / 2, avail.top() + std::max(0, (avail.height() - h - frameH) / 2));
 }
 
 ViewerWindow::~ViewerWindow() = default;
@@ -162,6 +173,11 @@ int runViewer(const std::string& path, std::ostream& err) {
     err << "planilla ver: " << r.status().message() << "\n";
     return 1;
   }
+  // Qt's own dialogs (save, print) in Spanish, from Debian's qt6-translations-l10n.
+  QTranslator spanish;
+  const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  if (spanish.load(QStringLiteral("qt_es"), dir) || spanish.load(QStringLiteral("qtbase_es"), dir))
+    QCoreApplication::installTranslator(&spanish);
   ViewerWindow w(std::move(r.value()), QString::fromLocal8Bit(path.c_str()));
   w.show();
   return QApplication::exec();

@@ -16,12 +16,21 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QPainter>
+#include <QShortcut>
+#include <QStyleOptionFocusRect>
+#include <QToolButton>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "ui/qt/qt_toolkit.h"
+#include "ui/text1252.h"
 
 namespace planilla::ui::qt {
 
@@ -100,12 +109,17 @@ QValidator::State PictureValidator::validate(QString& input, int&) const {
   const Picture& p = field_->pic();
   switch (field_->type()) {
     case Field::Type::Text:
+      // Characters the tables cannot hold are refused as they are typed (they would
+      // be stored as "?").
+      for (QChar c : input) {
+        if (!encodes1252(c.unicode())) return Invalid;
+      }
       if (p.upperCase()) input = toQ(upper1252(fromQ(input)));
       else if (!p.mask().empty()) input = toQ(p.applyText(fromQ(input)));
       if (field_->width() > 0 && input.size() > field_->width()) return Invalid;
       return Acceptable;
     case Field::Type::Number:
-      return p.parseNumber(fromQ(input)) ? Acceptable : Invalid;
+      return p.parseNumber(fromQ(input)) && field_->fitsColumn(fromQ(input)) ? Acceptable : Invalid;
     case Field::Type::Date:
       for (QChar c : input) {
         if (!c.isDigit() && c != '/' && c != ' ') return Invalid;
@@ -124,6 +138,8 @@ PictureEdit::PictureEdit(Field& field, QWidget* parent) : QLineEdit(parent), fie
   setValidator(new PictureValidator(field, this));
   if (field.type() == Field::Type::Number) {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Room for the digits the picture takes and the separators typed between them;
+    // the validator decides what fits.
     setMaxLength(std::max(field.width() + 4, 12));
   } else if (field.type() == Field::Type::Date) {
     setInputMask(QStringLiteral("99/99/9999; "));
@@ -136,9 +152,9 @@ PictureEdit::PictureEdit(Field& field, QWidget* parent) : QLineEdit(parent), fie
 void PictureEdit::keyPressEvent(QKeyEvent* e) {
   if (field_->hasKeyHook()) field_->keyDown(hookCode(e));
   if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
-    // Enter moves to the next control, as in the system's forms.
-    focusNextChild();
+    // Enter moves to the next input, or presses the default button from the last one.
     e->accept();
+    field_->dialog().keyPress(Key::Enter);
     return;
   }
   QLineEdit::keyPressEvent(e);
@@ -153,6 +169,43 @@ void PictureEdit::focusInEvent(QFocusEvent* e) {
 void ClickLabel::mouseReleaseEvent(QMouseEvent* e) {
   QLabel::mouseReleaseEvent(e);
   if (onClick) onClick();
+}
+
+// --- BarToolButton ------------------------------------------------------------------------
+void BarToolButton::paintEvent(QPaintEvent* e) {
+  QToolButton::paintEvent(e);
+  if (!hasFocus()) return;
+  // The style draws no focus mark on tool buttons: a frame shows where Tab is.
+  QPainter p(this);
+  QStyleOptionFocusRect o;
+  o.initFrom(this);
+  o.rect = rect().adjusted(3, 3, -3, -3);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &o, &p, this);
+}
+
+// --- Canvas ------------------------------------------------------------------------------
+void Canvas::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  if (!stretch_ || natural_.isEmpty()) return;
+  if (home_.empty()) {
+    for (QObject* o : children()) {
+      if (auto* w = qobject_cast<QWidget*>(o)) home_[w] = w->geometry();
+    }
+  }
+  const QRect list = home_[stretch_];
+  // The list takes the room given or taken (down to a small list: then it scrolls).
+  const int dx = std::max(width() - natural_.width(), std::min(0, 160 - list.width()));
+  const int dy = std::max(height() - natural_.height(), std::min(0, 80 - list.height()));
+  for (auto& [w, g] : home_) {
+    if (w == stretch_) {
+      w->setGeometry(g.adjusted(0, 0, dx, dy));
+      continue;
+    }
+    QRect n = g;
+    if (g.left() >= list.right()) n.translate(dx, 0);
+    if (g.top() >= list.bottom()) n.translate(0, dy);
+    w->setGeometry(n);
+  }
 }
 
 // --- BrowseModel -----------------------------------------------------------------------
@@ -263,11 +316,26 @@ Control* DialogHost::controlOf(QWidget* w) const {
 }
 
 void DialogHost::syncFocus() {
+  // After a message box (a refused validation) the dialog takes the keyboard back,
+  // also where no window manager gives it.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (isVisible() && !isActiveWindow() && (!modal || modal == this)) activateWindow();
   if (QWidget* w = widgetOf(dlg_->focus())) {
     busy_ = true;
     w->setFocus(Qt::OtherFocusReason);
     busy_ = false;
   }
+}
+
+bool DialogHost::focusNextPrevChild(bool next) {
+  // Tab order and the focus rules are the model's: Shift+Tab goes back without
+  // validating, Tab leaves the field under its validation.
+  if (dlg_->ended()) return QDialog::focusNextPrevChild(next);
+  busy_ = true;
+  dlg_->keyPress(next ? Key::Tab : Key::BackTab);
+  busy_ = false;
+  if (!dlg_->ended()) syncFocus();
+  return true;
 }
 
 void DialogHost::reject() {
@@ -279,25 +347,27 @@ void DialogHost::reject() {
 bool DialogHost::eventFilter(QObject* o, QEvent* e) {
   if (e->type() == QEvent::KeyPress) {
     auto* ke = static_cast<QKeyEvent*>(e);
+    Control* c = controlOf(qobject_cast<QWidget*>(o));
+    if (!c || c != dlg_->focus()) return QDialog::eventFilter(o, e);
+    const bool list = c->kind() == Control::Kind::Browse;
     if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
-      Control* c = controlOf(qobject_cast<QWidget*>(o));
-      if (c && c->kind() == Control::Kind::Browse) {
-        auto* b = static_cast<Browse*>(c);
-        int row = b->currentRow();
-        if (row >= 0) b->doubleClick(row);
+      if (list || c->kind() == Control::Kind::Combo || c->kind() == Control::Kind::Check ||
+          c->kind() == Control::Kind::Radio) {
+        dlg_->keyPress(Key::Enter);
         return true;
       }
-      if (c && (c->kind() == Control::Kind::Combo || c->kind() == Control::Kind::Check ||
-                c->kind() == Control::Kind::Radio)) {
-        focusNextChild();
-        return true;
-      }
+    }
+    if (list && ke->modifiers() == Qt::NoModifier) {
+      if (ke->key() == Qt::Key_Insert) return dlg_->keyPress(Key::Insert) || true;
+      if (ke->key() == Qt::Key_Delete) return dlg_->keyPress(Key::Delete) || true;
     }
   }
   return QDialog::eventFilter(o, e);
 }
 
 void DialogHost::onFocusChanged(QWidget* old, QWidget* now) {
+  // A form that scrolls keeps the control with the focus in sight.
+  if (scroll_ && now && canvas_ && canvas_->isAncestorOf(now)) scroll_->ensureWidgetVisible(now, 8, 8);
   if (busy_ || !isVisible() || dlg_->ended()) return;
   Control* target = controlOf(now);
   if (!target || target == dlg_->focus()) return;
@@ -332,14 +402,23 @@ void DialogHost::build(const std::string& dataDir) {
     row->setSpacing(4);
     for (Button* b : dlg_->barButtons()) {
       if (b->barGroup && b != dlg_->barButtons().front()) row->addSpacing(10);
-      auto* tb = new QToolButton(bar);
+      auto* tb = new BarToolButton(bar);
       int size = b->barSize > 0 ? b->barSize : 55;
       tb->setFixedSize(size, size);
       tb->setIconSize(QSize(size - 16, size - 16));
       tb->setIcon(QIcon(findImage(dataDir, b->imageName(), size - 16, size - 16)));
-      tb->setToolTip(toQ(b->tooltipText()));
+      // The tooltip underlines the accelerator letter: Alt+letter presses the button.
+      QString tip = toQ(b->tooltipText()).toHtmlEscaped();
+      if (char m = b->mnemonic()) {
+        int at = tip.indexOf(QChar(m), 0, Qt::CaseInsensitive);
+        if (at >= 0) tip = tip.left(at) + "<u>" + tip.mid(at, 1) + "</u>" + tip.mid(at + 1);
+        auto* sc = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_A + (m - 'A'))), this);
+        Button* pressed = b;
+        connect(sc, &QShortcut::activated, this, [pressed] { pressed->press(); });
+      }
+      tb->setToolTip(tip);
       tb->setAutoRaise(false);
-      tb->setFocusPolicy(Qt::NoFocus);
+      tb->setFocusPolicy(Qt::StrongFocus);  // reachable with Tab; Space presses it
       Button* model = b;
       connect(tb, &QToolButton::clicked, this, [model] { model->press(); });
       byWidget_[tb] = b;
@@ -349,17 +428,35 @@ void DialogHost::build(const std::string& dataDir) {
     row->addStretch(1);
     outer->addWidget(bar);
   }
-  auto* canvas = new QWidget(this);
+  auto* canvas = new Canvas(this);
+  canvas_ = canvas;
   QRect extent(0, 0, static_cast<int>(dlg_->width() * QtToolkit::unitX()),
                static_cast<int>(dlg_->height() * QtToolkit::unitY()));
   for (Control* c : dlg_->controls()) {
     if (std::find(dlg_->barButtons().begin(), dlg_->barButtons().end(), c) != dlg_->barButtons().end()) continue;
     QWidget* w = makeWidget(*c, canvas, dataDir);
     if (!w) continue;
+    if (c->kind() == Control::Kind::Browse && !canvas->stretch()) canvas->setStretch(w);
     extent = extent.united(w->geometry().adjusted(0, 0, 6, 6));
   }
-  canvas->setFixedSize(extent.size());
-  outer->addWidget(canvas);
+  canvas->setNatural(extent.size());
+  canvas->resize(extent.size());
+  // A form too big for the screen scrolls (fitToScreen decides when it is shown).
+  scroll_ = new QScrollArea(this);
+  scroll_->setFrameShape(QFrame::NoFrame);
+  scroll_->setWidget(canvas);
+  scroll_->setWidgetResizable(true);
+  scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  scroll_->viewport()->setAutoFillBackground(false);
+  scroll_->setAutoFillBackground(false);
+  outer->addWidget(scroll_, 1);
+  // F3 and Ctrl+F: the screen's search button.
+  if (dlg_->barButton(BarRole::Search)) {
+    for (QKeySequence k : {QKeySequence(Qt::Key_F3), QKeySequence(Qt::CTRL | Qt::Key_F)}) {
+      auto* sc = new QShortcut(k, this);
+      connect(sc, &QShortcut::activated, this, [this] { dlg_->keyPress(Key::Find); });
+    }
+  }
   if (!dlg_->messageBarText().empty()) {
     auto* msg = new QLabel(toQ(dlg_->messageBarText()), this);
     msg->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -367,7 +464,61 @@ void DialogHost::build(const std::string& dataDir) {
     msg->setAutoFillBackground(true);
     outer->addWidget(msg);
   }
-  outer->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void DialogHost::fitToScreen() {
+  QScreen* scr = parentWidget() ? parentWidget()->screen() : screen();
+  if (!scr) scr = QGuiApplication::primaryScreen();
+  // Room left for the window frame and title bar.
+  QRect avail = scr ? scr->availableGeometry().adjusted(0, 0, -16, -48) : QRect(0, 0, 1024, 720);
+  QSize content = canvas_->natural();
+  QWidget* list = canvas_->stretch();
+  if (auto* tv = qobject_cast<QTableView*>(list)) {
+    // The list is widened to show every column and its scroll bar.
+    // Frame, scroll bar and the grid's last line.
+    int need = tv->frameWidth() * 2 + tv->verticalScrollBar()->sizeHint().width() + 2;
+    for (int i = 0; i < tv->model()->columnCount(); ++i) need += tv->columnWidth(i);
+    int extra = need - tv->width();
+    if (extra > 0) content.setWidth(content.width() + extra);
+  }
+  int chrome = 0;  // the bars above and below the canvas
+  if (auto* lay = layout()) {
+    for (int i = 0; i < lay->count(); ++i) {
+      QWidget* w = lay->itemAt(i)->widget();
+      if (w && w != scroll_) chrome += w->sizeHint().height();
+    }
+  }
+  int w = content.width(), h = content.height() + chrome;
+  bool tooBig = w > avail.width() || h > avail.height();
+  if (tooBig) {
+    // Scrolls inside what the screen can show.
+    int sb = scroll_->verticalScrollBar()->sizeHint().width();
+    w = std::min(avail.width(), w + (h > avail.height() ? sb : 0));
+    h = std::min(avail.height(), h + (content.width() > avail.width() ? sb : 0));
+  }
+  if (auto* tv = qobject_cast<QTableView*>(list)) {
+    const QSize n = canvas_->natural();
+    canvas_->setMinimumSize(n.width() - std::max(0, tv->width() - 160), n.height() - std::max(0, tv->height() - 80));
+  } else {
+    canvas_->setMinimumSize(canvas_->natural());
+  }
+  if (list) {
+    // Lists may be resized: the list takes the room.
+    setSizeGripEnabled(true);
+    setMinimumSize(std::min(w, canvas_->minimumWidth()), std::min(h, canvas_->minimumHeight() + chrome));
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(w, h);
+  } else {
+    setFixedSize(w, h);
+  }
+  scroll_->setVerticalScrollBarPolicy(tooBig ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  scroll_->setHorizontalScrollBarPolicy(tooBig ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+  // Centred on the screen area, inside it.
+  QRect g(QPoint(0, 0), QSize(w, h));
+  g.moveCenter(scr ? scr->availableGeometry().center() : QPoint(w / 2, h / 2));
+  g.moveTop(std::max(g.top(), avail.top() + 32));
+  g.moveLeft(std::max(g.left(), avail.left()));
+  move(g.topLeft());
 }
 
 QWidget* DialogHost::makeWidget(Control& c, QWidget* canvas, const std::string& dataDir) {
@@ -456,7 +607,9 @@ QWidget* DialogHost::makeWidget(Control& c, QWidget* canvas, const std::string& 
       v->onFocus = [this, e] {
         if (!e->hasFocus()) {
           busy_ = true;
-          e->setFocus(Qt::OtherFocusReason);
+          // Entered by the model (Tab, Shift+Tab, Enter, a validation): the text is
+          // selected, so typing replaces it as when Qt itself tabs in.
+          e->setFocus(Qt::TabFocusReason);
           busy_ = false;
         }
       };

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QToolButton>
 #include <QValidator>
 #include <functional>
 #include <map>
@@ -14,6 +15,7 @@
 
 #include "ui/toolkit.h"
 
+class QScrollArea;
 class QTableView;
 
 namespace planilla::ui::qt {
@@ -78,6 +80,39 @@ class BrowseModel : public QAbstractTableModel {
   mutable bool syncPending_ = false;
 };
 
+// A button of a maintenance bar: a picture that shows when it has the keyboard focus.
+class BarToolButton : public QToolButton {
+  Q_OBJECT
+ public:
+  using QToolButton::QToolButton;
+
+ protected:
+  void paintEvent(QPaintEvent* e) override;
+};
+
+// The surface the template controls are placed on, at their template geometry. A
+// dialog that holds a list may be resized: the list takes the extra room, and the
+// controls right of it or below it move along.
+class Canvas : public QWidget {
+  Q_OBJECT
+ public:
+  using QWidget::QWidget;
+  void setNatural(QSize s) { natural_ = s; }
+  QSize natural() const { return natural_; }
+  void setStretch(QWidget* w) { stretch_ = w; }
+  QWidget* stretch() const { return stretch_; }
+  QSize sizeHint() const override { return natural_; }
+  QSize minimumSizeHint() const override { return natural_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  QSize natural_;
+  QWidget* stretch_ = nullptr;
+  std::map<QWidget*, QRect> home_;  // geometry at the natural size
+};
+
 // The QDialog of one activation: builds a widget per control, mirrors the model and
 // feeds it the operator's actions under the toolkit's focus rules.
 class DialogHost : public QDialog {
@@ -90,9 +125,13 @@ class DialogHost : public QDialog {
   Control* controlOf(QWidget* w) const;
   // Puts the Qt focus where the model has it.
   void syncFocus();
+  // Sizes the window for the screen it opens on: a list widened to show its columns,
+  // never larger than the screen's free area (a form too big scrolls).
+  void fitToScreen();
 
  protected:
   void reject() override;
+  bool focusNextPrevChild(bool next) override;
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
@@ -102,6 +141,8 @@ class DialogHost : public QDialog {
   QRect px(const Rect& r) const;
 
   Dialog* dlg_;
+  Canvas* canvas_ = nullptr;
+  QScrollArea* scroll_ = nullptr;
   std::map<QWidget*, Control*> byWidget_;
   std::map<Control*, QWidget*> byControl_;
   std::vector<std::unique_ptr<ControlView>> views_;

@@ -10,9 +10,14 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <QMainWindow>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMenuBar>
+#include <QShortcutEvent>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QLocale>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
@@ -90,16 +95,21 @@ struct QtToolkit::MainHost {
   QEventLoop* loop = nullptr;
 };
 
-QtToolkit::QtToolkit() {
+std::unique_ptr<QTranslator> installSpanish() {
   auto tr = std::make_unique<QTranslator>();
-  if (QCoreApplication::instance() &&
-      tr->load(QStringLiteral("qtbase_es"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QCoreApplication::installTranslator(tr.get());
-    translator_ = std::move(tr);
-  }
+  if (!QCoreApplication::instance()) return nullptr;
+  // "qt_es" gathers the catalogues of every Qt module (qtbase: buttons, the file and
+  // print dialogs); Debian ships them in qt6-translations-l10n.
+  const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  if (!tr->load(QStringLiteral("qt_es"), dir) && !tr->load(QStringLiteral("qtbase_es"), dir)) return nullptr;
+  QCoreApplication::installTranslator(tr.get());
+  return tr;
 }
+
+QtToolkit::QtToolkit() { translator_ = installSpanish(); }
 QtToolkit::~QtToolkit() {
   if (translator_) QCoreApplication::removeTranslator(translator_.get());
+  delete progress_;
   delete main_;
 }
 
@@ -110,7 +120,57 @@ QWidget* QtToolkit::activeWindow() const {
 }
 
 bool QtToolkit::show(MsgKind kind, const std::string& text, const std::string& title) {
-  return messageBox(activeWindow(), kind, text, title);
+  // A message during long work waits for the operator: the normal cursor meanwhile.
+  if (workDepth_ > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  bool r = messageBox(activeWindow(), kind, text, title);
+  if (workDepth_ > 0) QApplication::restoreOverrideCursor();
+  return r;
+}
+
+namespace {
+QString countText(const std::string& what, long done, long total) {
+  QLocale es(QLocale::Spanish, QLocale::Peru);
+  QString n = es.toString(static_cast<qlonglong>(done));
+  if (total > 0) n += QStringLiteral(" de ") + es.toString(static_cast<qlonglong>(total));
+  return toQ(what) + QStringLiteral(": ") + n;
+}
+}  // namespace
+
+void QtToolkit::workBegin(const std::string& title, const std::string& what, long total) {
+  if (workDepth_++ > 0) return;
+  workTotal_ = total, workWhat_ = what;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  progress_ = new QProgressDialog(activeWindow());
+  progress_->setWindowTitle(toQ(title));
+  progress_->setLabelText(countText(what, 0, total));
+  progress_->setCancelButton(nullptr);  // a run is not stopped half-way
+  progress_->setRange(0, total > 0 ? static_cast<int>(total) : 0);
+  progress_->setMinimumDuration(0);
+  progress_->setAutoClose(false);
+  progress_->setAutoReset(false);
+  progress_->setWindowModality(Qt::ApplicationModal);
+  progress_->setMinimumWidth(360);
+  progress_->setValue(0);
+  progress_->show();
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtToolkit::workProgress(long done) {
+  if (!progress_) return;
+  if (workTotal_ > 0) progress_->setValue(static_cast<int>(std::min(done, workTotal_)));
+  progress_->setLabelText(countText(workWhat_, done, workTotal_));
+  QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtToolkit::workEnd(long done) {
+  if (workDepth_ == 0 || --workDepth_ > 0) return;
+  if (progress_) {
+    workProgress(done);
+    progress_->hide();
+    delete progress_;
+    progress_ = nullptr;
+  }
+  QApplication::restoreOverrideCursor();
 }
 
 void QtToolkit::runModal(Dialog& dlg) {
@@ -122,6 +182,7 @@ void QtToolkit::runModal(Dialog& dlg) {
   }
   dlg.focusFirst();
   QTimer::singleShot(0, &host, [&host] { host.syncFocus(); });
+  host.fitToScreen();
   if (!dlg.centered()) {
     if (QWidget* p = host.parentWidget()) host.move(p->mapToGlobal(QPoint(40, 40)));
   }
@@ -155,6 +216,82 @@ void buildMenu(QMenu* menu, QMenuBar* bar, const std::vector<MainWindow::MenuIte
   }
 }
 
+// Menu-bar entries that share an accelerator letter: each Alt+letter selects the next
+// of them (a menu opens, a command is only highlighted) and runs nothing; Enter runs
+// the highlighted command. An accelerator of its own still acts at once.
+class SharedMnemonics : public QObject {
+ public:
+  explicit SharedMnemonics(QMenuBar* bar) : QObject(bar), bar_(bar) {}
+
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Shortcut && o == bar_) {
+      auto* se = static_cast<QShortcutEvent*>(e);
+      QList<QAction*> same = sharing(se->key());
+      if (same.size() > 1) {
+        selectNext(same);
+        return true;
+      }
+    } else if (e->type() == QEvent::KeyPress && (qobject_cast<QMenu*>(o) || o == bar_)) {
+      auto* ke = static_cast<QKeyEvent*>(e);
+      const bool alt = ke->modifiers() == Qt::AltModifier;
+      if ((alt || o == bar_) && ke->key() >= Qt::Key_A && ke->key() <= Qt::Key_Z) {
+        QList<QAction*> same = sharing(QKeySequence(Qt::ALT | Qt::Key(ke->key())));
+        if (same.size() > 1 && (alt || bar_->activeAction())) {
+          selectNext(same);
+          return true;
+        }
+      }
+      if (o == bar_ && highlighted_ && bar_->activeAction() == highlighted_ &&
+          (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter)) {
+        QAction* a = highlighted_;
+        highlighted_ = nullptr;
+        bar_->setActiveAction(nullptr);
+        a->trigger();
+        return true;
+      }
+      if (o == bar_ && ke->key() == Qt::Key_Escape) highlighted_ = nullptr;
+    }
+    return QObject::eventFilter(o, e);
+  }
+
+ private:
+  QList<QAction*> sharing(const QKeySequence& k) const {
+    QList<QAction*> out;
+    for (QAction* a : bar_->actions()) {
+      if (a->isVisible() && a->isEnabled() && !a->isSeparator() && QKeySequence::mnemonic(a->text()) == k)
+        out.push_back(a);
+    }
+    return out;
+  }
+  void selectNext(const QList<QAction*>& same) {
+    QAction* now = bar_->activeAction();
+    if (!now) now = highlighted_;
+    int at = same.indexOf(now);
+    QAction* next = same.at(at < 0 ? 0 : (at + 1) % same.size());
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    if (next->menu()) {
+      highlighted_ = nullptr;
+      bar_->setActiveAction(next);  // opens the menu: choosing in it is another key
+    } else {
+      // A command is highlighted, not run: the menu bar takes the keys until Enter.
+      highlighted_ = next;
+      bar_->setFocus(Qt::ShortcutFocusReason);
+      bar_->setActiveAction(next);
+    }
+  }
+  QMenuBar* bar_;
+  QAction* highlighted_ = nullptr;
+};
+
+void watchMenus(QMenu* m, QObject* filter) {
+  for (QAction* a : m->actions()) {
+    if (a->menu()) {
+      a->menu()->installEventFilter(filter);
+      watchMenus(a->menu(), filter);
+    }
+  }
+}
+
 }  // namespace
 
 void QtToolkit::runMain(MainWindow& w) {
@@ -171,6 +308,14 @@ void QtToolkit::runMain(MainWindow& w) {
   frame->setPalette(pal);
 
   buildMenu(nullptr, frame->menuBar(), w.menu(), dataDir(), frame);
+  auto* shared = new SharedMnemonics(frame->menuBar());
+  frame->menuBar()->installEventFilter(shared);
+  for (QAction* a : frame->menuBar()->actions()) {
+    if (a->menu()) {
+      a->menu()->installEventFilter(shared);
+      watchMenus(a->menu(), shared);
+    }
+  }
   frame->menuBar()->setAutoFillBackground(true);
   QPalette mp = frame->menuBar()->palette();
   mp.setColor(QPalette::Window, QApplication::palette().color(QPalette::Window));

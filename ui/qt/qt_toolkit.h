@@ -11,6 +11,7 @@
 
 #include "ui/toolkit.h"
 
+class QProgressDialog;
 class QTranslator;
 class QWidget;
 
@@ -43,6 +44,10 @@ class QtToolkit : public Toolkit {
   void runMain(MainWindow& w) override;
   void playSound(const std::string& file) override;
   void mainChanged(MainWindow& w) override;
+  // Busy cursor and a progress window with the count (see Messages::workBegin).
+  void workBegin(const std::string& title, const std::string& what, long total) override;
+  void workProgress(long done) override;
+  void workEnd(long done) override;
 
   // The widget of the innermost open dialog (or the main window); parent of boxes.
   QWidget* activeWindow() const;
@@ -54,6 +59,14 @@ class QtToolkit : public Toolkit {
   struct MainHost;
   MainHost* main_ = nullptr;
   std::unique_ptr<QTranslator> translator_;  // Qt's own texts in Spanish
+  int workDepth_ = 0;
+  long workTotal_ = 0;
+  std::string workWhat_;
+  QProgressDialog* progress_ = nullptr;
 };
+
+// Loads Qt's own Spanish texts (standard buttons, file and print dialogs, context
+// menus) into the application; null when the system lacks them.
+std::unique_ptr<QTranslator> installSpanish();
 
 }  // namespace planilla::ui::qt

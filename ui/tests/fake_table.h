@@ -16,7 +16,13 @@ namespace planilla::testing {
 
 class FakeTable : public Table {
  public:
-  explicit FakeTable(std::vector<FieldSpec> fields) : fields_(std::move(fields)) {}
+  explicit FakeTable(std::vector<FieldSpec> fields) : fields_(std::move(fields)) {
+    uint32_t offset = 1;  // after the deletion flag
+    for (const auto& f : fields_) {
+      layout_.push_back({f.name, f.type, f.width, f.decimals, offset});
+      offset += static_cast<uint32_t>(f.width);
+    }
+  }
 
   // Appends a record with the given field texts (in field order).
   void add(std::vector<std::string> values) {

@@ -7,6 +7,8 @@
 #include <QToolButton>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
@@ -289,6 +291,110 @@ TEST(QtBrowse, LargeTableOpensLazily) {
   EXPECT_FALSE(b.canMoveColumns());
 }
 
+TEST(QtInputBox, OneEnterIsOk) {
+  app();
+  QtToolkit tk;
+  std::string code = "    ";
+  QTimer::singleShot(30, [] {
+    auto* w = QApplication::activeModalWidget();
+    ASSERT_NE(w, nullptr);
+    auto* e = w->findChild<QLineEdit*>();
+    ASSERT_NE(e, nullptr);
+    QTest::keyClicks(e, "b2");
+    QTest::keyClick(e, Qt::Key_Return);  // the only input: Enter presses "&Ok"
+  });
+  EXPECT_TRUE(MSGGET(tk, "Buscar", "Codigo ", code, "lupa.bmp", "@!"));
+  EXPECT_EQ(code, "B2  ");
+}
+
+TEST(QtSize, FormsAndListsFitTheScreen) {
+  app();
+  QtToolkit tk;
+  const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+  // The largest form: taller than the offscreen screen at the dialog font, so it is
+  // held to the screen and scrolls.
+  {
+    Dialog dlg(tk, "EDITPORCE", "Datos");
+    QSize shown, natural;
+    activateWith(dlg, [&] {
+      shown = host()->size();
+      natural = QSize(static_cast<int>(dlg.width() * QtToolkit::unitX()), static_cast<int>(dlg.height() * QtToolkit::unitY()));
+    });
+    EXPECT_LE(shown.height(), avail.height());
+    EXPECT_LE(shown.width(), avail.width());
+    if (natural.height() > avail.height()) {
+      EXPECT_LT(shown.height(), natural.height());
+    }
+  }
+  // A list of seven columns wider than its template (and narrower than the 800 pixels
+  // of the offscreen screen): the list grows until every
+  // column and the scroll bar show (no sideways scrolling), and may be resized.
+  testing::FakeTable t({{"CODIGO", 'C', 6, 0}});
+  for (int i = 0; i < 60; ++i) t.add({"AFP" + std::to_string(i)});
+  ASSERT_TRUE(t.goTop().isOk());
+  Dialog dlg(tk, "MANTE02", "Maestro");
+  dlg.browse(101, t)
+      .headers({"MES", "CODIGO", "DESCRIPCION", "APORTE", "PRIMA", "COMIS.", "TOPE"})
+      .widths({50, 60, 200, 65, 60, 60, 90})
+      .line([&] { return std::vector<std::string>{"ENER", t.str("CODIGO"), "X", "1.00", "1.00", "1.00", "9.00"}; });
+  int sideways = -1;
+  bool resizable = false;
+  QSize before, after;
+  activateWith(dlg, [&] {
+    auto* tv = widget<QTableView>(dlg, 101);
+    ASSERT_NE(tv, nullptr);
+    QTest::qWait(10);
+    sideways = tv->horizontalScrollBar()->maximum();
+    resizable = host()->minimumSize() != host()->maximumSize();
+    before = tv->size();
+    host()->resize(host()->width() + 40, host()->height() + 30);
+    QTest::qWait(10);
+    after = tv->size();
+  });
+  EXPECT_EQ(sideways, 0);
+  EXPECT_TRUE(resizable);
+  EXPECT_EQ(after.width() - before.width(), 40);  // the list takes the room
+  EXPECT_EQ(after.height() - before.height(), 30);
+}
+
+TEST(QtBrowse, ListKeysAndAcceleratorsReachTheBar) {
+  app();
+  QtToolkit tk;
+  testing::FakeTable t({{"CODIGO", 'C', 6, 0}});
+  for (const char* c : {"A1", "B2", "C3"}) t.add({c});
+  ASSERT_TRUE(t.goTop().isOk());
+  Dialog dlg(tk, "MANTE02", "Maestro");
+  dlg.browse(101, t).headers({"CODIGO"}).widths({100}).line([&] { return std::vector<std::string>{t.str("CODIGO")}; });
+  std::string done;
+  dlg.activate([&] {
+    dlg.barButton("add.bmp", "Adiciona Registro", [&] { done += "A"; });
+    dlg.barButton("modify.bmp", "Modifica Registro", [&] { done += "M"; });
+    dlg.barButton("buscar10.bmp", "Buscar Registro", [&] { done += "B"; });
+    dlg.barButton("borrar.bmp", "Elimina Registro", [&] { done += "E"; });
+    dlg.barButton("exit10.bmp", "Salir", [&] { dlg.end(); });
+    QTimer::singleShot(0, [&] {
+      QTest::qWait(20);
+      auto* tv = widget<QTableView>(dlg, 101);
+      ASSERT_NE(tv, nullptr);
+      tv->setFocus();
+      QTest::qWait(10);
+      QTest::keyClick(tv, Qt::Key_Insert);
+      QTest::keyClick(tv, Qt::Key_Return);
+      QTest::keyClick(tv, Qt::Key_Delete);
+      QTest::keyClick(tv, Qt::Key_F3);
+      QTest::keyClick(tv, Qt::Key_M, Qt::AltModifier);
+      // Tab from the list goes round to the first bar button, which takes the focus.
+      QTest::keyClick(tv, Qt::Key_Tab);
+      QTest::qWait(10);
+      done += qobject_cast<QToolButton*>(QApplication::focusWidget()) ? "T" : "-";
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      QTest::qWait(10);
+      if (!dlg.ended()) dlg.end();
+    });
+  });
+  EXPECT_EQ(done, "AMEBMT");
+}
+
 TEST(QtImages, BuiltInWhenTheDataDirectoryLacksThem) {
   app();
   QPixmap p = findImage("/nonexistent-dir", "check1.bmp", 24, 24);
@@ -441,6 +547,44 @@ TEST(QtMainWindow, MenuBarAndButtons) {
   EXPECT_EQ(tip, "Maestro Trabajadores Activos");
   EXPECT_EQ(chosen, 1);
   EXPECT_EQ(pressed, 1);
+}
+
+TEST(QtMainWindow, SharedAcceleratorSelectsAndEnterRuns) {
+  app();
+  QtToolkit tk;
+  MainWindow w(tk);
+  int sueldos = 0;
+  w.add("&Sueldo Detallados", "Consulta", [&] { ++sueldos; });
+  w.add("&Salir", "Salir Del Sistema", [&] { w.close(); });
+  QString first, second;
+  bool openAfterTwo = false;
+  QTimer::singleShot(30, [&] {
+    QMainWindow* frame = nullptr;
+    for (QWidget* tl : QApplication::topLevelWidgets()) {
+      if (auto* m = qobject_cast<QMainWindow*>(tl); m && m->isVisible()) frame = m;
+    }
+    ASSERT_NE(frame, nullptr);
+    frame->activateWindow();
+    QTest::qWait(20);
+    QMenuBar* bar = frame->menuBar();
+    // Alt+S twice: each press selects the next entry of the letter; none runs.
+    QTest::keyClick(frame, Qt::Key_S, Qt::AltModifier);
+    QTest::qWait(10);
+    first = bar->activeAction() ? bar->activeAction()->text() : QString();
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : frame, Qt::Key_S, Qt::AltModifier);
+    QTest::qWait(10);
+    second = bar->activeAction() ? bar->activeAction()->text() : QString();
+    openAfterTwo = !w.closed();
+    QTest::keyClick(bar, Qt::Key_Return);  // Enter runs the selected one: Salir
+    QTest::qWait(10);
+    if (!w.closed()) w.close();
+  });
+  w.run();
+  EXPECT_EQ(first, "&Sueldo Detallados");
+  EXPECT_EQ(second, "&Salir");
+  EXPECT_TRUE(openAfterTwo);
+  EXPECT_EQ(sueldos, 0);
+  EXPECT_TRUE(w.closed());
 }
 
 }  // namespace
