@@ -215,17 +215,29 @@ TEST_F(Demo, CommandLineRefusals) {
   const Case cases[] = {
       {{"--cia", "01", "--fecha", "15/03/2016", "--clave", "MALA"}, "Mensaje: Clave No Valida  , Intente Nuevamente"},
       {{"--cia", "09", "--fecha", "15/03/2016", "--clave", "PLANILLA"}, "Codigo Ingresado 09 No Existe"},
-      {{"--cia", "01", "--fecha", "31/02/2016", "--clave", "PLANILLA"}, "fecha no valida"},
+      {{"--cia", "01", "--fecha", "31/02/2016", "--clave", "PLANILLA"}, "Fecha No Valida: 31/02/2016"},
       {{"--fecha", "15/03/2016", "--clave", "PLANILLA"}, "indique --cia"},
+      // Two year digits would name the files of 2026 with the year 0026.
+      {{"--cia", "01", "--fecha", "31/12/26", "--clave", "PLANILLA"}, "Fecha No Valida: 31/12/26"},
+      {{"--cia", "01", "--fecha", "31/12/0026", "--clave", "PLANILLA"}, "Fecha No Valida: 31/12/0026"},
+      {{"--cia", "01", "--fecha", "01/01/2100", "--clave", "PLANILLA"}, "Fecha No Valida: 01/01/2100"},
+      // A company code is two characters, a password ten: nothing is cut to fit.
+      {{"--cia", "011", "--fecha", "15/03/2016", "--clave", "PLANILLA"}, "Mensaje: Codigo Ingresado 011 No Existe"},
+      {{"--cia", "01", "--fecha", "15/03/2016", "--clave", "PLANILLA  X"},
+       "Mensaje: Clave No Valida  , Intente Nuevamente"},
   };
   for (const auto& c : cases) {
     std::ostringstream err;
     CliArgs a;
     ASSERT_TRUE(parseCliArgs(c.args, {}, a, err));
     CliSession cs(err, dir());
-    EXPECT_EQ(cs.start(a), 2);
+    EXPECT_EQ(cs.start(a), 2) << c.expect;
     EXPECT_NE(err.str().find(c.expect), std::string::npos) << err.str();
   }
+  // No refused date was stored as the company's working date.
+  auto t = open(TableId::Institutions);
+  ASSERT_TRUE(t && t->seek("01"));
+  EXPECT_EQ(t->date("FECHA"), kDemoDate);
 }
 
 TEST_F(Demo, ReindexRebuildsTablesCopiedInWithoutIndexes) {
