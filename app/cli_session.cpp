@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "session/startup.h"
+#include "ui/messages.h"
 
 namespace planilla {
 
@@ -52,6 +53,7 @@ bool parseCliArgs(const std::vector<std::string>& args, const std::vector<std::s
     if (const char* env = std::getenv("PLANILLA_CLAVE")) {
       out.clave = env;
       out.claveGiven = true;
+      out.claveFromEnvironment = true;
     }
   }
   return true;
@@ -90,11 +92,17 @@ int CliSession::start(const CliArgs& args, bool needDate) {
   Date d;
   if (!args.fecha.empty()) {
     bool ok = false;
-    d = Date::fromDmy(args.fecha, &ok);
+    d = Date::fromOperatorDmy(args.fecha, &ok);
     if (!ok || d.empty()) {
-      err_ << "planilla: fecha no valida: " << args.fecha << " (DD/MM/AAAA)\n";
+      err_ << "Fecha No Valida: " << args.fecha << " (DD/MM/AAAA)\n";
       return 2;
     }
+  }
+  // The company field holds two characters: a longer code is no company, not the
+  // company of its first two.
+  if (args.cia.size() > 2) {
+    ui::MSGSTOP(messages_, "Codigo Ingresado " + args.cia + " No Existe", "Mensaje");
+    return 2;
   }
   if (!openInstitutions(s)) return 2;
   std::string code = args.cia;

@@ -28,6 +28,7 @@ struct CliArgs {
   std::string fecha;                         // --fecha as typed (dd/mm/aaaa); may be empty
   std::string clave;                         // --clave, else $PLANILLA_CLAVE
   bool claveGiven = false;
+  bool claveFromEnvironment = false;         // taken from $PLANILLA_CLAVE, not typed
   std::map<std::string, std::string> extra;  // further options with a value ("--tc" -> "88 888")
   std::vector<std::string> positional;       // words that are not options
 };
@@ -65,9 +66,11 @@ class CliSession {
   // Logs in with the password (user "QTR "), then, when args.cia is given (it must be
   // when `needDate`), picks the company and the working date as the working-date
   // dialog does. Without --fecha the date is the one last chosen for the company (the
-  // FECHA of its institution record; `planilla init --demo` stores the demo's). Returns 0, or 2 after the failure's message on err:
-  // wrong password ("Clave No Valida  , Intente Nuevamente"), missing users file,
-  // missing/unknown company, bad date.
+  // FECHA of its institution record; `planilla init --demo` stores the demo's).
+  // Returns 0, or 2 after the failure's message on err: wrong password ("Clave No
+  // Valida  , Intente Nuevamente"), missing users file, missing/unknown company (a
+  // code of more than two characters included), a date that is not dd/mm/yyyy with
+  // a year from 1900 to 2099 ("Fecha No Valida").
   int start(const CliArgs& args, bool needDate = true);
   Session& session() { return *session_; }
   StreamMessages& messages() { return messages_; }

@@ -128,13 +128,6 @@ static const std::string& monthField(int m) { return catalog::monthFieldNames()[
 // The seek positions the table by itself (a failed one leaves it at end of file).
 static bool seekCode(Table& t, const std::string& code) { return t.seek(code); }
 
-static std::vector<FieldSpec> specsOf(const Table& t) {
-  std::vector<FieldSpec> f;
-  f.reserve(t.fieldCount());
-  for (int i = 0; i < t.fieldCount(); ++i) f.push_back(t.field(i));
-  return f;
-}
-
 // One employee's record of a year table, changed in memory and written back in one
 // go: either the whole change is stored or none of it.
 class YearRecord {
@@ -154,13 +147,20 @@ class YearRecord {
     raw_.assign(len, ' ');
     return setText("CODIGO", code);
   }
+  // A number of the record; one that is not (asterisks, letters) reads as 0 and is
+  // kept for numberError().
   double num(std::string_view name) const {
     int i = map_.index(name);
     if (i < 0) return 0;
     const dbf::Field& f = map_.field(i);
     if (f.offset + static_cast<size_t>(f.width) > raw_.size()) return 0;
-    return dbf::decodeNumber(f, std::string_view(raw_).substr(f.offset, static_cast<size_t>(f.width)));
+    const std::string_view bytes = std::string_view(raw_).substr(f.offset, static_cast<size_t>(f.width));
+    bool ok = true;
+    const double v = dbf::decodeNumber(f, bytes, &ok);
+    if (!ok && bad_.isOk()) bad_ = unreadableNumber(fileName(t_.path()), t_.recno(), f.name, bytes);
+    return v;
   }
+  Status numberError() const { return bad_; }
   double months(int from, int to) const {  // stored month fields, 1-based inclusive
     double s = 0;
     for (int i = from; i <= to; ++i) s += num(monthField(i));
@@ -194,29 +194,41 @@ class YearRecord {
       return Status::invalid("estructura distinta de " + t_.alias());
     return Status::ok();
   }
+  static std::string fileName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+  }
   Table& t_;
   const FieldMap& map_;
   std::string raw_;
   bool found_ = false;
+  mutable Status bad_;
 };
 
-std::optional<YearRow> readYearRow(Table& t, const std::string& code) {
-  FieldMap map(specsOf(t));
-  return readYearRow(t, map, code);
+Status readYearRow(Table& t, const std::string& code, std::optional<YearRow>* row) {
+  FieldMap map(fieldSpecs(t));
+  return readYearRow(t, map, code, row);
 }
 
-std::optional<YearRow> readYearRow(Table& t, const FieldMap& map, const std::string& code) {
+Status readYearRow(Table& t, const FieldMap& map, const std::string& code, std::optional<YearRow>* row) {
+  row->reset();
   YearRecord rec(t, map);
-  if (!rec.find(code).isOk() || !rec.found()) return std::nullopt;
+  if (!rec.find(code).isOk() || !rec.found()) return Status::ok();
   YearRow r;
   for (int i = 1; i <= 12; ++i) r.month[i - 1] = rec.num(monthField(i));
   r.graf2 = rec.num("GRAF2");
-  return r;
+  PLANILLA_RETURN_IF_ERROR(rec.numberError());
+  *row = r;
+  return Status::ok();
 }
 
-std::optional<double> gratGross(Table* t, const std::string& code) {
-  if (!t || !seekCode(*t, code)) return std::nullopt;
-  return t->num("TBRUTO");
+Status gratGross(Table* t, const std::string& code, std::optional<double>* gross) {
+  gross->reset();
+  if (!t || !seekCode(*t, code)) return Status::ok();
+  Result<double> v = checkedNum(*t, "TBRUTO");
+  if (!v) return v.status();
+  *gross = *v;
+  return Status::ok();
 }
 
 static Status checkMonth(int m) {
@@ -233,6 +245,7 @@ static Status recordMonth(Table& t, const FieldMap& map, const std::string& code
   PLANILLA_RETURN_IF_ERROR(rec.set(monthField(m), amount));
   double tot = rec.months(1, m);
   if (m == 12 && withGraf2) tot += rec.num("GRAF2");
+  PLANILLA_RETURN_IF_ERROR(rec.numberError());
   PLANILLA_RETURN_IF_ERROR(rec.set("TOT", tot));
   return rec.store();
 }
@@ -243,42 +256,50 @@ static Status grabarenta(Table& t, const FieldMap& map, const std::string& code,
 }
 
 Status GRABARENTA(Table& withholdings, const std::string& code, double amount, int m) {
-  return grabarenta(withholdings, FieldMap(specsOf(withholdings)), code, amount, m);
+  return grabarenta(withholdings, FieldMap(fieldSpecs(withholdings)), code, amount, m);
 }
 
 Status GRABAHABER(Table& earnings, const std::string& code, double amount, int m) {
-  return recordMonth(earnings, FieldMap(specsOf(earnings)), code, amount, m, false);
+  return recordMonth(earnings, FieldMap(fieldSpecs(earnings)), code, amount, m, false);
 }
 
 Status GRABA01RENTA(Table& withholdings, const std::string& code, double amount, const std::string& ymes) {
-  FieldMap map(specsOf(withholdings));
+  FieldMap map(fieldSpecs(withholdings));
   YearRecord rec(withholdings, map);
   PLANILLA_RETURN_IF_ERROR(rec.find(code));
   if (ymes == "12") {
     PLANILLA_RETURN_IF_ERROR(rec.set("GRAF2", amount));
-    PLANILLA_RETURN_IF_ERROR(rec.set("TOT", rec.months(1, 11) + rec.num("GRAF2")));
+    const double tot = rec.months(1, 11) + rec.num("GRAF2");
+    PLANILLA_RETURN_IF_ERROR(rec.numberError());
+    PLANILLA_RETURN_IF_ERROR(rec.set("TOT", tot));
   }
   return rec.store();
 }
 
 TaxTables::TaxTables(Table* earn, Table* ret, Table* jul, Table* dec)
     : earnings(earn), withholdings(ret), july(jul), december(dec) {
-  if (earnings) earningsMap = FieldMap(specsOf(*earnings));
-  if (withholdings) withholdingsMap = FieldMap(specsOf(*withholdings));
+  if (earnings) earningsMap = FieldMap(fieldSpecs(*earnings));
+  if (withholdings) withholdingsMap = FieldMap(fieldSpecs(*withholdings));
+}
+
+Status readTaxInputs(TaxTables& tt, const std::string& code, bool projectGrat, TaxInputs* out) {
+  PLANILLA_RETURN_IF_ERROR(readYearRow(*tt.earnings, tt.earningsMap, code, &out->earnings));
+  PLANILLA_RETURN_IF_ERROR(readYearRow(*tt.withholdings, tt.withholdingsMap, code, &out->withholdings));
+  out->grat = GratSources{};
+  if (projectGrat) {
+    out->grat.julyExists = tt.july != nullptr;
+    out->grat.decemberExists = tt.december != nullptr;
+    PLANILLA_RETURN_IF_ERROR(gratGross(tt.july, code, &out->grat.julyGross));
+    PLANILLA_RETURN_IF_ERROR(gratGross(tt.december, code, &out->grat.decemberGross));
+  }
+  return Status::ok();
 }
 
 static Result<double> deter(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b) {
   PLANILLA_RETURN_IF_ERROR(checkMonth(p.m));
-  std::optional<YearRow> earn = readYearRow(*tt.earnings, tt.earningsMap, in.code);
-  std::optional<YearRow> ret = readYearRow(*tt.withholdings, tt.withholdingsMap, in.code);
-  GratSources g;
-  if (in.projectGrat) {
-    g.julyExists = tt.july != nullptr;
-    g.decemberExists = tt.december != nullptr;
-    g.julyGross = gratGross(tt.july, in.code);
-    g.decemberGross = gratGross(tt.december, in.code);
-  }
-  FifthOutcome o = computeFifth(in, p, b, earn, ret, g);
+  TaxInputs ti;
+  PLANILLA_RETURN_IF_ERROR(readTaxInputs(tt, in.code, in.projectGrat, &ti));
+  FifthOutcome o = computeFifth(in, p, b, ti.earnings, ti.withholdings, ti.grat);
   if (!o.positive) return 0.0;
   PLANILLA_RETURN_IF_ERROR(grabarenta(*tt.withholdings, tt.withholdingsMap, in.code, o.z, p.m));
   PLANILLA_RETURN_IF_ERROR(recordMonth(*tt.earnings, tt.earningsMap, in.code, in.p, p.m, false));

@@ -119,11 +119,23 @@ struct TaxTables {
   FieldMap earningsMap, withholdingsMap;  // structures of the two year tables
 };
 
-// Reads an employee's row of a year table (seeks the code).
-std::optional<YearRow> readYearRow(Table& t, const std::string& code);
-std::optional<YearRow> readYearRow(Table& t, const FieldMap& map, const std::string& code);
+// Reads an employee's row of a year table (seeks the code); `row` stays empty when
+// the table has none. A month that holds no number is an error naming the table,
+// the record and the field (as every number the runs read).
+Status readYearRow(Table& t, const std::string& code, std::optional<YearRow>* row);
+Status readYearRow(Table& t, const FieldMap& map, const std::string& code, std::optional<YearRow>* row);
 // TBRUTO of the employee in a gratification result, when the table holds it.
-std::optional<double> gratGross(Table* t, const std::string& code);
+Status gratGross(Table* t, const std::string& code, std::optional<double>* gross);
+
+// What the tax step reads from the tables for one employee: the rows of the year
+// tables and, for the variant with projected gratifications, the July and December
+// gross. The run reads them once before anything is deleted, to refuse unreadable
+// numbers while the month's results are still whole.
+struct TaxInputs {
+  std::optional<YearRow> earnings, withholdings;
+  GratSources grat;
+};
+Status readTaxInputs(TaxTables& tt, const std::string& code, bool projectGrat, TaxInputs* out);
 
 // Variant "S": with projected July and December gratifications. Returns the month's
 // withholding (unrounded), or 0 when the projected net income is not above zero; in

@@ -1,5 +1,6 @@
 #include "calc/record.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -130,16 +131,69 @@ Status encodeStored(double v, const dbf::Field& f, char* out, double* stored) {
 
 // --- RecordView ---------------------------------------------------------------------
 
-static std::vector<FieldSpec> specsOf(const Table& t) {
+std::vector<FieldSpec> fieldSpecs(const Table& t) {
   std::vector<FieldSpec> f;
   f.reserve(t.fieldCount());
   for (int i = 0; i < t.fieldCount(); ++i) f.push_back(t.field(i));
   return f;
 }
 
-RecordView::RecordView(const Table& t) : map_(specsOf(t)) {}
+static std::string fileNameOf(const Table& t) {
+  const std::string& p = t.path();
+  const size_t slash = p.find_last_of('/');
+  return slash == std::string::npos ? p : p.substr(slash + 1);
+}
 
-void RecordView::load(const Table& t) { bytes_ = t.rawRecord(); }
+Status unreadableNumber(const std::string& table, uint32_t recno, const std::string& field, std::string_view bytes) {
+  std::string shown(bytes);
+  shown.erase(0, std::min(shown.find_first_not_of(' '), shown.size()));
+  while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';  // binary junk stays on one line
+  return Status::corrupt("Dato No Numerico En " + table + ", Registro " + std::to_string(recno) + ", Campo " +
+                         field + " (" + shown + ")");
+}
+
+Result<double> checkedNum(const Table& t, std::string_view field) {
+  const int i = t.fieldIndex(field);
+  if (i < 0) return 0.0;
+  const FieldSpec& spec = t.field(i);
+  dbf::Field f;
+  f.name = spec.name;
+  f.type = spec.type;
+  f.width = spec.width;
+  f.decimals = spec.decimals;
+  const std::string bytes = t.str(i);
+  bool ok = true;
+  const double v = dbf::decodeNumber(f, bytes, &ok);
+  if (!ok) return unreadableNumber(fileNameOf(t), t.recno(), spec.name, bytes);
+  return v;
+}
+
+RecordView::RecordView(const Table& t) : map_(fieldSpecs(t)), table_(fileNameOf(t)) {}
+
+void RecordView::load(const Table& t) {
+  bytes_ = t.rawRecord();
+  recno_ = t.recno();
+  badField_ = -1;
+}
+
+Status RecordView::checkNumbers(const std::vector<std::string>& names) const {
+  for (const std::string& n : names) {
+    const int i = index(n);
+    if (i < 0) continue;
+    switch (map_.fieldAt(i).type) {
+      case 'N': case 'F': case 'I': case 'B': case 'Y': (void)num(i); break;
+      default: break;
+    }
+  }
+  return numberError();
+}
+
+Status RecordView::numberError() const {
+  if (badField_ < 0) return Status::ok();
+  return unreadableNumber(table_, recno_, map_.fieldAt(badField_).name, bytes(badField_));
+}
 
 std::string_view RecordView::bytes(int i) const {
   if (i < 0) return {};
@@ -152,7 +206,11 @@ std::string RecordView::str(int i) const { return std::string(bytes(i)); }
 
 double RecordView::num(int i) const {
   std::string_view b = bytes(i);
-  return b.empty() ? 0.0 : dbf::decodeNumber(map_.field(i), b);
+  if (b.empty()) return 0.0;
+  bool ok = true;
+  const double v = dbf::decodeNumber(map_.field(i), b, &ok);
+  if (!ok && badField_ < 0) badField_ = i;
+  return v;
 }
 
 Date RecordView::date(int i) const {
@@ -169,7 +227,7 @@ PendingRecord::PendingRecord(std::vector<FieldSpec> fields) : map_(std::move(fie
   clear();
 }
 
-PendingRecord PendingRecord::forTable(const Table& t) { return PendingRecord(specsOf(t)); }
+PendingRecord PendingRecord::forTable(const Table& t) { return PendingRecord(fieldSpecs(t)); }
 
 void PendingRecord::clear() {
   image_ = blank_;
@@ -270,7 +328,7 @@ Status PendingRecord::copyFrom(const RecordView& src, const std::vector<std::str
       default: break;
     }
   }
-  return Status::ok();
+  return src.numberError();
 }
 
 Status PendingRecord::appendTo(Table& t) const {

@@ -10,6 +10,11 @@
 //
 // RecordView is one record of an input table read in one go (a shared table reads
 // the record from disk on every field access; the runs read each record once).
+//
+// Numbers the runs read are checked: a blank numeric field is 0, as dBase has it, but
+// a field that holds no number at all (asterisks left where a value did not fit,
+// letters) is an error naming the table, the record and the field, never a silent 0.
+// The screens and the verification read leniently through Table::num.
 #pragma once
 
 #include <functional>
@@ -51,6 +56,9 @@ class FieldMap {
   std::unordered_map<std::string, int, Hash, Equal> byName_;
 };
 
+// The fields of an open table, in order.
+std::vector<FieldSpec> fieldSpecs(const Table& t);
+
 // planilla::roundHalfAway(v, decimals), exactly (sign of zero included), without
 // formatting through the C library in the common case. The runs round many amounts
 // per employee.
@@ -62,13 +70,28 @@ inline double roundMoney(double v) { return roundDec(v, 2); }
 // does not fit the width. Same result as dbf::encodeNumber followed by decodeNumber.
 Status encodeStored(double v, const dbf::Field& f, char* out, double* stored);
 
+// The error for a numeric field that holds no number: "Dato No Numerico En
+// p9031601.dbf, Registro 3, Campo BAS_MEN (*********)" (Corrupt).
+Status unreadableNumber(const std::string& table, uint32_t recno, const std::string& field, std::string_view bytes);
+
+// A numeric field of the current record of `t`, checked as above (0 when the table
+// has no such field).
+Result<double> checkedNum(const Table& t, std::string_view field);
+
 class RecordView {
  public:
   RecordView() = default;
   // The structure of `t`; load() fills in a record.
   explicit RecordView(const Table& t);
-  // Takes the current record of `t` (which must have the structure given).
+  // Takes the current record of `t` (which must have the structure given), and its
+  // table and record number for the messages.
   void load(const Table& t);
+  // OK, or the error for the first numeric field read since load() that held no
+  // number (num() gave 0 for it). Checked by the runs after reading a record.
+  Status numberError() const;
+  // Reads the numeric fields among `names` (others and absent ones are passed over)
+  // and returns numberError().
+  Status checkNumbers(const std::vector<std::string>& names) const;
 
   int index(std::string_view name) const { return map_.index(name); }
   // Field values as the table would return them (first field of a name).
@@ -83,6 +106,9 @@ class RecordView {
   std::string_view bytes(int i) const;
   FieldMap map_;
   std::string bytes_;
+  std::string table_;       // file name of the table of the loaded record
+  uint32_t recno_ = 0;
+  mutable int badField_ = -1;  // first numeric field read that held no number
 };
 
 class PendingRecord {
@@ -112,7 +138,8 @@ class PendingRecord {
   std::vector<std::string> setFields() const;
 
   // Copies `fields` from a record of another table, converting to this record's
-  // field types (C text, N number, D date). Fields absent from `src` are skipped.
+  // field types (C text, N number, D date). Fields absent from `src` are skipped. A
+  // number of `src` that is no number is an error (src.numberError()).
   Status copyFrom(const RecordView& src, const std::vector<std::string>& fields);
 
   // Appends a record to `t` holding every field set so far (the others blank), in

@@ -90,7 +90,14 @@ bool templateHolds(Session& s, const std::vector<std::string>& fields) {
   return true;
 }
 
-// The first record of the parameter table, in code order.
+// A number a run read that is no number: its message, and the end of the run.
+bool unreadable(Session& s, const Status& st) {
+  ui::MSGSTOP(s.messages(), st.message());
+  s.closeAll();
+  return false;
+}
+
+// The first record of the parameter table, in code order. Nothing after a message.
 std::optional<PayrollParams> readParamsTable(Session& s, int area) {
   Table* t = openRun(s, area, s.def(TableId::Rates), std::nullopt, "Parame");
   if (!t) return std::nullopt;
@@ -99,6 +106,10 @@ std::optional<PayrollParams> readParamsTable(Session& s, int area) {
     RecordView v(*t);
     v.load(*t);
     p = readParams(v);
+    if (Status st = v.numberError(); !st) {
+      unreadable(s, st);
+      return std::nullopt;
+    }
   }
   s.close(area);
   return p;
@@ -115,30 +126,42 @@ ExchangeRate readExchangeRate(Session& s, const std::string& code) {
   ExchangeRate r;
   Table* t = openRun(s, 11, s.def(TableId::ExchangeRates), std::nullopt, "TipCam");
   if (!t) return r;
-  r.opened = true;
   if (t->seek(code)) {
+    Result<double> dollar = checkedNum(*t, "TIP_CAM");
+    Result<double> euro = dollar ? checkedNum(*t, "TIP_CAME") : dollar;
+    if (!euro) {
+      unreadable(s, euro.status());
+      return r;
+    }
     r.found = true;
-    r.dollar = t->num("TIP_CAM");
-    r.euro = t->num("TIP_CAME");
+    r.dollar = *dollar;
+    r.euro = *euro;
   }
+  r.opened = true;
   s.close(11);
   return r;
 }
 
-// Fund rates of the working month by fund code, looked up once per fund.
+// Fund rates of the working month by fund code, looked up once per fund. `rates`
+// stays empty when the fund has no record for the month.
 class FundRatesCache {
  public:
   FundRatesCache(Table* funds, std::string ymes) : funds_(funds), view_(*funds), ymes_(std::move(ymes)) {}
-  std::optional<FundRates> get(const std::string& codafp) {
+  Status get(const std::string& codafp, std::optional<FundRates>* rates) {
     auto it = cache_.find(codafp);
-    if (it != cache_.end()) return it->second;
-    std::optional<FundRates> r;
+    if (it != cache_.end()) {
+      *rates = it->second;
+      return Status::ok();
+    }
+    rates->reset();
     if (funds_->seek(ymes_ + codafp)) {
       view_.load(*funds_);
-      r = readFundRates(view_);
+      FundRates r = readFundRates(view_);
+      PLANILLA_RETURN_IF_ERROR(view_.numberError());
+      *rates = r;
     }
-    cache_.emplace(codafp, r);
-    return r;
+    cache_.emplace(codafp, *rates);
+    return Status::ok();
   }
 
  private:
@@ -240,6 +263,53 @@ bool flushAll(Session& s, std::initializer_list<Table*> tables) {
   return true;
 }
 
+// The tables the monthly run reads for each employee besides the employee table;
+// nullptr when the file does not exist.
+struct PayrollInputTables {
+  Table* vacations = nullptr;  // DatVacac
+  Table* entries = nullptr;    // DatHoras
+  Table* december = nullptr;   // CalGraDi, read in December only
+  std::optional<RecordView> vacView, entView;
+  bool inDecember = false;
+  void prepare(const std::string& ymes) {
+    if (vacations) vacView.emplace(*vacations);
+    if (entries) entView.emplace(*entries);
+    inDecember = ymes == "12";
+  }
+};
+
+// What the monthly run reads for one employee besides the employee's own record.
+struct PayrollInputs {
+  VacationEntry vac;
+  std::optional<FundRates> fund;  // empty when the fund has no rates for the month
+  MonthlyEntries me;
+  double decPremium = 0;          // premium already charged in the December gratification
+};
+
+// Steps 1, 6 and 7 of one employee, and the December premium of step 13; an error
+// names a number that is no number.
+Status readPayrollInputs(PayrollInputTables& in, FundRatesCache& funds, const Employee& e, PayrollInputs& out) {
+  if (in.vacations && in.vacations->seek(e.codigo)) {
+    in.vacView->load(*in.vacations);
+    out.vac.found = true;
+    out.vac.control = in.vacView->num("CONTROL");
+    out.vac.diavac = in.vacView->num("DIAVAC");
+    PLANILLA_RETURN_IF_ERROR(in.vacView->numberError());
+  }
+  if (e.fundMember()) PLANILLA_RETURN_IF_ERROR(funds.get(e.codafp, &out.fund));
+  if (in.entries && in.entries->seek(e.codigo)) {
+    in.entView->load(*in.entries);
+    out.me = readEntries(*in.entView);
+    PLANILLA_RETURN_IF_ERROR(in.entView->numberError());
+  }
+  if (in.inDecember && in.december && in.december->seek(e.codigo)) {
+    Result<double> d = checkedNum(*in.december, "AAPOR2");
+    if (!d) return d.status();
+    out.decPremium = *d;
+  }
+  return Status::ok();
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------------------------
@@ -294,32 +364,50 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   if (!tRet) return stop(s);
   Table* tHab = openRun(s, 6, habe, OpenMode::Exclusive, "TabHaber");
   if (!tHab) return stop(s);
-  Table* tVac = nullptr;
-  Table* tHor = nullptr;
+  PayrollInputTables in;
   Table* tJul = nullptr;
   Table* tDec = nullptr;
-  if (hasVacations && !(tVac = openRun(s, 8, vacations, std::nullopt, "DatVacac"))) return stop(s);
-  if (hasEntries && !(tHor = openRun(s, 9, entries, std::nullopt, "DatHoras"))) return stop(s);
+  if (hasVacations && !(in.vacations = openRun(s, 8, vacations, std::nullopt, "DatVacac"))) return stop(s);
+  if (hasEntries && !(in.entries = openRun(s, 9, entries, std::nullopt, "DatHoras"))) return stop(s);
   if (hasJuly && !(tJul = openRun(s, 10, july, std::nullopt, "CalGrati"))) return stop(s);
   if (hasDecember && !(tDec = openRun(s, 11, december, std::nullopt, "CalGraDi"))) return stop(s);
+  in.december = tDec;
+  in.prepare(s.YMES);
   if (!freeForRecreation(s, e2) || !freeForRecreation(s, e1)) return stop(s);
 
   FundRatesCache fundCache(tFunds, s.YMES);
   ui::Busy busy(msg, "Calculo De Planilla", "Trabajadores procesados", static_cast<long>(tEmp->recordCount()));
+  TaxTables tt{tHab, tRet, tJul, tDec};
 
-  // With a known exchange rate, every employee must be computable with it: a rate of
-  // zero, a currency the run does not know and a fund without rates for the month
-  // are refused here, before the month's results are deleted.
-  if (xr.found) {
-    if (!(rv.dollar > 0)) return zeroRateMessage(s, "Dolar", code), stop(s);
+  // Refusals that leave the month's results as they are: an unknown exchange-rate
+  // code, and an employee the run could not compute with it (a rate of zero, a
+  // currency the run does not know, a fund without rates for the month, a number
+  // it reads that is no number). Each employee's inputs are read here as the run
+  // reads them below.
+  if (!xr.found) {
+    ui::MSGSTOP(msg, "Tipo De Cambio  " + code + " No Existe");
+    return stop(s);
+  }
+  if (!(rv.dollar > 0)) return zeroRateMessage(s, "Dolar", code), stop(s);
+  {
     RecordView ev(*tEmp);
     Status st;
     for (st = tEmp->goTop(); st && !tEmp->eof(); st = tEmp->skip()) {
       ev.load(*tEmp);
       Employee e = readEmployee(ev);
+      Status rs = ev.numberError();
+      if (rs) rs = ev.checkNumbers(payrollCopiedFields());
+      if (!rs) return unreadable(s, rs);
       if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
       if (e.currency == Currency::Euros && !(rv.euro > 0)) return zeroRateMessage(s, "Euro", code), stop(s);
-      if (e.fundMember() && !fundCache.get(e.codafp)) return missingFundMessages(s, e), stop(s);
+      PayrollInputs pi;
+      if (Status is = readPayrollInputs(in, fundCache, e, pi); !is) return unreadable(s, is);
+      if (e.fundMember() && !pi.fund) return missingFundMessages(s, e), stop(s);
+      if (TaxVariant v = taxVariant(e); v != TaxVariant::None) {
+        TaxInputs ti;
+        if (Status ts = readTaxInputs(tt, e.codigo, v == TaxVariant::WithGratifications, &ti); !ts)
+          return unreadable(s, ts);
+      }
     }
     if (!st) return failTable(s, st);
     if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
@@ -328,17 +416,11 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   // From here on the month's previous results are gone.
   if (!recreateCalcFile(s, e2) || !recreateCalcFile(s, e1)) return stop(s);
 
-  if (!xr.found) {
-    ui::MSGSTOP(msg, "Tipo De Cambio  " + code + " No Existe");
-    return stop(s);
-  }
-
   Table* tE2 = openRun(s, 4, e2, OpenMode::Exclusive, "CalFijos");
   if (!tE2) return stop(s);
   Table* tE1 = openRun(s, 7, e1, OpenMode::Exclusive, "CalDolar");
   if (!tE1) return stop(s);
 
-  TaxTables tt{tHab, tRet, tJul, tDec};
   TaxPeriod period{s.YFECHA.month(), s.YMES, s.YFECHA.year()};
   if (s.YFECHA.empty()) {  // a session that set only the period texts
     period.m = std::max(1, std::atoi(s.YMES.c_str()));
@@ -347,60 +429,43 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   PendingRecord rec = PendingRecord::forTable(*tE2);
   PendingRecord conv = PendingRecord::forTable(*tE1);
   RecordView ev(*tEmp);
-  std::optional<RecordView> horView, vacView;
-  if (tHor) horView.emplace(*tHor);
-  if (tVac) vacView.emplace(*tVac);
 
   Status st;
   for (st = tEmp->goTop(); st && !tEmp->eof(); st = tEmp->skip()) {
     busy.step();
     ev.load(*tEmp);
     const Employee e = readEmployee(ev);
-    // 1. Vacation days.
-    VacationEntry vac;
-    if (tVac && tVac->seek(e.codigo)) {
-      vacView->load(*tVac);
-      vac.found = true;
-      vac.control = vacView->num("CONTROL");
-      vac.diavac = vacView->num("DIAVAC");
-    }
+    if (Status rs = ev.numberError(); !rs) return failEmployee(s, rs, e.codigo);
     // 2. The currency decides the monthly base (checked for every employee above).
     if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
-    // 6. Fund rates of the month.
+    // 1, 6 and 7: vacation days, fund rates of the month, monthly entries, and the
+    // premium already charged in the December gratification.
+    PayrollInputs pi;
+    if (Status is = readPayrollInputs(in, fundCache, e, pi); !is) return failEmployee(s, is, e.codigo);
     FundRates fund;
     if (e.fundMember()) {
-      auto f = fundCache.get(e.codafp);
-      if (!f) return missingFundMessages(s, e), stop(s);
-      fund = *f;
+      if (!pi.fund) return missingFundMessages(s, e), stop(s);
+      fund = *pi.fund;
     }
-    // 7. Monthly entries.
-    MonthlyEntries me;
-    if (tHor && tHor->seek(e.codigo)) {
-      horView->load(*tHor);
-      me = readEntries(*horView);
-    }
-    // Premium already charged in the December gratification.
-    double decPremium = 0;
-    if (s.YMES == "12" && tDec && tDec->seek(e.codigo)) decPremium = tDec->num("AAPOR2");
 
     // 8 to 10.
     rec.clear();
     EmployeeWork w;
     Status cs = rec.copyFrom(ev, payrollCopiedFields());
-    if (cs) cs = payrollToBase(e, vac, me, rv, rec, w);
+    if (cs) cs = payrollToBase(e, pi.vac, pi.me, rv, rec, w);
     if (!cs) return failEmployee(s, cs, e.codigo);
     // 11. Fifth-category tax (records the month in the year tables).
     double tax = 0;
     TaxVariant variant = taxVariant(e);
     if (variant != TaxVariant::None) {
-      FifthInput in = fifthInput(e, me, rv, w);
-      Result<double> z = variant == TaxVariant::WithGratifications ? DETER5TA(tt, in, period, rv.params.bands)
-                                                                   : DETER5TAES(tt, in, period, rv.params.bands);
+      FifthInput fi = fifthInput(e, pi.me, rv, w);
+      Result<double> z = variant == TaxVariant::WithGratifications ? DETER5TA(tt, fi, period, rv.params.bands)
+                                                                   : DETER5TAES(tt, fi, period, rv.params.bands);
       if (!z) return failEmployee(s, z.status(), e.codigo);
       tax = *z;
     }
     // 11 to 19.
-    Result<AfterTax> after = payrollAfterTax(e, rv, fund, decPremium, tax, rec, w);
+    Result<AfterTax> after = payrollAfterTax(e, rv, fund, pi.decPremium, tax, rec, w);
     if (!after) return failEmployee(s, after.status(), e.codigo);
     if (*after == AfterTax::NoAffiliationDate) {
       // The employee's record keeps what was stored up to the health contributions.
@@ -488,34 +553,17 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   if (!tRoll) return stop(s);
   if (!freeForRecreation(s, he) || !freeForRecreation(s, h1)) return stop(s);
 
-  FundRatesCache fundCache(tFunds, s.YMES);
-  ui::Busy busy(msg, "Calculo De Gratificacion", "Trabajadores procesados", static_cast<long>(tRoll->recordCount()));
-  // When the run will reach its records, each must be computable with the chosen
-  // rate and the month's fund rates; refused here, before anything is deleted.
-  if (xr.found && monthOk && mesafecOk) {
-    if (!(rv.dollar > 0)) return zeroRateMessage(s, "Dolar", code), stop(s);
-    RecordView rview(*tRoll), ev(*tEmp);
-    Status st;
-    for (st = tRoll->goTop(); st && !tRoll->eof(); st = tRoll->skip()) {
-      rview.load(*tRoll);
-      RollEntry r = readRollEntry(rview);
-      if (!tEmp->seek(r.codigo)) continue;
-      ev.load(*tEmp);
-      Employee e = readEmployee(ev);
-      if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
-      if (e.currency == Currency::Euros && !(rv.euro > 0)) return zeroRateMessage(s, "Euro", code), stop(s);
-      if (gratNeedsFund(e, r) && !fundCache.get(e.codafp)) return missingFundMessages(s, e), stop(s);
-    }
-    if (!st) return failTable(s, st);
-  }
-
-  // From here on the month's gratification results are gone.
-  if (!recreateCalcFile(s, he) || !recreateCalcFile(s, h1)) return stop(s);
-
+  // Only July and December have gratifications: another month's result tables are
+  // left created and empty (they never hold results).
   if (!monthOk) {
+    if (!recreateCalcFile(s, he) || !recreateCalcFile(s, h1)) return stop(s);
     ui::MSGSTOP(msg, "Recuerde Solo   JULIO-DICIEMBRE   Opcion Ejecutable", kReadTitle);
     return stop(s);
   }
+  // The other refusals leave the month's results as they are: a gratification month
+  // of the parameters that is neither, an unknown exchange-rate code, and a roll record
+  // the run could not compute with the rate (zero, a currency it does not know, a fund
+  // without rates for the month, a number it reads that is no number).
   if (!mesafecOk) {
     ui::MSGSTOP(msg, "Mes Fuera de Parametro", kReadTitle);
     return stop(s);
@@ -524,6 +572,41 @@ bool PROCE05(Session& s, const std::string& codeIn) {
     ui::MSGALERT(msg, "Tipo De Cambio  " + code + " No Existe", "Error En Ingreso De Dato");
     return stop(s);
   }
+  if (!(rv.dollar > 0)) return zeroRateMessage(s, "Dolar", code), stop(s);
+  FundRatesCache fundCache(tFunds, s.YMES);
+  const FieldMap retMap(fieldSpecs(*tRet));
+  ui::Busy busy(msg, "Calculo De Gratificacion", "Trabajadores procesados", static_cast<long>(tRoll->recordCount()));
+  {
+    RecordView rview(*tRoll), ev(*tEmp);
+    Status st;
+    for (st = tRoll->goTop(); st && !tRoll->eof(); st = tRoll->skip()) {
+      rview.load(*tRoll);
+      RollEntry r = readRollEntry(rview);
+      if (Status rs = rview.numberError(); !rs) return unreadable(s, rs);
+      if (!tEmp->seek(r.codigo)) continue;
+      ev.load(*tEmp);
+      Employee e = readEmployee(ev);
+      Status rs = ev.numberError();
+      if (rs) rs = ev.checkNumbers(gratCopiedFields());
+      if (!rs) return unreadable(s, rs);
+      if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
+      if (e.currency == Currency::Euros && !(rv.euro > 0)) return zeroRateMessage(s, "Euro", code), stop(s);
+      std::optional<FundRates> fund;
+      if (e.fundMember()) {
+        if (Status fs = fundCache.get(e.codafp, &fund); !fs) return unreadable(s, fs);
+      }
+      if (gratNeedsFund(e, r) && !fund) return missingFundMessages(s, e), stop(s);
+      // December adds the tax withheld to the employee's year of withholdings.
+      if (s.YMES == "12") {
+        std::optional<YearRow> row;
+        if (Status ys = readYearRow(*tRet, retMap, e.codigo, &row); !ys) return unreadable(s, ys);
+      }
+    }
+    if (!st) return failTable(s, st);
+  }
+
+  // From here on the month's gratification results are gone.
+  if (!recreateCalcFile(s, he) || !recreateCalcFile(s, h1)) return stop(s);
 
   Table* tHe = openRun(s, 6, he, OpenMode::Exclusive, "CalFijos");
   if (!tHe) return stop(s);
@@ -540,16 +623,19 @@ bool PROCE05(Session& s, const std::string& codeIn) {
     busy.step();
     rview.load(*tRoll);
     const RollEntry r = readRollEntry(rview);
+    if (Status rs = rview.numberError(); !rs) return failEmployee(s, rs, r.codigo);
     // 1. A roll record without its employee produces nothing.
     if (!tEmp->seek(r.codigo)) continue;
     ev.load(*tEmp);
     const Employee e = readEmployee(ev);
+    if (Status rs = ev.numberError(); !rs) return failEmployee(s, rs, e.codigo);
     // 2.
     if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
     // 4. Fund rates of the month.
     FundRates fund;
     if (e.fundMember()) {
-      auto f = fundCache.get(e.codafp);
+      std::optional<FundRates> f;
+      if (Status fs = fundCache.get(e.codafp, &f); !fs) return failEmployee(s, fs, e.codigo);
       if (f) fund = *f;
       else if (gratNeedsFund(e, r)) return missingFundMessages(s, e), stop(s);
     }

@@ -1,5 +1,8 @@
 #include "masters/exchange_rates.h"
 
+#include <algorithm>
+#include <string>
+
 #include "session/tables.h"
 #include "masters/maintenance.h"
 #include "reports/report_format.h"
@@ -33,6 +36,50 @@ void fillRate(RecordEdit& e, const Rate& r) {
       .text("codeuro", rateLabel(r.month, r.day, r.euroDollar, 8, 4));
 }
 
+std::string key(const Rate& r) { return r.month + " " + r.day; }
+
+// The number a day or month field holds (digits, blanks around them), or -1.
+int numberIn(const std::string& text) {
+  const std::string t = trimRight(text.substr(std::min(text.find_first_not_of(' '), text.size())));
+  if (t.empty() || t.size() > 3 || t.find_first_not_of("0123456789") != std::string::npos) return -1;
+  return std::stoi(t);
+}
+
+// The CTS rate of May ("88 888") or November ("99 999").
+bool ctsRate(const Rate& r) {
+  const std::string k = key(r);
+  return k == "88 888" || k == "99 999";
+}
+
+// The code of a rate being added or modified must be a day of the calendar (the CTS
+// codes aside) and no other record's: the runs seek the code and take the first record
+// that holds it. Shows the message, puts the focus on the field to correct and returns
+// false otherwise. `editing` is the record being modified (0 when adding).
+bool rateCodeAccepted(Session& s, Table& t, const Rate& r, uint32_t editing, ui::Dialog& dlg) {
+  if (!ctsRate(r)) {
+    const int month = numberIn(r.month);
+    if (month < 1 || month > 12) {
+      ui::MSGSTOP(s.messages(), "Mes " + trimRight(r.month) + " No Valido", kTitle);
+      if (ui::Field* f = dlg.fieldById(104)) f->setFocus();
+      return false;
+    }
+    // The year of the file (tcam<ano>) decides the 29th of February.
+    const int year = !s.YFECHA.empty() ? s.YFECHA.year() : 2000 + std::max(0, numberIn(s.YANO));
+    const int day = numberIn(r.day);
+    if (day < 1 || day > Date::daysInMonth(year, month)) {
+      ui::MSGSTOP(s.messages(), "Dia " + trimRight(r.day) + " No Valido Para El Mes " + trimRight(r.month), kTitle);
+      if (ui::Field* f = dlg.fieldById(102)) f->setFocus();
+      return false;
+    }
+  }
+  if (checkKey(t, key(r), editing) == KeyCheck::Taken) {
+    ui::MSGSTOP(s.messages(), "Codigo  " + key(r) + " Existe", kTitle);
+    if (ui::Field* f = dlg.fieldById(102)) f->setFocus();
+    return false;
+  }
+  return true;
+}
+
 void rateDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   Table& t = br.table();
   selectTable(s, t);
@@ -58,7 +105,14 @@ void rateDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     dlg.field(106, ui::ref(r.dollar)).picture("###.###").column(t, "tip_cam");
     dlg.field(108, ui::ref(r.euro)).picture("###.###").column(t, "tip_camE");
     dlg.field(112, ui::ref(r.euroDollar)).picture("###.####").column(t, "tip_Euro");
-    okCancelButtons(dlg, accepted);
+    // "&Aceptar" keeps the dialog open on an impossible or taken code; a blank day
+    // ends it and is refused below.
+    dlg.bitmapButton(301, "check1.bmp", [&] {
+      if (!isBlank(r.day) && !rateCodeAccepted(s, t, r, add ? 0 : rec, dlg)) return;
+      accepted = true;
+      dlg.end();
+    });
+    dlg.bitmapButton(302, "exit1.bmp", [&dlg] { dlg.end(); }).cancel();
     dlg.activate();
   }
   selectTable(s, t);
@@ -127,6 +181,12 @@ void TCCTS(Session& s, ui::Toolkit& tk, ui::Browse& br) {
   Table& t = br.table();
   selectTable(s, t);
   const uint32_t rec = t.recno();
+  // One CTS rate per half-year: the reports take the first record of the code, so a
+  // correction is made on that record with the modify dialog.
+  if (checkKey(t, key(r)) == KeyCheck::Taken) {
+    ui::MSGSTOP(s.messages(), "Codigo  " + key(r) + " Existe", kTitle);
+    return;
+  }
   bool accepted = false;
   {
     ui::Dialog dlg(tk, "TcCts", "Datos Del Registro");

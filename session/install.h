@@ -32,6 +32,17 @@ Status installBase(FileSystem& fs, const std::string& dir);
 // Requires installBase() first.
 Status installDemo(FileSystem& fs, const std::string& dir, const Date& workDate);
 
+// A new data directory in one step, as `planilla init` makes it: the shipped files
+// (installBase) and, with `demo`, the demonstration company dated `workDate`
+// (installDemo) are made in a temporary sibling of `dir` created exclusively
+// (".<name>.init-XXXXXX", a fresh name mkdtemp makes), and only when every file is
+// complete and on disk is the sibling renamed to `dir`. An interrupted installation
+// thus leaves at most that hidden sibling, never a `dir` with part of the files; a
+// failure removes the sibling. `dir` must not exist, or be an empty directory (it is
+// then replaced, keeping its permissions) other than the current one; missing parents
+// are created. Refuses (Invalid) an installed, a non-empty or the current directory.
+Status installDirectory(FileSystem& fs, const std::string& dir, bool demo, const Date& workDate);
+
 // The working date the demo uses by default: the last day of the month of `today`.
 Date defaultDemoDate(const Date& today);
 

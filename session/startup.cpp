@@ -100,8 +100,11 @@ bool VALACEPTAR(Session& s, const std::string& password, const std::string& user
     s.LACCESO = false;
     return true;
   }
+  // The password field holds ten characters: a longer password is not one of them
+  // (its first ten must not open the door).
+  const bool fits = password.find_first_not_of(' ', 10) == std::string::npos;
   const std::string key = padTo(upper(password), 10);
-  if ((*t)->seek(key)) {
+  if (fits && (*t)->seek(key)) {
     s.LACCESO = true;
   } else {
     ui::MSGSTOP(s.messages(), "Clave No Valida  , Intente Nuevamente", kTitle);
@@ -116,7 +119,7 @@ bool FECRETE(Session& s, const Date& date) {
     ui::MSGSTOP(s.messages(), "Ingrese Fecha Del Sistema", "");
     return false;
   }
-  if (!date.valid()) {
+  if (!date.inOperatorRange()) {
     ui::MSGSTOP(s.messages(), "Fecha No Valida", "");
     return false;
   }

@@ -27,8 +27,9 @@ const char* monthName(int month);
 std::string yearText5(int year);
 
 // Login check (action of "&Aceptar"): user must be exactly "QTR " after upper-casing
-// (the field's "@!" picture), the password (upper-cased, padded/cut to ten) is sought
-// as a prefix of INICIA+FUNCION in kylusua. Sets s.LACCESO. When kylusua.DBF or its
+// (the field's "@!" picture), the password (upper-cased, padded to ten; one with
+// more than ten characters before trailing blanks is refused) is sought as a prefix
+// of INICIA+FUNCION in kylusua. Sets s.LACCESO. When kylusua.DBF or its
 // index is missing shows "Archivo De Accesos-1  No Existe" / "...-2  No Existe" and
 // sets s.endRequested. Every table is closed afterwards. Returns true (the button's
 // result); read s.LACCESO for the outcome.
@@ -36,7 +37,8 @@ bool VALACEPTAR(Session& s, const std::string& password, const std::string& user
 
 // Working-date derivation (validation of the date field): sets DIA_CIE, YDIA, YMES
 // ("00" on 1 January), MES_CIE, ANO_CIE, YANO from `date`. An empty date is refused
-// with "Ingrese Fecha Del Sistema" (empty title). An invalid date is refused too.
+// with "Ingrese Fecha Del Sistema" (empty title); a date that is not a calendar day
+// or lies outside the years 1900 to 2099 with "Fecha No Valida" (empty title).
 bool FECRETE(Session& s, const Date& date);
 
 // Company code validation of the working-date dialog. Requires the institution table

@@ -324,8 +324,9 @@ double decodeNumber(const Field& f, std::string_view b, bool* ok) {
       if (b[i] == '+') ++i;
       double v = 0;
       auto res = std::from_chars(b.data() + i, b.data() + e, v);
-      if (res.ec != std::errc() || res.ptr != b.data() + e) {
-        // A decimal comma or other junk: not a number this engine wrote.
+      if (res.ec != std::errc() || res.ptr != b.data() + e || !std::isfinite(v)) {
+        // A decimal comma, asterisks, letters ("INF" and "NAN" included): not a number
+        // this engine wrote.
         if (ok) *ok = false;
         return 0;
       }

@@ -107,6 +107,23 @@ Date Date::fromDmy(std::string_view s, bool* ok) {
   return d;
 }
 
+Date Date::fromOperatorDmy(std::string_view s, bool* ok) {
+  bool parsed = false;
+  Date d = fromDmy(s, &parsed);
+  if (ok) *ok = parsed;
+  if (!parsed || d.empty()) return d;
+  // fromDmy took the year from the digits after the second slash.
+  int yearDigits = 0;
+  const size_t slash = s.rfind('/');
+  for (char c : s.substr(slash + 1))
+    if (c >= '0' && c <= '9') ++yearDigits;
+  if (yearDigits != 4 || !d.inOperatorRange()) {
+    if (ok) *ok = false;
+    return Date();
+  }
+  return d;
+}
+
 std::string Date::dmy() const {
   if (empty()) return "  /  /    ";
   char b[16];

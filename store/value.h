@@ -32,6 +32,19 @@ class Date {
   static Date fromDmy(std::string_view s, bool* ok = nullptr);
   // "dd/mm/yyyy", or "  /  /    " when empty.
   std::string dmy() const;
+
+  // The years an operator may give a date in (typed into a field, on the command line,
+  // as the working date): 1900 to 2099, always written with four digits. The period
+  // files carry only the last two digits of the year, so a year such as 0026 or 2126
+  // would silently name the files of 2026.
+  static constexpr int kFirstYear = 1900;
+  static constexpr int kLastYear = 2099;
+  // A real calendar day within those years.
+  bool inOperatorRange() const { return valid() && y_ >= kFirstYear && y_ <= kLastYear; }
+  // Parses "dd/mm/yyyy" (also "d/m/yyyy") as an operator gives it: the year in exactly
+  // four digits and inOperatorRange(). Blank text gives the empty date with ok=true;
+  // anything else that is not such a date gives an empty date and ok=false.
+  static Date fromOperatorDmy(std::string_view s, bool* ok = nullptr);
   int64_t julianDay() const;  // Julian day number, 0 when empty
   static Date fromJulianDay(int64_t jd);
   Date addDays(int n) const;

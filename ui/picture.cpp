@@ -203,11 +203,10 @@ std::optional<Date> Picture::parseDate(std::string_view text) const {
     }
   }
   if (!any) return Date();
-  if (counts[0] == 0 || counts[1] == 0 || counts[2] == 0) return std::nullopt;
-  int year = parts[2];
-  if (counts[2] <= 2) year += year < 50 ? 2000 : 1900;
-  Date d = dmy_ ? Date(year, parts[1], parts[0]) : Date(year, parts[0], parts[1]);
-  if (!d.valid()) return std::nullopt;
+  // The year is typed in full: a two-digit year is refused rather than guessed.
+  if (counts[0] == 0 || counts[1] == 0 || counts[2] != 4) return std::nullopt;
+  Date d = dmy_ ? Date(parts[2], parts[1], parts[0]) : Date(parts[2], parts[0], parts[1]);
+  if (!d.inOperatorRange()) return std::nullopt;
   return d;
 }
 

@@ -66,7 +66,8 @@ class Picture {
   // with four-digit years); blanks and slashes for an empty date.
   std::string formatDate(const Date& d) const;
   // Reads a typed date in the picture's order. Blank text ("", "  /  /    ") is the
-  // empty date; a day that is not in the calendar is refused (nullopt).
+  // empty date; a day that is not in the calendar, a year not typed with four digits
+  // or outside Date::kFirstYear..kLastYear is refused (nullopt).
   std::optional<Date> parseDate(std::string_view text) const;
 
  private:

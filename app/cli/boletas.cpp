@@ -1,7 +1,9 @@
 // `planilla boletas --cia CC [--fecha DD/MM/AAAA] --dir CARPETA [--clave CLAVE]`:
 // the month's payslips of every employee of the calculated payroll, each rendered to
-// CARPETA/boleta_<codigo>.pdf. Serves the demo and an operator who archives the
-// month's payslips; the report file "Test.rpv" is left with the last one written.
+// CARPETA/boleta_<codigo>.pdf (payslipFileName). Serves the demo and an operator who
+// archives the month's payslips; the report file "Test.rpv" is left with the last one
+// written. A month without calculated payroll, or with no rows, stops with the
+// payslip screen's message and exit status 1.
 #include <QGuiApplication>
 #include <cstdlib>
 #include <filesystem>
@@ -35,11 +37,28 @@ Result<std::vector<std::string>> payrollCodes(Session& s) {
   return std::vector<std::string>(codes.begin(), codes.end());
 }
 
-std::string fileSafe(const std::string& code) {
-  std::string out;
-  for (char c : code)
-    if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) out += c;
-  return out.empty() ? "_" : out;
+// The PDF's name for an employee code, one name per code whatever characters it
+// holds: digits and capital letters stay, every other byte (punctuation, blanks inside
+// the code, small letters, accented letters) becomes "_" and its two hex digits, so
+// "E0001", "E0001-" and "E.0001" give boleta_E0001.pdf, boleta_E0001_2D.pdf and
+// boleta_E_2E0001.pdf. Small letters are escaped too, for file systems that do not
+// tell them from capitals. The blanks that pad the code on the right are not part of it.
+std::string payslipFileName(const std::string& code) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string c = code;
+  while (!c.empty() && c.back() == ' ') c.pop_back();
+  std::string name = "boleta_";
+  for (char ch : c) {
+    const unsigned char u = static_cast<unsigned char>(ch);
+    if ((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z')) {
+      name += ch;
+    } else {
+      name += '_';
+      name += kHex[u >> 4];
+      name += kHex[u & 15];
+    }
+  }
+  return name + ".pdf";
 }
 
 int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -54,9 +73,16 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
   if (int rc = cs.start(a); rc != 0) return rc;
   Session& s = cs.session();
 
+  // The checks of the payslip screen: the month calculated and holding rows ("Sin
+  // Registros "), the masters present.
+  {
+    reports::PayslipValues values;
+    if (!reports::checkPayslipPreconditions(s, values)) return 1;
+    s.closeAll();
+  }
   auto codes = payrollCodes(s);
   if (!codes) {
-    err << "Mensaje: Planilla Del Mes No Calculada (" << codes.status().message() << ")\n";
+    err << "planilla boletas: " << codes.status().message() << "\n";
     return 1;
   }
   std::error_code ec;
@@ -82,7 +108,7 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
       ++failed;
       continue;
     }
-    const std::string pdf = (std::filesystem::path(dir->second) / ("boleta_" + fileSafe(code) + ".pdf")).string();
+    const std::string pdf = (std::filesystem::path(dir->second) / payslipFileName(code)).string();
     Result<rpv::RenderedReport> r = rpv::loadReport(rpvPath);
     Status st = r ? rpv::writePdf(r.value(), pdf) : r.status();
     if (!st) {

@@ -17,6 +17,10 @@ using RunFn = bool (*)(Session&, const std::string&);
 int runCalc(const char* name, RunFn run, const std::vector<std::string>& args, std::ostream& err) {
   CliArgs a;
   if (!parseCliArgs(args, {"--tc"}, a, err)) return 2;
+  if (!a.positional.empty()) {
+    err << "planilla " << name << ": argumento no esperado: " << a.positional[0] << "\n";
+    return 2;
+  }
   auto tc = a.extra.find("--tc");
   if (tc == a.extra.end() || tc->second.empty()) {
     err << "planilla " << name << ": indique --tc CODIGO (tipo de cambio)\n";

@@ -1,7 +1,7 @@
-// planilla init DIR [--demo] [--fecha DD/MM/AAAA]: installs a data directory with the
-// files shipped with the program and, with --demo, a demonstration company.
+// planilla init DIR [--demo] [--fecha DD/MM/AAAA]: installs a new data directory with
+// the files shipped with the program and, with --demo, a demonstration company. The
+// directory appears only once complete (installDirectory).
 #include <ctime>
-#include <filesystem>
 #include <ostream>
 
 #include "app/cli_session.h"
@@ -18,6 +18,8 @@ Date todayDate() {
   return Date(tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday);
 }
 
+const char* kUsage = "uso: planilla init DIRECTORIO [--demo] [--fecha DD/MM/AAAA]\n";
+
 int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   std::vector<std::string> rest;
   bool demo = false;
@@ -29,42 +31,40 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
   CliArgs a;
   if (!parseCliArgs(rest, {}, a, err)) return 2;
-  if (a.positional.size() != 1 || !a.cia.empty() || a.claveGiven) {
-    err << "uso: planilla init DIRECTORIO [--demo] [--fecha DD/MM/AAAA]\n";
+  // The password of $PLANILLA_CLAVE is meant for the other commands: installing asks
+  // for none, so only a --clave typed here is out of place.
+  if (a.claveGiven && !a.claveFromEnvironment) {
+    err << "planilla init: --clave no se usa al instalar (usuario QTR, clave " << kInstallPassword << ")\n" << kUsage;
+    return 2;
+  }
+  if (!a.cia.empty()) {
+    err << "planilla init: --cia no se usa al instalar (la demostracion es la empresa " << kDemoCompany << ")\n"
+        << kUsage;
+    return 2;
+  }
+  if (a.positional.size() != 1) {
+    err << (a.positional.empty() ? "planilla init: indique el directorio\n" : "planilla init: un solo directorio\n")
+        << kUsage;
     return 2;
   }
   Date work = defaultDemoDate(todayDate());
   if (!a.fecha.empty()) {
     bool ok = false;
-    work = Date::fromDmy(a.fecha, &ok);
+    work = Date::fromOperatorDmy(a.fecha, &ok);
     if (!ok || work.empty()) {
-      err << "planilla init: fecha no valida: " << a.fecha << " (DD/MM/AAAA)\n";
+      err << "Fecha No Valida: " << a.fecha << " (DD/MM/AAAA)\n";
       return 2;
     }
   }
   const std::string dir = a.positional[0];
-  std::error_code ec;
-  std::filesystem::create_directories(dir, ec);
-  if (ec) {
-    err << "planilla init: no se puede crear el directorio " << dir << ": " << ec.message() << "\n";
-    return 1;
-  }
-  FileSystem& fs = posixFileSystem();
-  Status st = installBase(fs, dir);
+  Status st = installDirectory(posixFileSystem(), dir, demo, work);
   if (!st) {
     err << "planilla init: " << st.message() << "\n";
     return 1;
   }
   out << "Instalado en " << dir << ": pmae0001, kylusua, pbase14, pbase18.\n"
       << "Usuario QTR, clave " << kInstallPassword << ".\n";
-  if (demo) {
-    st = installDemo(fs, dir, work);
-    if (!st) {
-      err << "planilla init: empresa de demostracion: " << st.message() << "\n";
-      return 1;
-    }
-    out << "Empresa de demostracion " << kDemoCompany << ", fecha de trabajo " << work.dmy() << ".\n";
-  }
+  if (demo) out << "Empresa de demostracion " << kDemoCompany << ", fecha de trabajo " << work.dmy() << ".\n";
   return 0;
 }
 

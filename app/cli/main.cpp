@@ -5,17 +5,6 @@
 
 #include "app/commands.h"
 
-namespace planilla {
-
-std::vector<Command>& commandRegistry() {
-  static std::vector<Command> registry;
-  return registry;
-}
-
-int (*runDesktop)(int argc, char** argv) = nullptr;
-
-}  // namespace planilla
-
 static void usage(std::ostream& os) {
   os << "uso: planilla [COMANDO ...]\n"
         "Sin comando abre la aplicacion en el directorio de trabajo.\n"

@@ -1,7 +1,11 @@
 // Installation, the demonstration company, the command-line session and reindexing.
 #include "session/install.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -11,6 +15,7 @@
 #include "session/startup.h"
 #include "session/tests/session_test_util.h"
 #include "store/catalog.h"
+#include "store/io_faulty.h"
 #include "store/verify.h"
 
 namespace planilla {
@@ -65,6 +70,79 @@ TEST(Install, RefusesToOverwriteAnInstallation) {
   EXPECT_TRUE((*users)->seek("PLANILLA  "));
   EXPECT_EQ((*users)->str("CODIGO"), "QTR ");
   EXPECT_EQ((*users)->str("ACCESO"), "T");
+}
+
+// Names in `dir`, sorted.
+std::vector<std::string> namesIn(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(Install, NewDirectoryAppearsOnlyWhenComplete) {
+  TempDir parent;
+  const std::string target = parent.file("datos");
+  // How many writes, syncs, creations ... a whole demo installation makes.
+  FaultyFileSystem counting(posixFileSystem());
+  {
+    TempDir scratch;
+    ASSERT_TRUE(installDirectory(counting, scratch.file("x"), true, kDemoDate).isOk());
+  }
+  const int64_t total = counting.calls();
+  ASSERT_GT(total, 100);
+  // Interrupted at the first, a middle and the last of them: nothing under the final
+  // name, no sibling left behind, and a new attempt installs.
+  for (int64_t n : {int64_t{1}, total / 3, 2 * total / 3, total}) {
+    FaultyFileSystem faulty(posixFileSystem());
+    faulty.failAt(n, /*sticky=*/true);
+    Status st = installDirectory(faulty, target, true, kDemoDate);
+    EXPECT_FALSE(st.isOk()) << n;
+    EXPECT_TRUE(faulty.failed()) << n;
+    EXPECT_EQ(namesIn(parent.path()), std::vector<std::string>{}) << n;
+  }
+  ASSERT_TRUE(installDirectory(posixFileSystem(), target, true, kDemoDate).isOk());
+  EXPECT_EQ(namesIn(parent.path()), std::vector<std::string>{"datos"});
+  for (const char* f : {"pmae0001.dbf", "kylusua.dbf", "kylusua.cdx", "pbase18.dbf", "p9031601.dbf"})
+    EXPECT_TRUE(std::filesystem::exists(catalog::joinPath(target, f))) << f;
+  // An ordinary directory's permissions, not the private ones of the sibling.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(std::filesystem::status(target).permissions(),
+            static_cast<std::filesystem::perms>(0777 & ~mask));
+}
+
+TEST(Install, ExistingDirectories) {
+  TempDir parent;
+  // An empty directory is taken over with its permissions.
+  const std::string empty = parent.file("vacio");
+  ASSERT_TRUE(std::filesystem::create_directory(empty));
+  std::filesystem::permissions(empty, static_cast<std::filesystem::perms>(0750));
+  ASSERT_TRUE(installDirectory(posixFileSystem(), empty, false, kDemoDate).isOk());
+  EXPECT_TRUE(std::filesystem::exists(catalog::joinPath(empty, "kylusua.dbf")));
+  EXPECT_EQ(std::filesystem::status(empty).permissions(), static_cast<std::filesystem::perms>(0750));
+
+  struct Case {
+    std::string dir;
+    std::string message;
+  };
+  // A directory half filled by an installation of earlier versions, or anything else.
+  const std::string partial = parent.file("parcial");
+  ASSERT_TRUE(std::filesystem::create_directory(partial));
+  ASSERT_TRUE(installBase(posixFileSystem(), partial).isOk());
+  std::filesystem::remove(catalog::joinPath(partial, "kylusua.dbf"));
+  const Case cases[] = {
+      {empty, empty + " ya esta instalado"},
+      {partial, partial + " no esta vacio; indique un directorio nuevo"},
+      {parent.path() + "/.", parent.path() + "/.: indique un directorio nuevo"},
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> before = namesIn(c.dir);
+    Status st = installDirectory(posixFileSystem(), c.dir, true, kDemoDate);
+    EXPECT_EQ(st.code(), ErrorCode::Invalid) << c.dir;
+    EXPECT_EQ(st.message(), c.message);
+    EXPECT_EQ(namesIn(c.dir), before) << c.dir;
+  }
 }
 
 TEST(Install, DefaultDemoDateIsTheLastDayOfTheMonth) {
@@ -215,17 +293,29 @@ TEST_F(Demo, CommandLineRefusals) {
   const Case cases[] = {
       {{"--cia", "01", "--fecha", "15/03/2016", "--clave", "MALA"}, "Mensaje: Clave No Valida  , Intente Nuevamente"},
       {{"--cia", "09", "--fecha", "15/03/2016", "--clave", "PLANILLA"}, "Codigo Ingresado 09 No Existe"},
-      {{"--cia", "01", "--fecha", "31/02/2016", "--clave", "PLANILLA"}, "fecha no valida"},
+      {{"--cia", "01", "--fecha", "31/02/2016", "--clave", "PLANILLA"}, "Fecha No Valida: 31/02/2016"},
       {{"--fecha", "15/03/2016", "--clave", "PLANILLA"}, "indique --cia"},
+      // Two year digits would name the files of 2026 with the year 0026.
+      {{"--cia", "01", "--fecha", "31/12/26", "--clave", "PLANILLA"}, "Fecha No Valida: 31/12/26"},
+      {{"--cia", "01", "--fecha", "31/12/0026", "--clave", "PLANILLA"}, "Fecha No Valida: 31/12/0026"},
+      {{"--cia", "01", "--fecha", "01/01/2100", "--clave", "PLANILLA"}, "Fecha No Valida: 01/01/2100"},
+      // A company code is two characters, a password ten: nothing is cut to fit.
+      {{"--cia", "011", "--fecha", "15/03/2016", "--clave", "PLANILLA"}, "Mensaje: Codigo Ingresado 011 No Existe"},
+      {{"--cia", "01", "--fecha", "15/03/2016", "--clave", "PLANILLA  X"},
+       "Mensaje: Clave No Valida  , Intente Nuevamente"},
   };
   for (const auto& c : cases) {
     std::ostringstream err;
     CliArgs a;
     ASSERT_TRUE(parseCliArgs(c.args, {}, a, err));
     CliSession cs(err, dir());
-    EXPECT_EQ(cs.start(a), 2);
+    EXPECT_EQ(cs.start(a), 2) << c.expect;
     EXPECT_NE(err.str().find(c.expect), std::string::npos) << err.str();
   }
+  // No refused date was stored as the company's working date.
+  auto t = open(TableId::Institutions);
+  ASSERT_TRUE(t && t->seek("01"));
+  EXPECT_EQ(t->date("FECHA"), kDemoDate);
 }
 
 TEST_F(Demo, ReindexRebuildsTablesCopiedInWithoutIndexes) {

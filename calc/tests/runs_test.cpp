@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -32,6 +35,32 @@ class Proce01 : public CalcFixture {
     return PROCE01(s(), code);
   }
   bool finished() const { return !msgs.shown.empty() && msgs.shown.back().text == "Fin De Proceso"; }
+  // Writes `bytes` as they are into `field` of the record sought by `key` (the first
+  // record when `key` is empty), as another program may leave a numeric field:
+  // asterisks, letters, a decimal comma. Returns what the field held.
+  std::string poke(TableId id, const std::string& key, const std::string& field, std::string bytes) {
+    auto t = open(id);
+    if (!t) return "";
+    if (key.empty()) EXPECT_TRUE(t->goTop().isOk());
+    else EXPECT_TRUE(t->seek(key)) << key;
+    size_t off = 0;
+    int width = 0;
+    for (int i = 0; i < t->fieldCount(); ++i) {
+      if (strcasecmp(t->field(i).name.c_str(), field.c_str()) == 0) {
+        width = t->field(i).width;
+        break;
+      }
+      off += static_cast<size_t>(t->field(i).width);
+    }
+    EXPECT_GT(width, 0) << field;
+    std::string raw = t->rawRecord();
+    bytes.resize(static_cast<size_t>(width), ' ');
+    const std::string before = raw.substr(off, static_cast<size_t>(width));
+    raw.replace(off, static_cast<size_t>(width), bytes);
+    EXPECT_TRUE(t->replaceRaw(raw).isOk());
+    t->close();
+    return before;
+  }
   void removeFile(const std::string& name) { std::filesystem::remove(std::filesystem::path(dir()) / name); }
   std::string fileBytes(const std::string& name) {
     std::ifstream in(std::filesystem::path(dir()) / name, std::ios::binary);
@@ -197,16 +226,64 @@ TEST_F(Proce01, PreparationMessages) {
   }
 }
 
-TEST_F(Proce01, UnknownExchangeCodeLeavesEmptyResults) {
+TEST_F(Proce01, UnknownExchangeCodeKeepsTheMonthsResults) {
   addEmployee("E001");
   ASSERT_TRUE(runMonth());
+  const std::string before = fileBytes("e2010316.dbf");
   EXPECT_FALSE(runMonth("XX"));
   ASSERT_EQ(msgs.shown.size(), 1u) << msgs.all();
   EXPECT_EQ(msgs.shown[0].text, "Tipo De Cambio  XX     No Existe");
   EXPECT_EQ(msgs.shown[0].title, "Stop");
-  EXPECT_TRUE(exists(TableId::PayrollSoles));
-  EXPECT_TRUE(rows(TableId::PayrollSoles).empty());
-  EXPECT_TRUE(rows(TableId::PayrollDollars).empty());
+  EXPECT_EQ(fileBytes("e2010316.dbf"), before);
+  EXPECT_EQ(rows(TableId::PayrollDollars).size(), 1u);
+}
+
+TEST_F(Proce01, NumberFieldsThatHoldNoNumberStopTheRunBeforeAnythingIsDeleted) {
+  // E001 pays the fifth-category tax, belongs to a fund and has monthly entries and
+  // vacations; E002 is the second record of the active table.
+  addEmployee("E001", {{"QUINTA", std::string("S")}, {"BAS_MEN", 9000.0}, {"CODAFP", std::string("INTEG ")},
+                       {"FECH_AFP", Date(2012, 5, 1)}});
+  addEmployee("E002");
+  add(TableId::IncomeEntries, {{"CODIGO", std::string("E001")}, {"SIMPLE", 2.0}});
+  add(TableId::VacationRoll, {{"CODIGO", std::string("E001")}, {"CONTROL", 1.0}, {"DIAVAC", 5.0}});
+  ASSERT_TRUE(runMonth()) << msgs.all();
+  const std::string results = fileBytes("e2010316.dbf");
+  std::string january = catalog::monthFieldNames()[0];
+  for (char& c : january) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  struct Case {
+    TableId table;
+    const char* key;  // "" = first record
+    std::string field;
+    const char* bytes;
+    std::string message;
+  };
+  const Case cases[] = {
+      {TableId::ActiveEmployees, "E002", "BAS_MEN", "*********",
+       "Dato No Numerico En p9031601.dbf, Registro 2, Campo BAS_MEN (*********)"},
+      {TableId::ActiveEmployees, "E001", "DIA_TRA", "3O", "Dato No Numerico En p9031601.dbf, Registro 1, Campo DIA_TRA (3O)"},
+      {TableId::Rates, "", "IPSSE", "9,00", "Dato No Numerico En pmae0501.dbf, Registro 1, Campo IPSSE (9,00)"},
+      {TableId::ExchangeRates, "TC0001", "TIP_CAM", "***", "Dato No Numerico En tcam16.dbf, Registro 1, Campo TIP_CAM (***)"},
+      // The funds hold one record per month: March is the third.
+      {TableId::PensionFunds, "03INTEG ", "AFPPOR1", "DIEZ", "Dato No Numerico En pm060116.dbf, Registro 3, Campo AFPPOR1 (DIEZ)"},
+      {TableId::IncomeEntries, "E001", "SIMPLE", "2 H", "Dato No Numerico En ph010316.dbf, Registro 1, Campo SIMPLE (2 H)"},
+      {TableId::VacationRoll, "E001", "DIAVAC", "NAN", "Dato No Numerico En ve010316.dbf, Registro 1, Campo DIAVAC (NAN)"},
+      {TableId::Earnings, "E001", january, "*****", "Dato No Numerico En habe0116.dbf, Registro 1, Campo " + january + " (*****)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    const std::string kept = poke(c.table, c.key, c.field, c.bytes);
+    EXPECT_FALSE(runMonth());
+    ASSERT_EQ(msgs.shown.size(), 1u) << msgs.all();
+    EXPECT_EQ(msgs.shown[0].text, c.message);
+    EXPECT_EQ(msgs.shown[0].title, "Stop");
+    EXPECT_EQ(fileBytes("e2010316.dbf"), results);
+    poke(c.table, c.key, c.field, kept);
+  }
+  // A blank numeric field is an empty amount, as dBase has it: zero pay.
+  poke(TableId::ActiveEmployees, "E002", "BAS_MEN", "");
+  ASSERT_TRUE(runMonth()) << msgs.all();
+  ASSERT_TRUE(row(TableId::PayrollSoles, "E002"));
+  EXPECT_DOUBLE_EQ(row(TableId::PayrollSoles, "E002")->num("BAS_QUI"), 0);
 }
 
 TEST_F(Proce01, ZeroRateIsRefusedBeforeAnythingIsDeleted) {
@@ -495,8 +572,23 @@ TEST_F(Proce05, RefusalsBeforeAnythingIsDeleted) {
   EXPECT_FALSE(runGrat());
   EXPECT_EQ(msgs.shown.back().text, "Moneda $ No Valida (S, D o E) Del Trabajador De Codigo E001      ");
   EXPECT_EQ(rows(TableId::GratSoles).size(), 2u);
-  // Another station working on the withholding table.
   change(TableId::EmployeeMaster, "E001", {{"DOLAR", std::string(" ")}});
+  // A typo in the exchange-rate code, a gratification month of the parameters that is
+  // neither July nor December, a number that is none.
+  EXPECT_FALSE(runGrat("TC001"));
+  EXPECT_EQ(msgs.shown.back().text, "Tipo De Cambio  TC001  No Existe");
+  EXPECT_EQ(rows(TableId::GratSoles).size(), 2u);
+  change(TableId::Rates, "01", {{"MESAFEC", std::string("01 ENE")}});
+  EXPECT_FALSE(runGrat());
+  EXPECT_EQ(msgs.shown.back().text, "Mes Fuera de Parametro");
+  EXPECT_EQ(rows(TableId::GratSoles).size(), 2u);
+  change(TableId::Rates, "01", {{"MESAFEC", std::string("07 JUL")}});
+  const std::string months = poke(TableId::GratificationRoll, "E002", "MES", "SE");
+  EXPECT_FALSE(runGrat());
+  EXPECT_EQ(msgs.shown.back().text, "Dato No Numerico En ge010716.dbf, Registro 2, Campo MES (SE)");
+  EXPECT_EQ(rows(TableId::GratSoles).size(), 2u);
+  poke(TableId::GratificationRoll, "E002", "MES", months);
+  // Another station working on the withholding table.
   auto other = Table::open(s().fs(), catalog::joinPath(dir(), def(TableId::Deductions).dbf()), OpenMode::Shared);
   ASSERT_TRUE(other.isOk());
   EXPECT_FALSE(runGrat());

@@ -91,6 +91,13 @@ TEST_F(ExchangeRates, CtsRateOnlyInMayAndNovember) {
   run();
   EXPECT_EQ(stored().physical, 0u);
 
+  // "&Cancelar" adds nothing.
+  st.session.YMES = "05";
+  st.tk.reset();
+  st.tk.expectDialog("MANTE03").pressBar(kCts).expectDialog("TCCTS").type(106, "1").press(110).pressBar(kExit);
+  run();
+  EXPECT_EQ(stored().physical, 0u);
+
   for (const char* month : {"05", "11"}) {
     SCOPED_TRACE(month);
     st.session.YMES = month;
@@ -119,12 +126,6 @@ TEST_F(ExchangeRates, CtsRateOnlyInMayAndNovember) {
   EXPECT_EQ(s.rows[0]["xmes"], "88");
   EXPECT_EQ(s.rows[0]["codcam"], "88 888   3.456");
   EXPECT_EQ(s.rows[1]["codigo"], "99 999");
-
-  // "&Cancelar" adds nothing.
-  st.tk.reset();
-  st.tk.expectDialog("MANTE03").pressBar(kCts).expectDialog("TCCTS").type(106, "1").press(110).pressBar(kExit);
-  run();
-  EXPECT_EQ(stored().physical, 2u);
 }
 
 TEST_F(ExchangeRates, ModifySearchAndListing) {
@@ -192,17 +193,102 @@ TEST_F(ExchangeRates, ModifySearchAndListing) {
   EXPECT_EQ(text, expected);
 }
 
-TEST_F(ExchangeRates, SecondCtsRateOfTheHalfYearIsAddedAndModifiedInPlace) {
-  for (const char* rate : {"3.1", "3.2"}) {
-    st.tk.reset();
-    st.tk.expectDialog("MANTE03").pressBar(kCts).expectDialog("TCCTS").type(106, rate).press(109).pressBar(kExit);
-    run();
-  }
+TEST_F(ExchangeRates, ImpossibleAndTakenCodesKeepTheDialogOpen) {
+  testing::seed(dir.path(), def(), {{{"codigo", "05 15 "}, {"xdias", "15 "}, {"xmes", "05"}, {"tip_cam", "3.3"}}});
+  st.tk.expectDialog("MANTE03")
+      .pressBar(kAdd)
+      .expectDialog("EDITCAMB", "Adicionar Registro")
+      .type(102, "32")
+      .type(104, "13")
+      .type(106, "3.456")
+      .press(301)
+      .expectMessage(MsgKind::Stop, "Mes 13 No Valido", "Mensaje")
+      .expectFocus(104)
+      .type(104, "1A")
+      .press(301)
+      .expectMessage(MsgKind::Stop, "Mes 1A No Valido", "Mensaje")
+      .type(104, "02")
+      .press(301)
+      .expectMessage(MsgKind::Stop, "Dia 32 No Valido Para El Mes 02", "Mensaje")
+      .expectFocus(102)
+      .type(102, "30")
+      .press(301)
+      .expectMessage(MsgKind::Stop, "Dia 30 No Valido Para El Mes 02", "Mensaje")
+      .type(102, "29")  // 2016 is a leap year
+      .press(301)
+      // A second rate for the 15th of May: the runs would only ever read the first.
+      .pressBar(kAdd)
+      .expectDialog("EDITCAMB", "Adicionar Registro")
+      .type(102, "15")
+      .type(104, "05")
+      .type(106, "3.5")
+      .press(301)
+      .expectMessage(MsgKind::Stop, "Codigo  05 15  Existe", "Mensaje")
+      .expectFocus(102)
+      .press(302)
+      .pressBar(kExit);
+  run();
   auto s = stored();
   ASSERT_EQ(s.rows.size(), 2u);
+  EXPECT_EQ(s.rows[0]["codigo"], "05 15 ");
+  EXPECT_DOUBLE_EQ(s.nums[0]["tip_cam"], 3.3);
+  EXPECT_EQ(s.rows[1]["codigo"], "02 29 ");
+  EXPECT_DOUBLE_EQ(s.nums[1]["tip_cam"], 3.456);
+
+  // Modifying keeps the record's own code, but does not move it onto another's.
+  st.tk.reset();
+  st.tk.expectDialog("MANTE03")
+      .pick(101, 2)
+      .pressBar(kModify)
+      .expectDialog("EDITCAMB", "Modificar Registro")
+      .type(106, "3.35")
+      .press(301)
+      .pick(101, 1)
+      .pressBar(kModify)
+      .expectDialog("EDITCAMB", "Modificar Registro")
+      .expectText(102, "29")
+      .type(102, "15")
+      .type(104, "05")
+      .press(301)
+      .expectMessage(MsgKind::Stop, "Codigo  05 15  Existe", "Mensaje")
+      .press(302)
+      .pressBar(kExit);
+  run();
+  s = stored();
+  EXPECT_DOUBLE_EQ(s.nums[0]["tip_cam"], 3.35);
+  EXPECT_EQ(s.rows[1]["codigo"], "02 29 ");
+
+  // In 2015 February has 28 days.
+  TempDir other;
+  Station st15(other.path());
+  st15.session.YANO = "15";
+  st15.tk.expectDialog("MANTE03")
+      .pressBar(kAdd)
+      .expectDialog("EDITCAMB")
+      .type(102, "29")
+      .type(104, "02")
+      .press(301)
+      .expectMessage(MsgKind::Stop, "Dia 29 No Valido Para El Mes 02", "Mensaje")
+      .press(302)
+      .pressBar(kExit);
+  F_PJLG11(st15.session, st15.tk);
+  EXPECT_TRUE(st15.tk.ok()) << st15.tk.report();
+}
+
+TEST_F(ExchangeRates, OneCtsRatePerHalfYearCorrectedInPlace) {
+  st.tk.expectDialog("MANTE03").pressBar(kCts).expectDialog("TCCTS").type(106, "3.1").press(109).pressBar(kExit);
+  run();
+  // A second one is refused before its dialog: the reports read only the first.
+  st.tk.reset();
+  st.tk.expectDialog("MANTE03")
+      .pressBar(kCts)
+      .expectMessage(MsgKind::Stop, "Codigo  88 888 Existe", "Mensaje")
+      .pressBar(kExit);
+  run();
+  auto s = stored();
+  ASSERT_EQ(s.rows.size(), 1u);
   EXPECT_EQ(s.rows[0]["codigo"], "88 888");
-  EXPECT_EQ(s.rows[1]["codigo"], "88 888");
-  // Correcting the first one with the modify dialog keeps its key.
+  // Correcting it with the modify dialog keeps its key.
   st.tk.reset();
   st.tk.expectDialog("MANTE03")
       .pick(101, 1)

@@ -7,7 +7,8 @@ exe="$1"
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
-"$exe" init . --demo --fecha 31/03/2026 >/dev/null
+"$exe" init datos --demo --fecha 31/03/2026 >/dev/null
+cd datos
 "$exe" calcular --cia 01 --fecha 31/03/2026 --tc "88 888" --clave PLANILLA >/dev/null 2>&1
 "$exe" boleta --cia 01 --fecha 31/03/2026 --codigo E0001 --clave PLANILLA --pdf boleta.pdf >out.txt 2>err.txt
 grep -q "boleta.pdf: 1 pagina" out.txt

@@ -69,6 +69,17 @@ TEST(Fecrete, EmptyDateRefusedWithEmptyTitle) {
   EXPECT_EQ(s.YANO, "  ");
   EXPECT_FALSE(FECRETE(s, Date(2016, 2, 30)));
   EXPECT_EQ(s.YMES, "  ");
+  // Years outside 1900 to 2099 would name another year's files (0026 -> "26").
+  st.messages.boxes.clear();
+  for (const Date& d : {Date(26, 12, 31), Date(1899, 12, 31), Date(2100, 1, 1)}) {
+    EXPECT_FALSE(FECRETE(s, d)) << d.year();
+    EXPECT_EQ(s.YANO, "  ");
+  }
+  ASSERT_EQ(st.messages.boxes.size(), 3u);
+  for (const auto& b : st.messages.boxes) {
+    EXPECT_EQ(b.text, "Fecha No Valida");
+    EXPECT_EQ(b.title, "");
+  }
 }
 
 TEST(Fecrete, MonthNamesAndFiveCharacterYear) {
@@ -189,6 +200,17 @@ TEST_F(Login, PasswordIsPaddedNotAPrefix) {
   s.LACCESO = false;
   EXPECT_TRUE(VALACEPTAR(s, "PLANILLAX", "QTR "));
   EXPECT_FALSE(s.LACCESO);
+  // The field holds ten characters: an eleventh is not cut away to let the first ten in.
+  st.messages.boxes.clear();
+  ASSERT_TRUE(VALACEPTAR(s, "CLAVE1", "QTR "));
+  ASSERT_TRUE(s.LACCESO);
+  s.LACCESO = false;
+  EXPECT_TRUE(VALACEPTAR(s, "CLAVE1    X", "QTR "));
+  EXPECT_FALSE(s.LACCESO);
+  EXPECT_TRUE(VALACEPTAR(s, "CLAVE1        ", "QTR "));  // trailing blanks are the padding
+  EXPECT_TRUE(s.LACCESO);
+  ASSERT_EQ(st.messages.boxes.size(), 1u);
+  EXPECT_EQ(st.messages.boxes[0].text, "Clave No Valida  , Intente Nuevamente");
 }
 
 TEST_F(Login, OtherUserIsRefusedWithoutLookingUp) {

@@ -177,6 +177,10 @@ TEST(DbfValues, NumbersRightAlignedAndRounded) {
   EXPECT_FALSE(ok);
   EXPECT_DOUBLE_EQ(dbf::decodeNumber(n, "  12,5  ", &ok), 0.0);
   EXPECT_FALSE(ok);
+  for (const char* word : {"     INF", "     nan", "-INFINITY"}) {  // letters, though strtod reads them
+    EXPECT_DOUBLE_EQ(dbf::decodeNumber(n, word, &ok), 0.0) << word;
+    EXPECT_FALSE(ok) << word;
+  }
 }
 
 TEST(DbfValues, BinaryNumericTypesDecode) {

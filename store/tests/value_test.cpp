@@ -44,5 +44,31 @@ TEST(Date, TextFormsAndJulianDays) {
   EXPECT_FALSE(ok);
 }
 
+TEST(Date, OperatorDatesHaveFourDigitYearsFrom1900To2099) {
+  // The period files carry two year digits: 31/12/26 (year 26) would name the files
+  // of December 2026, so only a year written in full and within the range is a date.
+  struct Case {
+    const char* text;
+    Date date;  // empty: refused (except for blank text)
+  };
+  const Case cases[] = {
+      {"31/12/2026", Date(2026, 12, 31)}, {"1/2/2016", Date(2016, 2, 1)},   {"01/01/1900", Date(1900, 1, 1)},
+      {"31/12/2099", Date(2099, 12, 31)}, {"31/12/26", Date()},             {"31/12/0026", Date()},
+      {"31/12/1899", Date()},             {"01/01/2100", Date()},           {"29/02/2100", Date()},
+      {"31/12/026", Date()},              {"31/12/20266", Date()},          {"31/12/2026x", Date()},
+  };
+  for (const Case& c : cases) {
+    bool ok = false;
+    EXPECT_EQ(Date::fromOperatorDmy(c.text, &ok), c.date) << c.text;
+    EXPECT_EQ(ok, !c.date.empty()) << c.text;
+  }
+  bool ok = false;
+  EXPECT_TRUE(Date::fromOperatorDmy("  /  /    ", &ok).empty());
+  EXPECT_TRUE(ok);  // blank: no date given
+  EXPECT_FALSE(Date(1899, 12, 31).inOperatorRange());
+  EXPECT_TRUE(Date(1900, 1, 1).inOperatorRange());
+  EXPECT_FALSE(Date(2100, 1, 1).inOperatorRange());
+}
+
 }  // namespace
 }  // namespace planilla

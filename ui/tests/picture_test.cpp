@@ -87,6 +87,15 @@ TEST(PictureDate, DayMonthYearUnderE) {
   EXPECT_FALSE(e.parseDate("15/13/2016"));
   EXPECT_FALSE(e.parseDate("1x/03/2016"));
   EXPECT_EQ(Picture("").parseDate("03/15/2016"), Date(2016, 3, 15));
+  // The year is typed in full and lies between 1900 and 2099 (a date field is refused
+  // with "Fecha No Valida" otherwise): "16" is not guessed as 2016.
+  EXPECT_FALSE(e.parseDate("15/03/16"));
+  EXPECT_FALSE(e.parseDate("15/03/16  "));  // as the "99/99/9999" mask leaves it
+  EXPECT_FALSE(e.parseDate("15/03/0016"));
+  EXPECT_FALSE(e.parseDate("31/12/1899"));
+  EXPECT_FALSE(e.parseDate("01/01/2100"));
+  EXPECT_EQ(e.parseDate("01/01/1900"), Date(1900, 1, 1));
+  EXPECT_EQ(e.parseDate("31/12/2099"), Date(2099, 12, 31));
 }
 
 TEST(PicturePlain, NaturalNumberForm) {

@@ -145,6 +145,15 @@ TEST_F(WorkingDateTest, EmptyDateIsRefusedInTheFieldAndOnAcceptance) {
       .leave(104)
       .expectMessage(MsgKind::Stop, "Ingrese Fecha Del Sistema", "")
       .expectFocus(104)
+      // A two-digit year and a year out of range are no working date.
+      .type(104, "31/12/26")
+      .leave(104)
+      .expectMessage(MsgKind::Stop, "Fecha No Valida", "Mensaje")
+      .expectFocus(104)
+      .type(104, "31/12/2100")
+      .press(301)
+      .expectMessage(MsgKind::Stop, "Fecha No Valida", "Mensaje")
+      .expectFocus(104)
       .type(104, "31/03/2025")
       .press(301);
   F_I00001(s(), tk, owner.get());

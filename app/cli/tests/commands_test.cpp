@@ -1,0 +1,268 @@
+// The commands of the executable, run in-process as `planilla WORD ...` runs them, on
+// demo data directories made by `planilla init` in a scratch folder. The commands work
+// on the current directory, so each test moves into its scratch folder and back.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "store/catalog.h"
+#include "store/table.h"
+#include "store/tests/temp_dir.h"
+
+namespace planilla {
+namespace {
+
+using catalog::TableId;
+
+struct Outcome {
+  int rc = -1;
+  std::string out, err;
+};
+
+class Commands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::unsetenv("PLANILLA_CLAVE");
+    char buf[4096];
+    ASSERT_NE(::getcwd(buf, sizeof buf), nullptr);
+    home_ = buf;
+    ASSERT_EQ(::chdir(scratch_.path().c_str()), 0);
+  }
+  void TearDown() override {
+    ASSERT_EQ(::chdir(home_.c_str()), 0);
+    ::unsetenv("PLANILLA_CLAVE");
+  }
+
+  // `planilla words...`
+  static Outcome run(const std::vector<std::string>& words) {
+    Outcome o;
+    std::ostringstream out, err;
+    for (const auto& c : commandRegistry()) {
+      if (c.name != words.at(0)) continue;
+      o.rc = c.run(std::vector<std::string>(words.begin() + 1, words.end()), out, err);
+      break;
+    }
+    o.out = out.str();
+    o.err = err.str();
+    return o;
+  }
+
+  // A demo installation in ./<name>, which becomes the current directory.
+  void enterDemo(const std::string& fecha, const std::string& name = "datos") {
+    Outcome o = run({"init", name, "--demo", "--fecha", fecha});
+    ASSERT_EQ(o.rc, 0) << o.err;
+    ASSERT_EQ(::chdir(name.c_str()), 0);
+  }
+
+  static std::string bytesOf(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  static std::vector<std::string> namesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static const catalog::Period kMarch;
+
+  testutil::TempDir scratch_{"planilla-cli"};
+  std::string home_;
+};
+
+const catalog::Period Commands::kMarch{"01", "03", "26"};
+
+// Offset and width of a field inside rawRecord().
+std::pair<size_t, size_t> placeOf(const Table& t, const std::string& field) {
+  size_t off = 0;
+  for (int i = 0; i < t.fieldCount(); ++i) {
+    if (t.fieldIndex(field) == i) return {off, static_cast<size_t>(t.field(i).width)};
+    off += static_cast<size_t>(t.field(i).width);
+  }
+  ADD_FAILURE() << "no field " << field;
+  return {0, 0};
+}
+
+// Adds to a table of the demo a copy of the record of `from` under the code `code`.
+void copyEmployee(TableId id, const std::string& from, const std::string& code) {
+  auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(id, {"01", "03", "26"}), OpenMode::Exclusive);
+  ASSERT_TRUE(t.isOk()) << t.status().message();
+  ASSERT_TRUE((*t)->seek(from));
+  std::string raw = (*t)->rawRecord();
+  auto [off, width] = placeOf(**t, "CODIGO");
+  std::string c = code;
+  c.resize(width, ' ');
+  raw.replace(off, width, c);
+  ASSERT_TRUE((*t)->appendRaw(raw).isOk());
+  ASSERT_TRUE((*t)->flush().isOk());
+  (*t)->close();
+}
+
+// Writes `bytes` as they are into a field of the record of `code`.
+void poke(TableId id, const std::string& code, const std::string& field, const std::string& bytes) {
+  auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(id, {"01", "03", "26"}), OpenMode::Exclusive);
+  ASSERT_TRUE(t.isOk()) << t.status().message();
+  ASSERT_TRUE((*t)->seek(code)) << code;
+  std::string raw = (*t)->rawRecord();
+  auto [off, width] = placeOf(**t, field);
+  std::string b = bytes;
+  b.resize(width, ' ');
+  raw.replace(off, width, b);
+  ASSERT_TRUE((*t)->replaceRaw(raw).isOk());
+  (*t)->close();
+}
+
+// ---- init -----------------------------------------------------------------------------
+
+TEST_F(Commands, InitMakesTheDirectoryWholeOrRefusesClearly) {
+  // The password of the other commands in the environment does not get in the way.
+  ::setenv("PLANILLA_CLAVE", "PLANILLA", 1);
+  Outcome o = run({"init", "datos", "--demo", "--fecha", "31/03/2026"});
+  ASSERT_EQ(o.rc, 0) << o.err;
+  EXPECT_NE(o.out.find("Instalado en datos"), std::string::npos);
+  // Nothing beside it: the directory was made aside and renamed whole.
+  EXPECT_EQ(namesIn("."), std::vector<std::string>{"datos"});
+  EXPECT_TRUE(std::filesystem::exists("datos/kylusua.cdx"));
+
+  struct Case {
+    std::vector<std::string> words;
+    int rc;
+    std::string message;
+  };
+  // A directory an earlier version left half installed.
+  std::filesystem::create_directory("parcial");
+  std::ofstream("parcial/pmae0001.dbf") << "x";
+  const Case cases[] = {
+      {{"init", "datos", "--demo"}, 1, "planilla init: datos ya esta instalado"},
+      {{"init", "parcial"}, 1, "planilla init: parcial no esta vacio; indique un directorio nuevo"},
+      {{"init", "nuevo", "--demo", "--fecha", "31/12/26"}, 2, "Fecha No Valida: 31/12/26"},
+      {{"init", "nuevo", "--clave", "X"}, 2, "--clave no se usa al instalar"},
+      {{"init", "nuevo", "otro"}, 2, "un solo directorio"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = run(c.words);
+    EXPECT_EQ(r.rc, c.rc) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(namesIn("."), (std::vector<std::string>{"datos", "parcial"}));
+  EXPECT_EQ(namesIn("parcial"), std::vector<std::string>{"pmae0001.dbf"});
+}
+
+// ---- calcular / gratificacion --------------------------------------------------------
+
+TEST_F(Commands, CalcularRefusesBeforeTouchingTheMonth) {
+  enterDemo("31/03/2026");
+  const std::vector<std::string> base = {"calcular", "--cia", "01", "--clave", "PLANILLA"};
+  auto with = [&](std::vector<std::string> extra) {
+    std::vector<std::string> w = base;
+    w.insert(w.end(), extra.begin(), extra.end());
+    return run(w);
+  };
+  Outcome ok = with({"--tc", "03 31"});
+  ASSERT_EQ(ok.rc, 0) << ok.err;
+  const std::string results = bytesOf("e2010326.dbf");
+  const std::string company = bytesOf("pmae0001.dbf");
+  ASSERT_FALSE(results.empty());
+
+  struct Case {
+    std::vector<std::string> extra;
+    int rc;
+    std::string message;
+  };
+  const Case cases[] = {
+      // A typo in the exchange-rate code.
+      {{"--tc", "03 30"}, 1, "Stop: Tipo De Cambio  03 30  No Existe"},
+      // Year 26 names the files of 2026 (e2010326): it is no date.
+      {{"--fecha", "31/03/26", "--tc", "03 31"}, 2, "Fecha No Valida: 31/03/26"},
+      {{"--fecha", "31/03/0026", "--tc", "03 31"}, 2, "Fecha No Valida: 31/03/0026"},
+      // Company 011 is not company 01.
+      {{"--cia", "011", "--tc", "03 31"}, 2, "Mensaje: Codigo Ingresado 011 No Existe"},
+      // A word the command does not take.
+      {{"--tc", "03 31", "marzo"}, 2, "planilla calcular: argumento no esperado: marzo"},
+  };
+  for (const Case& c : cases) {
+    Outcome r = with(c.extra);
+    EXPECT_EQ(r.rc, c.rc) << c.message;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    EXPECT_EQ(bytesOf("e2010326.dbf"), results) << c.message;
+    EXPECT_EQ(bytesOf("pmae0001.dbf"), company) << c.message;  // the date not stored either
+  }
+
+  // Pay that cannot be read is no pay of zero. E0005 is the fifth active employee (p9 + month + year + company).
+  poke(TableId::ActiveEmployees, "E0005", "BAS_MEN", "*********");
+  Outcome r = with({"--tc", "03 31"});
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("Stop: Dato No Numerico En p9032601.dbf, Registro 5, Campo BAS_MEN (*********)"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(bytesOf("e2010326.dbf"), results);
+}
+
+TEST_F(Commands, GratificacionWithAnUnknownRateKeepsTheResults) {
+  enterDemo("31/07/2026");
+  const std::vector<std::string> base = {"gratificacion", "--cia", "01", "--clave", "PLANILLA", "--tc"};
+  auto withCode = [&](const std::string& code) {
+    std::vector<std::string> w = base;
+    w.push_back(code);
+    return run(w);
+  };
+  Outcome ok = withCode("07 31");
+  ASSERT_EQ(ok.rc, 0) << ok.err;
+  const std::string results = bytesOf("he010726.dbf");
+  Outcome r = withCode("07 3");
+  EXPECT_EQ(r.rc, 1);
+  EXPECT_NE(r.err.find("Error En Ingreso De Dato: Tipo De Cambio  07 3   No Existe"), std::string::npos) << r.err;
+  EXPECT_EQ(bytesOf("he010726.dbf"), results);
+}
+
+// ---- boletas ---------------------------------------------------------------------------
+
+TEST_F(Commands, BoletasWritesOneFilePerEmployeeCode) {
+  enterDemo("31/03/2026");
+  // Codes that differ only in punctuation are different employees.
+  for (TableId id : {TableId::EmployeeMaster, TableId::ActiveEmployees}) {
+    copyEmployee(id, "E0002", "E0001-");
+    copyEmployee(id, "E0003", "E.0001");
+  }
+  Outcome calc = run({"calcular", "--cia", "01", "--clave", "PLANILLA", "--tc", "03 31"});
+  ASSERT_EQ(calc.rc, 0) << calc.err;
+  Outcome o = run({"boletas", "--cia", "01", "--clave", "PLANILLA", "--dir", "pdf"});
+  ASSERT_EQ(o.rc, 0) << o.err;
+  // The demo's 29 active employees and the two added.
+  EXPECT_EQ(o.out, "31 boleta(s) en pdf\n");
+  const std::vector<std::string> files = namesIn("pdf");
+  EXPECT_EQ(files.size(), 31u);
+  for (const char* name : {"boleta_E0001.pdf", "boleta_E0001_2D.pdf", "boleta_E_2E0001.pdf", "boleta_E0030.pdf"})
+    EXPECT_TRUE(std::binary_search(files.begin(), files.end(), name)) << name;
+}
+
+TEST_F(Commands, BoletasOfAMonthWithoutPayrollFail) {
+  enterDemo("31/03/2026");
+  const std::vector<std::string> words = {"boletas", "--cia", "01", "--clave", "PLANILLA", "--dir", "pdf"};
+  Outcome none = run(words);
+  EXPECT_EQ(none.rc, 1);
+  EXPECT_NE(none.err.find("Stop: Archivo Planilla-1 Mes 03 No Existe"), std::string::npos) << none.err;
+  // Calculated and empty.
+  ASSERT_TRUE(catalog::recreateCalcFile(posixFileSystem(), ".", catalog::define(TableId::PayrollSoles, kMarch))
+                  .isOk());
+  Outcome empty = run(words);
+  EXPECT_EQ(empty.rc, 1);
+  EXPECT_NE(empty.err.find("Stop: Sin Registros "), std::string::npos) << empty.err;
+  EXPECT_EQ(empty.out, "");
+  EXPECT_FALSE(std::filesystem::exists("pdf"));
+}
+
+}  // namespace
+}  // namespace planilla
