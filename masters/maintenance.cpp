@@ -284,7 +284,7 @@ void printListing(Session& s, ui::Browse& br, const ListingLayout& listing,
   reports::RpvWriter w(s.dataDir());
   reports::ReportSettings set;
   set.title = listing.reportTitle;
-  set.orientation = 1;
+  set.orientation = listing.orientation;
   set.spacing = 220;
   set.c00 = listing.c00;
   set.base = listing.base;

@@ -142,6 +142,7 @@ void DELBANCOS(Session& s, ui::Toolkit& tk, ui::Browse& br);
 // --- listing ------------------------------------------------------------------------------------
 struct ListingLayout {
   std::string reportTitle;               // Report_Title
+  int orientation = 1;                   // 1 portrait, 2 landscape
   int c00 = 690;                         // $c00
   int base = 690;                        // base of the computed stops
   std::vector<int> widths;               // column widths in characters

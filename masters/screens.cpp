@@ -1,5 +1,7 @@
 #include "masters/screens.h"
 
+#include "masters/active_employees.h"
+#include "masters/employees.h"
 #include "masters/exchange_rates.h"
 #include "masters/pension_funds.h"
 #include "masters/rates.h"
@@ -27,6 +29,9 @@ const std::vector<ScreenEntry>& masterScreens() {
       codeTable(9, "Tipo Documento &Identidad"),
       codeTable(10, "Tipo &Movimiento Personal"),
       codeTable(2, "&Planilla Unica"),
+      // Employees: the general master and the active employees of the month.
+      {"F_PJLG01", "&Empleados General", [](Session& s, ui::Toolkit& tk) { F_PJLG01(s, tk); }},
+      {"F_PJLG02", "Empleados &Activos", [](Session& s, ui::Toolkit& tk) { F_PJLG02(s, tk); }},
   };
   return k;
 }

@@ -26,6 +26,7 @@ constexpr Expected kExpected[] = {
     {"MANTEP03", 529, 328, 10},  {"MANTECLAVE", 491, 328, 6},     {"EDITCIA", 334, 229, 26},
     {"EDITPARA1", 278, 219, 14}, {"EDITCTS", 278, 167, 11},       {"MODICTS", 278, 167, 11},
     {"EDITVACAE", 320, 196, 13},
+    {"EDITEMPLE", 499, 353, 90}, {"EDITACTI", 422, 385, 87},  {"ONEREFRES", 260, 92, 6},
 };
 
 TEST(Templates, EveryScreenTemplateIsEmbeddedWithItsSize) {
@@ -41,7 +42,7 @@ TEST(Templates, EveryScreenTemplateIsEmbeddedWithItsSize) {
 TEST(Templates, NamesMatchWithoutRegardToCase) {
   EXPECT_EQ(findTemplate("EditBanco"), findTemplate("EDITBANCO"));
   EXPECT_NE(findTemplate("editbanco"), nullptr);
-  EXPECT_EQ(findTemplate("OneRefres"), nullptr);
+  EXPECT_EQ(findTemplate("NoHayTal"), nullptr);
 }
 
 TEST(Templates, QuotedCaptionsAndIdentifiers) {
