@@ -1,5 +1,6 @@
 #include "masters/screens.h"
 
+#include "masters/annual_tables.h"
 #include "masters/exchange_rates.h"
 #include "masters/pension_funds.h"
 #include "masters/rates.h"
@@ -27,6 +28,11 @@ const std::vector<ScreenEntry>& masterScreens() {
       codeTable(9, "Tipo Documento &Identidad"),
       codeTable(10, "Tipo &Movimiento Personal"),
       codeTable(2, "&Planilla Unica"),
+      // "Tablas &Varias  ": the annual per-employee amount tables.
+      {"F_PJLG20", "Tabla Antes De &Planilla", [](Session& s, ui::Toolkit& tk) { F_PJLG20(s, tk); }},
+      {"F_PJLG21(1)", "Tabla De &Haberes", [](Session& s, ui::Toolkit& tk) { F_PJLG21(s, tk, 1); }},
+      {"F_PJLG21(2)", "Tabla De &Retenciones", [](Session& s, ui::Toolkit& tk) { F_PJLG21(s, tk, 2); }},
+      {"F_PJLG19", "Tabla De &Aportes", [](Session& s, ui::Toolkit& tk) { F_PJLG19(s, tk); }},
   };
   return k;
 }

@@ -202,7 +202,7 @@ TEST_F(CostCentres, ListingFromTheThirdRecord) {
 
 TEST(ScreenEntries, EveryMenuEntryIsThere) {
   const auto& all = masterScreens();
-  ASSERT_EQ(all.size(), 11u);
+  ASSERT_EQ(all.size(), 15u);
   for (const char* f : {"F_BJLG01", "F_PJLG05", "F_PJLG06", "F_PJLG11", "F_PJLG04(1)", "F_PJLG04(2)", "F_PJLG04(3)",
                         "F_PJLG04(7)", "F_PJLG04(8)", "F_PJLG04(9)", "F_PJLG04(10)"}) {
     EXPECT_NE(findScreen(f), nullptr) << f;

@@ -26,6 +26,7 @@ constexpr Expected kExpected[] = {
     {"MANTEP03", 529, 328, 10},  {"MANTECLAVE", 491, 328, 6},     {"EDITCIA", 334, 229, 26},
     {"EDITPARA1", 278, 219, 14}, {"EDITCTS", 278, 167, 11},       {"MODICTS", 278, 167, 11},
     {"EDITVACAE", 320, 196, 13},
+    {"EDITHABER", 290, 236, 32}, {"EDITRETE", 276, 232, 32}, {"EDITSALUD", 327, 289, 56}, {"EDITPLANI", 378, 378, 131},
 };
 
 TEST(Templates, EveryScreenTemplateIsEmbeddedWithItsSize) {
