@@ -224,31 +224,7 @@ TEST_F(Earnings, ModifyKeepsItsCodeRefusesAnotherEmployeesRowAndLeavesGrafAlone)
   EXPECT_DOUBLE_EQ(s.nums[1]["ene"], 10);      // E003 untouched
 }
 
-TEST_F(Earnings, ModifyOfARowLockedByAnotherStationWritesNothing) {
-  Station other(dir.path(), true);
-  other.tk.expectDialog("MANTE06")
-      .pick(101, 1)
-      .inspect([&](ui::Dialog& d) {
-        // While the other station holds the row, this station's modify is refused.
-        ASSERT_TRUE(listOf(d).table().lockRecord().isOk());
-        st.tk.expectDialog("MANTE06")
-            .pick(101, 1)
-            .press(kModifyButton)
-            .expectMessage(MsgKind::Stop, "Acceso Denegado Registro En Uso", "Mensaje")
-            .press(kExitButton);
-        F_PJLG21(st.session, st.tk, 1);
-        listOf(d).table().unlockAll();
-      })
-      .press(kExitButton);
-  F_PJLG21(other.session, other.tk, 1);
-  EXPECT_TRUE(other.tk.ok()) << other.tk.report();
-  EXPECT_TRUE(st.tk.ok()) << st.tk.report();
-  auto s = stored();
-  ASSERT_EQ(s.rows.size(), 1u);
-  EXPECT_DOUBLE_EQ(s.nums[0]["ene"], 300);
-}
-
-TEST_F(Earnings, SearchByEmployeeCode) {
+TEST_F(Earnings, SearchByEmployeeCodeAndDelete) {
   testing::seed(dir.path(), st.session.def(TableId::Earnings), {{{"codigo", "E003"}}, {{"codigo", "E001"}}});
   st.tk.expectDialog("MANTE06")
       .press(kSearchButton)
@@ -262,9 +238,18 @@ TEST_F(Earnings, SearchByEmployeeCode) {
       .press("&Ok")
       .expectMessage(MsgKind::Stop, "Codigo Empleado  E777       No Existe", "Mensaje")
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).currentRow(), 2); })
+      // The found row deleted with the shared confirmation.
+      .press(104)
+      .expectDialog("", "Borrar Registro")
+      .press("&Si ")
+      .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).rowCount(), 2); })
       .press(kExitButton);
   F_PJLG21(st.session, st.tk, 1);
   EXPECT_TRUE(st.tk.ok()) << st.tk.report();
+  auto s = stored();
+  ASSERT_EQ(s.rows.size(), 2u);
+  EXPECT_EQ(s.rows[0]["codigo"], "E002      ");
+  EXPECT_EQ(s.rows[1]["codigo"], "E001      ");
 }
 
 TEST(AnnualTablesOpening, AnySelectorButOneIsTheWithholdingTableAndTheMasterMustExist) {
