@@ -2,6 +2,7 @@
 
 #include "masters/active_employees.h"
 #include "masters/employees.h"
+#include "masters/annual_tables.h"
 #include "masters/exchange_rates.h"
 #include "masters/pension_funds.h"
 #include "masters/rates.h"
@@ -32,6 +33,11 @@ const std::vector<ScreenEntry>& masterScreens() {
       // Employees: the general master and the active employees of the month.
       {"F_PJLG01", "&Empleados General", [](Session& s, ui::Toolkit& tk) { F_PJLG01(s, tk); }},
       {"F_PJLG02", "Empleados &Activos", [](Session& s, ui::Toolkit& tk) { F_PJLG02(s, tk); }},
+      // "Tablas &Varias  ": the annual per-employee amount tables.
+      {"F_PJLG20", "Tabla Antes De &Planilla", [](Session& s, ui::Toolkit& tk) { F_PJLG20(s, tk); }},
+      {"F_PJLG21(1)", "Tabla De &Haberes", [](Session& s, ui::Toolkit& tk) { F_PJLG21(s, tk, 1); }},
+      {"F_PJLG21(2)", "Tabla De &Retenciones", [](Session& s, ui::Toolkit& tk) { F_PJLG21(s, tk, 2); }},
+      {"F_PJLG19", "Tabla De &Aportes", [](Session& s, ui::Toolkit& tk) { F_PJLG19(s, tk); }},
   };
   return k;
 }

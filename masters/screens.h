@@ -21,7 +21,9 @@ struct ScreenEntry {
 // "&Porcentajes" F_PJLG05, "&Bancos" F_BJLG01, "&Tipo De Cambios" F_PJLG11,
 // "Maestro De A.&F.P." F_PJLG06, "&Tipo Trabajador" F_PJLG04(8),
 // "Ti&po Pensionista/Prestador Servicios" F_PJLG04(3), "Tipo Documento &Identidad"
-// F_PJLG04(9), "Tipo &Movimiento Personal" F_PJLG04(10), "&Planilla Unica" F_PJLG04(2).
+// F_PJLG04(9), "Tipo &Movimiento Personal" F_PJLG04(10), "&Planilla Unica" F_PJLG04(2);
+// then the annual tables "Tabla Antes De &Planilla" F_PJLG20, "Tabla De &Haberes"
+// F_PJLG21(1), "Tabla De &Retenciones" F_PJLG21(2), "Tabla De &Aportes" F_PJLG19.
 const std::vector<ScreenEntry>& masterScreens();
 
 // The entry of a function name ("F_PJLG04(8)"); nullptr when there is none.

@@ -210,9 +210,10 @@ TEST_F(CostCentres, ListingFromTheThirdRecord) {
 
 TEST(ScreenEntries, EveryMenuEntryIsThere) {
   const auto& all = masterScreens();
-  ASSERT_EQ(all.size(), 13u);
+  ASSERT_EQ(all.size(), 17u);
   for (const char* f : {"F_BJLG01", "F_PJLG05", "F_PJLG06", "F_PJLG11", "F_PJLG04(1)", "F_PJLG04(2)", "F_PJLG04(3)",
-                        "F_PJLG04(7)", "F_PJLG04(8)", "F_PJLG04(9)", "F_PJLG04(10)", "F_PJLG01", "F_PJLG02"}) {
+                        "F_PJLG04(7)", "F_PJLG04(8)", "F_PJLG04(9)", "F_PJLG04(10)", "F_PJLG01", "F_PJLG02",
+                        "F_PJLG19", "F_PJLG20", "F_PJLG21(1)", "F_PJLG21(2)"}) {
     EXPECT_NE(findScreen(f), nullptr) << f;
   }
   EXPECT_EQ(findScreen("F_PJLG04(4)"), nullptr);

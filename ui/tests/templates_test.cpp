@@ -27,6 +27,7 @@ constexpr Expected kExpected[] = {
     {"EDITPARA1", 278, 219, 14}, {"EDITCTS", 278, 167, 11},       {"MODICTS", 278, 167, 11},
     {"EDITVACAE", 320, 196, 13},
     {"EDITEMPLE", 499, 353, 90}, {"EDITACTI", 422, 385, 87},  {"ONEREFRES", 260, 92, 6},
+    {"EDITHABER", 290, 236, 32}, {"EDITRETE", 276, 232, 32}, {"EDITSALUD", 327, 289, 56}, {"EDITPLANI", 378, 378, 131},
 };
 
 TEST(Templates, EveryScreenTemplateIsEmbeddedWithItsSize) {
