@@ -65,6 +65,16 @@ bool fastEncode(double v, const dbf::Field& f, char* out, double* stored, bool* 
   return true;
 }
 
+// The format's view of a table field (name, type, width, decimals; no offset).
+dbf::Field dbfField(const FieldSpec& s) {
+  dbf::Field d;
+  d.name = s.name;
+  d.type = s.type;
+  d.width = s.width;
+  d.decimals = s.decimals;
+  return d;
+}
+
 }  // namespace
 
 double roundDec(double v, int decimals) {
@@ -80,11 +90,7 @@ FieldMap::FieldMap(std::vector<FieldSpec> fields) : fields_(std::move(fields)) {
   uint32_t off = 0;
   for (int i = 0; i < static_cast<int>(fields_.size()); ++i) {
     const FieldSpec& s = fields_[i];
-    dbf::Field d;
-    d.name = s.name;
-    d.type = s.type;
-    d.width = s.width;
-    d.decimals = s.decimals;
+    dbf::Field d = dbfField(s);
     d.offset = off;
     off += static_cast<uint32_t>(s.width);
     dbf_.push_back(d);
@@ -157,16 +163,11 @@ Status unreadableNumber(const std::string& table, uint32_t recno, const std::str
 Result<double> checkedNum(const Table& t, std::string_view field) {
   const int i = t.fieldIndex(field);
   if (i < 0) return 0.0;
-  const FieldSpec& spec = t.field(i);
-  dbf::Field f;
-  f.name = spec.name;
-  f.type = spec.type;
-  f.width = spec.width;
-  f.decimals = spec.decimals;
+  const dbf::Field f = dbfField(t.field(i));
   const std::string bytes = t.str(i);
   bool ok = true;
   const double v = dbf::decodeNumber(f, bytes, &ok);
-  if (!ok) return unreadableNumber(fileNameOf(t), t.recno(), spec.name, bytes);
+  if (!ok) return unreadableNumber(fileNameOf(t), t.recno(), f.name, bytes);
   return v;
 }
 
