@@ -26,11 +26,6 @@ const char* kTemplate = "pbase18.dbf";
 const char* kReadTitle = "Lea  El  Mensaje";
 const char* kFileInUse = "Apertura Denegada El Archivo Esta En Uso";
 
-std::string padTo(std::string s, size_t n) {
-  s.resize(n, ' ');
-  return s;
-}
-
 bool exists(Session& s, const TableDef& d) { return catalog::tableExists(s.fs(), s.dataDir(), d); }
 
 // Opens a table of the run into `area`; shows the failure's message and returns

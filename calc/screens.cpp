@@ -14,11 +14,6 @@ namespace {
 constexpr const char* kRatesAlias = "TipCam";
 constexpr int kRatesArea = 11;
 
-std::string fit(std::string s, size_t n) {
-  s.resize(n, ' ');
-  return s;
-}
-
 // F_P301 and F_P305 differ only in their title and their run.
 void calculationScreen(Session& s, ui::Toolkit& tk, const char* title,
                        const std::function<bool(Session&, const std::string&)>& run) {
@@ -66,7 +61,7 @@ void calculationScreen(Session& s, ui::Toolkit& tk, const char* title,
 }  // namespace
 
 bool XTIPCAM(Session& s, RateChoice& c) {
-  c.code = fit(c.code, 6);
+  c.code = padTo(c.code, 6);
   Table* t = s.alias(kRatesAlias);
   if (t) s.select(s.areaOf(kRatesAlias));
   if (t && t->seek(c.code)) {
@@ -94,7 +89,7 @@ bool KYLCAMAYU(Session& s, ui::Toolkit& tk, RateChoice& c, int selector) {
   o.listHeight = 150;
   std::string code = c.code;
   if (!ui::lookupList(tk, *t, o, &code)) return false;
-  c.code = fit(code, 6);
+  c.code = padTo(code, 6);
   return true;
 }
 
@@ -103,7 +98,7 @@ void CONSULTACAMBANCOS(Session& s, ui::Toolkit& tk, RateChoice& c, int selector,
   if (!KYLCAMAYU(s, tk, c, selector)) return;
   Table* t = s.alias(kRatesAlias);
   if (!t || t->eof()) return;
-  c.code = fit(t->str("CODIGO"), 6);
+  c.code = padTo(t->str("CODIGO"), 6);
   c.dollar = t->str("CODCAM");
   c.euro = t->str("CODCAME");
   if (!dlg) return;

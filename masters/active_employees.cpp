@@ -58,7 +58,7 @@ bool appendFromMaster(Session& s, Table& active, Table& master) {
 }
 
 bool inMonth(Table& active, const std::string& code) {
-  return checkKey(active, pad(code, 10)) != KeyCheck::Free;
+  return checkKey(active, padTo(code, 10)) != KeyCheck::Free;
 }
 
 // The name of `code` in a code table (blanks when absent or not found).
@@ -205,16 +205,16 @@ void XMODIEMPLEA(Session& s, ui::Toolkit& tk, ui::Browse& br, bool) {
     f.asigna = t.num("asigna");
     f.esvida = t.num("esvida");
     f.gratif = t.num("gratif");
-    f.quinta = pad(t.str("quinta"), 1);
+    f.quinta = padTo(t.str("quinta"), 1);
     f.control = static_cast<int>(t.num("control"));
     f.imp5ta = t.num("imp5ta");
-    f.dolar = pad(t.str("dolar"), 1);
-    f.seguroafp = pad(t.str("seguroafp"), 1);
+    f.dolar = padTo(t.str("dolar"), 1);
+    f.seguroafp = padTo(t.str("seguroafp"), 1);
     f.dia_tra = t.num("dia_tra");
   }
   double absent = t.num("fraccion"), hours = t.num("HorasTra"), subsid = t.num("subsid"),
          notWorked = t.num("nosubs"), late = t.num("tardan"), realDays = t.num("fraccion1");
-  f.fundName = nameOf(s, "Afps", pad(s.YMES, 2) + pad(f.codafp, 6));
+  f.fundName = nameOf(s, "Afps", padTo(s.YMES, 2) + padTo(f.codafp, 6));
   std::string situation = nameOf(s, "Situac", t.str("situacion"));
   std::string centre = nameOf(s, "Costos", t.str("ccosto"));
   std::string workerType = nameOf(s, "Tipos", t.str("tiptrab"));
@@ -329,7 +329,7 @@ bool CODONEREFRESH(Session& s, Table& active, Table& master, std::string& code, 
     ui::MSGSTOP(s.messages(), "Trabajador  " + code + " Ya Existe en Esta Planilla");
     return false;
   }
-  if (!keySearch(master, pad(code, 10), 0)) {
+  if (!keySearch(master, padTo(code, 10), 0)) {
     ui::MSGSTOP(s.messages(), "Trabajador  " + code + " No Existe");
     return false;
   }

@@ -42,7 +42,7 @@ bool findEmployee(Session& s, const std::string& code, std::string& name) {
   const uint32_t rec = m->recno();
   const int order = m->order();
   (void)m->setOrder(1);
-  bool found = !isBlank(code) && m->seek(pad(code, kCodeWidth));
+  bool found = !isBlank(code) && m->seek(padTo(code, kCodeWidth));
   if (found) name = trimRight(m->str("nombre"));
   (void)m->setOrder(order);
   backTo(*m, rec);
@@ -55,7 +55,7 @@ bool checkEmployeeCode(Session& s, const std::string& code, uint32_t editing, st
     return false;
   }
   Table* t = table(s, kTableAlias);
-  if (t && checkKey(*t, pad(code, kCodeWidth), editing) == KeyCheck::Taken) {
+  if (t && checkKey(*t, padTo(code, kCodeWidth), editing) == KeyCheck::Taken) {
     ui::MSGSTOP(s.messages(), "Dato  Existe", kTitle);
     return false;
   }
@@ -76,7 +76,7 @@ void amountDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, const AnnualTable
   double total = 0;
   if (!add) {
     bool read = readLocked(s, t, [&] {
-      code = pad(t.str("codigo"), kCodeWidth);
+      code = padTo(t.str("codigo"), kCodeWidth);
       for (size_t g = 0; g < v.groups.size(); ++g) {
         for (size_t m = 0; m < 12; ++m) amounts[g][m] = t.num(v.groups[g].fields[m]);
       }
@@ -291,7 +291,7 @@ bool KYLHABAYU(Session& s, ui::Toolkit& tk, int number) {
 bool CONSULTAHABBANCOS(Session& s, ui::Toolkit& tk, int number, std::string& code, std::string& name) {
   if (!KYLHABAYU(s, tk, number)) return false;
   Table* m = table(s, kMasterAlias);
-  code = pad(m->str("codigo"), kCodeWidth);
+  code = padTo(m->str("codigo"), kCodeWidth);
   name = trimRight(m->str("nombre"));
   return true;
 }

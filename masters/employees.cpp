@@ -48,46 +48,46 @@ const std::vector<CodeTable>& formTables() {
 bool blankPeriod(const Session& s) { return isBlank(s.YCIA) || isBlank(s.YANO) || isBlank(s.YMES); }
 
 void readForm(Table& t, EmployeeForm& f) {
-  f.codigo = pad(t.str("codigo"), 10);
-  f.nombre1 = pad(t.str("nombre1"), 20);
-  f.nombre2 = pad(t.str("nombre2"), 20);
-  f.apelli1 = pad(t.str("apelli1"), 20);
-  f.apelli2 = pad(t.str("apelli2"), 20);
-  f.direccion = pad(t.str("direccion"), 60);
+  f.codigo = padTo(t.str("codigo"), 10);
+  f.nombre1 = padTo(t.str("nombre1"), 20);
+  f.nombre2 = padTo(t.str("nombre2"), 20);
+  f.apelli1 = padTo(t.str("apelli1"), 20);
+  f.apelli2 = padTo(t.str("apelli2"), 20);
+  f.direccion = padTo(t.str("direccion"), 60);
   f.fech_nac = t.date("fech_nac");
   f.fech_ing = t.date("fech_ing");
-  f.telefono = pad(t.str("telefono"), 10);
-  f.electoral = pad(t.str("electoral"), 8);
-  f.cargo = pad(t.str("cargo"), 40);
-  f.carnet = pad(t.str("carnet"), 15);
-  f.sexo = pad(t.str("sexo"), 1);
+  f.telefono = padTo(t.str("telefono"), 10);
+  f.electoral = padTo(t.str("electoral"), 8);
+  f.cargo = padTo(t.str("cargo"), 40);
+  f.carnet = padTo(t.str("carnet"), 15);
+  f.sexo = padTo(t.str("sexo"), 1);
   f.fcese = t.date("fcese");
-  f.Retri = pad(t.str("Retri"), 1);
-  f.nacion = pad(t.str("nacion"), 20);
-  f.tiptrab = pad(t.str("tiptrab"), 2);
+  f.Retri = padTo(t.str("Retri"), 1);
+  f.nacion = padTo(t.str("nacion"), 20);
+  f.tiptrab = padTo(t.str("tiptrab"), 2);
   f.bas_men = t.num("bas_men");
   f.asigna = t.num("asigna");
   f.esvida = t.num("esvida");
   f.gratif = t.num("gratif");
-  f.quinta = pad(t.str("quinta"), 1);
+  f.quinta = padTo(t.str("quinta"), 1);
   f.control = static_cast<int>(t.num("control"));
   f.imp5ta = t.num("imp5ta");
-  f.dolar = pad(t.str("dolar"), 1);
-  f.seguroafp = pad(t.str("seguroafp"), 1);
+  f.dolar = padTo(t.str("dolar"), 1);
+  f.seguroafp = padTo(t.str("seguroafp"), 1);
   f.dia_tra = t.num("dia_tra");
-  f.DocIden = pad(t.str("DocIden"), 1);
-  f.MovPer = pad(t.str("MovPer"), 1);
-  f.Plani = pad(t.str("Plani"), 6);
-  f.codafp = pad(t.str("codafp"), 6);
-  f.banco = pad(t.str("banco"), 4);
-  f.nroafp = pad(t.str("nroafp"), 12);
-  f.ctacte = pad(t.str("ctacte"), 25);
+  f.DocIden = padTo(t.str("DocIden"), 1);
+  f.MovPer = padTo(t.str("MovPer"), 1);
+  f.Plani = padTo(t.str("Plani"), 6);
+  f.codafp = padTo(t.str("codafp"), 6);
+  f.banco = padTo(t.str("banco"), 4);
+  f.nroafp = padTo(t.str("nroafp"), 12);
+  f.ctacte = padTo(t.str("ctacte"), 25);
   f.fech_afp = t.date("fech_afp");
-  f.situacion = pad(t.str("situacion"), 2);
+  f.situacion = padTo(t.str("situacion"), 2);
   f.fechasitua = t.date("fechasitua");
-  f.ccosto = pad(t.str("ccosto"), 6);
-  f.tienecta = pad(t.str("tienecta"), 1);
-  f.catego = pad(t.str("catego"), 2);
+  f.ccosto = padTo(t.str("ccosto"), 6);
+  f.tienecta = padTo(t.str("tienecta"), 1);
+  f.catego = padTo(t.str("catego"), 2);
 }
 
 // The fields the form writes, with the derived name.
@@ -152,7 +152,7 @@ void employeeDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     if (!readLocked(s, t, [&] { readForm(t, f); })) return;
     std::string name;
     Table* funds = s.alias(kFundsAlias);
-    if (funds && !isBlank(f.codafp) && keySearch(*funds, pad(s.YMES, 2) + f.codafp, 0))
+    if (funds && !isBlank(f.codafp) && keySearch(*funds, padTo(s.YMES, 2) + f.codafp, 0))
       name = funds->str("nombre");
     f.fundName = name.empty() ? std::string(6, ' ') : trimRight(name);
   }
@@ -252,7 +252,7 @@ std::string writerDate(Table& t, const char* field) { return reports::writerDate
 
 std::string employeeName(const std::string& apelli1, const std::string& apelli2, const std::string& nombre1,
                          const std::string& nombre2) {
-  return pad(trimRight(apelli1) + " " + trimRight(apelli2) + ", " + trimRight(nombre1) + " " + trimRight(nombre2),
+  return padTo(trimRight(apelli1) + " " + trimRight(apelli2) + ", " + trimRight(nombre1) + " " + trimRight(nombre2),
              50);
 }
 
@@ -395,7 +395,7 @@ bool COD01PER(Session& s, const std::string& code, std::string& name, ui::Dialog
   if (isBlank(code)) return true;
   Table* funds = s.alias(kFundsAlias);
   // A fund is valid for the form only with a record for the working month.
-  if (funds && keySearch(*funds, pad(s.YMES, 2) + pad(code, 6), 0)) {
+  if (funds && keySearch(*funds, padTo(s.YMES, 2) + padTo(code, 6), 0)) {
     name = trimRight(funds->str("nombre"));
     if (dlg)
       if (ui::Label* l = dlg->labelById(551)) l->refresh();
@@ -414,7 +414,7 @@ bool KYLPLAAYU(Session& s, ui::Toolkit& tk, std::string& code, int n) {
   o.title = "Ventana De Ayuda (Maestro De Afps)";
   std::string chosen = code;
   if (!ui::lookupList(tk, *funds, o, &chosen)) return false;
-  code = pad(chosen, 6);
+  code = padTo(chosen, 6);
   return true;
 }
 
@@ -422,7 +422,7 @@ void CONSULTAPLABANCOS(Session& s, ui::Toolkit& tk, EmployeeForm& f, int n, ui::
   if (!KYLPLAAYU(s, tk, f.codafp, n)) return;
   Table* funds = s.alias(kFundsAlias);
   if (!funds || funds->eof()) return;
-  f.codafp = pad(funds->str("codigo"), 6);
+  f.codafp = padTo(funds->str("codigo"), 6);
   f.fundName = trimRight(funds->str("nombre"));
   if (!dlg) return;
   if (ui::Label* l = dlg->labelById(551)) l->refresh();

@@ -88,8 +88,8 @@ void rateDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   Rate r;
   if (!add) {
     bool read = readLocked(s, t, [&] {
-      r.day = pad(t.str("xdias"), 3);
-      r.month = pad(t.str("xmes"), 2);
+      r.day = padTo(t.str("xdias"), 3);
+      r.month = padTo(t.str("xmes"), 2);
       r.dollar = t.num("tip_cam");
       r.euro = t.num("tip_camE");
       r.euroDollar = t.num("tip_Euro");
@@ -127,7 +127,7 @@ void rateDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
 }  // namespace
 
 std::string rateLabel(const std::string& month, const std::string& day, double rate, int width, int decimals) {
-  return pad(month + " " + day + " " + ui::formatPlain(rate, width, decimals), 14);
+  return padTo(month + " " + day + " " + ui::formatPlain(rate, width, decimals), 14);
 }
 
 void F_PJLG11(Session& s, ui::Toolkit& tk) {

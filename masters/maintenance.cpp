@@ -25,12 +25,6 @@ std::string trimRight(const std::string& s) {
   return e == std::string::npos ? std::string() : s.substr(0, e + 1);
 }
 
-std::string pad(const std::string& s, size_t width) {
-  std::string out = s.substr(0, width);
-  out.resize(width, ' ');
-  return out;
-}
-
 // --- opening and closing ------------------------------------------------------------------
 Table* openMaintenanceTable(Session& s, const catalog::TableDef& def, const std::string& alias) {
   if (!requireCompany(s, true)) return nullptr;

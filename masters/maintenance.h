@@ -33,8 +33,6 @@ namespace planilla::masters {
 // --- small text helpers -----------------------------------------------------------------
 bool isBlank(const std::string& s);
 std::string trimRight(const std::string& s);
-// `s` cut or blank padded to `width` bytes.
-std::string pad(const std::string& s, size_t width);
 
 // --- opening and closing ------------------------------------------------------------------
 // Steps 1 to 4 of every maintenance screen: refuses when YCIA, YANO or YMES is blank

@@ -39,9 +39,9 @@ void fundDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   FundMonth f;
   if (!add) {
     bool read = readLocked(s, t, [&] {
-      f.month = pad(t.str("mes"), 2);
-      f.code = pad(t.str("codigo"), 6);
-      f.name = pad(t.str("nombre"), 40);
+      f.month = padTo(t.str("mes"), 2);
+      f.code = padTo(t.str("codigo"), 6);
+      f.name = padTo(t.str("nombre"), 40);
       f.contribution = t.num("afppor1");
       f.premium = t.num("afppor2");
       f.commission = t.num("afppor3");
@@ -105,7 +105,7 @@ bool CHEC02AFP(Session& s, Table& t, const std::string& month, const std::string
     ui::MSGSTOP(s.messages(), "Campo En Blanco");
     return false;
   }
-  if (checkKey(t, pad(month, 2) + code) != KeyCheck::Free) {
+  if (checkKey(t, padTo(month, 2) + code) != KeyCheck::Free) {
     ui::MSGSTOP(s.messages(), "Codigo  " + code + " Existe");
     return false;
   }
@@ -118,7 +118,7 @@ bool CHEC03AFP(Session& s, Table& t, const std::string& month, const std::string
     text = "Mes En Blanco";
   } else if (isBlank(code)) {
     text = "Codigo En Blanco";
-  } else if (checkKey(t, pad(month, 2) + code, recno) == KeyCheck::Taken) {
+  } else if (checkKey(t, padTo(month, 2) + code, recno) == KeyCheck::Taken) {
     text = "Registro   " + month + code + " Ya Existe";
   }
   if (text.empty()) return true;
@@ -171,7 +171,7 @@ void SEEKAFPS(Session& s, ui::Toolkit& tk, ui::Browse& br) {
   if (!askKey(tk, "Codigo ", 6, code, "@!")) return;
   selectTable(s, t);
   // The fund of the working month, the record the calculations use.
-  if (!keySearch(t, pad(s.YMES, 2) + trimRight(code), 0)) ui::MSGSTOP(s.messages(), "Codigo " + code + " No Existe");
+  if (!keySearch(t, padTo(s.YMES, 2) + trimRight(code), 0)) ui::MSGSTOP(s.messages(), "Codigo " + code + " No Existe");
   settle(br);
 }
 

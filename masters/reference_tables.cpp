@@ -40,8 +40,8 @@ void codeNameDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add, bool 
     currency = "S";
   } else {
     bool read = readLocked(s, t, [&] {
-      code = pad(t.str("codigo"), code.size());
-      name = pad(t.str("nombre"), name.size());
+      code = padTo(t.str("codigo"), code.size());
+      name = padTo(t.str("nombre"), name.size());
       if (bank) {
         currency = t.str("moneda");
         if (currency == "S") choice = "Soles ";

@@ -27,7 +27,7 @@ std::string summaryRowLine(std::string_view code, const std::optional<std::strin
                            const std::vector<double>& amounts, std::string_view picture) {
   std::string s = "{e;$c01;a=l}";
   if (employeeName)
-    s += fit(code, 8) + "  " + fit(*employeeName, 40);
+    s += padTo(code, 8) + "  " + padTo(*employeeName, 40);
   else
     s += " ";
   s += amountCells(amounts, picture);
@@ -39,7 +39,7 @@ std::string summaryRowLine(std::string_view code, const std::optional<std::strin
 std::string groupTotalLine(std::string_view costCentre, const std::optional<std::string>& name,
                            const std::vector<double>& totals, std::string_view picture, size_t nameWidth) {
   std::string s = "{e;$c01;a=l;s=8;b=y} Total " + std::string(costCentre) + " ";
-  s += name ? fit(*name, nameWidth) : std::string(" ");
+  s += name ? padTo(*name, nameWidth) : std::string(" ");
   s += amountCells(totals, picture, "s=7");
   s += "{t;b=n;\\n;\\n}";
   s += kCrLf;

@@ -41,7 +41,7 @@ bool openAs(Session& s, TableId id, const std::string& alias) {
 bool exists(Session& s, TableId id) { return catalog::tableExists(s.fs(), s.dataDir(), s.def(id)); }
 
 // The code as the key of a 10-character code field.
-std::string codeKey(const std::string& code) { return fit(code, 10); }
+std::string codeKey(const std::string& code) { return padTo(code, 10); }
 
 std::string amt(const Table& t, const char* field) { return amount(t.num(field), kPicPayslip); }
 

@@ -10,11 +10,6 @@ namespace {
 
 constexpr const char* kEmployeesAlias = "RepEmplea";
 
-std::string fit(std::string s, size_t n) {
-  s.resize(n, ' ');
-  return s;
-}
-
 }  // namespace
 
 bool KYLAYU(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode) {
@@ -35,7 +30,7 @@ bool KYLAYU(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode) {
   o.listHeight = 150;
   std::string code = c.code;
   if (!ui::lookupList(tk, *t, o, &code)) return false;
-  c.code = fit(code, 10);
+  c.code = padTo(code, 10);
   return true;
 }
 
@@ -44,9 +39,9 @@ void CONSULTABANCOS(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode, ui
   if (!KYLAYU(s, tk, c, mode)) return;
   Table* t = s.alias(kEmployeesAlias);
   if (!t || t->eof()) return;
-  c.code = fit(t->str("CODIGO"), 10);
+  c.code = padTo(t->str("CODIGO"), 10);
   c.name = t->str("NOMBRE");
-  c.costCentre = fit(t->str("CCOSTO"), 6);
+  c.costCentre = padTo(t->str("CCOSTO"), 6);
   if (!dlg) return;
   if (ui::Label* l = dlg->labelById(551)) l->refresh();
   if (ui::Field* f = dlg->fieldById(102)) {

@@ -68,12 +68,6 @@ std::string companySubtitle(std::string_view cia) {
   return " ";
 }
 
-std::string fit(std::string_view text, size_t width) {
-  std::string s(text.substr(0, width));
-  s.resize(width, ' ');
-  return s;
-}
-
 std::string rtrim(std::string_view text) {
   size_t end = text.find_last_not_of(' ');
   return end == std::string_view::npos ? std::string() : std::string(text.substr(0, end + 1));

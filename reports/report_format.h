@@ -48,8 +48,6 @@ std::vector<int> columnStops(int base, const std::vector<int>& widths);
 // The fixed text printed under the company name, chosen by the company code.
 std::string companySubtitle(std::string_view cia);
 
-// Text cut or blank-padded to exactly `width` bytes (field width of names and codes).
-std::string fit(std::string_view text, size_t width);
 // Text with trailing blanks removed.
 std::string rtrim(std::string_view text);
 

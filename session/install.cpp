@@ -62,12 +62,6 @@ std::string two(int v) {
   return b;
 }
 
-std::string pad(std::string s, size_t n) {
-  if (s.size() > n) s.resize(n);
-  s.append(n - s.size(), ' ');
-  return s;
-}
-
 // Fixed-point text of a number in `width` positions with `dec` decimals.
 std::string numText(double v, int width, int dec) {
   char b[32];
@@ -102,8 +96,8 @@ Status fillCodeTable(FileSystem& fs, const std::string& dir, const catalog::Peri
   if (!t) return t.status();
   const int wCode = def.fields[0].width, wCodnom = def.fields[2].width;
   for (const auto& r : rows) {
-    std::string codnom = pad(std::string(r.code), static_cast<size_t>(wCode)) + " " + r.name;
-    Status st = append(**t, {{"codigo", r.code}, {"nombre", r.name}, {"codnom", pad(codnom, wCodnom)}});
+    std::string codnom = padTo(std::string(r.code), static_cast<size_t>(wCode)) + " " + r.name;
+    Status st = append(**t, {{"codigo", r.code}, {"nombre", r.name}, {"codnom", padTo(codnom, wCodnom)}});
     if (!st) return st.withContext(def.dbf());
   }
   return finish(**t);
@@ -270,7 +264,7 @@ Status demoExchange(FileSystem& fs, const std::string& dir, const catalog::Perio
   auto t = createAndOpen(fs, dir, def);
   if (!t) return t.status();
   auto rate = [&](const std::string& mes, const std::string& dia, double usd, double eur, double eurusd) {
-    const std::string d3 = pad(dia, 3);
+    const std::string d3 = padTo(dia, 3);
     const std::string head = mes + " " + d3 + " ";
     return append(**t, {{"codigo", mes + " " + d3},
                         {"codcam", head + numText(usd, 7, 3)},
@@ -374,7 +368,7 @@ Status demoActive(FileSystem& fs, const std::string& dir, const catalog::Period&
   const int days = Date::daysInMonth(wd.year(), wd.month());
   for (const auto& e : kStaff) {
     if (e.baja != ' ') continue;
-    if (!a.seek(pad(e.code, 10))) return Status::corrupt(def.dbf() + ": falta el empleado " + e.code);
+    if (!a.seek(padTo(e.code, 10))) return Status::corrupt(def.dbf() + ": falta el empleado " + e.code);
     Status st = put(a, {{"fraccion", e.fraccion}, {"fraccion1", days}, {"nosubs", 0}, {"tardan", 0}});
     if (!st) return st.withContext(def.dbf());
   }
@@ -667,7 +661,7 @@ Status installDemo(FileSystem& fs, const std::string& dir, const Date& wd) {
                        B{"SCOT", "SCOTIABANK PERU", "000-1234567", "D"}}) {
       Status st = append(**t, {{"codigo", b.code},
                                {"nombre", b.name},
-                               {"codnom", pad(std::string(b.code), 4) + " " + b.name},
+                               {"codnom", padTo(std::string(b.code), 4) + " " + b.name},
                                {"cuenta", b.account},
                                {"moneda", b.currency}});
       if (!st) return st.withContext(def.dbf());

@@ -19,12 +19,6 @@ std::string upper(std::string s) {
   return s;
 }
 
-std::string padTo(std::string s, size_t n) {
-  if (s.size() > n) s.resize(n);
-  s.append(n - s.size(), ' ');
-  return s;
-}
-
 bool blank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
 
 std::string two(int v) {

@@ -14,6 +14,14 @@ namespace planilla {
 double roundHalfAway(double v, int decimals);
 inline double round2(double v) { return roundHalfAway(v, 2); }
 
+// Text of exactly `n` bytes, as a fixed-width field holds it: cut, or padded with
+// blanks on the right.
+inline std::string padTo(std::string_view s, size_t n) {
+  std::string out(s.substr(0, n));
+  out.resize(n, ' ');
+  return out;
+}
+
 // A calendar date with an empty state (a blank D field).
 class Date {
  public:

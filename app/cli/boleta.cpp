@@ -34,7 +34,7 @@ int boletaCommand(const std::vector<std::string>& args, std::ostream& out, std::
   reports::PayslipValues values;
   if (!reports::checkPayslipPreconditions(s, values)) return 1;
   // The dialog's code field: ten characters, upper case.
-  const std::string code = reports::fit(ui::upper1252(codigo->second), 10);
+  const std::string code = padTo(ui::upper1252(codigo->second), 10);
   std::string name, costCentre = "      ";
   if (!reports::CODPER(s, code, &name, &costCentre)) {
     s.closeAll();

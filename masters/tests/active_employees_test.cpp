@@ -9,7 +9,6 @@ namespace planilla::masters {
 namespace {
 
 using catalog::TableId;
-using testing::pad;
 using ui::MsgKind;
 
 constexpr int kModify = 102, kRefresh = 106, kOneRefresh = 107, kRealDays = 108, kLeap = 109, kExit = 110;
@@ -59,7 +58,7 @@ TEST_F(Active, NewMonthFormAndRefreshes) {
       .inspect([](ui::Dialog& d) {
         EXPECT_FALSE(d.centered());
         ASSERT_EQ(listOf(d).rowCount(), 2);
-        EXPECT_EQ(listOf(d).row(1)[0], pad("E003", 10));
+        EXPECT_EQ(listOf(d).row(1)[0], padTo("E003", 10));
       })
       .pick(101, 1)
       .press(kModify)
@@ -92,7 +91,7 @@ TEST_F(Active, NewMonthFormAndRefreshes) {
   run();
   EXPECT_TRUE(dir.has("p9051601.cdx"));
   EXPECT_TRUE(dir.has("p8051601.cdx"));
-  ASSERT_EQ(codes(), (std::vector<std::string>{pad("E001", 10), pad("E003", 10)}));
+  ASSERT_EQ(codes(), (std::vector<std::string>{padTo("E001", 10), padTo("E003", 10)}));
   {
     auto s = stored(TableId::ActiveEmployees);
     auto& n = s.nums[0];
@@ -106,7 +105,7 @@ TEST_F(Active, NewMonthFormAndRefreshes) {
     EXPECT_EQ(n["tardan"], 15);
     EXPECT_EQ(n["fraccion1"], 31);
     EXPECT_DOUBLE_EQ(n["bas_men"], 1500);  // carried from the master
-    EXPECT_EQ(s.rows[1]["nombre"], pad("ROJAS , LUIS ", 50));
+    EXPECT_EQ(s.rows[1]["nombre"], padTo("ROJAS , LUIS ", 50));
   }
 
   // Two hires after the month was made, one of them terminated at once.
@@ -130,13 +129,13 @@ TEST_F(Active, NewMonthFormAndRefreshes) {
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).rowCount(), 4); })
       .press(kExit);
   run();
-  EXPECT_EQ(codes(), (std::vector<std::string>{pad("E001", 10), pad("E003", 10), pad("E005", 10), pad("E004", 10)}));
+  EXPECT_EQ(codes(), (std::vector<std::string>{padTo("E001", 10), padTo("E003", 10), padTo("E005", 10), padTo("E004", 10)}));
   auto s = stored(TableId::ActiveEmployees);
   EXPECT_EQ(s.nums[0]["dia_tra"], 20);  // the month's values stay
   EXPECT_EQ(s.nums[0]["fraccion1"], 31);
   EXPECT_EQ(s.nums[3]["dia_tra"], 30);  // E004 as in the master
   EXPECT_EQ(s.nums[3]["fraccion1"], 0);
-  EXPECT_EQ(s.rows[2]["nombre"], pad("TORRES , RAUL ", 50));
+  EXPECT_EQ(s.rows[2]["nombre"], padTo("TORRES , RAUL ", 50));
 }
 
 // "&Dias Real" gives the calendar days of the working month without leap years;

@@ -12,7 +12,6 @@ namespace planilla::masters {
 namespace {
 
 using catalog::TableId;
-using testing::pad;
 using testing::Station;
 using testing::TempDir;
 using ui::MsgKind;
@@ -128,7 +127,7 @@ TEST(AnnualTables, EachScreenAddsThroughTheLookupAndRefusesASecondRow) {
     auto s = testing::readAll(dir.path(), st.session.def(v.id));
     ASSERT_EQ(s.rows.size(), 1u);
     EXPECT_EQ(s.rows[0]["codigo"], "E001      ");
-    EXPECT_EQ(s.rows[0]["nombre"], pad("", 50));  // the name is shown from the master, not stored
+    EXPECT_EQ(s.rows[0]["nombre"], padTo("", 50));  // the name is shown from the master, not stored
     double typedSum = 0;
     for (const auto& t : v.typed) {
       EXPECT_DOUBLE_EQ(s.nums[0][t.field], t.stored) << t.field;

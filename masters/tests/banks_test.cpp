@@ -15,7 +15,6 @@ namespace planilla::masters {
 namespace {
 
 using catalog::TableId;
-using testing::pad;
 using testing::Station;
 using testing::TempDir;
 using ui::MsgKind;
@@ -120,10 +119,10 @@ TEST_F(Banks, AddWritesCodeNameCodnomAndCurrency) {
   auto s = stored();
   ASSERT_EQ(s.rows.size(), 6u);
   EXPECT_EQ(s.rows[4]["codigo"], "BCP ");
-  EXPECT_EQ(s.rows[4]["nombre"], pad("BANCO DE CREDITO", 50));
-  EXPECT_EQ(s.rows[4]["codnom"], pad("BCP  BANCO DE CREDITO", 55));
+  EXPECT_EQ(s.rows[4]["nombre"], padTo("BANCO DE CREDITO", 50));
+  EXPECT_EQ(s.rows[4]["codnom"], padTo("BCP  BANCO DE CREDITO", 55));
   EXPECT_EQ(s.rows[4]["moneda"], "D");
-  EXPECT_EQ(s.rows[4]["cuenta"], pad("", 15));
+  EXPECT_EQ(s.rows[4]["cuenta"], padTo("", 15));
   EXPECT_EQ(s.rows[5]["moneda"], "S");
 }
 
@@ -149,7 +148,7 @@ TEST_F(Banks, CodeAndNameAreTypedAsWideAsTheTableKeepsThem) {
   auto s = stored();
   ASSERT_EQ(s.rows.size(), 1u);
   EXPECT_EQ(s.rows[0]["codigo"], "ABCD");
-  EXPECT_EQ(s.rows[0]["codnom"], pad("ABCD X", 55));  // code, a blank, the name
+  EXPECT_EQ(s.rows[0]["codnom"], padTo("ABCD X", 55));  // code, a blank, the name
 }
 
 TEST_F(Banks, ListKeysAndAcceleratorsRunTheBarButtons) {
@@ -257,15 +256,15 @@ TEST_F(Banks, ModifyKeepsItsOwnCodeAndRefusesAnothersCode) {
       .press(301)
       .inspect([](ui::Dialog& d) {
         EXPECT_EQ(listOf(d).currentRow(), 1);
-        EXPECT_EQ(listOf(d).row(1)[1], pad("BANCO DOS NUEVO", 50));
+        EXPECT_EQ(listOf(d).row(1)[1], padTo("BANCO DOS NUEVO", 50));
       })
       .pressBar(kExit);
   run();
   auto s = stored();
   ASSERT_EQ(s.rows.size(), 4u);
   EXPECT_EQ(s.rows[1]["codigo"], "B2  ");
-  EXPECT_EQ(s.rows[1]["nombre"], pad("BANCO DOS NUEVO", 50));
-  EXPECT_EQ(s.rows[1]["codnom"], pad("B2   BANCO DOS NUEVO", 55));
+  EXPECT_EQ(s.rows[1]["nombre"], padTo("BANCO DOS NUEVO", 50));
+  EXPECT_EQ(s.rows[1]["codnom"], padTo("B2   BANCO DOS NUEVO", 55));
   EXPECT_EQ(s.rows[1]["moneda"], "D");  // no new choice: the stored currency stays
 }
 
@@ -362,7 +361,7 @@ TEST_F(Banks, ListingStartsAtTheRecordUnderTheCursor) {
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).currentRow(), 2); })
       .pressBar(kExit);
   run();
-  const std::string company = pad("EMPRESA DEMO S.A.", 45);
+  const std::string company = padTo("EMPRESA DEMO S.A.", 45);
   const std::string expected = testing::crlf({
       "Report_Title=Reporte de Maestro",
       "PaperSize=A4",
@@ -379,8 +378,8 @@ TEST_F(Banks, ListingStartsAtTheRecordUnderTheCursor) {
       "{$c00;a=l} CODIGO{$c01;a=l} DESCRIPCION{\\n}",
       "{Line=300,6000;\\n}",
       "[Data]",
-      "{e;$c00;a=l} C3  {t;$c01;a=l} " + pad("BANCO TRES", 50) + "{t;\\n}",
-      "{e;$c00;a=l} D4  {t;$c01;a=l} " + pad("BANCO CUATRO", 50) + "{t;\\n}",
+      "{e;$c00;a=l} C3  {t;$c01;a=l} " + padTo("BANCO TRES", 50) + "{t;\\n}",
+      "{e;$c00;a=l} D4  {t;$c01;a=l} " + padTo("BANCO CUATRO", 50) + "{t;\\n}",
   });
   EXPECT_EQ(testing::readFile(dir.file("Test.rpv")), expected);
 }
@@ -459,7 +458,7 @@ TEST(BanksTwoStations, SecondLockIsRefusedAndNothingIsWritten) {
   EXPECT_TRUE(a.tk.ok()) << a.tk.report();
   auto after = testing::readAll(dir.path(), def);
   ASSERT_EQ(after.rows.size(), 1u);
-  EXPECT_EQ(after.rows[0]["nombre"], pad("NOMBRE DE A", 50));
+  EXPECT_EQ(after.rows[0]["nombre"], padTo("NOMBRE DE A", 50));
   b.session.closeAll();
 }
 

@@ -10,7 +10,6 @@ namespace planilla::masters {
 namespace {
 
 using catalog::TableId;
-using testing::pad;
 using testing::Station;
 using testing::TempDir;
 using ui::MsgKind;
@@ -75,7 +74,7 @@ TEST(CodeTables, EverySelectorOpensItsOwnTableWithItsTitle) {
     // last character of a full name does not fit (2 + 1 + 50 = 53 > 52).
     EXPECT_EQ(s.rows[0]["nombre"], std::string(static_cast<size_t>(c.name), 'N'));
     EXPECT_EQ(s.rows[0]["codnom"],
-              pad(pad("1", static_cast<size_t>(c.code)) + " " + std::string(static_cast<size_t>(c.name), 'N'),
+              padTo(padTo("1", static_cast<size_t>(c.code)) + " " + std::string(static_cast<size_t>(c.name), 'N'),
                   static_cast<size_t>(c.codnom)));
   }
 }
@@ -129,7 +128,7 @@ TEST_F(CostCentres, AddRefusesDuplicatesAndBlankCodes) {
   auto s = testing::readAll(dir.path(), def());
   ASSERT_EQ(s.rows.size(), 5u);
   EXPECT_EQ(s.rows[4]["codigo"], "FIN   ");
-  EXPECT_EQ(s.rows[4]["codnom"], pad("FIN    FINANZAS", 52));
+  EXPECT_EQ(s.rows[4]["codnom"], padTo("FIN    FINANZAS", 52));
 }
 
 TEST_F(CostCentres, ModifyKeepsOwnCodeRefusesOthersAndIgnoresBlankName) {
@@ -159,8 +158,8 @@ TEST_F(CostCentres, ModifyKeepsOwnCodeRefusesOthersAndIgnoresBlankName) {
   ASSERT_EQ(s.rows.size(), 4u);
   EXPECT_EQ(s.rows[0], before.rows[0]);
   EXPECT_EQ(s.rows[1]["codigo"], "OPX   ");
-  EXPECT_EQ(s.rows[1]["nombre"], pad("OPERACIONES MINA", 45));
-  EXPECT_EQ(s.rows[1]["codnom"], pad("OPX    OPERACIONES MINA", 52));
+  EXPECT_EQ(s.rows[1]["nombre"], padTo("OPERACIONES MINA", 45));
+  EXPECT_EQ(s.rows[1]["codnom"], padTo("OPX    OPERACIONES MINA", 52));
 }
 
 TEST_F(CostCentres, SearchUpperCasesAndSaysWhenMissing) {
@@ -194,7 +193,7 @@ TEST_F(CostCentres, ListingFromTheThirdRecord) {
       "$c02=6670",
       "[Header]",
       "{f=Lucida Console;\\n;s=9}",
-      "{\\n;$c00;a=l} " + pad("EMPRESA DEMO S.A.", 45),
+      "{\\n;$c00;a=l} " + padTo("EMPRESA DEMO S.A.", 45),
       "{\\n;$c00;s=8;b=y;a=l} {tab=500} Maestro Centro De Costos{b=n;\\n}",
       "{Line=300,6000;\\n}",
       "{$c00;a=l} CODIGO{$c01;a=l} DESCRIPCION{\\n}",
@@ -202,8 +201,8 @@ TEST_F(CostCentres, ListingFromTheThirdRecord) {
       "[Data]",
   });
   const std::string data = testing::crlf({
-      "{e;$c00;a=l} VEN   {t;$c01;a=l} " + pad("VENTAS", 45) + "{t;\\n}",
-      "{e;$c00;a=l} ZON   {t;$c01;a=l} " + pad("ZONA NORTE", 45) + "{t;\\n}",
+      "{e;$c00;a=l} VEN   {t;$c01;a=l} " + padTo("VENTAS", 45) + "{t;\\n}",
+      "{e;$c00;a=l} ZON   {t;$c01;a=l} " + padTo("ZONA NORTE", 45) + "{t;\\n}",
   });
   EXPECT_EQ(text, header + data);
 }

@@ -9,7 +9,6 @@ namespace planilla::masters {
 namespace {
 
 using catalog::TableId;
-using testing::pad;
 using testing::Station;
 using ui::MsgKind;
 
@@ -27,7 +26,7 @@ class General : public testing::EmployeesFixture {
 
 TEST(EmployeeName, SurnamesCommaNamesPaddedTo50) {
   // "PEREZ" + " " + "DIAZ" + ", " + "JUAN" + " " + "" : the blank before the empty second name stays.
-  EXPECT_EQ(employeeName(pad("PEREZ", 20), pad("DIAZ", 20), pad("JUAN", 20), pad("", 20)), pad("PEREZ DIAZ, JUAN ", 50));
+  EXPECT_EQ(employeeName(padTo("PEREZ", 20), padTo("DIAZ", 20), padTo("JUAN", 20), padTo("", 20)), padTo("PEREZ DIAZ, JUAN ", 50));
   // 20 + 1 + 20 + 2 + 20 = 63 characters are cut to 50.
   const std::string a(20, 'A'), b(20, 'B'), c(20, 'C');
   EXPECT_EQ(employeeName(a, b, c, "D"), a + " " + b + ", " + c.substr(0, 7));
@@ -107,7 +106,7 @@ TEST_F(General, AddThroughTheFormStoresEveryField) {
       .inspect([](ui::Dialog& d) {
         ui::Browse& br = listOf(d);
         ASSERT_EQ(br.rowCount(), 1);
-        EXPECT_EQ(br.row(0)[0], pad("E0099", 10));
+        EXPECT_EQ(br.row(0)[0], padTo("E0099", 10));
         EXPECT_EQ(br.row(0)[7], "30");
       })
       .pressBar(kExit);
@@ -116,23 +115,23 @@ TEST_F(General, AddThroughTheFormStoresEveryField) {
   ASSERT_EQ(s.rows.size(), 1u);
   auto& r = s.rows[0];
   auto& n = s.nums[0];
-  EXPECT_EQ(r["codigo"], pad("E0099", 10));
-  EXPECT_EQ(r["nombre1"], pad("JUAN", 20));
-  EXPECT_EQ(r["nombre2"], pad("", 20));
-  EXPECT_EQ(r["apelli1"], pad("PEREZ", 20));
-  EXPECT_EQ(r["apelli2"], pad("DIAZ", 20));
-  EXPECT_EQ(r["nombre"], pad("PEREZ DIAZ, JUAN ", 50));
-  EXPECT_EQ(r["direccion"], pad("AV. AREQUIPA 123", 60));
+  EXPECT_EQ(r["codigo"], padTo("E0099", 10));
+  EXPECT_EQ(r["nombre1"], padTo("JUAN", 20));
+  EXPECT_EQ(r["nombre2"], padTo("", 20));
+  EXPECT_EQ(r["apelli1"], padTo("PEREZ", 20));
+  EXPECT_EQ(r["apelli2"], padTo("DIAZ", 20));
+  EXPECT_EQ(r["nombre"], padTo("PEREZ DIAZ, JUAN ", 50));
+  EXPECT_EQ(r["direccion"], padTo("AV. AREQUIPA 123", 60));
   EXPECT_EQ(r["fech_nac"], "19850403");
   EXPECT_EQ(r["fech_ing"], "20160501");
-  EXPECT_EQ(r["telefono"], pad("987654321", 10));
+  EXPECT_EQ(r["telefono"], padTo("987654321", 10));
   EXPECT_EQ(r["electoral"], "41234567");
-  EXPECT_EQ(r["cargo"], pad("CONTADOR", 40));
-  EXPECT_EQ(r["carnet"], pad("ESS41234567", 15));
+  EXPECT_EQ(r["cargo"], padTo("CONTADOR", 40));
+  EXPECT_EQ(r["carnet"], padTo("ESS41234567", 15));
   EXPECT_EQ(r["sexo"], "M");
   EXPECT_EQ(r["fcese"], "20161231");
   EXPECT_EQ(r["retri"], "2");
-  EXPECT_EQ(r["nacion"], pad("PERUANA", 20));
+  EXPECT_EQ(r["nacion"], padTo("PERUANA", 20));
   EXPECT_EQ(r["tiptrab"], "01");
   EXPECT_DOUBLE_EQ(n["bas_men"], 2500.5);
   EXPECT_DOUBLE_EQ(n["asigna"], 85);
@@ -150,7 +149,7 @@ TEST_F(General, AddThroughTheFormStoresEveryField) {
   EXPECT_EQ(r["codafp"], "PRIMA ");
   EXPECT_EQ(r["banco"], "BCP ");
   EXPECT_EQ(r["nroafp"], "123456789012");
-  EXPECT_EQ(r["ctacte"], pad("191-1234", 25));
+  EXPECT_EQ(r["ctacte"], padTo("191-1234", 25));
   EXPECT_EQ(r["fech_afp"], "20100601");
   EXPECT_EQ(r["situacion"], "11");
   EXPECT_EQ(r["fechasitua"], "20160502");
@@ -276,7 +275,7 @@ TEST_F(General, BlankCodeDuplicateCodeModifySearchAndListing) {
   run();
   auto s = stored(TableId::EmployeeMaster);
   ASSERT_EQ(s.rows.size(), 3u);
-  EXPECT_EQ(s.rows[1]["nombre"], pad("QUISPE MAMANI , ANA ", 50));
+  EXPECT_EQ(s.rows[1]["nombre"], padTo("QUISPE MAMANI , ANA ", 50));
   EXPECT_EQ(s.rows[1]["baja"], "1");  // the form never touches the terminated flag
   // Stops: 690, then + (w + 1) * 115 for the widths 6, 30, 2, 7, 27, 8, 7, 7, 11, 9, 7:
   // 690 + 805 = 1495, + 3565 = 5060, + 345 = 5405, + 920 = 6325, + 3220 = 9545,
@@ -322,7 +321,7 @@ TEST_F(General, SecondStationIsRefusedTheRecordInUse) {
   held.close();
   auto s = stored(TableId::EmployeeMaster);
   ASSERT_EQ(s.rows.size(), 1u);
-  EXPECT_EQ(s.rows[0]["cargo"], pad("CONTADOR", 40));
+  EXPECT_EQ(s.rows[0]["cargo"], padTo("CONTADOR", 40));
 }
 
 }  // namespace

@@ -8,7 +8,6 @@ namespace planilla::masters {
 namespace {
 
 using catalog::TableId;
-using testing::pad;
 using testing::Station;
 using testing::TempDir;
 using ui::MsgKind;
@@ -179,7 +178,7 @@ TEST_F(ExchangeRates, ModifySearchAndListing) {
       "$c03=5865",
       "[Header]",
       "{f=Lucida Console;\\n;s=9}",
-      "{\\n;$c00;a=l} " + pad("EMPRESA DEMO S.A.", 45),
+      "{\\n;$c00;a=l} " + padTo("EMPRESA DEMO S.A.", 45),
       "{\\n;$c00;s=8;b=y;a=l} {tab=500} MAESTRO TIPO DE CAMBIO{b=n;\\n}",
       "{Line=300,6000;\\n}",
       "{$c00;a=l} DIA/MES{$c01;a=l} SOL/DOLAR{$c02;a=l} EURO/SOLES{$c03;a=l} EURO/DOLAR{\\n}",

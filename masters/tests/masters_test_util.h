@@ -46,12 +46,6 @@ struct Station {
   Session session;
 };
 
-inline std::string pad(const std::string& s, size_t w) {
-  std::string o = s.substr(0, w);
-  o.resize(w, ' ');
-  return o;
-}
-
 // Appends records to a catalog table (created when missing), each given as field ->
 // text (numbers are parsed).
 inline void seed(const std::string& dir, const catalog::TableDef& def,

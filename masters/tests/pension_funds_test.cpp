@@ -9,7 +9,6 @@ namespace planilla::masters {
 namespace {
 
 using catalog::TableId;
-using testing::pad;
 using testing::Station;
 using testing::TempDir;
 using ui::MsgKind;
@@ -105,7 +104,7 @@ TEST_F(Funds, SameCodeRefusedInTheSameMonthAcceptedInAnother) {
   ASSERT_EQ(s.rows.size(), 5u);
   EXPECT_EQ(s.rows[4]["mes"], "06");
   EXPECT_EQ(s.rows[4]["codigo"], "PRIMA ");
-  EXPECT_EQ(s.rows[4]["nombre"], pad("PRIMA AFP", 40));
+  EXPECT_EQ(s.rows[4]["nombre"], padTo("PRIMA AFP", 40));
   EXPECT_DOUBLE_EQ(s.nums[4]["afppor2"], 1.35);
   EXPECT_DOUBLE_EQ(s.nums[4]["afppor3"], 1.6);
   EXPECT_DOUBLE_EQ(s.nums[4]["afppor4"], 9707.03);
@@ -220,17 +219,17 @@ TEST_F(Funds, ListingFromTheThirdRecord) {
       "$c06=8280",
       "[Header]",
       "{f=Lucida Console;\\n;s=9}",
-      "{\\n;$c00;a=l} " + pad("EMPRESA DEMO S.A.", 45),
+      "{\\n;$c00;a=l} " + padTo("EMPRESA DEMO S.A.", 45),
       "{\\n;$c00;s=8;b=y;a=l} {tab=2900} MAESTRO DE AFPs{b=n;\\n}",
       "{Line=300,9500;\\n}",
       "{$c00;a=l} MES{$c01;a=l} {tab=-100} CODIGO{$c02;a=l} {tab=200} NOMBRE{$c03;a=l} {tab=100} APORTE"
       "{$c04;a=l} {tab=100} PRIMA{$c05;a=l} COMISION{$c06;a=l} TOPE{\\n}",
       "{Line=300,9500;\\n}",
       "[Data]",
-      "{e;$c00;a=l} 05{t;$c01;a=l} PRIMA {t;$c02;a=l} " + pad("PRIMA AFP", 40) +
+      "{e;$c00;a=l} 05{t;$c01;a=l} PRIMA {t;$c02;a=l} " + padTo("PRIMA AFP", 40) +
           "{t;$c03;a=r} {tab=800} 10.00{t;$c04;a=r} {tab=800}  0.00{t;$c05;a=r} {tab=800}  0.00"
           "{t;$c06;a=r} {tab=800}      0.00{t;\\n}",
-      "{e;$c00;a=l} 13{t;$c01;a=l} RARO  {t;$c02;a=l} " + pad("MES RARO", 40) +
+      "{e;$c00;a=l} 13{t;$c01;a=l} RARO  {t;$c02;a=l} " + padTo("MES RARO", 40) +
           "{t;$c03;a=r} {tab=800}  0.00{t;$c04;a=r} {tab=800}  0.00{t;$c05;a=r} {tab=800}  0.00"
           "{t;$c06;a=r} {tab=800}      0.00{t;\\n}",
   });

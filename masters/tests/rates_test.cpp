@@ -9,7 +9,6 @@ namespace planilla::masters {
 namespace {
 
 using catalog::TableId;
-using testing::pad;
 using testing::Station;
 using testing::TempDir;
 using ui::MsgKind;
@@ -58,7 +57,7 @@ TEST_F(Rates, FirstOpeningCreatesOneBlankRecordAndShowsZeros) {
   EXPECT_EQ(s.physical, 1u);
   ASSERT_EQ(s.rows.size(), 1u);
   EXPECT_EQ(s.nums[0]["uit2"], 0);
-  EXPECT_EQ(s.rows[0]["codigo"], pad("", 6));
+  EXPECT_EQ(s.rows[0]["codigo"], padTo("", 6));
   // The table stays with its single record however often the screen opens.
   st.tk.reset();
   st.tk.expectDialog("EDITPORCE").press(301);

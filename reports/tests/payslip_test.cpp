@@ -91,13 +91,13 @@ class PayslipTest : public ::testing::Test {
 
   void setEmployee(const std::string& code, const std::string& field, const std::string& value) {
     auto t = open(catalog::TableId::EmployeeMaster);
-    ASSERT_TRUE(t->seek(fit(code, 10)));
+    ASSERT_TRUE(t->seek(padTo(code, 10)));
     ASSERT_TRUE(t->replace(field, value).isOk());
   }
 
   void setVacation(const std::string& code, const Date& from, const Date& to, double days) {
     auto t = open(catalog::TableId::VacationRoll);
-    if (!t->seek(fit(code, 10))) {
+    if (!t->seek(padTo(code, 10))) {
       ASSERT_TRUE(t->appendBlank().isOk());
       ASSERT_TRUE(t->replace("CODIGO", code).isOk());
     }
@@ -121,7 +121,7 @@ class PayslipTest : public ::testing::Test {
     PayslipValues v;
     if (!checkPayslipPreconditions(session(), v)) return std::string();
     std::string name, cc = "      ";
-    const std::string typed = fit(code, 10);
+    const std::string typed = padTo(code, 10);
     if (!CODPER(session(), typed, &name, &cc)) {
       session().closeAll();  // the screen closes its tables after the dialog
       return std::string();
@@ -305,7 +305,7 @@ TEST_F(PayslipTest, NamesKeepTheirWindows1252Bytes) {
   setEmployee("E0001", "NOMBRE", "MU\xD1OZ PE\xD1" "A, JOS\xC9");
   addPayroll("E0001", kRow);
   const std::string t = run("E0001");
-  const std::string name = fit("MU\xD1OZ PE\xD1" "A, JOS\xC9", 50);
+  const std::string name = padTo("MU\xD1OZ PE\xD1" "A, JOS\xC9", 50);
   EXPECT_NE(t.find("{e;$c01;a=l}{tab= +50} Nombre  : " + name + "{t;\\n}\r\n"), std::string::npos);
   EXPECT_EQ(static_cast<unsigned char>(t[t.find("Nombre  : MU") + 12]), 0xD1);
 }
@@ -314,7 +314,7 @@ TEST_F(PayslipTest, MissingWorkerTypeAndEmptyHireDate) {
   setEmployee("E0001", "TIPTRAB", "ZZ");
   {
     auto t = open(catalog::TableId::EmployeeMaster);
-    ASSERT_TRUE(t->seek(fit("E0001", 10)));
+    ASSERT_TRUE(t->seek(padTo("E0001", 10)));
     ASSERT_TRUE(t->replace("FECH_ING", Date()).isOk());
   }
   addPayroll("E0001", kRow);
@@ -342,7 +342,7 @@ TEST_F(PayslipTest, UnknownCodeIsRefusedByTheValidation) {
   // The writer itself refuses too when called with an unknown code.
   PayslipValues v;
   ASSERT_TRUE(checkPayslipPreconditions(session(), v));
-  EXPECT_FALSE(PREP401(session(), fit("X999", 10), v, "      "));
+  EXPECT_FALSE(PREP401(session(), padTo("X999", 10), v, "      "));
   EXPECT_EQ(station_->messages.boxes.back().text, "Trabajador X999       No Existe");
 }
 

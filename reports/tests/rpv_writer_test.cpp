@@ -233,8 +233,8 @@ TEST(ReportFormat, CompanySubtitleByCode) {
 }
 
 TEST(ReportFormat, FitAndTrim) {
-  EXPECT_EQ(fit("ABC", 5), "ABC  ");
-  EXPECT_EQ(fit("ABCDEFG", 5), "ABCDE");
+  EXPECT_EQ(padTo("ABC", 5), "ABC  ");
+  EXPECT_EQ(padTo("ABCDEFG", 5), "ABCDE");
   EXPECT_EQ(rtrim("E001   "), "E001");
   EXPECT_EQ(rtrim("   "), "");
   EXPECT_EQ(monthNameUpper(9), "SETIEMBRE");

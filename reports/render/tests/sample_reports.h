@@ -28,18 +28,18 @@ inline std::string payslipBody(const std::string& code, double base, bool vacati
   L("{e;$c01;a=l;b=y} {tab= +2100} BOLETA DE REMUNERACIONES{t;\\n;b=n;s=8}");
   L("{e;$c01;a=l} {tab=+2600} D.S. Nro. 020-2008-TR{t;\\n;\\n;\\n}");
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL EMPLEADOR :{t;\\n;b=n;s=8}");
-  L("{e;$c01;a=l;b=y} {tab= +50} Razon Social :  " + fit("EMPRESA DE DEMOSTRACION S.A.C.", 45) + "{t;\\n;b=n}");
-  L("{e;$c01;a=l} {tab= +50} Registro Patronal :  " + fit("PAT-0001", 12) + "{e;$c03;a=l} {tab= -500} Ruc :  " +
+  L("{e;$c01;a=l;b=y} {tab= +50} Razon Social :  " + padTo("EMPRESA DE DEMOSTRACION S.A.C.", 45) + "{t;\\n;b=n}");
+  L("{e;$c01;a=l} {tab= +50} Registro Patronal :  " + padTo("PAT-0001", 12) + "{e;$c03;a=l} {tab= -500} Ruc :  " +
     "20123456789{t;\\n}");
-  L("{e;$c01;a=l} {tab= +50} Direccion  :" + fit("AV. LOS PR\xC9" "CERES 123, LIMA", 40) + "{t;\\n;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Direccion  :" + padTo("AV. LOS PR\xC9" "CERES 123, LIMA", 40) + "{t;\\n;\\n}");
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL TRABAJADOR(A) :{t;\\n;b=n;s=8}");
-  L("{e;$c01;a=l}{tab= +50} Nombre  : " + fit("NU\xD1" "EZ QUISPE, MAR\xCD" "A ELENA", 40) + "{t;\\n}");
-  L("{e;$c01;a=l}{tab=+50} Cargo   : " + fit("ASISTENTE CONTABLE", 30) + "{e;$c03;a=l}{tab=+250} DNI : " +
-    fit("40123456", 8) + "{t;\\n}");
+  L("{e;$c01;a=l}{tab= +50} Nombre  : " + padTo("NU\xD1" "EZ QUISPE, MAR\xCD" "A ELENA", 40) + "{t;\\n}");
+  L("{e;$c01;a=l}{tab=+50} Cargo   : " + padTo("ASISTENTE CONTABLE", 30) + "{e;$c03;a=l}{tab=+250} DNI : " +
+    padTo("40123456", 8) + "{t;\\n}");
   L("{e;$c01;a=l} {tab= +50} Mes de Pago   : Marzo  2026{e;$c03;a=r} {tab= +1210} Fecha Ingreso : " +
     writerDate(Date(2015, 3, 1)) + "{t;\\n}");
-  L("{e;$c01;a=l} {tab= +50} Nro. Seguro   : " + fit("8001234567", 15) +
-    "{e;$c03;a=r} {tab= +1120} C.U.S.P.P. : " + fit("123456ABCDE7", 12) + "{t;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Nro. Seguro   : " + padTo("8001234567", 15) +
+    "{e;$c03;a=r} {tab= +1120} C.U.S.P.P. : " + padTo("123456ABCDE7", 12) + "{t;\\n}");
   if (vacation)
     L("{e;$c01;a=l}{tab= +50} Inicio Vacac. : " + dateE(Date(2026, 3, 1)) + "{e;$c03;a=l}{tab= -1290} Cese Vacac.: " +
       dateE(Date(2026, 3, 15)) + "{e;$c03;a=l}{tab= +1250}  (15 dias){t;\\n}");
@@ -47,7 +47,7 @@ inline std::string payslipBody(const std::string& code, double base, bool vacati
     L("{e;$c01;a=l}{tab= +50} Inicio Vacac. :{e;$c02;a=r}{tab= +2050} Cese Vacac.: {t;\\n}");
   L("{e;$c01;a=l}{tab= +50} Dias Trab.    : " + amount(30, kPicDays3) + "{t;$c02;a=l}{tab= -700} Horas Trab.: " +
     amount(240, kPicDays3) + "{t;$c03;a=l}{tab= -820} Horas Extras  : " + amount(4, kPicDays3) + "{t;\\n}");
-  L("{e;$c01;a=l}{tab= +50} Tipo Trab.    : " + fit("EMPLEADO", 38) +
+  L("{e;$c01;a=l}{tab= +50} Tipo Trab.    : " + padTo("EMPLEADO", 38) +
     "{e;$c03;a=l}{tab= +800} Faltas    :{e;$c03;a=l}{tab= +2150}" + amount(0, kPicDays3) + "{t;\\n}");
   L("{e;$c01;a=l}{tab= +50} Dias Subsid.  :" + amount(0, kPicDays3) +
     "{t;$c02;a=l}{tab= -700} Dias No Labor. y no Subsid.: " + amount(0, kPicDays3) +
@@ -77,8 +77,8 @@ inline std::string payslipBody(const std::string& code, double base, bool vacati
   L("{e;$c03;a=l} {tab= -1100} Neto A Pagar :    S/.{e;$c04;a=r} {tab= -350}" +
     amount(base + 297.6 - 1234.56, kPicPayslip) + "{t;\\n;\\n;\\n;\\n;\\n;\\n;\\n}");
   L("{e;$c01;a=l;b=y} {tab= +650} ---------------------{t;\\n}");
-  L("{e;$c01;a=l} {tab= +650} " + fit("JUAN PEREZ GOMEZ", 40) + "{e;$c03;a=l} {tab= +200}{t;\\n}");
-  L("{e;$c01;a=l} {tab=" + numberText(500) + "} " + fit("GERENTE GENERAL", 30) +
+  L("{e;$c01;a=l} {tab= +650} " + padTo("JUAN PEREZ GOMEZ", 40) + "{e;$c03;a=l} {tab= +200}{t;\\n}");
+  L("{e;$c01;a=l} {tab=" + numberText(500) + "} " + padTo("GERENTE GENERAL", 30) +
     "{e;$c03;a=l} {tab= +200} TRABAJADOR(A){t;b=n;\\n;\\n}");
   L("{e;$c00;a=l}{tab= +900} KYL" + reports::rtrim(code) + "/CC0001{t;b=n;\\n;\\n}");
   return s;
