@@ -20,22 +20,17 @@ using catalog::TableId;
 const char* kScreenTitle = "Mantenimiento Maestro De Empleados Activos";
 const char* kMasterAlias = "TabGen";
 
-struct Prerequisite {
-  TableId id;
-  const char* alias;  // nullptr: tested only
-  const char* missing;
-};
 // Tested in this order before the screen opens; the code tables are opened in areas 2
 // to 7 under these aliases.
-const std::vector<Prerequisite>& prerequisites() {
-  static const std::vector<Prerequisite> k = {
+const std::vector<ScreenTable>& prerequisites() {
+  static const std::vector<ScreenTable> k = {
       {TableId::Situations, "Situac", "Maestro Situacion  No Existe, (Crearlo)"},
       {TableId::PensionFunds, "Afps", "Maestro De Afps.   No Existe, (Crearlo)"},
       {TableId::CostCentres, "Costos", "Maestro Centro Costos   No Existe, (Crearlo)"},
       {TableId::Banks, "Bancos", "Maestro De Bancos  No Existe, (Crearlo)"},
       {TableId::WorkerTypes, "Tipos", "Maestro Tipo De Trabajador  No Existe, (Crearlo)"},
       {TableId::PensionerTypes, "Cate", "Maestro Tipo Pensionistas/Prestacion Servicios  No Existe, (Crearlo)"},
-      {TableId::EmployeeMaster, nullptr, "Tabla Maestro Empleados  No Existe, (Crearlo)"},
+      {TableId::EmployeeMaster, kMasterAlias, "Tabla Maestro Empleados  No Existe, (Crearlo)"},
   };
   return k;
 }
@@ -104,31 +99,9 @@ int daysOfMonth(const std::string& month) {
 }
 
 void F_PJLG02(Session& s, ui::Toolkit& tk) {
-  if (isBlank(s.YCIA) || isBlank(s.YANO) || isBlank(s.YMES)) {
-    ui::MSGALERT(s.messages(), "Primero, Elija La Compania Con Que Va a Trabajar (cia)");
-    return;
-  }
-  for (const auto& p : prerequisites()) {
-    if (!s.fileExists(s.def(p.id).dbf())) {
-      ui::MSGALERT(s.messages(), p.missing);
-      return;
-    }
-  }
   // The first opening in the month creates the table from the general master.
-  const catalog::TableDef month = s.def(TableId::ActiveEmployees);
-  if (!ensureTable(s, month)) return;
-  Table* t = openOwnTable(s, month, 1, "Emplea");
+  Table* t = openEmployeeScreen(s, TableId::ActiveEmployees, prerequisites(), true);
   if (!t) return;
-  int area = 2;
-  for (const auto& p : prerequisites()) {
-    const char* alias = p.alias ? p.alias : kMasterAlias;
-    if (!openExisting(s, s.def(p.id), area++, p.missing, alias)) {
-      s.closeAll();
-      return;
-    }
-  }
-  s.select(1);
-  (void)t->goTop();
   {
     ui::Dialog dlg(tk, "ManteP03", kScreenTitle);
     dlg.setColors(ui::color::kWhite, ui::color::kScreen);
@@ -147,7 +120,7 @@ void F_PJLG02(Session& s, ui::Toolkit& tk) {
                                           ui::transform(tb.num("dia_tra"), "99"),
                                           ui::transform(tb.num("fraccion1"), "99"),
                                           ui::transform(tb.num("diavac"), "99"),
-                                          accountColumn(tb.str("tienecta"))};
+                                          tb.str("tienecta")};
         });
     struct Btn {
       int id;

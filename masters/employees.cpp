@@ -25,13 +25,8 @@ const char* kFundsAlias = "Afps";
 
 // The tables the employee form lists, in the order the screen tests and opens them
 // (work areas 2 to 10), with the message shown when one is missing.
-struct CodeTable {
-  TableId id;
-  const char* alias;
-  const char* missing;
-};
-const std::vector<CodeTable>& formTables() {
-  static const std::vector<CodeTable> k = {
+const std::vector<ScreenTable>& formTables() {
+  static const std::vector<ScreenTable> k = {
       {TableId::Situations, "Situac", "Maestro Situacion  No Existe, (Crearlo)"},
       {TableId::PensionFunds, kFundsAlias, "Maestro De Afps.   No Existe, (Crearlo)"},
       {TableId::CostCentres, "Costos", "Maestro Centro Costos   No Existe, (Crearlo)"},
@@ -44,8 +39,6 @@ const std::vector<CodeTable>& formTables() {
   };
   return k;
 }
-
-bool blankPeriod(const Session& s) { return isBlank(s.YCIA) || isBlank(s.YANO) || isBlank(s.YMES); }
 
 void readForm(Table& t, EmployeeForm& f) {
   f.codigo = padTo(t.str("codigo"), 10);
@@ -256,32 +249,43 @@ std::string employeeName(const std::string& apelli1, const std::string& apelli2,
              50);
 }
 
-std::string accountColumn(const std::string& tienecta) { return tienecta; }
-
-void F_PJLG01(Session& s, ui::Toolkit& tk) {
-  if (blankPeriod(s)) {
-    ui::MSGSTOP(s.messages(), "Primero, Elija La Compania Con Que Va a Trabajar (cia)");
-    return;
+Table* openEmployeeScreen(Session& s, TableId own, const std::vector<ScreenTable>& needed, bool alert) {
+  auto say = [&s, alert](const std::string& text) {
+    if (alert) {
+      ui::MSGALERT(s.messages(), text);
+    } else {
+      ui::MSGSTOP(s.messages(), text);
+    }
+  };
+  if (isBlank(s.YCIA) || isBlank(s.YANO) || isBlank(s.YMES)) {
+    say("Primero, Elija La Compania Con Que Va a Trabajar (cia)");
+    return nullptr;
   }
-  for (const auto& c : formTables()) {
-    if (!s.fileExists(s.def(c.id).dbf())) {
-      ui::MSGSTOP(s.messages(), c.missing);
-      return;
+  for (const auto& n : needed) {
+    if (!s.fileExists(s.def(n.id).dbf())) {
+      say(n.missing);
+      return nullptr;
     }
   }
-  const catalog::TableDef master = s.def(TableId::EmployeeMaster);
-  if (!ensureTable(s, master)) return;
-  Table* t = openOwnTable(s, master, 1, "Emplea");
-  if (!t) return;
+  const catalog::TableDef def = s.def(own);
+  if (!ensureTable(s, def)) return nullptr;
+  Table* t = openOwnTable(s, def, 1, "Emplea");
+  if (!t) return nullptr;
   int area = 2;
-  for (const auto& c : formTables()) {
-    if (!openExisting(s, s.def(c.id), area++, c.missing, c.alias)) {
+  for (const auto& n : needed) {
+    if (!openExisting(s, s.def(n.id), area++, n.missing, n.alias)) {
       s.closeAll();
-      return;
+      return nullptr;
     }
   }
   s.select(1);
   (void)t->goTop();
+  return t;
+}
+
+void F_PJLG01(Session& s, ui::Toolkit& tk) {
+  Table* t = openEmployeeScreen(s, TableId::EmployeeMaster, formTables(), false);
+  if (!t) return;
   runMaintenanceScreen(
       s, tk, "ManteP02", kScreenTitle, *t,
       [](ui::Browse& br) {
@@ -297,7 +301,7 @@ void F_PJLG01(Session& s, ui::Toolkit& tk) {
                                               tb.str("cargo"),    tb.str("electoral"),
                                               tb.str("tiptrab"),  tb.str("quinta"),
                                               tb.str("seguroafp"), ui::transform(tb.num("dia_tra"), "99"),
-                                              accountColumn(tb.str("tienecta")), tb.str("DocIden"),
+                                              tb.str("tienecta"), tb.str("DocIden"),
                                               tb.str("MovPer"),   tb.str("Plani")};
             })
             // Terminated employees stand out: "1" cyan, "2" green.

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "session/session.h"
 #include "store/value.h"
@@ -99,7 +100,19 @@ void CONSULTAPLABANCOS(Session& s, ui::Toolkit& tk, EmployeeForm& f, int n, ui::
 // record under the cursor to the end.
 void IMPREMPLEA(Session& s, ui::Browse& br);
 
-// The list column "CTA": the salary-account indicator as the operator typed it.
-std::string accountColumn(const std::string& tienecta);
+// A table an employee screen needs: tested in order before the screen opens, then
+// opened in work areas 2 on under its alias.
+struct ScreenTable {
+  catalog::TableId id;
+  const char* alias;
+  const char* missing;  // the message when the file is not there
+};
+
+// The opening steps both employee screens share: a chosen period, every needed table
+// present (else its message, in an alert box when `alert`, otherwise a stop box), the
+// screen's own table `own` created on first use and opened in area 1 as "Emplea", the
+// needed ones in areas 2 on. Returns the own table, selected and at its top, or nullptr
+// after a message with every table closed.
+Table* openEmployeeScreen(Session& s, catalog::TableId own, const std::vector<ScreenTable>& needed, bool alert);
 
 }  // namespace planilla::masters
