@@ -66,6 +66,7 @@ class MemFs final : public FileSystem {
     return Status::ok();
   }
   Status rename(const std::string&, const std::string&) override { return Status::ioError("no"); }
+  Status replace(const std::string&, const std::string&) override { return Status::ioError("no"); }
   std::string resolve(const std::string& path) override { return path; }
 };
 

@@ -1,5 +1,7 @@
 #include "session/reindex.h"
 
+#include "store/verify.h"
+
 namespace planilla {
 
 std::vector<catalog::TableDef> reindexableTables(const Session& s) {
@@ -18,8 +20,16 @@ bool reindexPeriod(Session& s, std::vector<ReindexResult>& results) {
   bool all = true;
   for (const auto& def : reindexableTables(s)) {
     if (!catalog::tableExists(s.fs(), s.dataDir(), def)) continue;
+    ReindexResult r{def.dbf(), Status::ok(), "", ""};
+    auto tail = tableTail(s.fs(), s.path(def.dbf()));
     Status st = catalog::rebuildIndexes(s.fs(), s.dataDir(), def, true);
-    ReindexResult r{def.dbf(), st, ""};
+    if (st && tail && tail->bytes > 0) {
+      r.notice = tail->records > 0 ? "se descartaron " + std::to_string(tail->records) +
+                                         " registro(s) que un agregado interrumpido dejo despues del final"
+                                   : "se descartaron " + std::to_string(tail->bytes) +
+                                         " bytes sobrantes despues del ultimo registro";
+    }
+    r.status = st;
     if (!st) {
       all = false;
       r.message = st.code() == ErrorCode::InUse ? "Apertura Denegada El Archivo Esta En Uso" : st.message();

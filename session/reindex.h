@@ -13,6 +13,11 @@ struct ReindexResult {
   std::string file;     // table file name ("pmae0101.dbf")
   Status status;        // ok, or why it failed
   std::string message;  // the system's message for a failure
+  std::string notice;   // something found on the way and dealt with
+  // "file: text" for the message or notice, unless the text names the file already.
+  std::string line(const std::string& text) const {
+    return text.find(file) != std::string::npos ? text : file + ": " + text;
+  }
 };
 
 // The tables concerned, in catalog order: the institutions and users, the accounting
@@ -21,9 +26,12 @@ struct ReindexResult {
 // and tables the system never creates are left alone.
 std::vector<catalog::TableDef> reindexableTables(const Session& s);
 
-// Packs each existing table and builds its bags anew (old bags deleted first). A table
-// another station holds open is refused with "Apertura Denegada El Archivo Esta En Uso"
-// and left untouched; the others go on. Returns true when every table was rebuilt.
+// Packs each existing table and builds its bags anew, each beside the old one and
+// renamed into place, so that an interruption leaves bags that are either the old ones
+// or complete (catalog::rebuildIndexes). A record that an append cut short left past
+// the header's count is dropped, with a notice. A table another station holds open is
+// refused with "Apertura Denegada El Archivo Esta En Uso" and left untouched; the
+// others go on. Returns true when every table was rebuilt.
 bool reindexPeriod(Session& s, std::vector<ReindexResult>& results);
 
 }  // namespace planilla

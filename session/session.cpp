@@ -81,15 +81,16 @@ Result<Table*> Session::open(int n, const std::string& name, const std::string& 
     Status st = (*t)->openIndex(path(bag));
     if (!st) {
       (*t)->close();
-      return st.withContext(bag);
+      return st.message().find(bag) != std::string::npos ? st : st.withContext(bag);
     }
   }
-  if ((*t)->tagCount() > 0) {
-    Status st = (*t)->setOrder(1);
-    if (!st) {
-      (*t)->close();
-      return st.withContext(name);
-    }
+  // A catalog table's bags must hold the tags the system uses.
+  catalog::TableDef def;
+  Status st = catalog::identify(name, &def) ? catalog::checkTags(**t, def) : Status::ok();
+  if (st && (*t)->tagCount() > 0) st = (*t)->setOrder(1);
+  if (!st) {
+    (*t)->close();
+    return st;
   }
   return use(n, std::move(*t));
 }

@@ -97,7 +97,8 @@ class Session {
   Result<Table*> use(int area, std::unique_ptr<Table> table);
   // Opens `name` (a file of the data directory) in `area` (0 = current) under `alias`
   // in `mode` (default: defaultMode()), then opens the listed bags in order and selects
-  // order 1 when there are tags.
+  // order 1 when there are tags. A bag of a catalog table that lacks a tag the system
+  // uses is refused (catalog::checkTags).
   Result<Table*> open(int area, const std::string& name, const std::string& alias,
                       std::optional<OpenMode> mode = std::nullopt,
                       const std::vector<std::string>& bags = {});

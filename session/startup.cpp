@@ -36,6 +36,50 @@ bool derivedFor(const Session& s, const Date& d) {
          s.MES_CIE == monthName(d.month());
 }
 
+// Opens the users or the institution table into `area` under `alias` with its index.
+// When the index is refused for its own sake (damaged, lacking its tag, a rebuild cut
+// short) the table is opened alone after a warning naming the index: the lookups below
+// then read the records in order, and nothing is written to it. Without this, a damaged index of
+// these two small tables would keep every station out, and with it the reindex that
+// repairs it. A table in use elsewhere or unreadable is reported as usual.
+Table* openStartupTable(Session& s, catalog::TableId id, int area, const std::string& alias) {
+  const catalog::TableDef def = s.def(id);
+  auto t = s.open(area, def, std::nullopt, alias);
+  if (t) return *t;
+  const Status st = t.status();
+  if (st.code() != ErrorCode::InUse && st.code() != ErrorCode::Locked) {
+    // When the table opens alone, it was its index that failed.
+    auto plain = Table::open(s.fs(), s.path(def.dbf()), s.defaultMode(), alias);
+    if (plain) {
+      ui::MSGALERT(s.messages(), st.message() + " (se lee " + def.dbf() + " sin su indice)", kTitle);
+      auto used = s.use(area, std::move(plain).value());
+      if (used) return *used;
+    }
+  }
+  showTableError(s, st);
+  return nullptr;
+}
+
+// The seek of the start-up lookups: `key` as a prefix of `field`, on the first live
+// record. A table opened without its index, or an index that fails under the seek,
+// is read in record order instead.
+bool lookup(Table& t, const std::string& key, const char* field) {
+  if (t.tagCount() > 0) {
+    if (t.seek(key)) return true;
+    if (t.lastError().isOk()) return false;
+  }
+  const int order = t.order();
+  (void)t.setOrder(0);
+  bool found = false;
+  Status st = t.goTop();
+  while (st && !t.eof() && !found) {
+    found = t.str(field).compare(0, key.size(), key) == 0;
+    if (!found) st = t.skip(1);
+  }
+  (void)t.setOrder(order);
+  return found;
+}
+
 }  // namespace
 
 long applyProcessSettings(long handles) {
@@ -87,18 +131,18 @@ bool VALACEPTAR(Session& s, const std::string& password, const std::string& user
     return true;
   }
   s.select(1);
-  auto t = s.open(1, s.def(catalog::TableId::Users), std::nullopt, "kylusua");
+  Table* t = openStartupTable(s, catalog::TableId::Users, 1, "kylusua");
   if (!t) {
-    showTableError(s, t.status());
     s.closeAll();
     s.LACCESO = false;
     return true;
   }
   // The password field holds ten characters: a longer password is not one of them
-  // (its first ten must not open the door).
+  // (its first ten must not open the door). The tag is INICIA+FUNCION: ten characters
+  // sought as a prefix fall on INICIA.
   const bool fits = password.find_first_not_of(' ', 10) == std::string::npos;
   const std::string key = padTo(upper(password), 10);
-  if (fits && (*t)->seek(key)) {
+  if (fits && lookup(*t, key, "INICIA")) {
     s.LACCESO = true;
   } else {
     ui::MSGSTOP(s.messages(), "Clave No Valida  , Intente Nuevamente", kTitle);
@@ -138,12 +182,7 @@ bool openInstitutions(Session& s) {
     ui::MSGSTOP(s.messages(), "WARNING MAIN-2", kTitle);
     return false;
   }
-  auto t = s.open(0, s.def(catalog::TableId::Institutions), std::nullopt, "xSeteoCia");
-  if (!t) {
-    showTableError(s, t.status());
-    return false;
-  }
-  return true;
+  return openStartupTable(s, catalog::TableId::Institutions, 0, "xSeteoCia") != nullptr;
 }
 
 bool CHEKCIA(Session& s, std::string& code) {
@@ -153,7 +192,7 @@ bool CHEKCIA(Session& s, std::string& code) {
   }
   Table* t = s.alias("xSeteoCia");
   if (!t) t = s.current();
-  if (!t || !t->seek(code)) {
+  if (!t || !lookup(*t, code, "COD_CIA")) {
     ui::MSGSTOP(s.messages(), "Codigo Ingresado " + code + " No Existe", kTitle);
     return false;
   }
@@ -186,8 +225,11 @@ bool acceptWorkingDate(Session& s) {
   if (!t) return false;
   s.select(s.areaOf("xSeteoCia"));
   const std::string year = yearText5(s.YFECHA.year());
-  if (t->seek(s.YCIA)) {
-    if (LAN_REG(s)) {
+  if (lookup(*t, s.YCIA, "COD_CIA")) {
+    // Read without its index (a damaged one), the record is left as it is.
+    if (t->tagCount() == 0) {
+      s.YABREV = t->str("NOM_ABREV").substr(0, 45);
+    } else if (LAN_REG(s)) {
       Status st = t->replace("FECHA", s.YFECHA);
       if (st) st = t->replace("YDESCRI", s.DIA_CIE + " del " + s.YMES + " de " + year);
       if (st) st = t->replace("DESCRI_MES", s.DIA_CIE + " de " + s.MES_CIE + " de " + year);

@@ -31,8 +31,10 @@ std::string yearText5(int year);
 // more than ten characters before trailing blanks is refused) is sought as a prefix
 // of INICIA+FUNCION in kylusua. Sets s.LACCESO. When kylusua.DBF or its
 // index is missing shows "Archivo De Accesos-1  No Existe" / "...-2  No Existe" and
-// sets s.endRequested. Every table is closed afterwards. Returns true (the button's
-// result); read s.LACCESO for the outcome.
+// sets s.endRequested. An index that is there but damaged is named in a warning and
+// the table is read without it, so that the reindex can still be reached. Every table
+// is closed afterwards. Returns true (the button's result); read s.LACCESO for the
+// outcome.
 bool VALACEPTAR(Session& s, const std::string& password, const std::string& user);
 
 // Working-date derivation (validation of the date field): sets DIA_CIE, YDIA, YMES
@@ -54,7 +56,9 @@ void applyCompanyChoice(Session& s, const Table& institutions);
 
 // Opens the institution table for the working-date dialog in the current area under
 // alias xSeteoCia. Shows "WARNING MAIN" / "WARNING MAIN-2" and returns false when the
-// table or its index is missing.
+// table or its index is missing. A damaged index is named in a warning and the table
+// is opened without it (CHEKCIA and the acceptance then read the records in order,
+// and the institution record is not updated).
 bool openInstitutions(Session& s);
 
 // The acceptance of the working-date dialog ("&Aceptar"), from step 5 on: derives the

@@ -25,8 +25,11 @@ bool RED(const Session& s) { return s.red(); }
 bool LAN_REG(Session& s) {
   if (!s.red()) return true;
   Table* t = s.current();
-  if (t && t->lockRecord()) return true;
-  ui::MSGSTOP(s.messages(), kRecordInUse, kTitle);
+  Status st = t ? t->lockRecord() : Status::invalid("No hay tabla en el area actual");
+  if (st) return true;
+  // Only a lock held by another station is "in use"; a table that may not be written
+  // (read-only folder or disk) or an I/O error says so.
+  ui::MSGSTOP(s.messages(), st.code() == ErrorCode::Locked ? kRecordInUse : st.message(), kTitle);
   return false;
 }
 
@@ -34,7 +37,7 @@ bool ADD_REG(Session& s) {
   Table* t = s.current();
   Status st = t ? t->appendBlank() : Status::invalid("No hay tabla en el area actual");
   if (st) return true;
-  if (st.code() == ErrorCode::Locked || st.code() == ErrorCode::InUse || s.red())
+  if (st.code() == ErrorCode::Locked || st.code() == ErrorCode::InUse)
     ui::MSGSTOP(s.messages(), kRecordInUse, kTitle);
   else
     ui::MSGSTOP(s.messages(), st.message(), kTitle);

@@ -16,11 +16,12 @@ namespace planilla {
 // Network mode of the station.
 bool RED(const Session& s);
 // Locks the current record before a change. Without network: true, no lock. With:
-// one try; refused -> "Acceso Denegado Registro En Uso" ("Mensaje"), false.
+// one try; refused -> "Acceso Denegado Registro En Uso" ("Mensaje"), false. A table
+// that cannot be written (read-only folder or disk) shows why instead.
 bool LAN_REG(Session& s);
-// Appends a blank record (it becomes current). Refused shared append -> "Acceso
-// Denegado Registro En Uso" ("Mensaje"), false. Any append failure is reported so
-// (without network too: an I/O error is never a success).
+// Appends a blank record (it becomes current). Refused shared append (lock held
+// elsewhere) -> "Acceso Denegado Registro En Uso" ("Mensaje"), false. Any other
+// failure (full disk, read-only folder) shows its own message: never a success.
 bool ADD_REG(Session& s);
 // Releases the record locks of the current table (only on a network).
 void FREE(Session& s);

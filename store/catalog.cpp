@@ -447,6 +447,46 @@ TableDef define(TableId id, const Period& p) {
   return d;
 }
 
+bool identify(const std::string& fileName, TableDef* out) {
+  std::string name = fileName;
+  if (auto slash = name.rfind('/'); slash != std::string::npos) name = name.substr(slash + 1);
+  if (auto dot = name.rfind('.'); dot != std::string::npos) name = name.substr(0, dot);
+  auto lower = [](std::string v) {
+    for (char& c : v) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return v;
+  };
+  name = lower(name);
+  auto digits = [](const std::string& v) {
+    return v.size() == 2 && std::isdigit(static_cast<unsigned char>(v[0])) &&
+           std::isdigit(static_cast<unsigned char>(v[1]));
+  };
+  // Where the period's characters sit in each rule: a name built from marker bytes.
+  const Period marks{"\x01\x02", "\x03\x04", "\x05\x06"};
+  for (TableId id : allTables()) {
+    const std::string rule = baseName(id, marks);
+    if (rule.size() != name.size()) continue;
+    Period p{"  ", "  ", "  "};
+    bool match = true;
+    for (size_t i = 0; i < rule.size() && match; ++i) {
+      const unsigned char r = static_cast<unsigned char>(rule[i]);
+      if (r >= 1 && r <= 6) {
+        std::string& part = r <= 2 ? p.cia : r <= 4 ? p.mes : p.ano;
+        part[(r - 1) % 2] = name[i];
+      } else {
+        match = std::tolower(r) == static_cast<unsigned char>(name[i]);
+      }
+    }
+    if (!match) continue;
+    if (rule.find('\x03') != std::string::npos && (!digits(p.mes) || p.mes > "12")) continue;
+    if (rule.find('\x05') != std::string::npos && !digits(p.ano)) continue;
+    TableDef d = define(id, p);
+    if (lower(d.base) != name) continue;
+    if (out) *out = std::move(d);
+    return true;
+  }
+  return false;
+}
+
 std::string joinPath(const std::string& dir, const std::string& name) {
   if (dir.empty() || dir == ".") return name;
   if (dir.back() == '/') return dir + name;
@@ -455,28 +495,39 @@ std::string joinPath(const std::string& dir, const std::string& name) {
 
 static bool fileExists(FileSystem& fs, const std::string& path) { return fs.exists(fs.resolve(path)); }
 
+// Puts the file's name in front of a failure's message unless the message already
+// names it (most engine messages do), so that no message repeats it.
+static Status about(const Status& st, const std::string& name) {
+  if (st.isOk() || st.message().find(name) != std::string::npos) return st;
+  return st.withContext(name);
+}
+
+std::vector<BagSpec> bagSpecs(const std::string& dir, const TableDef& def) {
+  std::vector<BagSpec> out;
+  for (const auto& bag : def.bags()) {
+    BagSpec b{joinPath(dir, bag), {}};
+    for (const auto& tg : def.tags)
+      if (tg.bag + ".cdx" == bag) b.tags.push_back(TagSpec{tg.name, tg.key, tg.forExpr, false});
+    out.push_back(std::move(b));
+  }
+  return out;
+}
+
 bool tableExists(FileSystem& fs, const std::string& dir, const TableDef& def) {
   return fileExists(fs, joinPath(dir, def.dbf()));
 }
 
-// Builds every tag of `def` on an exclusively open table, in catalog order.
+// Builds every bag of `def` with its tags on an exclusively open table, each beside
+// its old file and renamed into place.
 static Status buildTags(Table& t, const std::string& dir, const TableDef& def) {
-  for (const auto& tg : def.tags) {
-    const std::string bag = joinPath(dir, tg.bag + ".cdx");
-    if (tg.name.empty()) {
-      PLANILLA_RETURN_IF_ERROR(t.createIndexFile(bag, tg.key).withContext(tg.bag + ".cdx"));
-    } else {
-      PLANILLA_RETURN_IF_ERROR(t.createTag(bag, tg.name, tg.key, tg.forExpr).withContext(tg.bag + ".cdx"));
-    }
-  }
-  return Status::ok();
+  return t.rebuildBags(bagSpecs(dir, def), false);
 }
 
 // Removes a file when it exists (name matched without regard to case).
 static Status removeIfExists(FileSystem& fs, const std::string& path) {
   std::string real = fs.resolve(path);
   if (!fs.exists(real)) return Status::ok();
-  return fs.remove(real).withContext(path);
+  return about(fs.remove(real), path);
 }
 
 // Copies one field of the current record of `from` into the current record of `to`.
@@ -526,39 +577,47 @@ Status ensureTable(FileSystem& fs, const std::string& dir, const TableDef& def, 
   if (created) *created = false;
   const std::string path = joinPath(dir, def.dbf());
   if (fileExists(fs, path)) return Status::ok();
+  // The table is made whole under a temporary name, its bags are put in place, and
+  // only then does it get its name: a process stopped half-way leaves no table (the
+  // next opening starts again), never one half filled that a reindex would accept.
+  // A leftover of such a stop is emptied by the create (refused while in use).
+  const std::string temp = path + ".tmp";
 
   // 1. create
   switch (def.origin) {
     case Origin::Layout:
-      PLANILLA_RETURN_IF_ERROR(Table::create(fs, path, def.fields).withContext(def.dbf()));
+      PLANILLA_RETURN_IF_ERROR(about(Table::create(fs, temp, def.fields), def.dbf()));
       break;
     case Origin::RollTemplate: {
       const std::string tpl = joinPath(dir, "pbase14.dbf");
       if (!fileExists(fs, tpl)) return Status::notFound("WARNING 14P");
       auto t = Table::openReadOnly(fs, tpl, "pbase14");
-      if (!t) return t.status().withContext("pbase14.dbf");
-      Status st = (*t)->copyStructure(path);
+      if (!t) return about(t.status(), "pbase14.dbf");
+      Status st = (*t)->copyStructure(temp);
       (*t)->close();
-      PLANILLA_RETURN_IF_ERROR(st.withContext(def.dbf()));
+      PLANILLA_RETURN_IF_ERROR(about(st, def.dbf()));
       break;
     }
     case Origin::MasterCopy: {
       const std::string master = joinPath(dir, baseName(TableId::EmployeeMaster, def.period) + ".dbf");
       if (!fileExists(fs, master)) return Status::notFound("Maestro De Empleados No Existe");
       auto m = Table::openReadOnly(fs, master, "MaeEmp");
-      if (!m) return m.status().withContext(baseName(TableId::EmployeeMaster, def.period) + ".dbf");
-      Status st = (*m)->copyStructure(path);
+      if (!m) return about(m.status(), baseName(TableId::EmployeeMaster, def.period) + ".dbf");
+      Status st = (*m)->copyStructure(temp);
       (*m)->close();
-      PLANILLA_RETURN_IF_ERROR(st.withContext(def.dbf()));
+      PLANILLA_RETURN_IF_ERROR(about(st, def.dbf()));
       break;
     }
     default:
       return Status::unsupported(def.dbf() + ": el sistema no crea esta tabla");
   }
 
-  // 2. open exclusively; 3. fill and build the tags; 4. close.
-  auto t = Table::open(fs, path, OpenMode::Exclusive, def.alias);
-  if (!t) return t.status().withContext(def.dbf());
+  // 2. open exclusively; 3. fill and build the tags; 4. name it, close.
+  auto t = Table::open(fs, temp, OpenMode::Exclusive, def.alias);
+  if (!t) {
+    (void)removeIfExists(fs, temp);
+    return about(t.status(), def.dbf());
+  }
   Table& tab = **t;
   Status st;
   if (def.origin == Origin::MasterCopy) {
@@ -567,14 +626,13 @@ Status ensureTable(FileSystem& fs, const std::string& dir, const TableDef& def, 
   if (st && def.id == TableId::Rates) st = tab.appendBlank();
   if (st) st = buildTags(tab, dir, def);
   if (st) st = tab.flush();
+  // Another station may have made the table meanwhile: theirs stays.
+  bool madeElsewhere = st && fileExists(fs, path);
+  if (st && !madeElsewhere) st = fs.replace(temp, path);
   tab.close();
-  if (!st) {
-    // Leave nothing half made: the next opening tries again from scratch.
-    for (const auto& bag : def.bags()) (void)removeIfExists(fs, joinPath(dir, bag));
-    (void)removeIfExists(fs, path);
-    return st.withContext(def.dbf());
-  }
-  if (created) *created = true;
+  if (!st || madeElsewhere) (void)removeIfExists(fs, temp);
+  if (!st) return about(st, def.dbf());
+  if (created) *created = !madeElsewhere;
   return Status::ok();
 }
 
@@ -588,7 +646,7 @@ Status recreateCalcFile(FileSystem& fs, const std::string& dir, const TableDef& 
   if (fileExists(fs, path)) {
     auto probe = Table::open(fs, path, OpenMode::Exclusive, def.alias);
     if (!probe) {
-      if (probe.status().code() == ErrorCode::InUse) return probe.status().withContext(def.dbf());
+      if (probe.status().code() == ErrorCode::InUse) return about(probe.status(), def.dbf());
       // A damaged file is simply replaced.
     } else {
       (*probe)->close();
@@ -598,17 +656,39 @@ Status recreateCalcFile(FileSystem& fs, const std::string& dir, const TableDef& 
   PLANILLA_RETURN_IF_ERROR(removeIfExists(fs, path));
   {
     auto t = Table::openReadOnly(fs, tpl, "pbase18");
-    if (!t) return t.status().withContext("pbase18.dbf");
+    if (!t) return about(t.status(), "pbase18.dbf");
     Status st = (*t)->copyStructure(path);
     (*t)->close();
-    PLANILLA_RETURN_IF_ERROR(st.withContext(def.dbf()));
+    PLANILLA_RETURN_IF_ERROR(about(st, def.dbf()));
   }
   auto t = Table::open(fs, path, OpenMode::Exclusive, def.alias);
-  if (!t) return t.status().withContext(def.dbf());
+  if (!t) return about(t.status(), def.dbf());
   Status st = buildTags(**t, dir, def);
   if (st) st = (*t)->flush();
   (*t)->close();
-  return st.withContext(def.dbf());
+  return about(st, def.dbf());
+}
+
+Status checkTags(Table& t, const TableDef& def) {
+  // A table the system does not make is read with whatever tags its bag holds.
+  if (def.origin == Origin::External || def.origin == Origin::WorkFile) return Status::ok();
+  auto lower = [](std::string v) {
+    for (char& c : v) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return v;
+  };
+  for (const auto& tg : def.tags) {
+    std::string name = tg.name.empty() ? tg.bag.substr(0, 10) : tg.name;
+    for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string bagFile = lower(tg.bag + ".cdx");
+    for (int i = 0; i < t.bagCount(); ++i) {
+      std::string open = t.bag(i).path();
+      if (auto slash = open.rfind('/'); slash != std::string::npos) open = open.substr(slash + 1);
+      if (lower(open) == bagFile && t.bag(i).findTag(name) < 0)
+        return Status::needsReindex("Indice " + tg.bag + ".cdx Incompleto (Falta La Etiqueta " + name +
+                                    "): Reindexe " + def.dbf());
+    }
+  }
+  return Status::ok();
 }
 
 Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& dir, const TableDef& def,
@@ -619,20 +699,21 @@ Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& dir,
   for (const auto& bag : def.bags())
     if (!fileExists(fs, joinPath(dir, bag))) return Status::notFound("Indice " + bag + " No Existe");
   auto t = Table::open(fs, path, mode, alias.empty() ? def.alias : alias);
-  if (!t) return t.status().withContext(def.dbf());
+  if (!t) return about(t.status(), def.dbf());
   for (const auto& bag : def.bags()) {
     Status st = (*t)->openIndex(joinPath(dir, bag));
     if (!st) {
       (*t)->close();
-      return st.withContext(bag);
+      return about(st, bag);
     }
   }
-  if ((*t)->tagCount() > 0) {
-    Status st = (*t)->setOrder(1);
-    if (!st) {
-      (*t)->close();
-      return st.withContext(def.dbf());
-    }
+  // A bag that lacks a tag the system uses would make seeks fail as if the keys were
+  // not there.
+  Status st = checkTags(**t, def);
+  if (st && (*t)->tagCount() > 0) st = (*t)->setOrder(1);
+  if (!st) {
+    (*t)->close();
+    return about(st, def.dbf());
   }
   return std::move(*t);
 }
@@ -640,34 +721,28 @@ Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& dir,
 Status rebuildIndexes(FileSystem& fs, const std::string& dir, const TableDef& def, bool pack) {
   const std::string path = joinPath(dir, def.dbf());
   if (!fileExists(fs, path)) return Status::notFound(def.dbf() + " No Existe");
-  // Exclusive open first: while another station has the table, nothing is deleted.
+  // Exclusive open first: while another station has the table, nothing is touched.
+  // The old bags stay in place until their replacements are whole.
   auto t = Table::open(fs, path, OpenMode::Exclusive, def.alias);
-  if (!t) return t.status().withContext(def.dbf());
+  if (!t) return about(t.status(), def.dbf());
   Table& tab = **t;
-  tab.closeIndexes();
-  Status st;
-  for (const auto& bag : def.bags()) {
-    st = removeIfExists(fs, joinPath(dir, bag));
-    if (!st) break;
-  }
-  if (st && pack) st = tab.pack();
-  if (st) st = buildTags(tab, dir, def);
+  Status st = tab.rebuildBags(bagSpecs(dir, def), pack);
   if (st) st = tab.flush();
   tab.close();
-  return st.withContext(def.dbf());
+  return about(st, def.dbf());
 }
 
 Status createWithTags(FileSystem& fs, const std::string& dir, const TableDef& def) {
   const std::string path = joinPath(dir, def.dbf());
   if (fileExists(fs, path)) return Status::invalid(def.dbf() + " ya existe");
-  PLANILLA_RETURN_IF_ERROR(Table::create(fs, path, def.fields).withContext(def.dbf()));
+  PLANILLA_RETURN_IF_ERROR(about(Table::create(fs, path, def.fields), def.dbf()));
   if (def.tags.empty()) return Status::ok();
   auto t = Table::open(fs, path, OpenMode::Exclusive, def.alias);
-  if (!t) return t.status().withContext(def.dbf());
+  if (!t) return about(t.status(), def.dbf());
   Status st = buildTags(**t, dir, def);
   if (st) st = (*t)->flush();
   (*t)->close();
-  return st.withContext(def.dbf());
+  return about(st, def.dbf());
 }
 
 }  // namespace planilla::catalog

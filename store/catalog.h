@@ -129,6 +129,11 @@ bool codeTableId(int selector, TableId* id);
 // The names of the twelve month fields of the year tables ("ene" ... "dic").
 const std::vector<std::string>& monthFieldNames();
 
+// The catalog table a file name belongs to (any folder and extension, case ignored),
+// with the period read from the name: "rete0116.dbf" is the withholding table of
+// company 01, year 16. False for names the catalog does not know.
+bool identify(const std::string& fileName, TableDef* out);
+
 // Joins a data directory and a file name ("" or "." give the name itself).
 std::string joinPath(const std::string& dir, const std::string& name);
 
@@ -137,9 +142,11 @@ bool tableExists(FileSystem& fs, const std::string& dir, const TableDef& def);
 
 // Create on first use. When the table file is missing: creates it (from its layout,
 // from the template, or as a copy of the employee master of the same company for
-// ActiveEmployees), opens it exclusively, builds its tags over all records (the rates
-// table also gets its one blank record) and closes it. When the file exists, does
-// nothing. `*created` (optional) tells which happened.
+// ActiveEmployees), opens it exclusively, fills it (the rates table gets its one blank
+// record), builds its bags and closes it; all of it under a temporary name (the file
+// name + ".tmp"), the table getting its own name last, so that an interruption never
+// leaves a table half made. When the file exists, does nothing. `*created`
+// (optional) tells which happened.
 // Errors: NotFound for a missing template (message "WARNING 14P" for pbase14) or a
 // missing employee master; InUse when the exclusive open is refused; Unsupported for
 // origins that are never created here (Shipped, WorkFile, External, CalcTemplate).
@@ -151,15 +158,26 @@ Status ensureTable(FileSystem& fs, const std::string& dir, const TableDef& def, 
 // deleted then).
 Status recreateCalcFile(FileSystem& fs, const std::string& dir, const TableDef& def);
 
+// The bags of `def` with their tags, as Table::rebuildBags takes them (paths in `dir`).
+std::vector<BagSpec> bagSpecs(const std::string& dir, const TableDef& def);
+
+// NeedsReindex naming the bag, the tag and the table to reindex when a bag of `def`
+// that `t` has open lacks one of its tags (tables the system does not make are not
+// checked).
+Status checkTags(Table& t, const TableDef& def);
+
 // Opens the table with its bags in catalog order (code order first for the
 // two-bag tables) and selects order 1 when it has tags. A missing bag is not rebuilt:
-// NotFound naming it. `alias` empty uses def.alias.
+// NotFound naming it. A bag that lacks a tag of `def`, or a table whose last rebuild
+// was cut short, is refused with NeedsReindex and a message naming what to reindex.
+// `alias` empty uses def.alias.
 Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& dir, const TableDef& def,
                                          OpenMode mode, const std::string& alias = "");
 
-// Deletes the table's bags and builds every tag again over the live records, after
-// packing (exclusive open; InUse when refused). For the reindex utilities and
-// `planilla reindexar`.
+// Builds the table's bags anew with every tag over the live records, after packing
+// (exclusive open; InUse when refused), each beside the old one and renamed into
+// place (Table::rebuildBags): an interruption never leaves a bag without its tags.
+// For the reindex utilities and `planilla reindexar`.
 Status rebuildIndexes(FileSystem& fs, const std::string& dir, const TableDef& def, bool pack = true);
 
 // Creates a table from `fields` with every tag of `def` (used by `planilla init` for

@@ -143,7 +143,7 @@ class CdxBag final : public IndexBag {
     if (lockHeld_) (void)file_->unlock(kIndexLockByte, 1);
   }
 
-  Status openFile(bool create);
+  Status openFile(bool create, bool mustBeNew = false);
   Status loadDirectory();
   Status initEmpty(uint32_t counter = 0);
 
@@ -856,10 +856,11 @@ Status CdxBag::collectEntries(const Tree& t, std::vector<std::pair<std::string, 
 
 // ====================================================================== bag
 
-Status CdxBag::openFile(bool create) {
+Status CdxBag::openFile(bool create, bool mustBeNew) {
   OpenOptions o;
-  o.create = create;
-  o.truncate = create;
+  o.create = create && !mustBeNew;
+  o.truncate = create && !mustBeNew;
+  o.mustCreate = create && mustBeNew;
   auto f = fs_.open(path_, o);
   if (!f && !create && !exclusive_ && f.status().code() == ErrorCode::IoError) {
     // A bag we may not write (read-only media, permissions) still opens for reading.
@@ -1721,10 +1722,10 @@ Result<std::unique_ptr<IndexBag>> IndexBag::open(FileSystem& fs, const std::stri
 }
 
 Result<std::unique_ptr<IndexBag>> IndexBag::create(FileSystem& fs, const std::string& path,
-                                                   const RecordLayout& layout) {
+                                                   const RecordLayout& layout, bool mustBeNew) {
   std::string real = fs.resolve(path);
   auto bag = std::make_unique<CdxBag>(fs, real, layout, true);
-  PLANILLA_RETURN_IF_ERROR(bag->openFile(true));
+  PLANILLA_RETURN_IF_ERROR(bag->openFile(true, mustBeNew));
   PLANILLA_RETURN_IF_ERROR(bag->initEmpty());
   return std::unique_ptr<IndexBag>(std::move(bag));
 }

@@ -78,6 +78,7 @@ Status decodeHeader(std::string_view b, Header* h) {
   h->recordLength = get16(b.data() + 10);
   h->flags = static_cast<uint8_t>(b[28]);
   h->codePage = static_cast<uint8_t>(b[29]);
+  h->rebuildPending = static_cast<uint8_t>(b[kRebuildMarkOffset]) == kRebuildMark;
   if (!knownVersion(h->version))
     return Status::corrupt("version de tabla desconocida " + hex2(h->version));
   if (h->headerLength < kHeaderSize + kDescriptorSize + 1)
@@ -98,6 +99,7 @@ std::string encodeHeader(const Header& h) {
   put32(b.data() + 4, h.recordCount);
   put16(b.data() + 8, h.headerLength);
   put16(b.data() + 10, h.recordLength);
+  if (h.rebuildPending) b[kRebuildMarkOffset] = char(kRebuildMark);
   b[28] = char(h.flags);
   b[29] = char(h.codePage);
   return b;

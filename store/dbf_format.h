@@ -41,6 +41,10 @@ struct Header {
   uint16_t recordLength = 0;
   uint8_t flags = 0;
   uint8_t codePage = 0;
+  // Byte 14, kRebuildMark while a rebuild that wrote the records anew has not yet
+  // put the index bags built for them in place: the bags on disk may point at other
+  // records, so they must not be opened until the table is reindexed.
+  bool rebuildPending = false;
 };
 
 struct Field {
@@ -73,6 +77,11 @@ Result<Layout> layoutFor(const std::vector<FieldSpec>& specs, const Date& today)
 std::string encodeLayout(const Layout& layout);
 // Stamps the last-update date.
 void setUpdateDate(Header* h, const Date& today);
+
+// Where the rebuild mark lives (a byte FoxPro leaves reserved; dBase IV's "transaction
+// not finished" flag), and its value.
+inline constexpr uint64_t kRebuildMarkOffset = 14;
+inline constexpr uint8_t kRebuildMark = 0x01;
 
 // Where the record count lives in the header, to re-read it alone.
 inline constexpr uint64_t kRecordCountOffset = 4;

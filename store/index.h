@@ -97,9 +97,10 @@ class IndexBag {
   // A bag made by create() is open exclusively.
   static Result<std::unique_ptr<IndexBag>> open(FileSystem& fs, const std::string& path,
                                                 const RecordLayout& layout, bool exclusive);
-  // Creates an empty bag (a tag directory without tags), replacing any file there.
+  // Creates an empty bag (a tag directory without tags), replacing any file there;
+  // with `mustBeNew` a file of that name is refused instead (ErrorCode::Invalid).
   static Result<std::unique_ptr<IndexBag>> create(FileSystem& fs, const std::string& path,
-                                                  const RecordLayout& layout);
+                                                  const RecordLayout& layout, bool mustBeNew = false);
   virtual const std::string& path() const = 0;
   virtual int tagCount() const = 0;
   // 0-based, in creation order (tag header offset ascending in the file); a
@@ -119,9 +120,11 @@ class IndexBag {
   virtual Status createTag(const std::string& name, const std::string& keyExpr,
                            const std::string& forExpr, const RecordWalker& records,
                            const TagOptions& options) = 0;
-  // Rebuilds every tag from the records and rewrites the file from scratch, so that
-  // it keeps no free or unreferenced pages (replacing tags one by one leaves the old
-  // pages on the free list). Tags keep their names, expressions, FOR clauses,
+  // Rebuilds every tag from the records and rewrites the file from scratch, in place:
+  // a process stopped half-way leaves the bag without tags, so data files are rebuilt
+  // through Table::rebuildBags, which builds beside the old file and renames. The
+  // rewrite keeps no free or unreferenced pages (replacing tags one by one leaves the
+  // old pages on the free list). Tags keep their names, expressions, FOR clauses,
   // directions and creation order; references to the old tags become invalid, as
   // after createTag. Exclusive bags only; every expression is compiled before
   // anything is written, so a tag that cannot be evaluated leaves the file untouched.

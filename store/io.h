@@ -43,6 +43,7 @@ struct OpenOptions {
   bool create = false;     // create when missing
   bool truncate = false;   // empty an existing file (InUse when someone has it open)
   bool readOnly = false;
+  bool mustCreate = false; // create, refusing (ErrorCode::Invalid) when the name is taken
 };
 
 class FileSystem {
@@ -56,6 +57,12 @@ class FileSystem {
   // (or rename's target) is open anywhere.
   virtual Status remove(const std::string& path) = 0;
   virtual Status rename(const std::string& from, const std::string& to) = 0;
+  // Puts `from` in the place of `to` in one step (`to` need not exist). Unlike
+  // rename() it makes no use-byte checks: it is for a caller that already holds the
+  // use of both, typically a table or index rebuilt beside the old file while the
+  // table is open exclusively; the caller's open File of `from` then reaches the
+  // file under its new name. The new name is on disk when it returns.
+  virtual Status replace(const std::string& from, const std::string& to) = 0;
   // The name as it exists on disk when a file matches `path` without regard to
   // case (in its directory); otherwise `path` unchanged.
   virtual std::string resolve(const std::string& path) = 0;

@@ -51,7 +51,7 @@ bool FaultyFileSystem::shouldFail() {
 }
 
 Result<std::unique_ptr<File>> FaultyFileSystem::open(const std::string& path, OpenOptions opts) {
-  if ((opts.create || opts.truncate) && !opts.readOnly && shouldFail())
+  if ((opts.create || opts.truncate || opts.mustCreate) && !opts.readOnly && shouldFail())
     return injected("apertura", path);
   auto r = base_.open(path, opts);
   if (!r) return r.status();
@@ -66,6 +66,11 @@ Status FaultyFileSystem::remove(const std::string& path) {
 Status FaultyFileSystem::rename(const std::string& from, const std::string& to) {
   if (shouldFail()) return injected("renombrado", from);
   return base_.rename(from, to);
+}
+
+Status FaultyFileSystem::replace(const std::string& from, const std::string& to) {
+  if (shouldFail()) return injected("reemplazo", from);
+  return base_.replace(from, to);
 }
 
 }  // namespace planilla

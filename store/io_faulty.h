@@ -1,5 +1,5 @@
 // A FileSystem for tests that fails on purpose: the Nth mutating call (write,
-// truncate, sync, lock, creating open, remove, rename) reports an I/O error, and
+// truncate, sync, lock, creating open, remove, rename, replace) reports an I/O error, and
 // optionally every mutating call after it too. Reads always pass through.
 #pragma once
 
@@ -31,6 +31,7 @@ class FaultyFileSystem final : public FileSystem {
   bool exists(const std::string& path) override { return base_.exists(path); }
   Status remove(const std::string& path) override;
   Status rename(const std::string& from, const std::string& to) override;
+  Status replace(const std::string& from, const std::string& to) override;
   std::string resolve(const std::string& path) override { return base_.resolve(path); }
 
   // Used by the file wrappers: counts one mutating call and says whether it fails.

@@ -14,7 +14,18 @@
 namespace planilla {
 namespace {
 
-std::string errText(int e) { return std::string(std::strerror(e)); }
+// The operating system's reason, in Spanish for the ones an operator meets.
+std::string errText(int e) {
+  switch (e) {
+    case EACCES:
+    case EPERM: return "permiso denegado";
+    case EROFS: return "el disco es de solo lectura";
+    case ENOSPC: return "no queda espacio en el disco";
+    case EDQUOT: return "se agoto la cuota de disco";
+    case EIO: return "error de entrada/salida del disco";
+    default: return std::string(std::strerror(e));
+  }
+}
 
 bool isLockRefusal(int e) { return e == EAGAIN || e == EACCES || e == EWOULDBLOCK; }
 
@@ -162,7 +173,8 @@ class PosixFileSystem final : public FileSystem {
   Result<std::unique_ptr<File>> open(const std::string& path, OpenOptions opts) override {
     std::string real = resolve(path);
     int flags = O_CLOEXEC | (opts.readOnly ? O_RDONLY : O_RDWR);
-    if (opts.create && !opts.readOnly) flags |= O_CREAT;
+    if ((opts.create || opts.mustCreate) && !opts.readOnly) flags |= O_CREAT;
+    if (opts.mustCreate && !opts.readOnly) flags |= O_EXCL;
     int fd;
     do {
       fd = ::open(real.c_str(), flags, 0666);
@@ -170,6 +182,7 @@ class PosixFileSystem final : public FileSystem {
     if (fd < 0) {
       int e = errno;
       if (e == ENOENT) return Status::notFound("no existe el archivo " + path);
+      if (e == EEXIST && opts.mustCreate) return Status::invalid("el archivo " + path + " ya existe");
       return Status::ioError("no se puede abrir " + path + ": " + errText(e));
     }
     auto file = std::make_unique<PosixFile>(fd, real);
@@ -224,6 +237,24 @@ class PosixFileSystem final : public FileSystem {
     if (fdFrom >= 0) ::close(fdFrom);
     if (fdTo >= 0) ::close(fdTo);
     if (r != 0) return Status::ioError("no se puede renombrar " + from + ": " + errText(e));
+    return Status::ok();
+  }
+
+  Status replace(const std::string& from, const std::string& to) override {
+    std::string realFrom = resolve(from), realTo = resolve(to);
+    if (::rename(realFrom.c_str(), realTo.c_str()) != 0)
+      return Status::ioError("no se puede poner " + baseOf(from) + " en lugar de " + baseOf(to) + ": " +
+                             errText(errno));
+    // The new name on disk before the caller goes on: replacements that follow (a
+    // table, then its bags) then reach the disk in the order they were made.
+    int dfd = ::open(dirOf(realTo).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+      int r = ::fsync(dfd);
+      int e = errno;
+      ::close(dfd);
+      if (r != 0 && e != EINVAL && e != EBADF)
+        return Status::ioError("no se puede grabar en disco el nombre de " + baseOf(to) + ": " + errText(e));
+    }
     return Status::ok();
   }
 

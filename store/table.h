@@ -32,6 +32,19 @@ struct FieldSpec {
 
 enum class OpenMode { Shared, Exclusive };
 
+// One tag of an index bag to build. An empty name makes the bag's single index,
+// named after the bag's file.
+struct TagSpec {
+  std::string name;
+  std::string key;
+  std::string forExpr;
+  bool descending = false;
+};
+struct BagSpec {
+  std::string path;
+  std::vector<TagSpec> tags;
+};
+
 class Table {
  public:
   virtual ~Table() = default;
@@ -57,7 +70,8 @@ class Table {
   virtual Status copyStructure(const std::string& path) const = 0;
   // Appends every live record of the table at `path`, matching fields by name.
   virtual Status appendFrom(const std::string& path) = 0;
-  // Removes records marked deleted and rebuilds the open tags. Exclusive only.
+  // Removes records marked deleted and rebuilds the open tags, as rebuildBags() does
+  // with the open bags and their tags. Exclusive only.
   virtual Status pack() = 0;
   virtual Status flush() = 0;
   virtual void close() = 0;
@@ -75,13 +89,30 @@ class Table {
 
   // --- indexes ---------------------------------------------------------------
   // Opens an index bag (any extension); its tags follow the tags already open.
+  // Refused (NeedsReindex) while the table carries the mark of a rebuild cut short.
   virtual Status openIndex(const std::string& bagPath) = 0;
+  //
+  // Index builds never change a bag in place: the new bag is written beside the old
+  // one under a temporary name (the bag's name + ".tmp", created exclusively), then put
+  // in its place by one rename, so that an interruption leaves the old bag or the
+  // whole new one, never a bag that lacks a tag. Each is for exclusive use only.
+  //
   // Creates (or replaces) tag `tag` in bag `bagPath` over all records, creating the
-  // bag when missing; the bag is opened if it was not. Exclusive only.
+  // bag when missing (the other tags of an existing bag are kept); the bag is opened
+  // if it was not.
   virtual Status createTag(const std::string& bagPath, const std::string& tag,
                            const std::string& keyExpr, const std::string& forExpr = "") = 0;
-  // Single-tag index file: the tag is named after the file's base name.
+  // Single-tag index file, made anew: the tag is named after the file's base name.
   virtual Status createIndexFile(const std::string& bagPath, const std::string& keyExpr) = 0;
+  // Builds every bag of `bags` anew with exactly the tags listed (any old file of that
+  // name is replaced; other bags are left alone) and leaves them open, in that order,
+  // with no controlling order. With `pack`, records marked deleted are removed first:
+  // when there are any, the table is written anew beside the old file too and put in
+  // its place carrying the rebuild mark, which is cleared once every bag built for the
+  // new record numbers is in place. A record that an interrupted append left past the
+  // header's count is dropped. Every expression is compiled before anything is
+  // written; on an error before the first rename nothing on disk has changed.
+  virtual Status rebuildBags(const std::vector<BagSpec>& bags, bool pack) = 0;
   virtual int tagCount() const = 0;
   virtual std::string tagName(int position) const = 0;  // 1-based
   virtual Status setOrder(int position) = 0;            // 0 = record order

@@ -7,7 +7,10 @@
 //  - replace: old and new images compared tag by tag, keys moved under the index
 //    lock, then the record written; any failure undoes the index changes;
 //  - in shared mode nothing read from the table is trusted across calls: the count
-//    is re-read at the ends of the file and record bytes are read when used.
+//    is re-read at the ends of the file and record bytes are read when used;
+//  - index builds and pack write new files beside the old ones and rename them into
+//    place (rebuildBags), so that a process killed half-way leaves usable files or
+//    files that are refused, never an index that silently lacks keys.
 #include <time.h>
 
 #include <algorithm>
@@ -55,6 +58,29 @@ std::string stem(const std::string& path) {
   return dot == std::string::npos || dot == 0 ? n : n.substr(0, dot);
 }
 
+// The temporary name a file is built under, beside the file it will replace.
+std::string besideName(const std::string& real) { return real + ".tmp"; }
+
+// Walks records 1..total of a table file a megabyte at a time, handing each whole
+// record (deletion flag first) to fn.
+Status walkFile(File& f, const dbf::Header& h, uint32_t total, const std::string& name,
+                const std::function<Status(uint32_t, std::string_view)>& fn) {
+  const size_t rl = h.recordLength;
+  const uint32_t per = static_cast<uint32_t>(std::max<size_t>(1, (1u << 20) / rl));
+  std::string buf;
+  for (uint32_t first = 1; first <= total; first += per) {
+    uint32_t n = std::min(per, total - first + 1);
+    buf.resize(size_t(n) * rl);
+    size_t got = 0;
+    PLANILLA_RETURN_IF_ERROR(f.readAt(dbf::recordOffset(h, first), buf.data(), buf.size(), &got));
+    if (got != buf.size())
+      return Status::corrupt("la tabla " + name + " termina antes del registro " + std::to_string(first + got / rl));
+    for (uint32_t k = 0; k < n; ++k)
+      PLANILLA_RETURN_IF_ERROR(fn(first + k, std::string_view(buf).substr(size_t(k) * rl, rl)));
+  }
+  return Status::ok();
+}
+
 // Locks that guard a few microseconds of work (header/append lock, index lock) are
 // retried briefly; record locks are never retried.
 template <class F>
@@ -71,9 +97,12 @@ Status retryBriefly(F&& attempt) {
 
 class DbfTable final : public Table {
  public:
+  // `whyReadOnly` is set when the table was opened for reading because it may not be
+  // written (what the writable open answered).
   DbfTable(FileSystem& fs, std::unique_ptr<File> file, std::string path, std::string alias, OpenMode mode,
-           bool readOnly, dbf::Layout layout)
-      : fs_(fs),
+           bool readOnly, dbf::Layout layout, std::string whyReadOnly = "")
+      : whyReadOnly_(std::move(whyReadOnly)),
+        fs_(fs),
         file_(std::move(file)),
         path_(std::move(path)),
         alias_(std::move(alias)),
@@ -141,6 +170,7 @@ class DbfTable final : public Table {
   Status createTag(const std::string& bagPath, const std::string& tag, const std::string& keyExpr,
                    const std::string& forExpr) override;
   Status createIndexFile(const std::string& bagPath, const std::string& keyExpr) override;
+  Status rebuildBags(const std::vector<BagSpec>& bags, bool pack) override;
   int tagCount() const override { return static_cast<int>(tags_.size()); }
   std::string tagName(int position) const override {
     if (position < 1 || position > tagCount()) return "";
@@ -252,6 +282,11 @@ class DbfTable final : public Table {
   };
 
   static Status closedError() { return Status::invalid("la tabla esta cerrada"); }
+  Status readOnlyError() const {
+    if (!whyReadOnly_.empty())
+      return Status::invalid("la tabla " + fileName(path_) + " no se puede modificar (" + whyReadOnly_ + ")");
+    return Status::invalid("la tabla " + fileName(path_) + " esta abierta solo para lectura");
+  }
 
   IndexTag& tagAt(int position) const {
     const TagRef& r = tags_[static_cast<size_t>(position - 1)];
@@ -336,7 +371,7 @@ class DbfTable final : public Table {
   // Changes are refused on read-only tables and while any open tag cannot be kept.
   Status checkWritable() const {
     PLANILLA_RETURN_IF_ERROR(checkOpen());
-    if (readOnly_) return Status::invalid("la tabla " + fileName(path_) + " esta abierta solo para lectura");
+    if (readOnly_) return readOnlyError();
     for (int p = 1; p <= tagCount(); ++p) {
       IndexTag& t = tagAt(p);
       if (!t.evaluable())
@@ -393,8 +428,29 @@ class DbfTable final : public Table {
     if (*idx < 0) return Status::invalid("campo desconocido " + std::string(name) + " en " + alias_);
     return Status::ok();
   }
-  Status rebuildAllTags();
+  // --- building beside and renaming into place ---
+  Status checkNoRebuildMark(const std::string& bagPath) const {
+    if (!layout_.header.rebuildPending) return Status::ok();
+    return Status::needsReindex("el indice " + fileName(bagPath) + " no corresponde a los registros de " +
+                                fileName(path_) + " (su reconstruccion quedo a medias); reindexe la tabla");
+  }
+  Status checkBuildable() const;
+  Status compileSpecs(const std::vector<BagSpec>& bags) const;
+  Status removeLeftover(const std::string& temp);
+  Result<std::unique_ptr<File>> createBeside(const std::string& temp);
+  Result<std::unique_ptr<File>> holdExisting(const std::string& real);
+  Status copyBeside(File& from, const std::string& temp);
+  Status buildBeside(const std::string& real, const std::vector<TagSpec>& tags, const RecordWalker& records,
+                     File* copyFrom);
+  Status writePacked(const std::string& temp, std::unique_ptr<File>* out, dbf::Header* header);
+  Status cutTail();
+  Status clearRebuildMark();
+  Status reopenBag(const std::string& real, int position);
+  // The controlling tag by bag and name, and the order found again from them.
+  void controlling(std::string* bagPath, std::string* tagName) const;
+  void restoreOrder(const std::string& bagPath, const std::string& tagName);
 
+  std::string whyReadOnly_;
   FileSystem& fs_;
   std::unique_ptr<File> file_;
   std::string path_, alias_;
@@ -978,6 +1034,7 @@ Status DbfTable::lockRecord() {
   PLANILLA_RETURN_IF_ERROR(checkOpen());
   if (eof_) return Status::invalid("no hay registro actual para bloquear en " + alias_);
   if (mode_ == OpenMode::Exclusive) return Status::ok();
+  if (readOnly_) return readOnlyError();
   if (std::find(locks_.begin(), locks_.end(), recno_) == locks_.end()) {
     Status st = file_->lock(dbf::recordLockOffset(recno_), 1, LockKind::Exclusive);
     if (st.code() == ErrorCode::Locked)
@@ -1087,72 +1144,198 @@ RecordWalker DbfTable::records() {
   return [this](const std::function<Status(uint32_t, std::string_view)>& fn) -> Status {
     PLANILLA_RETURN_IF_ERROR(checkOpen());
     if (mode_ == OpenMode::Shared) PLANILLA_RETURN_IF_ERROR(refreshCount());
-    const uint32_t total = count_;
-    const size_t rl = layout_.header.recordLength;
-    const uint32_t per = static_cast<uint32_t>(std::max<size_t>(1, (1u << 20) / rl));
-    std::string buf;
-    for (uint32_t first = 1; first <= total; first += per) {
-      uint32_t n = std::min(per, total - first + 1);
-      buf.resize(size_t(n) * rl);
-      size_t got = 0;
-      PLANILLA_RETURN_IF_ERROR(file_->readAt(dbf::recordOffset(layout_.header, first), buf.data(), buf.size(), &got));
-      if (got != buf.size())
-        return Status::corrupt("la tabla " + fileName(path_) + " termina antes del registro " +
-                               std::to_string(first + got / rl));
-      for (uint32_t k = 0; k < n; ++k)
-        PLANILLA_RETURN_IF_ERROR(fn(first + k, std::string_view(buf).substr(size_t(k) * rl, rl)));
-    }
-    return Status::ok();
+    return walkFile(*file_, layout_.header, count_, fileName(path_), fn);
   };
 }
 
 Status DbfTable::openIndex(const std::string& bagPath) {
   PLANILLA_RETURN_IF_ERROR(checkOpen());
+  PLANILLA_RETURN_IF_ERROR(checkNoRebuildMark(bagPath));
   std::string real = fs_.resolve(bagPath);
   if (bagIndexOf(real) >= 0) return Status::ok();
+  // The bag's own messages already name its file.
   auto b = IndexBag::open(fs_, real, recLayout_, mode_ == OpenMode::Exclusive);
-  if (!b) return b.status().withContext(fileName(bagPath));
+  if (!b) return b.status();
   bags_.push_back(std::move(b).value());
   bagPaths_.push_back(real);
   rebuildTagRefs();
   return Status::ok();
 }
 
-Status DbfTable::createTag(const std::string& bagPath, const std::string& tag, const std::string& keyExpr,
-                           const std::string& forExpr) {
+Status DbfTable::checkBuildable() const {
   PLANILLA_RETURN_IF_ERROR(checkOpen());
-  if (readOnly_) return Status::invalid("la tabla " + fileName(path_) + " esta abierta solo para lectura");
+  if (readOnly_) return readOnlyError();
   if (mode_ != OpenMode::Exclusive)
     return Status::invalid("crear un indice requiere la tabla " + alias_ + " en uso exclusivo");
-  // Remember the controlling tag by identity: positions move when a tag is replaced.
-  IndexBag* ctlBag = order_ > 0 ? &bagOf(order_) : nullptr;
-  std::string ctlName = order_ > 0 ? tagAt(order_).name() : "";
-  std::string real = fs_.resolve(bagPath);
-  int bi = bagIndexOf(real);
-  if (bi < 0) {
-    Result<std::unique_ptr<IndexBag>> b =
-        fs_.exists(real) ? IndexBag::open(fs_, real, recLayout_, true) : IndexBag::create(fs_, real, recLayout_);
-    if (!b) return b.status().withContext(fileName(bagPath));
-    bags_.push_back(std::move(b).value());
-    bagPaths_.push_back(real);
-    bi = static_cast<int>(bags_.size()) - 1;
-  }
-  Status st = bags_[static_cast<size_t>(bi)]->createTag(upper(tag), keyExpr, forExpr, records());
-  rebuildTagRefs();
+  return Status::ok();
+}
+
+void DbfTable::controlling(std::string* bagPath, std::string* tagName) const {
+  bagPath->clear();
+  tagName->clear();
+  if (order_ == 0) return;
+  for (size_t i = 0; i < bags_.size(); ++i)
+    if (bags_[i].get() == &bagOf(order_)) *bagPath = bagPaths_[i];
+  *tagName = tagAt(order_).name();
+}
+
+void DbfTable::restoreOrder(const std::string& bagPath, const std::string& tagName) {
   order_ = 0;
-  if (ctlBag) {
-    for (int p = 1; p <= tagCount(); ++p)
-      if (&bagOf(p) == ctlBag && iequals(tagAt(p).name(), ctlName)) order_ = p;
-  }
   entryValid_ = false;
+  if (bagPath.empty()) return;
+  int bi = bagIndexOf(bagPath);
+  if (bi < 0) return;
+  for (int p = 1; p <= tagCount(); ++p)
+    if (&bagOf(p) == bags_[static_cast<size_t>(bi)].get() && iequals(tagAt(p).name(), tagName)) order_ = p;
+}
+
+Status DbfTable::reopenBag(const std::string& real, int position) {
+  auto b = IndexBag::open(fs_, real, recLayout_, true);
+  if (!b) return b.status();
+  size_t at = position < 0 ? bags_.size() : std::min(bags_.size(), static_cast<size_t>(position));
+  bags_.insert(bags_.begin() + static_cast<long>(at), std::move(b).value());
+  bagPaths_.insert(bagPaths_.begin() + static_cast<long>(at), real);
+  rebuildTagRefs();
+  return Status::ok();
+}
+
+// A file under a temporary name is what an earlier build cut short left there: while
+// the table is open exclusively nobody else builds its files.
+Status DbfTable::removeLeftover(const std::string& temp) {
+  if (!fs_.exists(temp)) return Status::ok();
+  return fs_.remove(temp);
+}
+
+Result<std::unique_ptr<File>> DbfTable::createBeside(const std::string& temp) {
+  PLANILLA_RETURN_IF_ERROR(removeLeftover(temp));
+  OpenOptions o;
+  o.mustCreate = true;
+  auto f = fs_.open(temp, o);
+  if (!f) return f.status();
+  Status st = (*f)->lock(kUseLockOffset, 1, LockKind::Exclusive);
+  if (st.code() == ErrorCode::Locked) st = Status::inUse("el archivo " + fileName(temp) + " esta en uso");
+  if (!st) {
+    f.value().reset();
+    (void)fs_.remove(temp);
+    return st;
+  }
+  return std::move(f).value();
+}
+
+// The file a build will replace, held exclusively from before the build until after
+// the rename (nullptr when there is none): a bag another station has open, through
+// this table or another that shares the bag's name, is refused and left as it is.
+Result<std::unique_ptr<File>> DbfTable::holdExisting(const std::string& real) {
+  if (!fs_.exists(real)) return std::unique_ptr<File>();
+  auto f = fs_.open(real, OpenOptions{});
+  if (!f) return f.status();
+  Status st = (*f)->lock(kUseLockOffset, 1, LockKind::Exclusive);
+  if (st.code() == ErrorCode::Locked) return Status::inUse("el archivo " + fileName(real) + " esta en uso");
+  PLANILLA_RETURN_IF_ERROR(st);
+  return std::move(f).value();
+}
+
+Status DbfTable::copyBeside(File& from, const std::string& temp) {
+  auto to = createBeside(temp);
+  if (!to) return to.status();
+  std::string buf(1u << 20, '\0');
+  Status st;
+  for (uint64_t off = 0;; off += buf.size()) {
+    size_t got = 0;
+    st = from.readAt(off, buf.data(), buf.size(), &got);
+    if (st && got > 0) st = (*to)->writeAt(off, buf.data(), got);
+    if (!st || got < buf.size()) break;
+  }
+  to.value().reset();
+  if (!st) (void)fs_.remove(temp);
+  return st;
+}
+
+// Builds bag `real` with `tags` under its temporary name, complete and on disk, and
+// closes it; a failure leaves no temporary file. With `copyFrom` (the existing bag)
+// the build starts from a copy of it, whose other tags are kept.
+Status DbfTable::buildBeside(const std::string& real, const std::vector<TagSpec>& tags, const RecordWalker& records,
+                             File* copyFrom) {
+  const std::string temp = besideName(real);
+  std::unique_ptr<IndexBag> bag;
+  if (copyFrom) {
+    PLANILLA_RETURN_IF_ERROR(copyBeside(*copyFrom, temp));
+    auto b = IndexBag::open(fs_, temp, recLayout_, true);
+    if (!b) {
+      (void)fs_.remove(temp);
+      return b.status();
+    }
+    bag = std::move(b).value();
+  } else {
+    PLANILLA_RETURN_IF_ERROR(removeLeftover(temp));
+    auto b = IndexBag::create(fs_, temp, recLayout_, true);
+    if (!b) return b.status();
+    bag = std::move(b).value();
+  }
+  Status st;
+  for (size_t i = 0; st && i < tags.size(); ++i) {
+    const TagSpec& t = tags[i];
+    std::string name = t.name.empty() ? upper(stem(real)).substr(0, 10) : upper(t.name);
+    IndexBag::TagOptions opts;
+    opts.descending = t.descending;
+    st = bag->createTag(name, t.key, t.forExpr, records, opts).withContext(fileName(real));
+  }
+  if (st) st = bag->flush();
+  bag.reset();
+  if (!st) (void)fs_.remove(temp);
+  return st;
+}
+
+Status DbfTable::compileSpecs(const std::vector<BagSpec>& bags) const {
+  for (const auto& b : bags)
+    for (const auto& t : b.tags) {
+      auto k = KeyExpr::compile(t.key, recLayout_);
+      if (!k) return k.status().withContext(fileName(b.path) + ": etiqueta " + t.name);
+      if (t.forExpr.find_first_not_of(' ') != std::string::npos) {
+        auto f = KeyExpr::compile(t.forExpr, recLayout_);
+        if (!f) return f.status().withContext(fileName(b.path) + ": etiqueta " + t.name);
+      }
+    }
+  return Status::ok();
+}
+
+Status DbfTable::createTag(const std::string& bagPath, const std::string& tag, const std::string& keyExpr,
+                           const std::string& forExpr) {
+  PLANILLA_RETURN_IF_ERROR(checkBuildable());
+  PLANILLA_RETURN_IF_ERROR(checkNoRebuildMark(bagPath));
+  // Remember the controlling tag by name: the bag is closed and opened again.
+  std::string ctlPath, ctlName;
+  controlling(&ctlPath, &ctlName);
+  const std::string real = fs_.resolve(bagPath);
+  int bi = bagIndexOf(real);
+  if (bi >= 0) {
+    // Our own handle goes first: the bag is held and copied through a fresh one.
+    PLANILLA_RETURN_IF_ERROR(bags_[static_cast<size_t>(bi)]->flush());
+    bags_.erase(bags_.begin() + bi);
+    bagPaths_.erase(bagPaths_.begin() + bi);
+    rebuildTagRefs();
+  }
+  auto held = holdExisting(real);
+  Status st = held.status();
+  if (st) st = buildBeside(real, {TagSpec{tag, keyExpr, forExpr, false}}, records(), held->get());
+  if (st) {
+    st = fs_.replace(besideName(real), real);
+    if (!st) (void)fs_.remove(besideName(real));
+  }
+  if (held) held->reset();
+  // The new bag, or the old one untouched after a failure, back in its place.
+  if (st || bi >= 0) {
+    Status ro = reopenBag(real, bi);
+    if (st) st = ro;
+  }
+  restoreOrder(ctlPath, ctlName);
   return st;
 }
 
 Status DbfTable::createIndexFile(const std::string& bagPath, const std::string& keyExpr) {
-  PLANILLA_RETURN_IF_ERROR(checkOpen());
-  if (mode_ != OpenMode::Exclusive)
-    return Status::invalid("crear un indice requiere la tabla " + alias_ + " en uso exclusivo");
-  std::string real = fs_.resolve(bagPath);
+  PLANILLA_RETURN_IF_ERROR(checkBuildable());
+  PLANILLA_RETURN_IF_ERROR(checkNoRebuildMark(bagPath));
+  const std::string real = fs_.resolve(bagPath);
   int bi = bagIndexOf(real);
   if (bi >= 0) {
     // The file is made anew: drop it from the open bags first.
@@ -1161,94 +1344,198 @@ Status DbfTable::createIndexFile(const std::string& bagPath, const std::string& 
     rebuildTagRefs();
     order_ = 0;
   }
-  auto b = IndexBag::create(fs_, real, recLayout_);
-  if (!b) return b.status().withContext(fileName(bagPath));
-  bags_.push_back(std::move(b).value());
-  bagPaths_.push_back(real);
-  std::string name = upper(stem(real)).substr(0, 10);
-  Status st = bags_.back()->createTag(name, keyExpr, "", records());
-  rebuildTagRefs();
   entryValid_ = false;
+  auto held = holdExisting(real);
+  Status st = held.status();
+  if (st) st = buildBeside(real, {TagSpec{"", keyExpr, "", false}}, records(), nullptr);
+  if (st) {
+    st = fs_.replace(besideName(real), real);
+    if (!st) (void)fs_.remove(besideName(real));
+  }
+  if (held) held->reset();
+  // The new bag, or the old one untouched after a failure, open again.
+  if (st || bi >= 0) {
+    Status ro = reopenBag(real, st ? -1 : bi);
+    if (st) st = ro;
+  }
   return st;
 }
 
-Status DbfTable::rebuildAllTags() {
-  for (auto& b : bags_) {
-    struct Def {
-      std::string name, key, cond;
-      bool descending;
+// Live records are copied, in order, into a new file beside the table: the header area
+// as it stands (bytes of other writers kept) with the new count, today's date and the
+// rebuild mark, then the records and the end-of-file mark. *out keeps the new file
+// open and held exclusively.
+Status DbfTable::writePacked(const std::string& temp, std::unique_ptr<File>* out, dbf::Header* header) {
+  auto f = createBeside(temp);
+  if (!f) return f.status();
+  File& to = **f;
+  const dbf::Header& h = layout_.header;
+  std::string area(h.headerLength, '\0');
+  size_t got = 0;
+  Status st = file_->readAt(0, area.data(), area.size(), &got);
+  if (st && got != area.size()) st = Status::corrupt("encabezado truncado en " + fileName(path_));
+  uint32_t kept = 0;
+  std::string buf;
+  uint64_t at = h.headerLength;
+  if (st) {
+    st = walkFile(*file_, h, count_, fileName(path_), [&](uint32_t, std::string_view r) -> Status {
+      if (dbf::isDeleted(r)) return Status::ok();
+      buf.append(r);
+      ++kept;
+      if (buf.size() < (1u << 20)) return Status::ok();
+      Status w = to.writeAt(at, buf.data(), buf.size());
+      at += buf.size();
+      buf.clear();
+      return w;
+    });
+  }
+  buf.push_back(dbf::kEndOfFile);
+  if (st) st = to.writeAt(at, buf.data(), buf.size());
+  dbf::Header nh = h;
+  nh.recordCount = kept;
+  dbf::setUpdateDate(&nh, today());
+  nh.rebuildPending = true;
+  if (st) {
+    std::string upd = dbf::encodeUpdate(nh);
+    area.replace(dbf::kUpdateOffset, upd.size(), upd);
+    area[dbf::kRebuildMarkOffset] = static_cast<char>(dbf::kRebuildMark);
+    st = to.writeAt(0, area.data(), area.size());
+  }
+  if (st) st = to.sync();
+  if (!st) {
+    f.value().reset();
+    (void)fs_.remove(temp);
+    return st;
+  }
+  *out = std::move(f).value();
+  *header = nh;
+  return Status::ok();
+}
+
+// An append cut short leaves its record after the last one the header counts; the
+// file is made to end at the last counted record again.
+Status DbfTable::cutTail() {
+  auto size = file_->size();
+  if (!size) return size.status();
+  const uint64_t end = dbf::dataEnd(layout_.header);
+  if (*size <= end + 1) return Status::ok();
+  const char eofMark = dbf::kEndOfFile;
+  PLANILLA_RETURN_IF_ERROR(file_->writeAt(end, &eofMark, 1));
+  return file_->truncate(end + 1);
+}
+
+Status DbfTable::clearRebuildMark() {
+  const char none = 0;
+  PLANILLA_RETURN_IF_ERROR(file_->writeAt(dbf::kRebuildMarkOffset, &none, 1));
+  PLANILLA_RETURN_IF_ERROR(file_->sync());
+  layout_.header.rebuildPending = false;
+  return Status::ok();
+}
+
+Status DbfTable::rebuildBags(const std::vector<BagSpec>& wanted, bool pack) {
+  PLANILLA_RETURN_IF_ERROR(checkBuildable());
+  PLANILLA_RETURN_IF_ERROR(compileSpecs(wanted));
+  std::vector<std::string> reals;
+  for (const auto& b : wanted) reals.push_back(fs_.resolve(b.path));
+  const std::vector<std::string> wasOpen = bagPaths_;
+  closeIndexes();
+  PLANILLA_RETURN_IF_ERROR(refreshCount());
+  std::vector<std::string> temps;
+  std::vector<std::unique_ptr<File>> held;
+  // Before the first rename nothing on disk has changed: the bags open before are
+  // opened again and the temporary files go.
+  auto giveUp = [&](Status st) {
+    held.clear();
+    for (const auto& t : temps) (void)fs_.remove(t);
+    for (const auto& b : wasOpen) (void)reopenBag(b, -1);
+    setEof();
+    return st;
+  };
+
+  // 1. The old bags, held until their replacements are in place; the records the
+  // new ones describe: the table as it is, or its live records written anew beside it.
+  for (const auto& r : reals) {
+    auto h = holdExisting(r);
+    if (!h) return giveUp(h.status());
+    held.push_back(std::move(h).value());
+  }
+  bool rewrite = false;
+  if (pack) {
+    Status st = records()([&](uint32_t, std::string_view r) {
+      if (dbf::isDeleted(r)) rewrite = true;
+      return Status::ok();
+    });
+    if (!st) return giveUp(st);
+  }
+  std::unique_ptr<File> packed;
+  dbf::Header packedHeader;
+  const std::string packedTemp = besideName(path_);
+  RecordWalker walker = records();
+  if (rewrite) {
+    Status st = writePacked(packedTemp, &packed, &packedHeader);
+    if (!st) return giveUp(st.withContext(fileName(path_)));
+    temps.push_back(packedTemp);
+    File* pf = packed.get();
+    const std::string name = fileName(path_);
+    walker = [pf, packedHeader, name](const std::function<Status(uint32_t, std::string_view)>& fn) {
+      return walkFile(*pf, packedHeader, packedHeader.recordCount, name, fn);
     };
-    std::vector<Def> defs;
-    for (int i = 0; i < b->tagCount(); ++i) {
-      IndexTag& t = b->tag(i);
-      defs.push_back({t.name(), t.keyText(), t.forText(), t.descending()});
-    }
-    // Rebuilding each in turn moves it last, so the original order comes back.
-    for (const auto& d : defs) {
-      IndexBag::TagOptions opts;
-      opts.descending = d.descending;
-      Status st = b->createTag(d.name, d.key, d.cond, records(), opts);
-      if (!st) {
-        rebuildTagRefs();
-        return st.withContext("indice " + d.name);
-      }
+  }
+
+  // 2. Every bag, whole, beside the old one.
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    Status st = buildBeside(reals[i], wanted[i].tags, walker, nullptr);
+    if (!st) return giveUp(st);
+    temps.push_back(besideName(reals[i]));
+  }
+
+  // 3. Into place: the table first (it carries the mark from now on), then each bag,
+  // then the mark goes. A process that stops in between leaves a table whose bags are
+  // refused until it is reindexed.
+  if (rewrite) {
+    Status st = fs_.replace(packedTemp, path_);
+    if (!st) return giveUp(st);
+    temps.erase(temps.begin());
+    file_ = std::move(packed);  // already held exclusively; the old file goes with its handle
+    layout_.header = packedHeader;
+    count_ = packedHeader.recordCount;
+  } else {
+    Status st = cutTail();
+    if (!st) return giveUp(st.withContext(fileName(path_)));
+  }
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    Status st = fs_.replace(temps[i], reals[i]);
+    if (!st) {
+      for (size_t j = i; j < temps.size(); ++j) (void)fs_.remove(temps[j]);
+      setEof();
+      return st;
     }
   }
-  rebuildTagRefs();
-  return Status::ok();
+  held.clear();
+  if (layout_.header.rebuildPending) PLANILLA_RETURN_IF_ERROR(clearRebuildMark().withContext(fileName(path_)));
+  for (const auto& r : reals) PLANILLA_RETURN_IF_ERROR(reopenBag(r, -1));
+  order_ = 0;
+  entryValid_ = false;
+  return goTop();
 }
 
 Status DbfTable::pack() {
   PLANILLA_RETURN_IF_ERROR(checkWritable());
   if (mode_ != OpenMode::Exclusive)
     return Status::invalid("compactar requiere la tabla " + alias_ + " en uso exclusivo");
-  IndexBag* ctlBag = order_ > 0 ? &bagOf(order_) : nullptr;
-  std::string ctlName = order_ > 0 ? tagAt(order_).name() : "";
-  PLANILLA_RETURN_IF_ERROR(refreshCount());
-  const uint32_t total = count_;
-  const size_t rl = layout_.header.recordLength;
-  const uint32_t per = static_cast<uint32_t>(std::max<size_t>(1, (1u << 20) / rl));
-  std::string buf;
-  uint32_t kept = 0;
-  // Live records move down in place. A moved record's old slot is marked deleted
-  // right after the copy, so an interruption leaves every live record present once
-  // (at worst one twice) under the old count, and the tags to be rebuilt.
-  for (uint32_t first = 1; first <= total; first += per) {
-    uint32_t n = std::min(per, total - first + 1);
-    buf.resize(size_t(n) * rl);
-    size_t got = 0;
-    PLANILLA_RETURN_IF_ERROR(file_->readAt(dbf::recordOffset(layout_.header, first), buf.data(), buf.size(), &got));
-    if (got != buf.size()) return Status::corrupt("la tabla " + fileName(path_) + " esta truncada");
-    for (uint32_t k = 0; k < n; ++k) {
-      uint32_t from = first + k;
-      const char* r = buf.data() + size_t(k) * rl;
-      if (r[0] == dbf::kDeletedFlag) continue;
-      ++kept;
-      if (kept == from) continue;
-      PLANILLA_RETURN_IF_ERROR(file_->writeAt(dbf::recordOffset(layout_.header, kept), r, rl));
-      const char del = dbf::kDeletedFlag;
-      PLANILLA_RETURN_IF_ERROR(file_->writeAt(dbf::recordOffset(layout_.header, from), &del, 1));
+  std::string ctlPath, ctlName;
+  controlling(&ctlPath, &ctlName);
+  std::vector<BagSpec> wanted;
+  for (size_t i = 0; i < bags_.size(); ++i) {
+    BagSpec b{bagPaths_[i], {}};
+    for (int k = 0; k < bags_[i]->tagCount(); ++k) {
+      IndexTag& t = bags_[i]->tag(k);
+      b.tags.push_back(TagSpec{t.name(), t.keyText(), t.forText(), t.descending()});
     }
+    wanted.push_back(std::move(b));
   }
-  if (kept != total) {
-    dbf::Header h = layout_.header;
-    h.recordCount = kept;
-    dbf::setUpdateDate(&h, today());
-    std::string upd = dbf::encodeUpdate(h);
-    PLANILLA_RETURN_IF_ERROR(file_->writeAt(dbf::kUpdateOffset, upd.data(), upd.size()));
-    layout_.header = h;
-    count_ = kept;
-    const char eofMark = dbf::kEndOfFile;
-    PLANILLA_RETURN_IF_ERROR(file_->writeAt(dbf::endOffset(layout_.header, kept), &eofMark, 1));
-    PLANILLA_RETURN_IF_ERROR(file_->truncate(dbf::endOffset(layout_.header, kept) + 1));
-  }
-  Status st = rebuildAllTags();
-  order_ = 0;
-  if (ctlBag)
-    for (int p = 1; p <= tagCount(); ++p)
-      if (&bagOf(p) == ctlBag && iequals(tagAt(p).name(), ctlName)) order_ = p;
-  entryValid_ = false;
-  PLANILLA_RETURN_IF_ERROR(st);
+  PLANILLA_RETURN_IF_ERROR(rebuildBags(wanted, true));
+  restoreOrder(ctlPath, ctlName);
   return goTop();
 }
 
@@ -1314,8 +1601,10 @@ Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& path
   OpenOptions opts;
   opts.readOnly = readOnly;
   auto f = fs.open(real, opts);
+  std::string whyReadOnly;
   if (!f && !readOnly && f.status().code() == ErrorCode::IoError && mode == OpenMode::Shared) {
     // A file we may not write (read-only media, permissions) still opens for reading.
+    whyReadOnly = f.status().message();
     opts.readOnly = readOnly = true;
     f = fs.open(real, opts);
   }
@@ -1349,7 +1638,7 @@ Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& path
                            std::to_string(*size) + " bytes (se esperan " +
                            std::to_string(dbf::dataEnd(layout.header)) + ")");
   std::string a = alias.empty() ? upper(stem(real)) : upper(alias);
-  auto t = std::make_unique<DbfTable>(fs, std::move(file), real, a, mode, readOnly, std::move(layout));
+  auto t = std::make_unique<DbfTable>(fs, std::move(file), real, a, mode, readOnly, std::move(layout), whyReadOnly);
   return std::unique_ptr<Table>(std::move(t));
 }
 

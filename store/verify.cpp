@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "store/catalog.h"
 #include "store/dbf_format.h"
 #include "store/index.h"
 #include "store/table.h"
@@ -48,6 +49,18 @@ Status checkFile(FileSystem& fs, const std::string& path, std::vector<std::strin
                        " registros pero el archivo solo tiene " + std::to_string(*size) + " bytes (se esperan " +
                        std::to_string(need) + ")");
     return Status::ok();
+  }
+  if (layout.header.rebuildPending)
+    problems.push_back(name + ": la reconstruccion de sus indices quedo a medias; reindexe la tabla");
+  // An append cut short leaves its record after the count; the next append writes over it.
+  if (uint64_t past = *size - need; past > 1) {
+    const uint64_t whole = past / layout.header.recordLength;
+    if (whole > 0)
+      problems.push_back(name + ": agregado que no termino: " + std::to_string(whole) +
+                         " registro(s) despues del registro " + std::to_string(layout.header.recordCount) +
+                         ", el ultimo que cuenta el encabezado");
+    else
+      problems.push_back(name + ": " + std::to_string(past) + " bytes sobrantes despues del ultimo registro");
   }
   const size_t rl = layout.header.recordLength;
   const uint32_t total = layout.header.recordCount;
@@ -97,8 +110,53 @@ std::string companionBag(FileSystem& fs, const std::string& tablePath) {
   return fs.exists(cand) ? cand : std::string();
 }
 
+Result<TableTail> tableTail(FileSystem& fs, const std::string& tablePath) {
+  OpenOptions ro;
+  ro.readOnly = true;
+  auto f = fs.open(tablePath, ro);
+  if (!f) return f.status();
+  std::string head(dbf::kHeaderSize, '\0');
+  size_t got = 0;
+  PLANILLA_RETURN_IF_ERROR((*f)->readAt(0, head.data(), head.size(), &got));
+  head.resize(got);
+  dbf::Header h;
+  PLANILLA_RETURN_IF_ERROR(dbf::decodeHeader(head, &h).withContext(fileName(tablePath)));
+  auto size = (*f)->size();
+  if (!size) return size.status();
+  TableTail tail;
+  const uint64_t need = dbf::dataEnd(h);
+  if (*size > need + 1) {
+    tail.bytes = *size - need;
+    tail.records = static_cast<uint32_t>(tail.bytes / h.recordLength);
+  }
+  return tail;
+}
+
+std::vector<BagExpectation> catalogExpectations(const std::string& tablePath) {
+  std::vector<BagExpectation> out;
+  catalog::TableDef def;
+  if (!catalog::identify(tablePath, &def)) return out;
+  if (def.origin == catalog::Origin::External || def.origin == catalog::Origin::WorkFile) return out;
+  const auto slash = tablePath.rfind('/');
+  const std::string dir = slash == std::string::npos ? "" : tablePath.substr(0, slash);
+  for (const auto& bag : catalog::bagSpecs(dir, def)) {
+    BagExpectation e{bag.path, {}};
+    for (const auto& t : bag.tags) {
+      std::string name = t.name;
+      if (name.empty()) {
+        name = fileName(bag.path);
+        name = name.substr(0, std::min<size_t>(10, name.rfind('.')));
+      }
+      for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      e.tags.push_back(name);
+    }
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
 Status verifyTable(FileSystem& fs, const std::string& tablePath, const std::vector<std::string>& bagPaths,
-                   std::vector<std::string>& problems) {
+                   std::vector<std::string>& problems, const std::vector<BagExpectation>& expected) {
   if (!fs.exists(tablePath)) return Status::notFound("no existe la tabla " + tablePath);
   bool usable = false;
   PLANILLA_RETURN_IF_ERROR(checkFile(fs, tablePath, problems, &usable));
@@ -108,20 +166,43 @@ Status verifyTable(FileSystem& fs, const std::string& tablePath, const std::vect
     problems.push_back(fileName(tablePath) + ": " + t.status().message());
     return Status::ok();
   }
-  for (const auto& bp : bagPaths) {
-    if (!fs.exists(bp)) {
-      problems.push_back("no existe el indice " + bp);
+  // The bags named, then those the system expects that were not named.
+  struct Check {
+    std::string path;
+    const BagExpectation* expect;
+  };
+  std::vector<Check> checks;
+  for (const auto& bp : bagPaths) checks.push_back({bp, nullptr});
+  for (const auto& e : expected) {
+    bool named = false;
+    for (auto& c : checks)
+      if (fs.resolve(c.path) == fs.resolve(e.path)) {
+        c.expect = &e;
+        named = true;
+      }
+    if (!named) checks.push_back({e.path, &e});
+  }
+  for (const auto& c : checks) {
+    const std::string bagName = fileName(c.path);
+    if (!fs.exists(c.path)) {
+      problems.push_back("no existe el indice " + bagName);
       continue;
     }
-    auto bag = IndexBag::open(fs, bp, (*t)->recordLayout(), false);
+    auto bag = IndexBag::open(fs, c.path, (*t)->recordLayout(), false);
     if (!bag) {
-      problems.push_back(fileName(bp) + ": " + bag.status().message());
+      const std::string& m = bag.status().message();
+      problems.push_back(m.find(bagName) != std::string::npos ? m : bagName + ": " + m);
       continue;
     }
+    if ((*bag)->tagCount() == 0) problems.push_back(bagName + ": el indice no tiene etiquetas");
+    if (c.expect)
+      for (const auto& tag : c.expect->tags)
+        if ((*bag)->findTag(tag) < 0)
+          problems.push_back(bagName + ": falta la etiqueta " + tag + " que usa el sistema");
     std::vector<std::string> found;
     Status st = (*bag)->verify((*t)->records(), found);
-    for (auto& p : found) problems.push_back(fileName(bp) + ": " + p);
-    if (!st) problems.push_back(fileName(bp) + ": " + st.message());
+    for (auto& p : found) problems.push_back(bagName + ": " + p);
+    if (!st) problems.push_back(bagName + ": " + st.message());
   }
   return Status::ok();
 }

@@ -23,10 +23,11 @@ int runReindexar(const std::vector<std::string>& args, std::ostream& out, std::o
   std::vector<ReindexResult> results;
   bool ok = reindexPeriod(cs.session(), results);
   for (const auto& r : results) {
+    if (!r.notice.empty()) err << r.line(r.notice) << "\n";
     if (r.status)
       out << r.file << ": reindexado\n";
     else
-      err << r.file << ": " << r.message << "\n";
+      err << r.line(r.message) << "\n";
   }
   return ok ? 0 : 1;
 }

@@ -1,4 +1,7 @@
-// planilla verificar TABLA [INDICE ...]: checks a table against its index bags.
+// planilla verificar TABLA [INDICE ...]: checks a table against its index bags. A
+// table of the system's catalog is also checked against the bags and tags the system
+// uses (a missing or empty bag, a missing tag); for other tables without INDICE the
+// bag of the same name is checked when there is one.
 #include <ostream>
 
 #include "app/commands.h"
@@ -16,12 +19,13 @@ int runVerificar(const std::vector<std::string>& args, std::ostream& out, std::o
   FileSystem& fs = posixFileSystem();
   const std::string& table = args[0];
   std::vector<std::string> bags(args.begin() + 1, args.end());
-  if (bags.empty()) {
+  const std::vector<BagExpectation> expected = catalogExpectations(table);
+  if (bags.empty() && expected.empty()) {
     std::string companion = companionBag(fs, table);
     if (!companion.empty()) bags.push_back(companion);
   }
   std::vector<std::string> problems;
-  Status st = verifyTable(fs, table, bags, problems);
+  Status st = verifyTable(fs, table, bags, problems, expected);
   if (!st) {
     err << "planilla verificar: " << st.message() << "\n";
     return 1;

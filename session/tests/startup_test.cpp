@@ -4,9 +4,12 @@
 
 #include <sys/resource.h>
 
+#include <fstream>
+
 #include <gtest/gtest.h>
 
 #include "session/install.h"
+#include "session/reindex.h"
 #include "session/tables.h"
 #include "session/tests/session_test_util.h"
 #include "store/catalog.h"
@@ -19,6 +22,19 @@ using testing::Station;
 using testing::TempDir;
 
 std::string blanks(size_t n) { return std::string(n, ' '); }
+
+// Damages for the index of a start-up table: what an index build cut short used to
+// leave (the bag with no tag) and a file that is no index at all.
+enum class Damage { NoTag, Garbage };
+void damageBag(const std::string& dir, const std::string& table, const std::string& bag, Damage d) {
+  if (d == Damage::Garbage) {
+    std::ofstream(catalog::joinPath(dir, bag), std::ios::binary | std::ios::trunc) << std::string(3072, 'x');
+    return;
+  }
+  auto t = Table::openReadOnly(posixFileSystem(), catalog::joinPath(dir, table));
+  ASSERT_TRUE(t.isOk());
+  ASSERT_TRUE(IndexBag::create(posixFileSystem(), catalog::joinPath(dir, bag), (*t)->recordLayout()).isOk());
+}
 
 // --- FECRETE ---------------------------------------------------------------------------
 
@@ -244,6 +260,32 @@ TEST_F(Login, MissingUsersFilesEndTheProgram) {
   EXPECT_EQ(st.messages.texts(), std::vector<std::string>{"Archivo De Accesos-1  No Existe"});
 }
 
+TEST_F(Login, DamagedUsersIndexIsNamedAndTheTableReadWithoutIt) {
+  for (Damage d : {Damage::NoTag, Damage::Garbage}) {
+    SCOPED_TRACE(d == Damage::NoTag ? "sin etiqueta" : "basura");
+    damageBag(dir.path(), "kylusua.dbf", "kylusua.cdx", d);
+    Station st(dir.path());
+    Session& s = st.session;
+    EXPECT_TRUE(VALACEPTAR(s, "clave1", "QTR "));
+    EXPECT_TRUE(s.LACCESO);
+    ASSERT_EQ(st.messages.boxes.size(), 1u);
+    EXPECT_EQ(st.messages.boxes[0].kind, ui::MsgKind::Alert);
+    EXPECT_NE(st.messages.boxes[0].text.find("kylusua.cdx"), std::string::npos) << st.messages.boxes[0].text;
+    EXPECT_EQ(s.current(), nullptr);
+    s.LACCESO = false;
+    EXPECT_TRUE(VALACEPTAR(s, "CLAVE", "QTR "));  // still no prefix of a password
+    EXPECT_FALSE(s.LACCESO);
+    EXPECT_EQ(st.messages.boxes.back().text, "Clave No Valida  , Intente Nuevamente");
+    // The reindex the login lets through repairs it.
+    std::vector<ReindexResult> results;
+    ASSERT_TRUE(reindexPeriod(s, results));
+    st.messages.boxes.clear();
+    EXPECT_TRUE(VALACEPTAR(s, "PLANILLA", "QTR "));
+    EXPECT_TRUE(s.LACCESO);
+    EXPECT_TRUE(st.messages.boxes.empty());
+  }
+}
+
 // --- company check and working date -------------------------------------------------------
 
 class WorkingDate : public ::testing::Test {
@@ -327,6 +369,36 @@ TEST_F(WorkingDate, AcceptanceUpdatesRecordGlobalsAndTitle) {
   EXPECT_EQ((*t)->date("FECHA"), Date(2016, 3, 15));
   EXPECT_EQ((*t)->str("YDESCRI").substr(0, 18), "15 del 03 de  2016");
   EXPECT_EQ((*t)->str("DESCRI_MES").substr(0, 20), "15 de Marzo de  2016");
+}
+
+TEST_F(WorkingDate, DamagedIndexIsNamedAndTheCompanyFoundWithoutIt) {
+  for (Damage d : {Damage::NoTag, Damage::Garbage}) {
+    SCOPED_TRACE(d == Damage::NoTag ? "sin etiqueta" : "basura");
+    damageBag(dir.path(), "pmae0001.dbf", "pmae0001.cdx", d);
+    Station st(dir.path(), true);
+    Session& s = st.session;
+    ASSERT_TRUE(openInstitutions(s));
+    ASSERT_EQ(st.messages.boxes.size(), 1u);
+    EXPECT_EQ(st.messages.boxes[0].kind, ui::MsgKind::Alert);
+    EXPECT_NE(st.messages.boxes[0].text.find("pmae0001.cdx"), std::string::npos) << st.messages.boxes[0].text;
+    std::string code = "99";
+    EXPECT_FALSE(CHEKCIA(s, code));
+    EXPECT_EQ(st.messages.boxes.back().text, "Codigo Ingresado 99 No Existe");
+    code = "01";
+    EXPECT_TRUE(CHEKCIA(s, code));
+    EXPECT_EQ(s.YNOMBRE1, std::string(48, 'N') + "ZZ");
+    s.YCIA = "01";
+    s.YFECHA = Date(2016, 3, 15);
+    ASSERT_TRUE(acceptWorkingDate(s));
+    EXPECT_EQ(s.YRUC, "20100000001");
+    EXPECT_EQ(s.windowTitle, "01 ABCDEFGH" + blanks(37) + "   15 de Marzo de  2016");
+    EXPECT_EQ(st.messages.boxes.size(), 2u);  // no lock, no write attempted
+    // Read without its index, the record is not written.
+    auto t = Table::openReadOnly(posixFileSystem(), dir.file("pmae0001.dbf"));
+    ASSERT_TRUE(t.isOk());
+    ASSERT_TRUE((*t)->go(1).isOk());
+    EXPECT_TRUE((*t)->date("FECHA").empty());
+  }
 }
 
 TEST_F(WorkingDate, LockedRecordLeavesItAndTheShortNameAlone) {

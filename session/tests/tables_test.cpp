@@ -122,6 +122,53 @@ TEST(RecordHelpers, OnANetworkALockedRecordIsRefusedOnce) {
   EXPECT_EQ(ta->str("nombre").substr(0, 16), "BANCO DE CREDITO");
 }
 
+// A data directory this station may only read: every writable open is refused by the
+// system, as on a read-only disk or folder.
+class ReadOnlyFileSystem final : public FileSystem {
+ public:
+  Result<std::unique_ptr<File>> open(const std::string& path, OpenOptions opts) override {
+    if (!opts.readOnly) return Status::ioError("no se puede abrir " + path + ": permiso denegado");
+    return base_.open(path, opts);
+  }
+  bool exists(const std::string& path) override { return base_.exists(path); }
+  Status remove(const std::string& path) override { return refused(path); }
+  Status rename(const std::string& from, const std::string&) override { return refused(from); }
+  Status replace(const std::string& from, const std::string&) override { return refused(from); }
+  std::string resolve(const std::string& path) override { return base_.resolve(path); }
+
+ private:
+  static Status refused(const std::string& path) { return Status::ioError(path + ": permiso denegado"); }
+  FileSystem& base_ = posixFileSystem();
+};
+
+TEST(RecordHelpers, AReadOnlyFolderIsReportedAsSuchNotAsARecordInUse) {
+  TempDir dir;
+  Station maker(dir.path());
+  maker.session.YCIA = "01";
+  Table* made = openOwnTable(maker.session, TableId::Banks, 1);
+  ASSERT_NE(made, nullptr);
+  ASSERT_TRUE(ADD_REG(maker.session));
+  ASSERT_TRUE(made->replace("codigo", "BCP").isOk());
+  maker.session.closeAll();
+
+  ReadOnlyFileSystem fs;
+  testing::RecordingMessages messages;
+  Session s(fs, messages, dir.path());
+  s.setRed(true);
+  s.YCIA = "01";
+  Table* t = openOwnTable(s, TableId::Banks, 1);
+  ASSERT_NE(t, nullptr);
+  ASSERT_TRUE(t->seek("BCP"));
+  EXPECT_FALSE(LAN_REG(s));
+  EXPECT_FALSE(ADD_REG(s));
+  ASSERT_EQ(messages.boxes.size(), 2u);
+  for (const auto& box : messages.boxes) {
+    EXPECT_NE(box.text, "Acceso Denegado Registro En Uso");
+    EXPECT_NE(box.text.find("permiso denegado"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("bmae0101.dbf"), std::string::npos) << box.text;
+  }
+}
+
 TEST(CatalogWithMessages, CreatesOnFirstUseAndReportsFailures) {
   TempDir dir;
   Station a(dir.path(), true);

@@ -50,6 +50,10 @@ class CuttingFileSystem final : public FileSystem {
     count();
     return base_.rename(from, to);
   }
+  Status replace(const std::string& from, const std::string& to) override {
+    count();
+    return base_.replace(from, to);
+  }
   std::string resolve(const std::string& path) override { return base_.resolve(path); }
 
  private:
@@ -123,11 +127,9 @@ bool runOp(FileSystem& fs, const std::string& table, const std::string& bag, Op 
 }
 
 Status rebuildTags(const std::string& table, const std::string& bag) {
-  if (posixFileSystem().exists(bag)) PLANILLA_RETURN_IF_ERROR(posixFileSystem().remove(bag));
   auto t = Table::open(posixFileSystem(), table, OpenMode::Exclusive);
   if (!t) return t.status();
-  PLANILLA_RETURN_IF_ERROR((*t)->createTag(bag, "CODIGO", "CODIGO"));
-  return (*t)->createTag(bag, "NOMBRE", "UPPER(NOMBRE)");
+  return (*t)->rebuildBags({{bag, {{"CODIGO", "CODIGO"}, {"NOMBRE", "UPPER(NOMBRE)"}}}}, false);
 }
 
 class ProcessCut : public ::testing::Test {

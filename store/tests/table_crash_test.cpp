@@ -49,7 +49,9 @@ std::set<std::string> recoverAndCheck(const Files& f) {
   FileSystem& fs = posixFileSystem();
   std::vector<std::string> problems;
   EXPECT_TRUE(verifyTable(fs, f.table, {}, problems).isOk());
-  EXPECT_TRUE(problems.empty()) << problems.front();  // the table itself is always sound
+  // The table itself is always sound, but for the traces of the cut.
+  problems = testing::withoutInterrupted(problems);
+  EXPECT_TRUE(problems.empty()) << problems.front();
   auto t = Table::open(fs, f.table, OpenMode::Exclusive);
   EXPECT_TRUE(t.isOk()) << t.status().message();
   if (!t) return codes;
@@ -58,16 +60,17 @@ std::set<std::string> recoverAndCheck(const Files& f) {
     codes.insert((*t)->str("CODIGO"));
     EXPECT_TRUE((*t)->skip().isOk());
   }
-  // The index may have been caught mid-update; rebuilding its tags restores it.
-  EXPECT_TRUE((*t)->openIndex(f.bag).isOk());
-  std::vector<std::pair<std::string, std::string>> tags;
-  for (int p = 1; p <= (*t)->tagCount(); ++p) {
-    IndexTag& tag = (*t)->bag(0).tag(p - 1);
-    tags.push_back({tag.name(), tag.keyText()});
-    EXPECT_EQ(tag.forText(), tag.name() == "MESCOD" ? "NETO > 0" : "");
+  // The index may have been caught mid-update; rebuilding its tags restores it. A pack
+  // stopped after the new table went in leaves it marked: its bag is refused until then.
+  Status opened = (*t)->openIndex(f.bag);
+  if (!opened) {
+    EXPECT_EQ(opened.code(), ErrorCode::NeedsReindex) << opened.message();
   }
-  for (const auto& [name, key] : tags)
-    EXPECT_TRUE((*t)->createTag(f.bag, name, key, name == "MESCOD" ? "NETO > 0" : "").isOk());
+  (*t)->closeIndexes();
+  std::vector<TagSpec> tags = testing::tagSpecsOf(f.bag, (*t)->recordLayout());
+  EXPECT_GE(tags.size(), 2u);
+  for (const auto& tag : tags) EXPECT_EQ(tag.forExpr, tag.name == "MESCOD" ? "NETO > 0" : "");
+  EXPECT_TRUE((*t)->rebuildBags({{f.bag, tags}}, false).isOk());
   t->reset();
   problems.clear();
   EXPECT_TRUE(verifyTable(fs, f.table, {f.bag}, problems).isOk());

@@ -52,10 +52,12 @@ class FaultBase : public ::testing::Test {
     return std::move(t).value();
   }
 
-  // The files open with the real file system and check clean.
-  void expectSound() {
+  // The files open with the real file system and check clean (but for what a failed
+  // append leaves past the count, when `afterAppend`).
+  void expectSound(bool afterAppend = false) {
     std::vector<std::string> problems;
     ASSERT_TRUE(verifyTable(posixFileSystem(), table_, {bag_}, problems).isOk());
+    if (afterAppend) problems = testing::withoutInterrupted(problems);
     std::string all;
     for (auto& p : problems) all += p + "\n";
     EXPECT_TRUE(problems.empty()) << all;
@@ -116,7 +118,7 @@ TEST_P(FaultTest, AppendFailsCleanlyAtEveryCall) {
     } else {
       EXPECT_TRUE(after == before || after == before + 1) << st.message();
     }
-    expectSound();
+    expectSound(/*afterAppend=*/true);
     ASSERT_LT(n, 100);
   }
 }
@@ -218,9 +220,9 @@ TEST_F(FaultBase, PackFailsWithoutLosingRecords) {
       ++rows;
       ASSERT_TRUE((*t)->skip().isOk());
     }
-    // Every live record is still there (at worst one of them twice).
+    // Every live record is still there, once.
     EXPECT_EQ(seen, std::set<std::string>(expected.begin(), expected.end()));
-    EXPECT_LE(rows, 37);
+    EXPECT_EQ(rows, 36);
     if (!injected) {
       ASSERT_TRUE(st.isOk()) << st.message();
       EXPECT_EQ(rows, 36);
@@ -232,9 +234,14 @@ TEST_F(FaultBase, PackFailsWithoutLosingRecords) {
       break;
     }
     EXPECT_FALSE(st.isOk());
-    // Rebuilding restores a table that checks clean.
-    ASSERT_TRUE((*t)->openIndex(b0).isOk());
-    ASSERT_TRUE((*t)->pack().isOk());
+    // Rebuilding restores a table that checks clean. Once the new table is in, its
+    // bag is refused until then.
+    Status opened = (*t)->openIndex(b0);
+    if (!opened) {
+      EXPECT_EQ(opened.code(), ErrorCode::NeedsReindex) << opened.message();
+    }
+    (*t)->closeIndexes();
+    ASSERT_TRUE((*t)->rebuildBags({{b0, testing::tagSpecsOf(b0, (*t)->recordLayout())}}, true).isOk());
     t->reset();
     std::vector<std::string> problems;
     ASSERT_TRUE(verifyTable(posixFileSystem(), t0, {b0}, problems).isOk());

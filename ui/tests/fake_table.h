@@ -72,6 +72,7 @@ class FakeTable : public Table {
     return Status::ok();
   }
   Status createIndexFile(const std::string&, const std::string&) override { return Status::ok(); }
+  Status rebuildBags(const std::vector<BagSpec>&, bool) override { return Status::ok(); }
   int tagCount() const override { return orderField_ >= 0 ? 1 : 0; }
   std::string tagName(int) const override { return orderField_ >= 0 ? fields_[static_cast<size_t>(orderField_)].name : ""; }
   Status setOrder(int) override { return Status::ok(); }
