@@ -153,6 +153,24 @@ void runListScreen(Session& s, ui::Toolkit& tk, const std::string& templateName,
   });
 }
 
+void saveCancelButtons(ui::Dialog& dlg, int saveId, bool& accepted, const std::function<bool()>& check) {
+  dlg.bitmapButton(saveId, "SAVE32.BMP", [&dlg, &accepted, check] {
+    if (check && !check()) return;
+    accepted = true;
+    dlg.end();
+  });
+  dlg.bitmapButton(saveId + 1, "exit1.bmp", [&dlg] { dlg.end(); }).cancel();
+}
+
+bool formAccepted(Session& s, Table& t, ui::Browse& br, uint32_t rec, bool accepted, const std::string& code,
+                  const char* blankMessage) {
+  masters::selectTable(s, t);
+  if (accepted && isBlank(code)) ui::MSGSTOP(s.messages(), blankMessage);
+  if (accepted && !isBlank(code)) return true;
+  masters::returnTo(t, br, rec);
+  return false;
+}
+
 void printEmployees(Session& s, const std::string& alias) {
   Table* m = s.alias(alias);
   if (!m) return;

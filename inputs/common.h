@@ -98,6 +98,16 @@ void runListScreen(Session& s, ui::Toolkit& tk, const std::string& templateName,
                    const std::function<std::vector<ScreenButton>(ui::Dialog&, ui::Browse&)>& buttons,
                    const std::string& messageBar = "");
 
+// --- the add and modify forms --------------------------------------------------------------
+// "&Grabar" on `saveId` (image "SAVE32.BMP") and "&Cancelar" on saveId + 1 ("exit1.bmp").
+// "&Grabar" runs `check` first when given (false keeps the dialog open), then sets
+// `accepted` and ends the dialog.
+void saveCancelButtons(ui::Dialog& dlg, int saveId, bool& accepted, const std::function<bool()>& check = {});
+// After a form: true when it was accepted with a code, so the caller saves. Otherwise
+// (cancelled, or a blank code: `blankMessage`, "Stop") the list goes back to `rec`.
+bool formAccepted(Session& s, Table& t, ui::Browse& br, uint32_t rec, bool accepted, const std::string& code,
+                  const char* blankMessage);
+
 // "&Impresion" of the screens: the employee listing of the general master open under
 // `alias`, every employee in code order; the master keeps its order and position.
 void printEmployees(Session& s, const std::string& alias);

@@ -77,24 +77,17 @@ void ctsDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     dlg.field(104, ui::ref(f.grati16)).picture("###,###.##").valid([&] { return COD02CTS(s, f, add ? 1 : 2); });
     ui::Field& currency = dlg.field(106, ui::ref(f.moneda)).picture("@!").valid([&] { return CODEURO(s, f.moneda); });
     dlg.field(108, ui::ref(f.depante)).picture("###,###.##");
-    dlg.bitmapButton(301, "SAVE32.BMP", [&] {
+    saveCancelButtons(dlg, 301, accepted, [&] {
       // The deposits list groups by this currency: a record never leaves without one.
       if (!isBlank(f.code) && !CODEURO(s, f.moneda)) {
         (void)currency.setFocus();
-        return;
+        return false;
       }
-      accepted = true;
-      dlg.end();
+      return true;
     });
-    dlg.bitmapButton(302, "exit1.bmp", [&dlg] { dlg.end(); }).cancel();
     dlg.activate();
   }
-  selectTable(s, t);
-  if (!accepted) return returnTo(t, br, rec);
-  if (isBlank(f.code)) {
-    ui::MSGSTOP(s.messages(), "Codigo  En Blanco");
-    return returnTo(t, br, rec);
-  }
+  if (!formAccepted(s, t, br, rec, accepted, f.code, "Codigo  En Blanco")) return;
   if (add) {
     // Checked again before the append: another station may have added the employee.
     if (checkKey(t, f.code) != KeyCheck::Free) {

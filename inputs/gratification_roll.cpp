@@ -62,19 +62,10 @@ void rollDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     dlg.field(114, ui::ref(f.desgrat)).picture("##,###.##").valid([&] { return IMPGRA(s, f.desgrat); });
     dlg.field(116, ui::ref(f.dscley)).picture("##,###.##").valid([&] { return IMPGRA(s, f.dscley); });
     dlg.field(118, ui::ref(f.indica)).picture("!").valid([&] { return INDICA01(s, f.indica); });
-    dlg.bitmapButton(301, "SAVE32.BMP", [&] {
-      accepted = true;
-      dlg.end();
-    });
-    dlg.bitmapButton(302, "exit1.bmp", [&dlg] { dlg.end(); }).cancel();
+    saveCancelButtons(dlg, 301, accepted);
     dlg.activate();
   }
-  selectTable(s, t);
-  if (!accepted) return returnTo(t, br, rec);
-  if (isBlank(f.code)) {
-    ui::MSGSTOP(s.messages(), "Codigo En Blanco");
-    return returnTo(t, br, rec);
-  }
+  if (!formAccepted(s, t, br, rec, accepted, f.code, "Codigo En Blanco")) return;
   // Checked again before the append: another station may have added the employee
   // while the dialog was open.
   if (add && !CODVACEMP(s, f.code, f.name)) return returnTo(t, br, rec);

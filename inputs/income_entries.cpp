@@ -67,19 +67,10 @@ void entryDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
       ui::Field& f = dlg.field(id, ui::ref(v[i])).picture(kAmounts[i].picture).column(t, kAmounts[i].field);
       if (id == kJudicial) f.tooltip("Importe Inafecto (cuestion monetaria)");
     }
-    dlg.bitmapButton(201, "SAVE32.BMP", [&] {
-      accepted = true;
-      dlg.end();
-    });
-    dlg.bitmapButton(202, "exit1.bmp", [&dlg] { dlg.end(); }).cancel();
+    saveCancelButtons(dlg, 201, accepted);
     dlg.activate();
   }
-  selectTable(s, t);
-  if (!accepted) return returnTo(t, br, rec);
-  if (isBlank(c.code)) {
-    ui::MSGSTOP(s.messages(), "Codigo  En Blanco");
-    return returnTo(t, br, rec);
-  }
+  if (!formAccepted(s, t, br, rec, accepted, c.code, "Codigo  En Blanco")) return;
   saveRecord(s, t, br, rec, add, [&](RecordEdit& e) {
     e.text("codigo", c.code).text("nombre", c.name);
     for (size_t i = 0; i < kAmounts.size(); ++i) e.number(kAmounts[i].field, v[i]);

@@ -99,19 +99,10 @@ void gratiDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
         fld.valid([&s, &f, &v, &dlg] { return SUELDO03(s, f, v, &dlg); });
       if (k.control == 128) fld.tooltip("Importe Inafecto (cuestion monetaria)");
     }
-    dlg.bitmapButton(201, "SAVE32.BMP", [&] {
-      accepted = true;
-      dlg.end();
-    });
-    dlg.bitmapButton(202, "exit1.bmp", [&dlg] { dlg.end(); }).cancel();
+    saveCancelButtons(dlg, 201, accepted);
     dlg.activate();
   }
-  selectTable(s, t);
-  if (!accepted) return returnTo(t, br, rec);
-  if (isBlank(c.code)) {
-    ui::MSGSTOP(s.messages(), "Codigo  En Blanco");
-    return returnTo(t, br, rec);
-  }
+  if (!formAccepted(s, t, br, rec, accepted, c.code, "Codigo  En Blanco")) return;
   saveRecord(s, t, br, rec, add, [&](RecordEdit& e) {
     e.text("codigo", c.code).text("nombre", c.name);
     for (const auto& k : kFields) e.number(k.grati, f.at(k.control));

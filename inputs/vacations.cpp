@@ -70,25 +70,18 @@ void vacationDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
       shown.refresh();
       return true;
     });
-    dlg.bitmapButton(201, "SAVE32.BMP", [&] {
+    saveCancelButtons(dlg, 201, accepted, [&] {
       // The days are worked out again from both dates as they stand now: a first day
       // changed after the last day was left would otherwise be saved with the old days.
       if (!isBlank(c.code) && !(CCAM01(s, first) && CCAM02(s, first, last, days))) {
         (void)lastField.setFocus();
-        return;
+        return false;
       }
-      accepted = true;
-      dlg.end();
+      return true;
     });
-    dlg.bitmapButton(202, "exit1.bmp", [&dlg] { dlg.end(); }).cancel();
     dlg.activate();
   }
-  selectTable(s, t);
-  if (!accepted) return returnTo(t, br, rec);
-  if (isBlank(c.code)) {
-    ui::MSGSTOP(s.messages(), "Codigo En Blanco");
-    return returnTo(t, br, rec);
-  }
+  if (!formAccepted(s, t, br, rec, accepted, c.code, "Codigo En Blanco")) return;
   saveRecord(s, t, br, rec, add, [&](RecordEdit& e) {
     e.text("codigo", c.code)
         .text("nombre", c.name)
