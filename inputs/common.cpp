@@ -50,6 +50,7 @@ bool KYLEMPAYU(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int selector) {
   o.title = "Ventana De Ayuda (Maestro De Empleados)";
   o.headers = {"CODIGO", "NOMBRES APELLIDOS"};
   o.widths = {90, 220};
+  o.listHeight = 150;  // ten rows at once: the common 60 units show four
   std::string chosen = c.code;
   if (!ui::lookupList(tk, *m, o, &chosen) || !masters::onRecord(*m)) return false;
   c.code = padTo(m->str("codigo"), kCodeWidth);
@@ -142,7 +143,7 @@ void runListScreen(Session& s, ui::Toolkit& tk, const std::string& templateName,
     for (int id = 102; id <= 107; ++id) {
       bool bound = false;
       for (const auto& b : list) bound = bound || b.id == id;
-      if (ui::Control* c = dlg.control(id); c && !bound) c->setEnabled(false);
+      if (dlg.control(id) && !bound) dlg.button(id, [] {}).enable(false);
     }
     for (auto& b : list) {
       std::function<void()> action = b.action;
