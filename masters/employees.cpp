@@ -437,6 +437,11 @@ void CONSULTAPLABANCOS(Session& s, ui::Toolkit& tk, EmployeeForm& f, int n, ui::
 }
 
 void IMPREMPLEA(Session& s, ui::Browse& br) {
+  IMPREMPLEA(s, br.table());
+  settle(br);
+}
+
+void IMPREMPLEA(Session& s, Table& table) {
   ListingLayout listing;
   listing.reportTitle = "Maestro Empleado";
   listing.orientation = 2;
@@ -451,7 +456,7 @@ void IMPREMPLEA(Session& s, ui::Browse& br) {
       "{$c04;a=l} DOMICILIO{$c05;a=l} {tab=-100} NACIONALIDAD{$c06;a=l} DOC.IDEN.{$c07;a=l} F/INGRESO"
       "{$c08;a=l} CARGO{$c09;a=l} COD-AFP{$c10;a=l} F/CESE {\\n}");
   listing.header.push_back("{Line=300,16000;\\n}");
-  printListing(s, br, listing, [](Table& t) {
+  printListing(s, table, listing, [](Table& t) {
     return "{e;$c00;a=l;s=7} " + t.str("codigo") + "{t;$c01;a=l} " + t.str("nombre") + "{t;$c02;a=l} " +
            t.str("sexo") + "{t;$c03;a=l} " + writerDate(t, "fech_nac") + "{t;$c04;a=l} " +
            t.str("direccion").substr(0, 36) + "{t;$c05;a=l} " + t.str("nacion").substr(0, 11) + "{t;$c06;a=l} " +

@@ -99,6 +99,8 @@ void CONSULTAPLABANCOS(Session& s, ui::Toolkit& tk, EmployeeForm& f, int n, ui::
 // The employee listing "Maestro Empleado" (landscape) over the list's table, from the
 // record under the cursor to the end.
 void IMPREMPLEA(Session& s, ui::Browse& br);
+// The same over an employee table no list shows, from its current record.
+void IMPREMPLEA(Session& s, Table& t);
 
 // A table an employee screen needs: tested in order before the screen opens, then
 // opened in work areas 2 on under its alias.

@@ -273,7 +273,12 @@ std::vector<std::string> listingTitleLines(const Session& s, const std::string& 
 
 void printListing(Session& s, ui::Browse& br, const ListingLayout& listing,
                   const std::function<std::string(Table&)>& line) {
-  Table& t = br.table();
+  printListing(s, br.table(), listing, line);
+  settle(br);
+}
+
+void printListing(Session& s, Table& t, const ListingLayout& listing,
+                  const std::function<std::string(Table&)>& line) {
   const uint32_t rec = t.recno();
   reports::RpvWriter w(s.dataDir());
   reports::ReportSettings set;
@@ -309,7 +314,6 @@ void printListing(Session& s, ui::Browse& br, const ListingLayout& listing,
     if (!shown) ui::MSGSTOP(s.messages(), "No se pudo abrir el visor de reportes: " + shown.message(), kTitle);
   }
   backTo(t, rec);
-  settle(br);
 }
 
 }  // namespace planilla::masters

@@ -156,5 +156,9 @@ std::vector<std::string> listingTitleLines(const Session& s, const std::string& 
 // written is reported and the viewer is not started.
 void printListing(Session& s, ui::Browse& br, const ListingLayout& listing,
                   const std::function<std::string(Table&)>& line);
+// The same over a table that no list shows: from its current record to the end, the
+// table put back on that record.
+void printListing(Session& s, Table& t, const ListingLayout& listing,
+                  const std::function<std::string(Table&)>& line);
 
 }  // namespace planilla::masters

@@ -11,6 +11,9 @@
 #ifdef PLANILLA_HAVE_MASTERS
 #include "masters/screens.h"
 #endif
+#ifdef PLANILLA_HAVE_INPUTS
+#include "inputs/screens.h"
+#endif
 
 namespace planilla::shell {
 
@@ -188,6 +191,12 @@ std::function<void()> screenAction(const std::string& function, Session& s, ui::
   if (function == "XEXIT") return [&s, &w] { XEXIT(s, w); };
 #ifdef PLANILLA_HAVE_MASTERS
   if (const masters::ScreenEntry* e = masters::findScreen(function)) {
+    auto run = e->run;
+    return [run, &s, &tk] { run(s, tk); };
+  }
+#endif
+#ifdef PLANILLA_HAVE_INPUTS
+  if (const inputs::ScreenEntry* e = inputs::findScreen(function)) {
     auto run = e->run;
     return [run, &s, &tk] { run(s, tk); };
   }

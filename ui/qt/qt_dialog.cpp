@@ -783,7 +783,9 @@ QWidget* DialogHost::makeWidget(Control& c, QWidget* canvas, const std::string& 
   w->setGeometry(g);
   if (c.kind() == Control::Kind::Static || c.kind() == Control::Kind::Group) {
     if (c.kind() == Control::Kind::Static && c.templateClass() == ControlClass::Label) {
-      // Template labels read in the dialog's text colour.
+      // Template labels read in the dialog's text colour, unless the screen gave them
+      // colours of their own (the blue or navy labels of the data forms).
+      applyColors(w, c, QPalette::WindowText, QPalette::Window);
     }
     byWidget_[w] = &c;
     byControl_[&c] = w;

@@ -28,6 +28,8 @@ constexpr Expected kExpected[] = {
     {"EDITVACAE", 320, 196, 13},
     {"EDITEMPLE", 499, 353, 90}, {"EDITACTI", 422, 385, 87},  {"ONEREFRES", 260, 92, 6},
     {"EDITHABER", 290, 236, 32}, {"EDITRETE", 276, 232, 32}, {"EDITSALUD", 327, 289, 56}, {"EDITPLANI", 378, 378, 131},
+    {"MANTE04", 600, 300, 7},    {"MANTE041", 600, 300, 3},   {"EDITHORAE", 360, 228, 36},
+    {"EDITGRATI", 300, 190, 19}, {"MODIGRATI", 300, 190, 19}, {"EDITSUELDO", 474, 238, 57},
 };
 
 TEST(Templates, EveryScreenTemplateIsEmbeddedWithItsSize) {

@@ -204,6 +204,38 @@ TEST_F(MenuTest, AnnualTablesOpenTheirScreens) {
 }
 #endif
 
+#ifdef PLANILLA_HAVE_INPUTS
+TEST_F(MenuTest, InputEntriesAndButtonsOpenTheirScreens) {
+  // Without a working company each screen refuses with its own first message.
+  const std::string ask = "Primero, Elija La Compania Con Que Va a Trabajar";
+  struct Entry {
+    std::vector<std::string> path;
+    MsgKind kind;
+    std::string text, title;
+  };
+  const std::vector<Entry> entries = {
+      {{"Ingreso De &Datos", "&Ingresos De Trabajador  "}, MsgKind::Stop, ask, "Mensaje"},
+      {{"Ingreso De &Datos", "Rol De &Vacaciones       "}, MsgKind::Stop, ask + " (cia)", "Stop"},
+      {{"Ingreso De &Datos", "Rol De &Gratificaciones  "}, MsgKind::Stop, ask + " (cia)", "Stop"},
+      {{"Ingreso De &Datos", "Datos De &Liquidacion CTS"}, MsgKind::Stop, ask + " (cia)", "Mensaje"},
+      {{"&Sueldo Detallados"}, MsgKind::Stop, ask, "Mensaje"},
+      {{"&Herramientas", "Parame&tros", "&Gratificacion", "&Gratificacion Calculada"}, MsgKind::Stop, ask, "Mensaje"},
+  };
+  for (const auto& e : entries) {
+    tk.expectMessage(e.kind, e.text, e.title);
+    EXPECT_TRUE(w->choose(e.path)) << e.path.back();
+  }
+  // The bar's overtime, vacation and CTS buttons.
+  tk.expectMessage(MsgKind::Stop, ask, "Mensaje")
+      .expectMessage(MsgKind::Stop, ask + " (cia)", "Stop")
+      .expectMessage(MsgKind::Stop, ask + " (cia)", "Mensaje");
+  EXPECT_TRUE(w->pressBar(3));
+  EXPECT_TRUE(w->pressBar(4));
+  EXPECT_TRUE(w->pressBar(6));
+  EXPECT_TRUE(tk.ok()) << tk.report();
+}
+#endif
+
 TEST_F(MenuTest, AboutShowsTheContactDataReadOnly) {
   tk.expectDialog("ACERCATHKYL", kBanner)
       .inspect([](ui::Dialog& d) {

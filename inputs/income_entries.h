@@ -1,0 +1,19 @@
+// The month's entries per employee (F_PFMR201): ph<cia><mes><ano>, overtime hours at
+// the two rates, other income and other deductions, which the monthly payroll run reads
+// (the first entry a seek by code finds). The screen opens the entries as `HorMovExt` in
+// work area 1 and the general master as `HorEmplea` in area 2.
+#pragma once
+
+#include "session/session.h"
+#include "ui/toolkit.h"
+
+namespace planilla::inputs {
+
+// "Ingreso De Datos Mensual " + month name (template Mante04).
+void F_PFMR201(Session& s, ui::Toolkit& tk);
+// Add an entry / modify the one under the cursor (template EditHoraE). The modify
+// dialog keeps SUMINI as read; the add dialog writes it as zero.
+void EDITHORASE(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add = true);
+void MODIHORASE(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add = false);
+
+}  // namespace planilla::inputs
