@@ -23,8 +23,17 @@ std::string percent(double v) {
   return buf;
 }
 
-// The header of both reports, in the form of the pension summary.
-void reportHeader(reports::RpvWriter& out, const Month& m, const std::string& title, const std::string& columns) {
+// The settings and header of both reports, in the form of the pension summary:
+// landscape or portrait, $c00 600 and the column stops from 690.
+void reportHeader(reports::RpvWriter& out, const Month& m, const std::string& reportTitle, int orientation,
+                  std::vector<int> widths, const std::string& title, const std::string& columns) {
+  reports::ReportSettings set;
+  set.title = reportTitle;
+  set.orientation = orientation;
+  set.c00 = 600;
+  set.base = 690;
+  set.widths = std::move(widths);
+  out.settings(set);
   out.line("[Header]");
   out.line("{f=Lucida Console;\\n;s=10}");
   out.line("{\\n;\\n;$c00;a=l;b=y} {tab=410}" + m.company);
@@ -92,14 +101,7 @@ Sheet afpnetSheet(const std::vector<AfpnetRow>& rows) {
 
 Status writeAfpnetSummary(const Month& m, const std::string& dataDir) {
   reports::RpvWriter out(dataDir);
-  reports::ReportSettings set;
-  set.title = "Resumen AFPNet";
-  set.orientation = 2;
-  set.c00 = 600;
-  set.base = 690;
-  set.widths = {1, 29, 11, 11, 8, 8, 8, 8};
-  out.settings(set);
-  reportHeader(out, m, "RESUMEN AFPNET",
+  reportHeader(out, m, "Resumen AFPNet", 2, {1, 29, 11, 11, 8, 8, 8, 8}, "RESUMEN AFPNET",
                "{$c01;s=7;a=l} {tab=200} APELLIDOS Y NOMBRES{$c02;a=l} {tab=1} REM.ASEGURABLE{$c03;a=l} {tab=320} "
                "FONDO{$c04;a=l} {tab=550} SEGURO{$c05;a=l} {tab=450} COMISION{$c06;a=l} {tab=550} TOTAL"
                "{\\n;Line=900,11500;b=n;\\n}");
@@ -139,14 +141,7 @@ Status writeAfpnetSummary(const Month& m, const std::string& dataDir) {
 
 Status writeNonAffiliated(const Month& m, const std::string& dataDir) {
   reports::RpvWriter out(dataDir);
-  reports::ReportSettings set;
-  set.title = "Empleados No Afiliados";
-  set.orientation = 1;
-  set.c00 = 600;
-  set.base = 690;
-  set.widths = {1, 40, 11, 11, 8};
-  out.settings(set);
-  reportHeader(out, m, "EMPLEADOS NO AFILIADOS A AFP",
+  reportHeader(out, m, "Empleados No Afiliados", 1, {1, 40, 11, 11, 8}, "EMPLEADOS NO AFILIADOS A AFP",
                "{$c01;s=7;a=l} {tab=200} APELLIDOS Y NOMBRES{$c02;a=l} {tab=1} REM.ASEGURABLE{$c03;a=l} {tab=320} "
                "APORTE ONP{\\n;Line=900,11000;b=n;\\n}");
   reports::GroupedSummary groups(out, 2);

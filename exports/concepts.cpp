@@ -6,15 +6,11 @@
 
 #include "reports/rpv_writer.h"
 #include "store/catalog.h"
+#include "ui/picture.h"
 
 namespace planilla::exports {
 
 namespace {
-
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 bool digits(const std::string& s, size_t n) {
   if (s.size() != n) return false;
@@ -26,7 +22,7 @@ bool digits(const std::string& s, size_t n) {
 // A numeric field of the result layout (the payroll and the gratification share it).
 bool resultAmountField(const std::string& name) {
   for (const FieldSpec& f : catalog::calcTemplateFields())
-    if (f.type == 'N' && upper(f.name) == name) return true;
+    if (f.type == 'N' && ui::upper1252(f.name) == name) return true;
   return false;
 }
 
@@ -98,7 +94,7 @@ Result<Concepts> parseConcepts(const std::string& text) {
     std::istringstream words(raw);
     std::string kind;
     if (!(words >> kind)) continue;
-    kind = upper(kind);
+    kind = ui::upper1252(kind);
     auto bad = [&](const std::string& why) {
       return Status::invalid(std::string(kConceptsFile) + ", linea " + std::to_string(lineNo) + ": " + why);
     };
@@ -106,11 +102,11 @@ Result<Concepts> parseConcepts(const std::string& text) {
       std::string src, field, code;
       if (!(words >> src >> field >> code)) return bad("se espera REM MES|GRA CAMPO CODIGO");
       RemConcept c;
-      src = upper(src);
+      src = ui::upper1252(src);
       if (src == "MES") c.source = Source::Payroll;
       else if (src == "GRA") c.source = Source::Gratification;
       else return bad("origen " + src + " no valido (MES o GRA)");
-      c.field = upper(field);
+      c.field = ui::upper1252(field);
       if (!resultAmountField(c.field)) return bad("campo " + field + " no existe en el calculo");
       if (!digits(code, 4)) return bad("codigo " + code + " no es de 4 digitos");
       if (excludedCode(code)) return bad("el codigo " + code + " lo calcula la declaracion, no se informa");
@@ -119,7 +115,7 @@ Result<Concepts> parseConcepts(const std::string& text) {
     } else if (kind == "SNL") {
       std::string field, type;
       if (!(words >> field >> type)) return bad("se espera SNL CAMPO TIPO");
-      SnlConcept c{upper(field), type};
+      SnlConcept c{ui::upper1252(field), type};
       if (!resultAmountField(c.field)) return bad("campo " + field + " no existe en el calculo");
       if (!digits(type, 2)) return bad("tipo " + type + " no es de 2 digitos");
       out.snl.push_back(std::move(c));
@@ -129,7 +125,7 @@ Result<Concepts> parseConcepts(const std::string& text) {
       if (docIden.size() != 1) return bad("codigo de documento " + docIden + " no es de 1 caracter");
       if (!digits(type, 2)) return bad("tipo " + type + " no es de 2 digitos");
       if (afp.size() != 1) return bad("codigo AFPnet " + afp + " no es de 1 caracter");
-      out.doc.push_back({upper(docIden), type, upper(afp)});
+      out.doc.push_back({ui::upper1252(docIden), type, ui::upper1252(afp)});
     } else {
       return bad("clase de linea " + kind + " desconocida (REM, SNL o DOC)");
     }

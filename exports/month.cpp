@@ -7,6 +7,7 @@
 #include "reports/report_format.h"
 #include "session/tables.h"
 #include "store/catalog.h"
+#include "ui/picture.h"
 #include "store/table.h"
 #include "ui/messages.h"
 
@@ -15,11 +16,6 @@ namespace planilla::exports {
 namespace {
 
 using catalog::TableId;
-
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 std::string trim(const std::string& s) {
   size_t b = s.find_first_not_of(' ');
@@ -30,7 +26,7 @@ ResultRow readRow(const Table& t) {
   ResultRow r;
   for (int i = 0; i < t.fieldCount(); ++i) {
     const FieldSpec& f = t.field(i);
-    const std::string name = upper(f.name);
+    const std::string name = ui::upper1252(f.name);
     if (r.text.count(name) || r.num.count(name) || r.date.count(name)) continue;  // first of a name
     if (f.type == 'N') r.num[name] = t.num(i);
     else if (f.type == 'D') r.date[name] = t.date(f.name);
@@ -100,7 +96,7 @@ bool readMonth(Session& s, Month& out) {
     if (!e2 || !readAll(s, *e2, pay)) return false;
     for (int i = 0; i < e2->fieldCount(); ++i) {
       bool seen = false;
-      for (const FieldSpec& f : out.payFields) seen = seen || upper(f.name) == upper(e2->field(i).name);
+      for (const FieldSpec& f : out.payFields) seen = seen || ui::upper1252(f.name) == ui::upper1252(e2->field(i).name);
       if (!seen) out.payFields.push_back(e2->field(i));
     }
   }
@@ -129,7 +125,7 @@ bool readMonth(Session& s, Month& out) {
       p.ap1 = trim(active->str("apelli1"));
       p.ap2 = trim(active->str("apelli2"));
       p.names = trim(trim(active->str("nombre1")) + " " + trim(active->str("nombre2")));
-      p.docIden = upper(trim(active->str("DocIden")));
+      p.docIden = ui::upper1252(trim(active->str("DocIden")));
       p.docNumber = trim(active->str("electoral"));
       p.retri = trim(active->str("Retri"));
       p.hired = active->date("fech_ing");

@@ -4,16 +4,12 @@
 #include <map>
 
 #include "reports/report_format.h"
+#include "ui/picture.h"
 #include "ui/text1252.h"
 
 namespace planilla::exports {
 
 namespace {
-
-std::string upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 // The captions of the result editor where it has one; the field name otherwise.
 std::string caption(const std::string& field) {
@@ -44,7 +40,7 @@ Sheet payrollSheet(const Month& m) {
                                CellFormat::Bold)});
   std::vector<Cell> head;
   for (const FieldSpec& f : m.payFields) {
-    head.push_back(Cell::str(caption(upper(f.name)), CellFormat::Bold));
+    head.push_back(Cell::str(caption(ui::upper1252(f.name)), CellFormat::Bold));
     sh.widths.push_back(f.type == 'C' ? std::min(f.width, 40) + 1 : f.type == 'D' ? 11 : 12);
   }
   sh.rows.push_back(std::move(head));
@@ -54,7 +50,7 @@ Sheet payrollSheet(const Month& m) {
     std::vector<Cell> row;
     for (size_t i = 0; i < m.payFields.size(); ++i) {
       const FieldSpec& f = m.payFields[i];
-      const std::string name = upper(f.name);
+      const std::string name = ui::upper1252(f.name);
       if (f.type == 'N') {
         const double v = e.pay.n(name);
         totals[i] += v;
