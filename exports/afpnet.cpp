@@ -87,6 +87,7 @@ std::string afpnetFileName(const Month& m) {
 Sheet afpnetSheet(const std::vector<AfpnetRow>& rows) {
   Sheet sh;
   sh.name = "Planilla";
+  sh.printWide = true;
   sh.widths = {6, 14, 5, 12, 20, 20, 25, 5, 5, 5, 5, 12, 8, 8, 8, 5, 5};
   auto t = [](const std::string& s) { return Cell::str(ui::cp1252ToUtf8(s)); };
   for (const AfpnetRow& r : rows) {

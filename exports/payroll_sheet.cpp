@@ -35,6 +35,7 @@ Sheet payrollSheet(const Month& m) {
   Sheet sh;
   sh.name = "Planilla " + reports::NUM_CAR(m.month, 2) + "-" + std::to_string(m.year);
   sh.frozenRows = 2;
+  sh.printWide = true;
   sh.rows.push_back({Cell::str(ui::cp1252ToUtf8("PLANILLA MENSUAL " + reports::monthNameUpper(m.month) + " " +
                                                 std::to_string(m.year) + " - " + m.company),
                                CellFormat::Bold)});

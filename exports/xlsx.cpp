@@ -71,6 +71,10 @@ Result<std::string> xlsxBytes(const std::vector<Sheet>& sheets) {
     for (size_t c = 0; c < sh.widths.size(); ++c)
       if (sh.widths[c] > 0) worksheet_set_column(ws, c, c, sh.widths[c], nullptr);
     if (sh.frozenRows > 0) worksheet_freeze_panes(ws, sh.frozenRows, 0);
+    if (sh.printWide) {
+      worksheet_set_landscape(ws);
+      worksheet_fit_to_pages(ws, 1, 0);
+    }
     for (size_t r = 0; r < sh.rows.size(); ++r) {
       for (size_t c = 0; c < sh.rows[r].size(); ++c) {
         const Cell& cell = sh.rows[r][c];

@@ -42,6 +42,7 @@ struct Sheet {
   std::vector<std::vector<Cell>> rows;
   std::vector<double> widths;          // column widths in characters (0 = default)
   int frozenRows = 0;                  // rows kept in view when scrolling
+  bool printWide = false;              // printed landscape, all columns on one page width
 };
 
 // The spreadsheet column name of a 0-based column (0 -> "A", 26 -> "AA").
