@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "exports/afpnet.h"
 #include "exports/concepts.h"
 #include "exports/files.h"
@@ -50,7 +52,14 @@ bool runReport(Session& s, bool startViewer, Status (*write)(const Month&, const
 std::function<void(Session&, ui::Toolkit&)> fileScreen(Export which) {
   return [which](Session& s, ui::Toolkit&) {
     std::vector<std::string> written;
-    if (runExport(s, which, "", written)) announce(s, written);
+    if (!runExport(s, which, "", written)) return;
+    // The data directory is often "."; the operator wants to know where to look.
+    for (std::string& p : written) {
+      std::error_code ec;
+      std::filesystem::path full = std::filesystem::absolute(p, ec);
+      if (!ec) p = full.lexically_normal().string();
+    }
+    announce(s, written);
   };
 }
 
