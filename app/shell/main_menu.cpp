@@ -14,6 +14,9 @@
 #ifdef PLANILLA_HAVE_INPUTS
 #include "inputs/screens.h"
 #endif
+#ifdef PLANILLA_HAVE_EXPORTS
+#include "exports/screens.h"
+#endif
 
 namespace planilla::shell {
 
@@ -72,6 +75,8 @@ const std::vector<MenuRow>& menuRows() {
        "F_P406"},
       {2, K::Entry, "Resumen &PDT-Sunat Del Mes       ", "Permite Imprimir Resumen PDT-Sunat Mensual", "",
        "F_XXP404"},
+      {2, K::Entry, "Archivos P&LAME Del Mes", "Permite Generar Los Archivos De Importacion Del PDT-PLAME Del Mes", "",
+       "F_PLAME01"},
       {2, K::Entry, "Resumen Planilla Gratificacion (&Soles)",
        "Permite Imprimir Planilla de Gratificaciones en SOLES", "", "F_P402"},
       {2, K::Entry, "Resumen &Aportes Previsionales   ", "Permite Imprimir Resumen Aportes Previsionales ", "",
@@ -106,10 +111,10 @@ const std::vector<MenuRow>& menuRows() {
 
       {0, K::Submenu, "&AFPnet", "Declaracion y Pago de Aportes AFPs", "", ""},
       {1, K::Entry, "Consulta CUSPP &Masiva", "Permite Consultar los Cuspp en Bloque", "", ""},
-      {1, K::Entry, "Generacion &Planilla Unica", "Permite Generar la PLANILLA UNICA Mensual a Pagar", "", ""},
-      {1, K::Entry, "&Resumen De AFPNet", "Permite Generar Resumen de AFPNet Del Mes", "", ""},
-      {1, K::Entry, "&Empleados No Afiliados", "Permite Listar Empleados No Afiliados a AFPs", "", ""},
-      {1, K::Entry, "Exportar Planilla Mensual", "Permite Exportar  PLANILLA Mensual a Excel", "", ""},
+      {1, K::Entry, "Generacion &Planilla Unica", "Permite Generar la PLANILLA UNICA Mensual a Pagar", "", "F_AFPNET01"},
+      {1, K::Entry, "&Resumen De AFPNet", "Permite Generar Resumen de AFPNet Del Mes", "", "F_AFPNET02"},
+      {1, K::Entry, "&Empleados No Afiliados", "Permite Listar Empleados No Afiliados a AFPs", "", "F_AFPNET03"},
+      {1, K::Entry, "Exportar Planilla Mensual", "Permite Exportar  PLANILLA Mensual a Excel", "", "F_AFPNET04"},
 
       {0, K::Entry, "&Sueldo Detallados", "Consulta Detallada de Sueldos", "", "F_SUELDOS"},
 
@@ -197,6 +202,12 @@ std::function<void()> screenAction(const std::string& function, Session& s, ui::
 #endif
 #ifdef PLANILLA_HAVE_INPUTS
   if (const inputs::ScreenEntry* e = inputs::findScreen(function)) {
+    auto run = e->run;
+    return [run, &s, &tk] { run(s, tk); };
+  }
+#endif
+#ifdef PLANILLA_HAVE_EXPORTS
+  if (const exports::ScreenEntry* e = exports::findScreen(function)) {
     auto run = e->run;
     return [run, &s, &tk] { run(s, tk); };
   }

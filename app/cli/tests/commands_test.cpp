@@ -264,5 +264,29 @@ TEST_F(Commands, BoletasOfAMonthWithoutPayrollFail) {
   EXPECT_FALSE(std::filesystem::exists("pdf"));
 }
 
+// ---- exportar --------------------------------------------------------------------------
+
+TEST_F(Commands, ExportarWritesTheMonthsFilesIntoTheFolder) {
+  enterDemo("31/03/2026");
+  const std::vector<std::string> base = {"exportar", "plame", "--cia", "01", "--clave", "PLANILLA"};
+  EXPECT_EQ(run({"exportar", "pdt", "--cia", "01", "--clave", "PLANILLA"}).rc, 2);
+  Outcome before = run(base);
+  EXPECT_EQ(before.rc, 1);
+  EXPECT_NE(before.err.find("Archivo Planilla-1 Mes 03 No Existe"), std::string::npos) << before.err;
+  ASSERT_EQ(run({"calcular", "--cia", "01", "--clave", "PLANILLA", "--tc", "03 31"}).rc, 0);
+  std::filesystem::create_directory("out");
+  std::vector<std::string> words = base;
+  words.insert(words.end(), {"--dir", "out"});
+  Outcome o = run(words);
+  ASSERT_EQ(o.rc, 0) << o.err;
+  // "0601" + 2026 + 03 + the demo's RUC; one demo employee pays EsSalud +Vida: a .toc.
+  const std::string b = "060120260320512345678";
+  EXPECT_EQ(o.out, "out/" + b + ".rem\nout/" + b + ".jor\nout/" + b + ".snl\nout/" + b + ".toc\n");
+  EXPECT_EQ(namesIn("out"), (std::vector<std::string>{b + ".jor", b + ".rem", b + ".snl", b + ".toc"}));
+  Outcome missing = run({"exportar", "excel", "--cia", "01", "--clave", "PLANILLA", "--dir", "nada"});
+  EXPECT_EQ(missing.rc, 1);
+  EXPECT_NE(missing.err.find("La Carpeta nada No Existe"), std::string::npos) << missing.err;
+}
+
 }  // namespace
 }  // namespace planilla

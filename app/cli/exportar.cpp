@@ -1,0 +1,46 @@
+// `planilla exportar plame|afpnet|excel --cia CC --fecha DD/MM/AAAA [--dir CARPETA]
+// [--clave CLAVE]`: the statutory files of the month, as the menu entries make them,
+// written into CARPETA (the data directory by default). Prints each path written; a
+// refusal (data missing, no results) goes to stderr with exit code 1.
+#include <ostream>
+
+#include "app/cli_session.h"
+#include "app/commands.h"
+#include "exports/screens.h"
+
+namespace planilla {
+namespace {
+
+int exportarCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CliArgs a;
+  if (!parseCliArgs(args, {"--dir"}, a, err)) return 2;
+  exports::Export which;
+  const std::string kind = a.positional.size() == 1 ? a.positional[0] : "";
+  if (kind == "plame") which = exports::Export::Plame;
+  else if (kind == "afpnet") which = exports::Export::Afpnet;
+  else if (kind == "excel") which = exports::Export::Payroll;
+  else {
+    err << "uso: planilla exportar plame|afpnet|excel --cia CC --fecha DD/MM/AAAA [--dir CARPETA] [--clave CLAVE]\n";
+    return 2;
+  }
+  if (a.cia.empty()) {
+    err << "planilla exportar: indique --cia CC\n";
+    return 2;
+  }
+  CliSession cs(err);
+  if (int rc = cs.start(a); rc != 0) return rc;
+  auto dir = a.extra.find("--dir");
+  std::vector<std::string> written;
+  if (!exports::runExport(cs.session(), which, dir == a.extra.end() ? "" : dir->second, written)) return 1;
+  for (const std::string& p : written) out << p << "\n";
+  return 0;
+}
+
+const CommandRegistration kExportar(
+    "exportar",
+    "exportar plame|afpnet|excel --cia CC --fecha DD/MM/AAAA [--dir CARPETA] [--clave CLAVE]  archivos PLAME, "
+    "AFPnet o planilla en hoja de calculo",
+    exportarCommand);
+
+}  // namespace
+}  // namespace planilla

@@ -1,0 +1,150 @@
+#include "exports/concepts.h"
+
+#include <cctype>
+#include <fstream>
+#include <sstream>
+
+#include "reports/rpv_writer.h"
+#include "store/catalog.h"
+#include "ui/picture.h"
+
+namespace planilla::exports {
+
+namespace {
+
+bool digits(const std::string& s, size_t n) {
+  if (s.size() != n) return false;
+  for (char c : s)
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+// A numeric field of the result layout (the payroll and the gratification share it).
+bool resultAmountField(const std::string& name) {
+  for (const FieldSpec& f : catalog::calcTemplateFields())
+    if (f.type == 'N' && ui::upper1252(f.name) == name) return true;
+  return false;
+}
+
+}  // namespace
+
+const DocConcept* Concepts::document(const std::string& docIden) const {
+  for (const DocConcept& d : doc)
+    if (d.docIden == docIden) return &d;
+  return nullptr;
+}
+
+bool excludedCode(const std::string& code) {
+  static const char* const kExcluded[] = {"0100", "0200", "0300", "0400", "0500", "0600",
+                                          "0603", "0604", "0607", "0610", "0612", "0616",
+                                          "0800", "0802", "0804", "0806", "0808"};
+  for (const char* c : kExcluded)
+    if (code == c) return true;
+  return false;
+}
+
+std::string defaultConceptsText() {
+  return "# Equivalencias de los archivos PLAME y AFPnet (ver README).\r\n"
+         "# REM origen campo codigo: importe del calculo (MES = planilla, GRA = gratificacion)\r\n"
+         "#   -> concepto de la tabla 22 del archivo .rem. Montos del mismo codigo se suman.\r\n"
+         "# SNL campo tipo: dias del calculo -> tipo de suspension (tabla 21) del archivo .snl.\r\n"
+         "# DOC codigo tipo afpnet: tipo de documento del maestro -> tabla 3 y codigo AFPnet.\r\n"
+         "# No se admiten los codigos que calcula la declaracion (0607 ONP, 0804 EsSalud ...).\r\n"
+         "REM MES BAS_QUI   0121 Remuneracion o jornal basico\r\n"
+         "REM MES ASIGNA    0201 Asignacion familiar\r\n"
+         "REM MES HSIMPLE_P 0105 Trabajo en sobretiempo (horas extras) 25%\r\n"
+         "REM MES HDOBLE_P  0106 Trabajo en sobretiempo (horas extras) 35%\r\n"
+         "REM MES VACACI    0118 Remuneracion vacacional\r\n"
+         "REM MES GRATIF    0405 Gratificacion proporcional (afecta, como la calcula la planilla)\r\n"
+         "REM MES MOVILI    0908 Movilidad de libre disposicion\r\n"
+         "REM MES REFRIG    0914 Refrigerio que no es alimentacion principal\r\n"
+         "REM MES SUBSID    0916 Subsidio por incapacidad temporal\r\n"
+         "REM MES SUMINI    1001 Otros ingresos\r\n"
+         "REM MES RTA_5TA   0605 Renta quinta categoria retenciones\r\n"
+         "REM MES AAPOR1    0608 SPP aportacion obligatoria\r\n"
+         "REM MES AAPOR2    0606 SPP prima de seguro\r\n"
+         "REM MES AAPOR3    0601 Comision AFP porcentual\r\n"
+         "REM MES ADELANTO  0701 Adelanto\r\n"
+         "REM MES CUOSIN    0702 Cuota sindical\r\n"
+         "REM MES RETJUD    0703 Descuento autorizado u ordenado por mandato judicial\r\n"
+         "REM MES TARDAN    0704 Tardanzas\r\n"
+         "REM MES OTROSD    0706 Otros descuentos no deducibles de la base imponible\r\n"
+         "REM GRA GRATIF    0406 Gratificaciones de fiestas patrias y navidad Ley 29351\r\n"
+         "REM GRA BONIFI    0312 Bonificacion extraordinaria Ley 29351\r\n"
+         "REM GRA RTA_5TA   0605 Renta quinta categoria retenciones\r\n"
+         "REM GRA AAPOR1    0608 SPP aportacion obligatoria\r\n"
+         "REM GRA AAPOR2    0606 SPP prima de seguro\r\n"
+         "REM GRA AAPOR3    0601 Comision AFP porcentual\r\n"
+         "REM GRA ADELANTO  0701 Adelanto\r\n"
+         "SNL SUBSI    21 Incapacidad temporal (dias subsidiados)\r\n"
+         "SNL NOSUBS   05 Licencia sin goce de haber (dias no laborados y no subsidiados)\r\n"
+         "DOC 1 01 0 Documento nacional de identidad\r\n"
+         "DOC 4 04 1 Carne de extranjeria\r\n"
+         "DOC 7 07 4 Pasaporte\r\n";
+}
+
+Result<Concepts> parseConcepts(const std::string& text) {
+  Concepts out;
+  std::istringstream in(text);
+  std::string raw;
+  int lineNo = 0;
+  while (std::getline(in, raw)) {
+    ++lineNo;
+    if (size_t hash = raw.find('#'); hash != std::string::npos) raw.erase(hash);
+    std::istringstream words(raw);
+    std::string kind;
+    if (!(words >> kind)) continue;
+    kind = ui::upper1252(kind);
+    auto bad = [&](const std::string& why) {
+      return Status::invalid(std::string(kConceptsFile) + ", linea " + std::to_string(lineNo) + ": " + why);
+    };
+    if (kind == "REM") {
+      std::string src, field, code;
+      if (!(words >> src >> field >> code)) return bad("se espera REM MES|GRA CAMPO CODIGO");
+      RemConcept c;
+      src = ui::upper1252(src);
+      if (src == "MES") c.source = Source::Payroll;
+      else if (src == "GRA") c.source = Source::Gratification;
+      else return bad("origen " + src + " no valido (MES o GRA)");
+      c.field = ui::upper1252(field);
+      if (!resultAmountField(c.field)) return bad("campo " + field + " no existe en el calculo");
+      if (!digits(code, 4)) return bad("codigo " + code + " no es de 4 digitos");
+      if (excludedCode(code)) return bad("el codigo " + code + " lo calcula la declaracion, no se informa");
+      c.code = code;
+      out.rem.push_back(std::move(c));
+    } else if (kind == "SNL") {
+      std::string field, type;
+      if (!(words >> field >> type)) return bad("se espera SNL CAMPO TIPO");
+      SnlConcept c{ui::upper1252(field), type};
+      if (!resultAmountField(c.field)) return bad("campo " + field + " no existe en el calculo");
+      if (!digits(type, 2)) return bad("tipo " + type + " no es de 2 digitos");
+      out.snl.push_back(std::move(c));
+    } else if (kind == "DOC") {
+      std::string docIden, type, afp;
+      if (!(words >> docIden >> type >> afp)) return bad("se espera DOC CODIGO TIPO AFPNET");
+      if (docIden.size() != 1) return bad("codigo de documento " + docIden + " no es de 1 caracter");
+      if (!digits(type, 2)) return bad("tipo " + type + " no es de 2 digitos");
+      if (afp.size() != 1) return bad("codigo AFPnet " + afp + " no es de 1 caracter");
+      out.doc.push_back({ui::upper1252(docIden), type, ui::upper1252(afp)});
+    } else {
+      return bad("clase de linea " + kind + " desconocida (REM, SNL o DOC)");
+    }
+  }
+  return out;
+}
+
+Result<Concepts> loadConcepts(Session& s) {
+  const std::string path = s.path(kConceptsFile);
+  std::ifstream f(path, std::ios::binary);
+  if (!f) {
+    std::string text = defaultConceptsText();
+    Status st = reports::writeFileAtomically(path, text);
+    if (!st) return st;
+    return parseConcepts(text);
+  }
+  std::ostringstream all;
+  all << f.rdbuf();
+  return parseConcepts(all.str());
+}
+
+}  // namespace planilla::exports

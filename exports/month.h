@@ -1,0 +1,70 @@
+// The working month as the statutory files need it: the calculated payroll (and, in
+// July and December, the gratification) joined with the employees' personal data of
+// the month's active-employee table and the fund rates of the month. Read in one go
+// with the tables opened shared and closed again; nothing is written.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "session/session.h"
+#include "store/table.h"
+#include "store/value.h"
+
+namespace planilla::exports {
+
+// One result record: every field by upper-case name (first field of a name).
+struct ResultRow {
+  std::map<std::string, double> num;
+  std::map<std::string, std::string> text;  // as stored, blank padded
+  std::map<std::string, Date> date;
+  double n(const std::string& f) const;
+  std::string t(const std::string& f) const;  // trailing blanks removed
+};
+
+struct Person {
+  std::string ap1, ap2, names;  // surnames and given names, trimmed
+  std::string docIden;          // company document code (1 character, trimmed)
+  std::string docNumber;        // ELECTORAL, trimmed
+  std::string retri;            // "2" paid as a plain fee
+  Date hired, ceased;           // FECH_ING, FCESE
+  bool found = false;           // present in the active-employee table
+};
+
+struct Fund {
+  std::string code, name;
+  double contribution = 0, premium = 0, commission = 0, ceiling = 0;  // AFPPOR1..4
+};
+
+struct Employee {
+  std::string code;  // trimmed
+  std::string name;  // NOMBRE of the result, trimmed
+  ResultRow pay;     // the payroll result
+  std::optional<ResultRow> grat;  // the gratification result, when there is one
+  Person person;
+  bool fundMember() const { return !pay.t("CODAFP").empty(); }
+  // The base the payroll charged the fund contributions on: the gross plus the meal
+  // allowance (which the run adds to the base but not to the gross), less the school
+  // bonus. Zero for an employee paid as a plain fee.
+  double insurablePay() const;
+};
+
+struct Month {
+  std::string cia, ruc, company;  // trimmed
+  int year = 0, month = 0;        // of the working date
+  Date first, last;               // first and last day of the month
+  std::vector<FieldSpec> payFields;  // fields of the payroll results, in order (first of a name)
+  std::vector<Employee> employees;  // payroll order (by code)
+  std::map<std::string, Fund> funds;  // by trimmed code, rates of the working month
+  bool hasGratification = false;
+};
+
+// Reads the month of the session. On failure shows the message (title "Mensaje"):
+// "Primero, Elija La Compania Con Que Va a Trabajar (cia)" without a working date,
+// "Archivo Planilla-1 Mes " + YMES + " No Existe " without payroll results, "Sin
+// Registros" when they are empty, or the reason a table could not be read.
+bool readMonth(Session& s, Month& out);
+
+}  // namespace planilla::exports

@@ -1,0 +1,121 @@
+#include "exports/screens.h"
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "exports/afpnet.h"
+#include "exports/concepts.h"
+#include "exports/files.h"
+#include "exports/month.h"
+#include "exports/payroll_sheet.h"
+#include "exports/plame.h"
+#include "reports/rpv_writer.h"
+#include "reports/runrpv.h"
+#include "ui/messages.h"
+
+namespace planilla::exports {
+
+namespace {
+
+bool isFolder(const std::string& dir) {
+  struct stat st {};
+  return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool loadConceptsShowing(Session& s, Concepts& c) {
+  Result<Concepts> r = loadConcepts(s);
+  if (!r) {
+    ui::MSGSTOP(s.messages(), r.status().message(), "Mensaje");
+    return false;
+  }
+  c = std::move(r.value());
+  return true;
+}
+
+// A report run: reads the month, writes the report file, starts the viewer.
+bool runReport(Session& s, bool startViewer, Status (*write)(const Month&, const std::string&)) {
+  Month m;
+  if (!readMonth(s, m)) return false;
+  Status st = write(m, s.dataDir());
+  if (!st) {
+    ui::MSGSTOP(s.messages(), st.message(), "Mensaje");
+    return false;
+  }
+  if (startViewer) {
+    Status started = reports::RUNRPV(s.dataDir(), reports::kReportFile);
+    if (!started) ui::MSGSTOP(s.messages(), started.message(), "Mensaje");
+  }
+  return true;
+}
+
+std::function<void(Session&, ui::Toolkit&)> fileScreen(Export which) {
+  return [which](Session& s, ui::Toolkit&) {
+    std::vector<std::string> written;
+    if (!runExport(s, which, "", written)) return;
+    // The data directory is often "."; the operator wants to know where to look.
+    for (std::string& p : written) {
+      std::error_code ec;
+      std::filesystem::path full = std::filesystem::absolute(p, ec);
+      if (!ec) p = full.lexically_normal().string();
+    }
+    announce(s, written);
+  };
+}
+
+}  // namespace
+
+bool runExport(Session& s, Export which, const std::string& dirGiven, std::vector<std::string>& written) {
+  const std::string dir = dirGiven.empty() ? s.dataDir() : dirGiven;
+  Month m;
+  if (!readMonth(s, m)) return false;
+  if (!isFolder(dir)) {
+    ui::MSGSTOP(s.messages(), "La Carpeta " + dir + " No Existe", "Mensaje");
+    return false;
+  }
+  std::vector<Missing> missing;
+  std::vector<OutFile> files;
+  if (which == Export::Payroll) {
+    Result<std::string> book = xlsxBytes({payrollSheet(m)});
+    if (!book) return reportFailure(s, missing, book.status());
+    files.push_back({payrollFileName(m), std::move(book.value())});
+  } else {
+    Concepts c;
+    if (!loadConceptsShowing(s, c)) return false;
+    if (which == Export::Plame) {
+      files = plameFiles(m, c, missing);
+    } else {
+      std::vector<AfpnetRow> rows = afpnetRows(m, c, missing);
+      if (missing.empty()) {
+        Result<std::string> book = xlsxBytes({afpnetSheet(rows)});
+        if (!book) return reportFailure(s, missing, book.status());
+        files.push_back({afpnetFileName(m), std::move(book.value())});
+      }
+    }
+  }
+  if (!missing.empty()) return reportFailure(s, missing, Status::ok());
+  return reportFailure(s, missing, writeFiles(dir, files, &written));
+}
+
+bool runAfpnetSummary(Session& s, bool startViewer) { return runReport(s, startViewer, &writeAfpnetSummary); }
+
+bool runNonAffiliated(Session& s, bool startViewer) { return runReport(s, startViewer, &writeNonAffiliated); }
+
+const std::vector<ScreenEntry>& exportScreens() {
+  static const std::vector<ScreenEntry> entries = {
+      {"F_AFPNET01", "Generacion &Planilla Unica", fileScreen(Export::Afpnet)},
+      {"F_AFPNET02", "&Resumen De AFPNet", [](Session& s, ui::Toolkit&) { runAfpnetSummary(s, true); }},
+      {"F_AFPNET03", "&Empleados No Afiliados", [](Session& s, ui::Toolkit&) { runNonAffiliated(s, true); }},
+      {"F_AFPNET04", "Exportar Planilla Mensual", fileScreen(Export::Payroll)},
+      {"F_PLAME01", "Archivos P&LAME Del Mes", fileScreen(Export::Plame)},
+  };
+  return entries;
+}
+
+const ScreenEntry* findScreen(const std::string& function) {
+  for (const ScreenEntry& e : exportScreens())
+    if (e.function == function) return &e;
+  return nullptr;
+}
+
+}  // namespace planilla::exports

@@ -1,0 +1,279 @@
+// The statutory files of a fixed month (March 2016, company 01) built from hand-made
+// payroll results, compared line by line with figures worked out here.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "calc/tests/calc_fixture.h"
+#include "exports/afpnet.h"
+#include "exports/concepts.h"
+#include "exports/month.h"
+#include "exports/plame.h"
+#include "exports/screens.h"
+
+namespace planilla::exports {
+namespace {
+
+using catalog::TableId;
+using calc::testing::CalcFixture;
+using calc::testing::Fields;
+
+std::string slurp(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> filesIn(const std::string& dir, const std::string& ext) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    const std::string n = e.path().filename().string();
+    if (n.size() >= ext.size() && n.compare(n.size() - ext.size(), ext.size(), ext) == 0) out.push_back(n);
+  }
+  return out;
+}
+
+class ExportsTest : public CalcFixture {
+ protected:
+  void SetUp() override {
+    CalcFixture::SetUp();
+    s().YRUC = "20100000001";
+    s().YNOMBRE1 = "EMPRESA PRUEBA SAC";
+    makeFunds(10, 1.37, 1.47, 9000);
+    // E0001: fund member (INTEG), DNI, basic 1500.00 + family 75.00 + 2 overtime hours
+    // paid 16.40, meal 100.00. The base the fund was charged on is the gross plus the
+    // meal: 1591.40 + 100.00 = 1691.40; 10% = 169.14; premium 1.37% = 23.17218 ->
+    // 23.17; commission 1.47% = 24.86358 -> 24.86. Advance 200.00, +Vida 5.00.
+    // Net 1591.40 - (169.14 + 23.17 + 24.86 + 200.00 + 5.00) = 1169.23.
+    person("E0001", "1", "40123456", "PEREZ", "LOPEZ", "ANA", "MARIA", Date(2015, 5, 10), Date(), "1");
+    result("E0001", {{"CODAFP", std::string("INTEG")}, {"NROAFP", std::string("123456ABCDE1")},
+                     {"HORASTRA", 240.0}, {"BAS_QUI", 1500.0}, {"ASIGNA", 75.0}, {"HSIMPLE", 2.0},
+                     {"HSIMPLE_P", 16.40}, {"REFRIG", 100.0}, {"TBRUTO", 1591.40}, {"AAPOR1", 169.14},
+                     {"AAPOR2", 23.17}, {"AAPOR3", 24.86}, {"AFPDSC", 217.17}, {"ADELANTO", 200.0},
+                     {"ESVIDA", 5.0}, {"IPSSE", 152.23}, {"TPAGAR", 1169.23}, {"FECHASITUA", Date(2016, 3, 1)}});
+    // E0002: public system, carne de extranjeria with leading zeros, hired on 16 March,
+    // 120 hours and 1.25 overtime hours (1 h 15 min) paid 20.00; 10
+    // subsidised days, 2 days neither worked nor subsidised. ONP 13% of 1270.00 =
+    // 165.10 (computed by the declaration: never in the file). Net 1270.00 - 165.10.
+    person("E0002", "4", "00123456", "SMITH", "JONES", "JOHN", "", Date(2016, 3, 16), Date(), "1");
+    result("E0002", {{"HORASTRA", 120.0}, {"BAS_QUI", 1250.0}, {"HDOBLE", 1.25}, {"HDOBLE_P", 20.0},
+                     {"SUBSI", 10.0}, {"NOSUBS", 2.0}, {"TBRUTO", 1270.0}, {"SNPT", 165.10},
+                     {"TPAGAR", 1104.90}});
+    // E0003: paid as a plain fee: outside the declaration and the funds.
+    person("E0003", "1", "40999888", "ROJAS", "DIAZ", "LUIS", "", Date(2014, 1, 2), Date(), "2");
+    result("E0003", {{"BAS_QUI", 2500.0}, {"TBRUTO", 2500.0}, {"TPAGAR", 2500.0}});
+    // E0004: fund member (INTEG), carne, the whole month subsidised with no pay from the
+    // employer, left on 20 March.
+    person("E0004", "4", "00765432", "QUISPE", "MAMANI", "ROSA", "", Date(2010, 2, 1), Date(2016, 3, 20), "1");
+    result("E0004", {{"CODAFP", std::string("INTEG")}, {"NROAFP", std::string("654321XYZW12")}, {"SUBSI", 31.0}});
+  }
+
+  void person(const std::string& code, const std::string& doc, const std::string& number, const std::string& ap1,
+              const std::string& ap2, const std::string& n1, const std::string& n2, Date hired, Date ceased,
+              const std::string& retri) {
+    Fields f = {{"CODIGO", code}, {"NOMBRE", ap1 + " " + ap2 + ", " + n1}, {"DOCIDEN", doc},
+                {"ELECTORAL", number}, {"APELLI1", ap1}, {"APELLI2", ap2}, {"NOMBRE1", n1}, {"NOMBRE2", n2},
+                {"FECH_ING", hired}, {"RETRI", retri}};
+    if (ceased.valid()) f.push_back({"FCESE", ceased});
+    add(TableId::ActiveEmployees, f);
+  }
+
+  void result(const std::string& code, Fields f) {
+    f.insert(f.begin(), {{"CODIGO", code}, {"NOMBRE", "EMPLEADO " + code}});
+    add(TableId::PayrollSoles, f);
+  }
+
+  std::vector<std::string> run(Export which) {
+    std::vector<std::string> written;
+    EXPECT_TRUE(runExport(s(), which, "", written)) << msgs.all();
+    return written;
+  }
+};
+
+TEST_F(ExportsTest, PlameFilesHoldTheHandWorkedLines) {
+  const std::vector<std::string> written = run(Export::Plame);
+  const std::string base = dir() + "/0601201603" + "20100000001";
+  ASSERT_EQ(written, (std::vector<std::string>{base + ".rem", base + ".jor", base + ".snl", base + ".toc"}));
+  // Concepts in code order, accrued = paid; E0004 has no amount; E0003 is fee-paid.
+  EXPECT_EQ(slurp(base + ".rem"),
+            "01|40123456|0105|16.40|16.40|\r\n"
+            "01|40123456|0121|1500.00|1500.00|\r\n"
+            "01|40123456|0201|75.00|75.00|\r\n"
+            "01|40123456|0601|24.86|24.86|\r\n"
+            "01|40123456|0606|23.17|23.17|\r\n"
+            "01|40123456|0608|169.14|169.14|\r\n"
+            "01|40123456|0701|200.00|200.00|\r\n"
+            "01|40123456|0914|100.00|100.00|\r\n"
+            "04|00123456|0106|20.00|20.00|\r\n"
+            "04|00123456|0121|1250.00|1250.00|\r\n");
+  EXPECT_EQ(slurp(base + ".jor"),
+            "01|40123456|240|0|2|0|\r\n"
+            "04|00123456|120|0|1|15|\r\n");
+  EXPECT_EQ(slurp(base + ".snl"),
+            "04|00123456|21|10|\r\n"
+            "04|00123456|05|2|\r\n"
+            "04|00765432|21|31|\r\n");
+  EXPECT_EQ(slurp(base + ".toc"), "01|40123456|0|1||1|\r\n");
+  // The totals the declaration computes (ONP 0607, EsSalud 0804 ...) never appear.
+  const std::string rem = slurp(base + ".rem");
+  for (const char* code : {"0607", "0804", "0604"}) EXPECT_EQ(rem.find(std::string("|") + code + "|"), std::string::npos);
+  // The equivalences were created with their defaults on first use.
+  EXPECT_TRUE(std::filesystem::exists(dir() + "/" + kConceptsFile));
+  EXPECT_TRUE(filesIn(dir(), ".tmp").empty());
+}
+
+TEST_F(ExportsTest, AmountsAndEquivalences) {
+  std::string a;
+  struct Case {
+    double v;
+    bool fits;
+    const char* text;
+  } cases[] = {{9999999.99, true, "9999999.99"}, {10000000.0, false, ""}, {1.005, true, "1.01"},
+               {0, true, "0.00"}, {-0.01, false, ""}};
+  for (const Case& c : cases) {
+    a.clear();
+    EXPECT_EQ(plameAmount(c.v, a), c.fits) << c.v;
+    EXPECT_EQ(a, c.text) << c.v;
+  }
+  // The defaults parse; an excluded code, an unknown field or a bad code is refused
+  // naming its line.
+  ASSERT_TRUE(parseConcepts(defaultConceptsText()));
+  for (const char* bad : {"REM MES SNPT 0607", "REM MES NOEXISTE 0121", "REM MES BAS_QUI 121", "XYZ 1 2 3"}) {
+    Result<Concepts> r = parseConcepts(std::string("# comentario\n") + bad + "\n");
+    ASSERT_FALSE(r) << bad;
+    EXPECT_NE(r.status().message().find("linea 2"), std::string::npos) << r.status().message();
+  }
+  // An accountant's change takes effect without a new build.
+  std::ofstream(dir() + "/" + kConceptsFile) << "REM MES BAS_QUI 0122\nDOC 1 01 0\nDOC 4 04 1\n";
+  run(Export::Plame);
+  EXPECT_EQ(slurp(dir() + "/0601201603" + "20100000001.rem"),
+            "01|40123456|0122|1500.00|1500.00|\r\n04|00123456|0122|1250.00|1250.00|\r\n");
+}
+
+TEST_F(ExportsTest, GapsStopTheExportAndListEveryOne) {
+  s().YRUC = "";
+  change(TableId::ActiveEmployees, "E0002", {{"ELECTORAL", std::string("")}});
+  change(TableId::PayrollSoles, "E0001", {{"BAS_QUI", 12345678.90}, {"NROAFP", std::string("")}});
+  std::vector<std::string> written;
+  EXPECT_FALSE(runExport(s(), Export::Plame, "", written));
+  ASSERT_EQ(msgs.shown.size(), 1u);
+  EXPECT_EQ(msgs.shown[0].text,
+            "No Se Generaron Los Archivos, Faltan Datos:\r\n"
+            "Empresa 01: falta el RUC (11 digitos) en el maestro de instituciones\r\n"
+            "E0001 EMPLEADO E0001: el importe 12345678.90 del concepto 0121 no cabe en 7 enteros y 2 decimales o es "
+            "negativo\r\n"
+            "E0002 EMPLEADO E0002: falta el numero de documento (L.Electoral)");
+  s().YRUC = "20100000001";
+  msgs.shown.clear();
+  EXPECT_FALSE(runExport(s(), Export::Afpnet, "", written));
+  ASSERT_EQ(msgs.shown.size(), 1u);
+  EXPECT_EQ(msgs.shown[0].text,
+            "No Se Generaron Los Archivos, Faltan Datos:\r\nE0001 EMPLEADO E0001: falta el CUSPP (numero de AFP)");
+  EXPECT_TRUE(written.empty());
+  EXPECT_TRUE(filesIn(dir(), ".rem").empty());
+  EXPECT_TRUE(filesIn(dir(), ".xlsx").empty());
+}
+
+TEST_F(ExportsTest, AfpnetReportsTotalPerFundAndListOthers) {
+  ASSERT_TRUE(runAfpnetSummary(s(), false)) << msgs.all();
+  const std::string sum = slurp(dir() + "/Test.rpv");
+  // Fund INTEG: E0001 1691.40 | 169.14 | 23.17 | 24.86 | 217.17; E0004 all zero.
+  EXPECT_NE(sum.find("10.00%  Seguro 1.37% (tope 9000.00)  Comision 1.47%"), std::string::npos) << sum;
+  EXPECT_NE(sum.find("2 afiliado(s)"), std::string::npos);
+  const size_t total = sum.find("TOTAL AFPNET (2 afiliados)");
+  ASSERT_NE(total, std::string::npos);
+  for (const char* v : {"  1,691.40", "    169.14", "     23.17", "     24.86", "    217.17"})
+    EXPECT_NE(sum.find(v, total), std::string::npos) << v;
+
+  ASSERT_TRUE(runNonAffiliated(s(), false)) << msgs.all();
+  const std::string non = slurp(dir() + "/Test.rpv");
+  // ONP first (E0002: 1270.00, 165.10), then the fee-paid E0003 with no base.
+  const size_t onp = non.find("SISTEMA NACIONAL DE PENSIONES"), none = non.find("SIN REGIMEN PENSIONARIO");
+  ASSERT_NE(onp, std::string::npos);
+  ASSERT_NE(none, std::string::npos);
+  EXPECT_LT(onp, non.find("E0002"));
+  EXPECT_LT(non.find("E0002"), none);
+  EXPECT_LT(none, non.find("E0003"));
+  EXPECT_EQ(non.find("E0001"), std::string::npos);
+  EXPECT_NE(non.find("  1,270.00"), std::string::npos);
+  EXPECT_NE(non.find("    165.10"), std::string::npos);
+}
+
+// The spreadsheets read back with an independent reader: each cell as type:value.
+// A python3 that has openpyxl: the one on PATH, else the system's (a PATH may lead to a
+// private interpreter without the system's packages). Empty when there is none.
+std::string pythonWithOpenpyxl() {
+  for (const char* py : {"python3", "/usr/bin/python3"})
+    if (std::system((std::string(py) + " -c 'import openpyxl' >/dev/null 2>&1").c_str()) == 0) return py;
+  return "";
+}
+
+std::string readBack(const std::string& xlsx, const std::string& dir) {
+  const std::string script = dir + "/dump.py";
+  std::ofstream(script) << "import sys, openpyxl, datetime\n"
+                           "ws = openpyxl.load_workbook(sys.argv[1], data_only=True).active\n"
+                           "for row in ws.iter_rows(max_col=max(ws.max_column, 17)):\n"
+                           "  out = []\n"
+                           "  for c in row:\n"
+                           "    v = c.value\n"
+                           "    if v is None: out.append('-')\n"
+                           "    elif isinstance(v, datetime.datetime): out.append('d:' + v.strftime('%d/%m/%Y'))\n"
+                           "    elif isinstance(v, (int, float)): out.append('n:%.2f[%s]' % (v, c.number_format))\n"
+                           "    else: out.append('s:' + v)\n"
+                           "  print('|'.join(out))\n";
+  std::string out;
+  if (FILE* p = ::popen((pythonWithOpenpyxl() + " " + script + " " + xlsx + " 2>&1").c_str(), "r")) {
+    char buf[4096];
+    while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+    ::pclose(p);
+  }
+  return out;
+}
+
+TEST_F(ExportsTest, SpreadsheetsReadBackWithOpenpyxl) {
+  if (pythonWithOpenpyxl().empty()) GTEST_SKIP() << "python3 con openpyxl no disponible (apt-get install python3-openpyxl)";
+  const std::vector<std::string> afp = run(Export::Afpnet);
+  ASSERT_EQ(afp, (std::vector<std::string>{dir() + "/AFPNET_20100000001_201603.xlsx"}));
+  // No header row; E0004 has no pay and is subsidised (U) and left in the month.
+  EXPECT_EQ(readBack(afp[0], dir()),
+            "n:1.00[0]|s:123456ABCDE1|s:0|s:40123456|s:PEREZ|s:LOPEZ|s:ANA MARIA|s:S|s:N|s:N|-|n:1691.40[0.00]|"
+            "n:0.00[0.00]|n:0.00[0.00]|n:0.00[0.00]|s:N|-\n"
+            "n:2.00[0]|s:654321XYZW12|s:1|s:00765432|s:QUISPE|s:MAMANI|s:ROSA|s:S|s:N|s:S|s:U|n:0.00[0.00]|"
+            "n:0.00[0.00]|n:0.00[0.00]|n:0.00[0.00]|s:N|-\n");
+
+  const std::vector<std::string> book = run(Export::Payroll);
+  ASSERT_EQ(book, (std::vector<std::string>{dir() + "/PLANILLA_01_201603.xlsx"}));
+  std::istringstream lines(readBack(book[0], dir()));
+  std::vector<std::vector<std::string>> rows;
+  for (std::string l; std::getline(lines, l);) {
+    rows.emplace_back();
+    std::istringstream cells(l);
+    for (std::string c; std::getline(cells, c, '|');) rows.back().push_back(c);
+  }
+  ASSERT_EQ(rows.size(), 7u);  // title, captions, four employees, totals
+  EXPECT_EQ(rows[0][0], "s:PLANILLA MENSUAL MARZO 2016 - EMPRESA PRUEBA SAC");
+  auto col = [&](const std::string& caption) {
+    for (size_t i = 0; i < rows[1].size(); ++i)
+      if (rows[1][i] == "s:" + caption) return i;
+    ADD_FAILURE() << caption;
+    return size_t{0};
+  };
+  EXPECT_EQ(rows[1].size(), catalog::calcTemplateFields().size());
+  EXPECT_EQ(rows[2][col("CODIGO")], "s:E0001");
+  EXPECT_EQ(rows[2][col("FECHASITUA")], "d:01/03/2016");
+  EXPECT_EQ(rows[3][col("HORASTRA")], "n:120.00[0]");
+  // Sueldo 1500.00 + 1250.00 + 2500.00 + 0 = 5250.00; net 1169.23 + 1104.90 + 2500.00
+  // = 4774.13.
+  EXPECT_EQ(rows[2][col("SUELDO")], "n:1500.00[#,##0.00]");
+  EXPECT_EQ(rows[6][0], "s:TOTALES");
+  EXPECT_EQ(rows[6][col("SUELDO")], "n:5250.00[#,##0.00]");
+  EXPECT_EQ(rows[6][col("NETO PAGAR")], "n:4774.13[#,##0.00]");
+  EXPECT_EQ(rows[6][col("HORASTRA")], "-");
+}
+
+}  // namespace
+}  // namespace planilla::exports
