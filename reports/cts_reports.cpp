@@ -111,24 +111,9 @@ CtsDeposit ctsDeposit(const std::string& dolar, const std::string& monedaIn, dou
 
 bool checkCtsCertificate(Session& s, CtsCertificateValues& out) {
   const std::string title = "Mensaje";
-  if (!periodChosen(s)) {
-    stopBox(s, kChooseCompany, title);
-    return false;
-  }
+  if (!companyChosen(s, title)) return false;
+  if (!institutionRecord(s, out.institution, "Tabla de Institucion  No Existe", "Codigo De Institucion  No Existe", title)) return false;
   Status err;
-  switch (readInstitution(s, out.institution, &err)) {
-    case Lookup::Found:
-      break;
-    case Lookup::TableMissing:
-      stopBox(s, "Tabla de Institucion  No Existe", title);
-      return false;
-    case Lookup::RecordMissing:
-      stopBox(s, "Codigo De Institucion  No Existe", title);
-      return false;
-    case Lookup::Failed:
-      showStatus(s, err);
-      return false;
-  }
   switch (readSignatureChoice(s, out.firma, &err)) {
     case Lookup::Found:
       break;
@@ -299,25 +284,9 @@ bool PREP430(Session& s, const CtsEmployee& e, const CtsCertificateValues& value
 
 bool checkCtsDeposits(Session& s) {
   const std::string title = "Mensaje";
-  if (!periodChosen(s)) {
-    stopBox(s, kChooseCompany, title);
-    return false;
-  }
+  if (!companyChosen(s, title)) return false;
   InstitutionData in;
-  Status err;
-  switch (readInstitution(s, in, &err)) {
-    case Lookup::Found:
-      break;
-    case Lookup::TableMissing:
-      stopBox(s, "Maestro De Institucion No Existe", title);
-      return false;
-    case Lookup::RecordMissing:
-      stopBox(s, "Codigo De Institucion  No Existe", title);
-      return false;
-    case Lookup::Failed:
-      showStatus(s, err);
-      return false;
-  }
+  if (!institutionRecord(s, in, "Maestro De Institucion No Existe", "Codigo De Institucion  No Existe", title)) return false;
   catalog::TableDef def;
   if (!ctsTableDef(s, def) || !tableExists(s, def)) {
     stopBox(s, kNoCts, title);

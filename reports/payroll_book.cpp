@@ -229,31 +229,15 @@ bool writeBook(Session& s, ScratchTable& copy, const std::string& ruc, bool grat
 bool institutionRuc(Session& s, std::string& ruc, const char* tableMissing, const char* recordMissing,
                     const std::string& title) {
   InstitutionData in;
-  Status err;
-  switch (readInstitution(s, in, &err)) {
-    case Lookup::Found:
-      ruc = in.ruc;
-      return true;
-    case Lookup::TableMissing:
-      stopBox(s, tableMissing, title);
-      return false;
-    case Lookup::RecordMissing:
-      stopBox(s, recordMissing, title);
-      return false;
-    case Lookup::Failed:
-      showStatus(s, err);
-      return false;
-  }
-  return false;
+  if (!institutionRecord(s, in, tableMissing, recordMissing, title)) return false;
+  ruc = in.ruc;
+  return true;
 }
 
 }  // namespace
 
 bool checkPayrollBook(Session& s, std::string& ruc) {
-  if (!periodChosen(s)) {
-    stopBox(s, kChooseCompany);
-    return false;
-  }
+  if (!companyChosen(s, "")) return false;
   if (!institutionRuc(s, ruc, "Maestro De Institucion No Existe  ", "Codigo De Institucion  No Existe  ", ""))
     return false;
   if (!tableExists(s, TableId::ActiveEmployees)) {
@@ -304,10 +288,7 @@ bool PREP406(Session& s, const std::string& ruc, bool startViewer) {
 
 bool checkGratiBook(Session& s, std::string& ruc) {
   const std::string title = "Mensaje";
-  if (!periodChosen(s)) {
-    stopBox(s, kChooseCompany, title);
-    return false;
-  }
+  if (!companyChosen(s, title)) return false;
   if (!institutionRuc(s, ruc, "Maestro De Institucion No Existe", "Codigo De Institucion  No Existe", title))
     return false;
   if (!tableExists(s, TableId::ActiveEmployees)) {

@@ -1,5 +1,7 @@
 #include "reports/payslip.h"
 
+#include <vector>
+
 #include "reports/report_common.h"
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
@@ -50,15 +52,33 @@ struct SlipPair {
 
 // The amount lines: offsets "+150"/"+300" on the first two lines, "150"/"300" after;
 // the last one ends with an empty line when `lastBlank`.
-std::string slipAmountLines(const SlipPair* pairs, int n, bool lastBlank) {
+std::string slipAmountLines(const std::vector<SlipPair>& pairs, bool lastBlank) {
   std::string b;
-  for (int i = 0; i < n; ++i) {
+  const size_t n = pairs.size();
+  for (size_t i = 0; i < n; ++i) {
     const std::string L = i < 2 ? "+150" : "150", R = i < 2 ? "+300" : "300";
     b += "{e;$c01;a=l} {tab= " + L + "} " + pairs[i].left + "{e;$c02;a=r} {tab= " + R + "}" + pairs[i].leftAmount +
          "{e;$c03;a=l} {tab= -1100}" + pairs[i].right + "{e;$c04;a=r} {tab= -350}" + pairs[i].rightAmount +
          (lastBlank && i == n - 1 ? "{t;\\n;\\n}" : "{t;\\n}") + kCrLf;
   }
   return b;
+}
+
+// The captions over the two amount columns.
+std::string slipCaptions() {
+  return std::string("{e;$c01;a=l;b=y} {tab= +600} REMUNERACIONES    S/.{e;$c03;a=l} {tab= -300} DESCUENTO "
+                     "TRABAJADOR(A)   S/.{t;b=n;\\n;\\n}") +
+         kCrLf;
+}
+
+// The amount lines both payslips open with: basic pay, family allowance, overtime and
+// vacations against the public pension and the three fund deductions.
+std::vector<SlipPair> slipFirstPairs(const Table& row) {
+  return {{"Rem.Mensual   :", amt(row, "BAS_QUI"), " O.N.P.            :", amt(row, "SNPT")},
+          {"Asig.Familiar :", amt(row, "ASIGNA"), " Pension  AFP      :", amt(row, "AAPOR1")},
+          {"Horas Extras  :", amount(row.num("HSIMPLE_P") + row.num("HDOBLE_P"), kPicPayslip),
+           " Seguro AFP        :", " " + amt(row, "AAPOR2")},
+          {"Vacaciones    :", amt(row, "VACACI"), " Comision AFP      :", " " + amt(row, "AAPOR3")}};
 }
 
 // The employer's block: company name, registration and tax number, address.
@@ -140,14 +160,9 @@ std::string payslipBody(Session& s, const Table& row, const SlipEmployee& e, con
   L("{e;$c01;a=l}{tab= +50} Dias Subsid.  :" + amount(row.num("SUBSI"), kPicDays3) +
     "{t;$c02;a=l}{tab= -700} Dias No Labor. y no Subsid.: " + amount(row.num("NOSUBS"), kPicDays3) +
     "{e;$c03;a=l}{tab= +800} Tardanzas : " + amount(row.num("TARDANZA"), kPicDays3) + "{t;\\n;\\n}");
-  L("{e;$c01;a=l;b=y} {tab= +600} REMUNERACIONES    S/.{e;$c03;a=l} {tab= -300} DESCUENTO TRABAJADOR(A)   "
-    "S/.{t;b=n;\\n;\\n}");
-  const SlipPair pairs[12] = {
-      {"Rem.Mensual   :", amt(row, "BAS_QUI"), " O.N.P.            :", amt(row, "SNPT")},
-      {"Asig.Familiar :", amt(row, "ASIGNA"), " Pension  AFP      :", amt(row, "AAPOR1")},
-      {"Horas Extras  :", amount(row.num("HSIMPLE_P") + row.num("HDOBLE_P"), kPicPayslip), " Seguro AFP        :",
-       " " + amt(row, "AAPOR2")},
-      {"Vacaciones    :", amt(row, "VACACI"), " Comision AFP      :", " " + amt(row, "AAPOR3")},
+  b += slipCaptions();
+  std::vector<SlipPair> pairs = slipFirstPairs(row);
+  pairs.insert(pairs.end(), {
       {"Refrigerio    :", amt(row, "REFRIG"), " Desc.Judicial     :", amt(row, "RETJUD")},
       {"Movilidad     :", amt(row, "MOVILI"), " Rta.5ta.Categoria :", amt(row, "RTA_5TA")},
       {"Gratificacion :", amt(row, "GRATIF"), "Es-Vida           :", amt(row, "ESVIDA")},
@@ -156,8 +171,8 @@ std::string payslipBody(Session& s, const Table& row, const SlipEmployee& e, con
       {"Utilidad      :", amt(row, "UTILI"), " Cuota Sindical    :", amt(row, "CUOSIN")},
       {"CTS           :", amt(row, "CTS"), " Tardanzas         :", amt(row, "TARDAN")},
       {"Subsidios     :", amt(row, "SUBSID"), "Total Descuentos  :", amt(row, "T_DSCTOT")},
-  };
-  b += slipAmountLines(pairs, 12, /*lastBlank=*/true);
+  });
+  b += slipAmountLines(pairs, /*lastBlank=*/true);
   b += slipContributions(row);
   L("{e;$c03;a=l} {tab= -1100} SCTR-SALUD         :{e;$c04;a=r} {tab= -350}" + amt(row, "SNPE") + "{t;\\n;\\n}");
   b += slipClosing(row, in, code, costCentre, "{t;b=n;\\n;\\n}");
@@ -206,21 +221,16 @@ std::string gratiSlipBody(Session& s, const Table& row, const SlipEmployee& e, c
   L("{e;$c01;a=l} {tab= +50} Mes de Pago   : Gratificacion " + s.MES_CIE + "  " + s.ANO_CIE + "{t;\\n}");
   L("{e;$c01;a=l}{tab= +50} Dias Trab.    : {t;$c03;a=r}{tab= +110} Horas Trab.: {t;\\n}");
   L("{e;$c01;a=l}{tab= +50} Tipo Trab.    : " + e.typeName + "{t;\\n;\\n}");
-  L("{e;$c01;a=l;b=y} {tab= +600} REMUNERACIONES    S/.{e;$c03;a=l} {tab= -300} DESCUENTO TRABAJADOR(A)   "
-    "S/.{t;b=n;\\n;\\n}");
-  const SlipPair pairs[9] = {
-      {"Rem.Mensual   :", amt(row, "BAS_QUI"), " O.N.P.            :", amt(row, "SNPT")},
-      {"Asig.Familiar :", amt(row, "ASIGNA"), " Pension  AFP      :", amt(row, "AAPOR1")},
-      {"Horas Extras  :", amount(row.num("HSIMPLE_P") + row.num("HDOBLE_P"), kPicPayslip), " Seguro AFP        :",
-       " " + amt(row, "AAPOR2")},
-      {"Vacaciones    :", amt(row, "VACACI"), " Comision AFP      :", " " + amt(row, "AAPOR3")},
+  b += slipCaptions();
+  std::vector<SlipPair> pairs = slipFirstPairs(row);
+  pairs.insert(pairs.end(), {
       {"Escolaridad   :", amt(row, "ESCOLAR"), " Desc.Judicial     :", amt(row, "RETJUD")},
       {"Movilidad     :", amt(row, "MOVILI"), " Rta.5ta.Categoria :", amt(row, "RTA_5TA")},
       {"Gratificacion :", amt(row, "GRATIF"), "Es-Vida           :", amt(row, "ESVIDA")},
       {"Otros Ingresos:", amt(row, "OTROSP"), " Adelantos         :", amt(row, "ADELANTO")},
       {"Bonif.Extraord:", amt(row, "BONIFI"), " Otros Dsctos.     :", amt(row, "OTROSD")},
-  };
-  b += slipAmountLines(pairs, 9, /*lastBlank=*/false);
+  });
+  b += slipAmountLines(pairs, /*lastBlank=*/false);
   L("{e;$c03;a=l} {tab= -1100}Total Descuentos  :{e;$c04;a=r} {tab= -350}" + amt(row, "T_DSCTOT") +
     "{t;\\n;\\n;\\n;\\n}");
   b += slipContributions(row);
@@ -244,24 +254,10 @@ struct SlipKind {
 };
 
 bool checkSlipPreconditions(Session& s, PayslipValues& out, const SlipKind& k) {
-  if (!periodChosen(s)) {
-    stopBox(s, kChooseCompany, k.title);
+  if (!companyChosen(s, k.title) ||
+      !institutionRecord(s, out.institution, k.institutionTableMissing, k.institutionMissing, k.title))
     return false;
-  }
   Status err;
-  switch (readInstitution(s, out.institution, &err)) {
-    case Lookup::Found:
-      break;
-    case Lookup::TableMissing:
-      stopBox(s, k.institutionTableMissing, k.title);
-      return false;
-    case Lookup::RecordMissing:
-      stopBox(s, k.institutionMissing, k.title);
-      return false;
-    case Lookup::Failed:
-      stopBox(s, err.message(), "Mensaje");
-      return false;
-  }
   switch (readSignatureChoice(s, out.firma, &err)) {
     case Lookup::Found:
       break;

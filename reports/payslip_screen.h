@@ -21,6 +21,12 @@ struct EmployeeChoice {
 // De Boletas") and the writer PREP401 on "&Imprimir".
 void F_P401(Session& s, ui::Toolkit& tk);
 
+// The employee controls of the report dialogs: label 101, the code field 102 checked
+// by `validate` (which fills `c`; the name display 551 is refreshed on success), and
+// the lookup picture 301. `dlg`, `s`, `tk` and `c` must outlive the dialog's run.
+void employeeControls(ui::Dialog& dlg, Session& s, ui::Toolkit& tk, EmployeeChoice& c,
+                      std::function<bool()> validate);
+
 // The employee dialog RepP401 titled `title`: the code validated by CODPER (which needs
 // the employee master open as RepEmplea), the lookup picture, "&Imprimir" calling
 // `print` and closing, "&Cancelar" closing. Closes every table when it ends.

@@ -21,6 +21,31 @@ bool periodChosen(const Session& s) {
   return !blank(s.YCIA) && !blank(s.YANO) && !blank(s.YMES);
 }
 
+bool companyChosen(Session& s, const std::string& title) {
+  if (periodChosen(s)) return true;
+  stopBox(s, kChooseCompany, title);
+  return false;
+}
+
+bool institutionRecord(Session& s, InstitutionData& out, const std::string& tableMissing,
+                       const std::string& recordMissing, const std::string& title) {
+  Status err;
+  switch (readInstitution(s, out, &err)) {
+    case Lookup::Found:
+      return true;
+    case Lookup::TableMissing:
+      stopBox(s, tableMissing, title);
+      return false;
+    case Lookup::RecordMissing:
+      stopBox(s, recordMissing, title);
+      return false;
+    case Lookup::Failed:
+      showStatus(s, err);
+      return false;
+  }
+  return false;
+}
+
 bool tableExists(Session& s, const catalog::TableDef& def) { return catalog::tableExists(s.fs(), s.dataDir(), def); }
 
 bool tableExists(Session& s, catalog::TableId id) { return tableExists(s, s.def(id)); }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "reports/institution.h"
 #include "reports/rpv_writer.h"
 #include "reports/scratch.h"
 #include "session/session.h"
@@ -23,6 +24,15 @@ void stopBox(Session& s, const std::string& text, const std::string& title = "")
 
 // False when the company, the year or the month of the working date is blank.
 bool periodChosen(const Session& s);
+
+// The screens' first check: false after "Primero, Elija La Compania Con Que Va a
+// Trabajar (cia)" (titled `title`, "" = "Stop") when no working period is chosen.
+bool companyChosen(Session& s, const std::string& title);
+
+// The institution record of the working company with the screen's messages for a
+// missing table and a missing record (titled `title`); false after the message.
+bool institutionRecord(Session& s, InstitutionData& out, const std::string& tableMissing,
+                       const std::string& recordMissing, const std::string& title);
 
 // Whether the table's file exists in the data directory.
 bool tableExists(Session& s, const catalog::TableDef& def);

@@ -81,19 +81,11 @@ void F_P430(Session& s, ui::Toolkit& tk) {
   };
   ui::Dialog dlg(tk, "RepP430", "Liquidacion Deposito Semestral CTS");
   dlg.setColors(ui::color::kBlack, ui::color::kFace);
-  dlg.label(101).colors(ui::color::kBlue, ui::color::kFace);
-  ui::Label* name = nullptr;
-  dlg.field(102, ui::ref(c.code))
-      .picture("@!")
-      .colors(ui::color::kNavy, ui::color::kCyan)
-      .valid([&] {
-        if (!CODPERQUINTA(s, c.code, e)) return false;
-        c.name = e.name;
-        if (name) name->refresh();
-        return true;
-      });
-  name = &dlg.label(551).text([&c] { return c.name; }).colors(ui::color::kNavy, ui::color::kSilver);
-  dlg.image(301, "Buscar", [&] { CONSULTABANCOS(s, tk, c, 5, &dlg); }).tooltip("Buscar");
+  employeeControls(dlg, s, tk, c, [&] {
+    if (!CODPERQUINTA(s, c.code, e)) return false;
+    c.name = e.name;
+    return true;
+  });
   dlg.label(103);
   dlg.field(104, ui::ref(certificate)).picture("@e").colors(ui::color::kNavy, ui::color::kSilver).valid(needDate);
   dlg.bitmapButton(355, "check1.bmp", [&] {

@@ -240,25 +240,9 @@ bool REPXXP405(Session& s, bool startViewer) {
 
 bool checkNetPay(Session& s) {
   const std::string title = "Mensaje";
-  if (!periodChosen(s)) {
-    stopBox(s, kChooseCompany, title);
-    return false;
-  }
+  if (!companyChosen(s, title)) return false;
   InstitutionData in;
-  Status err;
-  switch (readInstitution(s, in, &err)) {
-    case Lookup::Found:
-      break;
-    case Lookup::TableMissing:
-      stopBox(s, "Maestro De Institucion No Existe", title);
-      return false;
-    case Lookup::RecordMissing:
-      stopBox(s, "Codigo De Institucion  No Existe", title);
-      return false;
-    case Lookup::Failed:
-      showStatus(s, err);
-      return false;
-  }
+  if (!institutionRecord(s, in, "Maestro De Institucion No Existe", "Codigo De Institucion  No Existe", title)) return false;
   if (!tableExists(s, TableId::EmployeeMaster)) {
     stopBox(s, "Maestro De Empleados  No Existe", title);
     return false;

@@ -38,25 +38,9 @@ bool gatherYear(Session& s, const std::string& key, Table& into) {
 
 bool checkVacationRecord(Session& s) {
   const std::string title = "Lea El Mensaje";
-  if (!periodChosen(s)) {
-    stopBox(s, kChooseCompany, "Mensaje");
-    return false;
-  }
+  if (!companyChosen(s, "Mensaje")) return false;
   InstitutionData in;
-  Status err;
-  switch (readInstitution(s, in, &err)) {
-    case Lookup::Found:
-      break;
-    case Lookup::TableMissing:
-      stopBox(s, "Tabla de Institucion  No Existe", title);
-      return false;
-    case Lookup::RecordMissing:
-      stopBox(s, "Codigo de Institucion No Existe", title);
-      return false;
-    case Lookup::Failed:
-      showStatus(s, err);
-      return false;
-  }
+  if (!institutionRecord(s, in, "Tabla de Institucion  No Existe", "Codigo de Institucion No Existe", title)) return false;
   if (!tableExists(s, TableId::EmployeeMaster)) {
     stopBox(s, "Maestro De Empleados No Existe", title);
     return false;
