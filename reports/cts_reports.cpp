@@ -271,7 +271,8 @@ bool PREP430(Session& s, const CtsEmployee& e, const CtsCertificateValues& value
     (dep.converted ? "{t;\\n;\\n;\\n;\\n;\\n;\\n;\\n;\\n}" : "{t;\\n;\\n;\\n;\\n;\\n;\\n;\\n;\\n;\\n;\\n}"));
   L("{e;$c01;a=l;b=y} {tab= +600} ---------------------");
   L("{e;$c03;a=l;b=y} {tab= +800} ----------------------{t;\\n}");
-  L("{e;$c01;a=l} {tab= +600}" + in.nombres + "{e;$c03;a=l} {tab= +160}" + nombre + "{t;\\n}");
+  // The representative's name stops short of the employee's beside it.
+  L("{e;$c01;a=l} {tab= +600}" + in.nombres.substr(0, 32) + "{e;$c03;a=l} {tab= +160}" + nombre + "{t;\\n}");
   L("{e;$c01;a=l} {tab=+960} " + in.cargo.substr(0, 34) + "{e;$c03;a=l} {tab=+900} TRABAJADOR(A){t;b=n;\\n;\\n;\\n}");
   // The reference mark stays on the certificate's page.
   L("{\\n}");

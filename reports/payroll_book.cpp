@@ -156,12 +156,11 @@ std::string employeeBlock(const Session& s, const Table& row, Table& employees, 
     for (size_t i = 0; i < v[line].size(); ++i) sums[line][i] += v[line][i];
   }
   const double days = row.num("DIA_TRA");
-  std::string dayHours;
-  if (row.num("HORASTRA") == 0)
-    dayHours = "{e;$c00;a=l} " + amount(days, kPicDays2) + "{t;$c00;a=r}{tab= +900} " + amount(days * 8, kPicDays3);
-  else
-    dayHours = "{e;$c00;a=l}" + amount(days, kPicDays2) + "{t;$c00;a=r}{tab= +900}" +
-               amount(row.num("HORASTRA"), kPicDays3);
+  // Eight hours a worked day unless the hours worked are recorded. The days start one
+  // blank in, under the other texts of the column, either way.
+  const double hours = row.num("HORASTRA") == 0 ? days * 8 : row.num("HORASTRA");
+  const std::string dayHours =
+      "{e;$c00;a=l} " + amount(days, kPicDays2) + "{t;$c00;a=r}{tab= +900} " + amount(hours, kPicDays3);
   std::string b;
   auto L = [&](const std::string& t) { b += t + kCrLf; };
   L("{e;$c00;a=l} " + code + "{t;$c01;a=l} " + nombre + "{t;\\n}");

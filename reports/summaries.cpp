@@ -190,8 +190,9 @@ bool REPXXP405(Session& s, bool startViewer) {
     std::fill(ccSum.begin(), ccSum.end(), 0.0);
   };
   auto fundHeader = [&] {
+    // The name clears a six-letter fund code printed at the stop before it.
     if (std::optional<std::string> name = nameIn(*funds, s.YMES + fund))
-      w.PRINTLINE("{e;$c00;a=l;s=8;b=y}" + fund + "{t;$c01;a=l} {tab=200} " + *name + "{t;b=n;s=7;\\n}" + kCrLf);
+      w.PRINTLINE("{e;$c00;a=l;s=8;b=y}" + fund + "{t;$c01;a=l} {tab=400} " + *name + "{t;b=n;s=7;\\n}" + kCrLf);
     else
       w.PRINTLINE("{e;$c00;a=l;s=8;b=y}" + fund + "{t;b=n;s=7;\\n}" + kCrLf);
   };
