@@ -13,6 +13,9 @@ namespace planilla::exports {
 
 namespace {
 
+// Every amount column of both summaries shows the same picture.
+const std::vector<std::string> kSummaryPictures = {std::string(reports::kPicSummary)};
+
 bool within(const Date& d, const Month& m) {
   return d.valid() && d.julianDay() >= m.first.julianDay() && d.julianDay() <= m.last.julianDay();
 }
@@ -127,16 +130,16 @@ Status writeAfpnetSummary(const Month& m, const std::string& dataDir) {
     for (const Employee* e : staff) {
       const double a1 = e->pay.n("AAPOR1"), a2 = e->pay.n("AAPOR2"), a3 = e->pay.n("AAPOR3");
       const std::vector<double> v = {round2(e->insurablePay()), a1, a2, a3, a1 + a2 + a3};
-      out.PRINTLINE(reports::summaryRowLine(e->code, e->name, v, reports::kPicSummary));
+      out.PRINTLINE(reports::summaryRowLine(e->code, e->name, v, kSummaryPictures));
       for (size_t i = 0; i < v.size(); ++i) total[i] += v[i];
     }
     for (size_t i = 0; i < total.size(); ++i) grand[i] += total[i];
     members += staff.size();
     out.PRINTLINE(reports::groupTotalLine(code, std::to_string(staff.size()) + " afiliado(s)", total,
-                                          reports::kPicSummary, 20));
+                                          kSummaryPictures, 20));
   }
   out.PRINTLINE("{e;$c01;b=y;s=8;\\n;a=l} TOTAL AFPNET (" + std::to_string(members) + " afiliados) :" +
-                reports::amountCells(grand, reports::kPicSummary) + "{t;\\n}" + reports::kCrLf);
+                reports::amountCells(grand, kSummaryPictures) + "{t;\\n}" + reports::kCrLf);
   return out.close();
 }
 
@@ -163,7 +166,7 @@ Status writeNonAffiliated(const Month& m, const std::string& dataDir) {
   }
   groups.finish();
   out.PRINTLINE("{e;$c01;b=y;s=8;\\n;a=l} TOTAL NO AFILIADOS :" +
-                reports::amountCells(groups.grandTotals(), reports::kPicSummary) + "{t;\\n}" + reports::kCrLf);
+                reports::amountCells(groups.grandTotals(), kSummaryPictures) + "{t;\\n}" + reports::kCrLf);
   return out.close();
 }
 

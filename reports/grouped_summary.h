@@ -29,23 +29,27 @@ struct SummaryRow {
 // Group header: `{e;$c01;a=l;s=8;b=y}` code `{t;$c01;a=l} {tab=650} ` name
 // `{t;b=n;s=7;\n}`, or `{e;$c00;a=l;s=8;b=y}` code `{t;b=n;s=7;\n}` when missing.
 std::string groupHeaderLine(std::string_view costCentre, const std::optional<std::string>& name);
-// Row: `{e;$c01;a=l}` code(8) + two blanks + name(40), then one right-aligned cell per amount.
+// Row: `{e;$c01;a=l}` code(8) + two blanks + name(`nameWidth`, 40 or 30 in the pension
+// summary, which puts a blank before the code), then one right-aligned cell per amount.
 std::string summaryRowLine(std::string_view code, const std::optional<std::string>& employeeName,
-                           const std::vector<double>& amounts, std::string_view picture);
+                           const std::vector<double>& amounts, const std::vector<std::string>& pictures,
+                           size_t nameWidth = 40, std::string_view lead = "");
 // Group total: `{e;$c01;a=l;s=8;b=y} Total ` code " " name(nameWidth) and the totals.
 std::string groupTotalLine(std::string_view costCentre, const std::optional<std::string>& name,
-                           const std::vector<double>& totals, std::string_view picture, size_t nameWidth);
+                           const std::vector<double>& totals, const std::vector<std::string>& pictures,
+                           size_t nameWidth);
 // The amount cells of a line: `{t;$cNN;a=r} {tab= +1200} ` (first) / ` {tab= +1100} `
 // (others) before each amount; `firstGroupExtra` goes into the first cell's group
 // (the total line writes "s=7" there).
-std::string amountCells(const std::vector<double>& values, std::string_view picture,
+// `pictures` gives each column's picture; a shorter list repeats its last picture.
+std::string amountCells(const std::vector<double>& values, const std::vector<std::string>& pictures,
                         std::string_view firstGroupExtra = "");
 
 class GroupedSummary {
  public:
-  // `columns` amount columns printed with `picture`; total lines show `nameWidth`
-  // characters of the cost-centre name (20, or 25 in the pension summary).
-  GroupedSummary(RpvWriter& out, size_t columns, std::string_view picture = kPicSummary,
+  // `columns` amount columns printed with `pictures` (one per column, or one for
+  // all); total lines show `nameWidth` characters of the cost-centre name.
+  GroupedSummary(RpvWriter& out, size_t columns, std::vector<std::string> pictures = {std::string(kPicSummary)},
                  size_t nameWidth = 20);
   // Adds one row (rows must come in cost-centre order).
   void add(const SummaryRow& row);
@@ -57,7 +61,7 @@ class GroupedSummary {
  private:
   void closeGroup();
   RpvWriter& out_;
-  std::string picture_;
+  std::vector<std::string> pictures_;
   size_t nameWidth_;
   bool open_ = false;
   std::string current_;

@@ -1,8 +1,10 @@
 #include "reports/payslip.h"
 
+#include <vector>
+
+#include "reports/report_common.h"
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
-#include "reports/runrpv.h"
 #include "store/catalog.h"
 #include "ui/messages.h"
 
@@ -17,45 +19,104 @@ constexpr const char* kAliasPayroll = "RepFijos";
 constexpr const char* kAliasTypes = "Tipos";
 constexpr const char* kAliasVacation = "DatVac";
 
-void stop(Session& s, const std::string& text) { ui::MSGSTOP(s.messages(), text); }
-
-// Opens `id` in a free area under `alias`; false after a message when it cannot be.
-bool openAs(Session& s, TableId id, const std::string& alias) {
-  const int area = s.firstFreeArea();
-  if (area == 0) {
-    ui::MSGSTOP(s.messages(), "No hay areas de trabajo libres", "Mensaje");
-    return false;
-  }
-  Result<Table*> t = s.open(area, s.def(id), std::nullopt, alias);
-  if (!t) {
-    const Status& st = t.status();
-    ui::MSGSTOP(s.messages(),
-                st.code() == ErrorCode::InUse ? std::string("Apertura Denegada El Archivo Esta En Uso") : st.message(),
-                "Mensaje");
-    return false;
-  }
-  if (t.value()->tagCount() > 0) (void)t.value()->setOrder(1);
-  return true;
-}
-
-bool exists(Session& s, TableId id) { return catalog::tableExists(s.fs(), s.dataDir(), s.def(id)); }
-
 // The code as the key of a 10-character code field.
 std::string codeKey(const std::string& code) { return padTo(code, 10); }
 
 std::string amt(const Table& t, const char* field) { return amount(t.num(field), kPicPayslip); }
 
-std::string amountLine(const std::string& L, const std::string& R, const std::string& left,
-                       const std::string& leftAmount, const std::string& right, const std::string& rightAmount,
-                       bool last) {
-  return "{e;$c01;a=l} {tab= " + L + "} " + left + "{e;$c02;a=r} {tab= " + R + "}" + leftAmount +
-         "{e;$c03;a=l} {tab= -1100}" + right + "{e;$c04;a=r} {tab= -350}" + rightAmount +
-         (last ? "{t;\\n;\\n}" : "{t;\\n}") + kCrLf;
-}
-
-struct EmployeeData {
+// What the payslips print of the employee.
+struct SlipEmployee {
   std::string nombre, cargo, carnet, nroafp, electoral, hireDate, typeName;
 };
+
+SlipEmployee readSlipEmployee(const Table& emp, Table& types) {
+  SlipEmployee e;
+  e.nombre = emp.str("NOMBRE");
+  e.cargo = emp.str("CARGO");
+  e.carnet = emp.str("CARNET");
+  e.nroafp = emp.str("NROAFP");
+  e.electoral = emp.str("ELECTORAL");
+  e.hireDate = writerDate(emp.date("FECH_ING"));
+  e.typeName = types.seek(emp.str("TIPTRAB")) ? types.str("NOMBRE") : std::string(" ");
+  return e;
+}
+
+// One two-sided amount line: label and amount of an earning, label and amount of a
+// deduction.
+struct SlipPair {
+  const char* left;
+  std::string leftAmount;
+  const char* right;
+  std::string rightAmount;
+};
+
+// The amount lines: offsets "+150"/"+300" on the first two lines, "150"/"300" after;
+// the last one ends with an empty line when `lastBlank`.
+std::string slipAmountLines(const std::vector<SlipPair>& pairs, bool lastBlank) {
+  std::string b;
+  const size_t n = pairs.size();
+  for (size_t i = 0; i < n; ++i) {
+    const std::string L = i < 2 ? "+150" : "150", R = i < 2 ? "+300" : "300";
+    b += "{e;$c01;a=l} {tab= " + L + "} " + pairs[i].left + "{e;$c02;a=r} {tab= " + R + "}" + pairs[i].leftAmount +
+         "{e;$c03;a=l} {tab= -1100}" + pairs[i].right + "{e;$c04;a=r} {tab= -350}" + pairs[i].rightAmount +
+         (lastBlank && i == n - 1 ? "{t;\\n;\\n}" : "{t;\\n}") + kCrLf;
+  }
+  return b;
+}
+
+// The captions over the two amount columns.
+std::string slipCaptions() {
+  return std::string("{e;$c01;a=l;b=y} {tab= +600} REMUNERACIONES    S/.{e;$c03;a=l} {tab= -300} DESCUENTO "
+                     "TRABAJADOR(A)   S/.{t;b=n;\\n;\\n}") +
+         kCrLf;
+}
+
+// The amount lines both payslips open with: basic pay, family allowance, overtime and
+// vacations against the public pension and the three fund deductions.
+std::vector<SlipPair> slipFirstPairs(const Table& row) {
+  return {{"Rem.Mensual   :", amt(row, "BAS_QUI"), " O.N.P.            :", amt(row, "SNPT")},
+          {"Asig.Familiar :", amt(row, "ASIGNA"), " Pension  AFP      :", amt(row, "AAPOR1")},
+          {"Horas Extras  :", amount(row.num("HSIMPLE_P") + row.num("HDOBLE_P"), kPicPayslip),
+           " Seguro AFP        :", " " + amt(row, "AAPOR2")},
+          {"Vacaciones    :", amt(row, "VACACI"), " Comision AFP      :", " " + amt(row, "AAPOR3")}};
+}
+
+// The employer's block: company name, registration and tax number, address.
+std::string slipEmployer(const Session& s, const InstitutionData& in) {
+  std::string b;
+  auto L = [&](const std::string& t) { b += t + kCrLf; };
+  L("{e;$c01;a=l;b=y} {tab= +50} Razon Social :  " + s.YNOMBRE1 + "{t;\\n;b=n}");
+  L("{e;$c01;a=l} {tab= +50} Registro Patronal :  " + in.patro + "{e;$c03;a=l} {tab= -500} Ruc :  " + in.ruc +
+    "{t;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Direccion  :" + in.direc + "{t;\\n;\\n}");
+  return b;
+}
+
+// The employer's contribution heading and its first line (health).
+std::string slipContributions(const Table& row) {
+  return std::string("{e;$c03;a=l} {tab= -100} APORTACIONES EMPLEADOR{t;\\n}") + kCrLf +
+         "{e;$c03;a=l} {tab= -1100} RCSSS              :{e;$c04;a=r} {tab= -350}" + amt(row, "IPSSE") + "{t;\\n}" +
+         kCrLf;
+}
+
+// From the totals to the end: totals, net pay, signature, the reference line.
+// `positionEnd` closes the signatory's position line.
+std::string slipClosing(const Table& row, const InstitutionData& in, const std::string& code,
+                        const std::string& costCentre, const std::string& positionEnd) {
+  std::string b;
+  auto L = [&](const std::string& t) { b += t + kCrLf; };
+  L("{e;$c01;a=l} {tab= 150} Total Remuneracion :{e;$c02;a=r} {tab= 300}" + amt(row, "TBRUTO") +
+    "{e;$c03;a=l} {tab= -1100} Total Aportaciones :{e;$c04;a=r} {tab= -350}" + amt(row, "T_DSCTOE") +
+    "{t;\\n;\\n;\\n}");
+  L("{e;$c03;a=l} {tab= -1100} Neto A Pagar :    S/.{e;$c04;a=r} {tab= -350}" + amt(row, "TPAGAR") +
+    "{t;\\n;\\n;\\n;\\n;\\n;\\n;\\n}");
+  L("{e;$c01;a=l;b=y} {tab= +650} ---------------------{t;\\n}");
+  L("{e;$c01;a=l} {tab= +650} " + in.nombres + "{e;$c03;a=l} {tab= +200}{t;\\n}");
+  L("{e;$c01;a=l} {tab=" + numberText(in.lineacar) + "} " + in.cargo + "{e;$c03;a=l} {tab= +200} TRABAJADOR(A)" +
+    positionEnd);
+  L("{e;$c00;a=l}{tab= +900} KYL" + rtrim(code) + "/" + costCentre + "{t;b=n;\\n;\\n}");
+  return b;
+}
 
 struct VacationData {
   Date start, end;
@@ -63,7 +124,7 @@ struct VacationData {
   std::string daysText = "  ";
 };
 
-std::string payslipBody(Session& s, const Table& row, const EmployeeData& e, const VacationData& v,
+std::string payslipBody(Session& s, const Table& row, const SlipEmployee& e, const VacationData& v,
                         const PayslipValues& pv, const std::string& code, const std::string& costCentre) {
   const InstitutionData& in = pv.institution;
   std::string b;
@@ -71,10 +132,7 @@ std::string payslipBody(Session& s, const Table& row, const EmployeeData& e, con
   L("{e;$c01;a=l;b=y} {tab= +2100} BOLETA DE REMUNERACIONES{t;\\n;b=n;s=8}");
   L("{e;$c01;a=l} {tab=+2600} D.S. Nro. 020-2008-TR{t;\\n;\\n;\\n}");
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL EMPLEADOR :{t;\\n;b=n;s=8}");
-  L("{e;$c01;a=l;b=y} {tab= +50} Razon Social :  " + s.YNOMBRE1 + "{t;\\n;b=n}");
-  L("{e;$c01;a=l} {tab= +50} Registro Patronal :  " + in.patro + "{e;$c03;a=l} {tab= -500} Ruc :  " + in.ruc +
-    "{t;\\n}");
-  L("{e;$c01;a=l} {tab= +50} Direccion  :" + in.direc + "{t;\\n;\\n}");
+  b += slipEmployer(s, in);
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL TRABAJADOR(A) :{t;\\n;b=n;s=8}");
   L("{e;$c01;a=l}{tab= +50} Nombre  : " + e.nombre + "{t;\\n}");
   L("{e;$c01;a=l}{tab=+50} Cargo   : " + e.cargo + "{e;$c03;a=l}{tab=+250} DNI : " + e.electoral + "{t;\\n}");
@@ -102,20 +160,9 @@ std::string payslipBody(Session& s, const Table& row, const EmployeeData& e, con
   L("{e;$c01;a=l}{tab= +50} Dias Subsid.  :" + amount(row.num("SUBSI"), kPicDays3) +
     "{t;$c02;a=l}{tab= -700} Dias No Labor. y no Subsid.: " + amount(row.num("NOSUBS"), kPicDays3) +
     "{e;$c03;a=l}{tab= +800} Tardanzas : " + amount(row.num("TARDANZA"), kPicDays3) + "{t;\\n;\\n}");
-  L("{e;$c01;a=l;b=y} {tab= +600} REMUNERACIONES    S/.{e;$c03;a=l} {tab= -300} DESCUENTO TRABAJADOR(A)   "
-    "S/.{t;b=n;\\n;\\n}");
-  struct Pair {
-    const char* left;
-    std::string leftAmount;
-    const char* right;
-    std::string rightAmount;
-  };
-  const Pair pairs[12] = {
-      {"Rem.Mensual   :", amt(row, "BAS_QUI"), " O.N.P.            :", amt(row, "SNPT")},
-      {"Asig.Familiar :", amt(row, "ASIGNA"), " Pension  AFP      :", amt(row, "AAPOR1")},
-      {"Horas Extras  :", amount(row.num("HSIMPLE_P") + row.num("HDOBLE_P"), kPicPayslip), " Seguro AFP        :",
-       " " + amt(row, "AAPOR2")},
-      {"Vacaciones    :", amt(row, "VACACI"), " Comision AFP      :", " " + amt(row, "AAPOR3")},
+  b += slipCaptions();
+  std::vector<SlipPair> pairs = slipFirstPairs(row);
+  pairs.insert(pairs.end(), {
       {"Refrigerio    :", amt(row, "REFRIG"), " Desc.Judicial     :", amt(row, "RETJUD")},
       {"Movilidad     :", amt(row, "MOVILI"), " Rta.5ta.Categoria :", amt(row, "RTA_5TA")},
       {"Gratificacion :", amt(row, "GRATIF"), "Es-Vida           :", amt(row, "ESVIDA")},
@@ -124,27 +171,15 @@ std::string payslipBody(Session& s, const Table& row, const EmployeeData& e, con
       {"Utilidad      :", amt(row, "UTILI"), " Cuota Sindical    :", amt(row, "CUOSIN")},
       {"CTS           :", amt(row, "CTS"), " Tardanzas         :", amt(row, "TARDAN")},
       {"Subsidios     :", amt(row, "SUBSID"), "Total Descuentos  :", amt(row, "T_DSCTOT")},
-  };
-  for (int i = 0; i < 12; ++i)
-    b += amountLine(i < 2 ? "+150" : "150", i < 2 ? "+300" : "300", pairs[i].left, pairs[i].leftAmount,
-                    pairs[i].right, pairs[i].rightAmount, i == 11);
-  L("{e;$c03;a=l} {tab= -100} APORTACIONES EMPLEADOR{t;\\n}");
-  L("{e;$c03;a=l} {tab= -1100} RCSSS              :{e;$c04;a=r} {tab= -350}" + amt(row, "IPSSE") + "{t;\\n}");
+  });
+  b += slipAmountLines(pairs, /*lastBlank=*/true);
+  b += slipContributions(row);
   L("{e;$c03;a=l} {tab= -1100} SCTR-SALUD         :{e;$c04;a=r} {tab= -350}" + amt(row, "SNPE") + "{t;\\n;\\n}");
-  L("{e;$c01;a=l} {tab= 150} Total Remuneracion :{e;$c02;a=r} {tab= 300}" + amt(row, "TBRUTO") +
-    "{e;$c03;a=l} {tab= -1100} Total Aportaciones :{e;$c04;a=r} {tab= -350}" + amt(row, "T_DSCTOE") +
-    "{t;\\n;\\n;\\n}");
-  L("{e;$c03;a=l} {tab= -1100} Neto A Pagar :    S/.{e;$c04;a=r} {tab= -350}" + amt(row, "TPAGAR") +
-    "{t;\\n;\\n;\\n;\\n;\\n;\\n;\\n}");
-  L("{e;$c01;a=l;b=y} {tab= +650} ---------------------{t;\\n}");
-  L("{e;$c01;a=l} {tab= +650} " + in.nombres + "{e;$c03;a=l} {tab= +200}{t;\\n}");
-  L("{e;$c01;a=l} {tab=" + numberText(in.lineacar) + "} " + in.cargo +
-    "{e;$c03;a=l} {tab= +200} TRABAJADOR(A){t;b=n;\\n;\\n}");
-  L("{e;$c00;a=l}{tab= +900} KYL" + rtrim(code) + "/" + costCentre + "{t;b=n;\\n;\\n}");
+  b += slipClosing(row, in, code, costCentre, "{t;b=n;\\n;\\n}");
   return b;
 }
 
-std::string payslipHeader(const std::string& firma) {
+std::string slipHeader(const std::string& firma) {
   const std::string pic = signaturePicture(firma);
   if (pic.empty()) return std::string();
   std::string h;
@@ -165,80 +200,159 @@ std::string payslipHeader(const std::string& firma) {
   return h;
 }
 
-}  // namespace
 
-bool checkPayslipPreconditions(Session& s, PayslipValues& out) {
-  auto blank = [](const std::string& v) { return v.find_first_not_of(' ') == std::string::npos; };
-  if (blank(s.YCIA) || blank(s.YANO) || blank(s.YMES)) {
-    stop(s, "Primero, Elija La Compania Con Que Va a Trabajar (cia)");
+// The gratification payslip of one gratification row.
+std::string gratiSlipBody(Session& s, const Table& row, const SlipEmployee& e, const PayslipValues& pv,
+                          const std::string& code, const std::string& costCentre) {
+  const InstitutionData& in = pv.institution;
+  std::string b;
+  auto L = [&](const std::string& t) { b += t + kCrLf; };
+  L("{e;$c01;a=l;b=y} {tab= +1700} BOLETA DE REMUNERACIONES{t;\\n;b=n;s=8}");
+  L("{e;$c01;a=l} {tab=+1800} D.S. Nro. 020-2008-TR{t;\\n;\\n;\\n;\\n}");
+  L("{e;$c01;a=l;b=y} {tab= +50} DATOS DEL EMPLEADOR :{t;\\n;b=n}");
+  b += slipEmployer(s, in);
+  L("{e;$c01;a=l;b=y} {tab= +50} DATOS DEL TRABAJADOR(A) :{t;\\n;b=n}");
+  L("{e;$c01;a=l} {tab= +50} Nombre  : " + e.nombre + "{t;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Cargo   : " + e.cargo + "{t;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Fecha Ingreso : " + e.hireDate + "{e;$c03;a=r} {tab= +1000} DNI : " + e.electoral +
+    "{t;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Nro. Seguro   : " + e.carnet + "{e;$c03;a=r} {tab= +1000} C.U.S.P.P. : " + e.nroafp +
+    "{t;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Mes de Pago   : Gratificacion " + s.MES_CIE + "  " + s.ANO_CIE + "{t;\\n}");
+  L("{e;$c01;a=l}{tab= +50} Dias Trab.    : {t;$c03;a=r}{tab= +110} Horas Trab.: {t;\\n}");
+  L("{e;$c01;a=l}{tab= +50} Tipo Trab.    : " + e.typeName + "{t;\\n;\\n}");
+  b += slipCaptions();
+  std::vector<SlipPair> pairs = slipFirstPairs(row);
+  pairs.insert(pairs.end(), {
+      {"Escolaridad   :", amt(row, "ESCOLAR"), " Desc.Judicial     :", amt(row, "RETJUD")},
+      {"Movilidad     :", amt(row, "MOVILI"), " Rta.5ta.Categoria :", amt(row, "RTA_5TA")},
+      {"Gratificacion :", amt(row, "GRATIF"), "Es-Vida           :", amt(row, "ESVIDA")},
+      {"Otros Ingresos:", amt(row, "OTROSP"), " Adelantos         :", amt(row, "ADELANTO")},
+      {"Bonif.Extraord:", amt(row, "BONIFI"), " Otros Dsctos.     :", amt(row, "OTROSD")},
+  });
+  b += slipAmountLines(pairs, /*lastBlank=*/false);
+  L("{e;$c03;a=l} {tab= -1100}Total Descuentos  :{e;$c04;a=r} {tab= -350}" + amt(row, "T_DSCTOT") +
+    "{t;\\n;\\n;\\n;\\n}");
+  b += slipContributions(row);
+  L("{e;$c03;a=l} {tab= -1100} I.E.S.             :{e;$c04;a=r} {tab= -350}" + amt(row, "FONAVIE") + "{t;\\n;\\n}");
+  // One line feed fewer than the payslip's totals take: the slip keeps to one page.
+  b += slipClosing(row, in, code, costCentre, "{t;b=n;\\n;\\n}");
+  return b;
+}
+
+// The texts and tables that tell the two payslip screens apart.
+struct SlipKind {
+  std::string title;  // of the refusals ("" = "Stop")
+  const char* institutionTableMissing;
+  const char* institutionMissing;
+  const char* parametersMissing;
+  const char* employeesMissing;
+  std::string resultsMissing;
+  const char* typesMissing;
+  TableId results;
+  bool vacation;  // the month's vacation roll is read
+};
+
+bool checkSlipPreconditions(Session& s, PayslipValues& out, const SlipKind& k) {
+  if (!companyChosen(s, k.title) ||
+      !institutionRecord(s, out.institution, k.institutionTableMissing, k.institutionMissing, k.title))
     return false;
-  }
   Status err;
-  switch (readInstitution(s, out.institution, &err)) {
-    case Lookup::Found:
-      break;
-    case Lookup::TableMissing:
-      stop(s, "Tabla de Institucion  No Existe  ");
-      return false;
-    case Lookup::RecordMissing:
-      stop(s, "Maestro De Institucion  No Existe  ");
-      return false;
-    case Lookup::Failed:
-      ui::MSGSTOP(s.messages(), err.message(), "Mensaje");
-      return false;
-  }
   switch (readSignatureChoice(s, out.firma, &err)) {
     case Lookup::Found:
       break;
     case Lookup::TableMissing:
     case Lookup::RecordMissing:
-      stop(s, "Maestro De Parametros No Existe");
+      stopBox(s, k.parametersMissing, k.title);
       return false;
     case Lookup::Failed:
-      ui::MSGSTOP(s.messages(), err.message(), "Mensaje");
+      stopBox(s, err.message(), "Mensaje");
       return false;
   }
-  if (!exists(s, TableId::EmployeeMaster)) {
-    stop(s, "Maestro De Empleados No Existe  ");
+  if (!tableExists(s, TableId::EmployeeMaster)) {
+    stopBox(s, k.employeesMissing, k.title);
     return false;
   }
-  if (!exists(s, TableId::PayrollSoles)) {
-    stop(s, "Archivo Planilla-1 Mes " + s.YMES + " No Existe");
+  if (!tableExists(s, k.results)) {
+    stopBox(s, k.resultsMissing, k.title);
     return false;
   }
-  if (!exists(s, TableId::WorkerTypes)) {
-    stop(s, "Maestro Tipo De Trabajador  No Existe, (Crearlo) ");
+  if (!tableExists(s, TableId::WorkerTypes)) {
+    stopBox(s, k.typesMissing, k.title);
     return false;
   }
-  // A previous run of the screen may have left its tables open.
-  for (const char* alias : {kAliasEmployees, kAliasPayroll, kAliasTypes, kAliasVacation})
-    if (int area = s.areaOf(alias); area != 0) s.close(area);
-  if (!openAs(s, TableId::EmployeeMaster, kAliasEmployees) || !openAs(s, TableId::PayrollSoles, kAliasPayroll) ||
+  if (!openAs(s, TableId::EmployeeMaster, kAliasEmployees) || !openAs(s, k.results, kAliasPayroll) ||
       !openAs(s, TableId::WorkerTypes, kAliasTypes)) {
     s.closeAll();
     return false;
   }
   out.vacationOpen = false;
-  if (exists(s, TableId::VacationRoll)) {
+  if (int area = s.areaOf(kAliasVacation); area != 0) s.close(area);
+  if (k.vacation && tableExists(s, TableId::VacationRoll)) {
     if (!openAs(s, TableId::VacationRoll, kAliasVacation)) {
       s.closeAll();
       return false;
     }
     out.vacationOpen = true;
   }
-  Table* payroll = s.alias(kAliasPayroll);
-  Status st = payroll->goTop();
+  Table* results = s.alias(kAliasPayroll);
+  Status st = results->goTop();
   if (!st) {
-    ui::MSGSTOP(s.messages(), st.message(), "Mensaje");
+    showStatus(s, st);
     s.closeAll();
     return false;
   }
-  if (payroll->eof()) {
-    stop(s, "Sin Registros ");
+  if (results->eof()) {
+    stopBox(s, "Sin Registros ", k.title);
     s.closeAll();
     return false;
   }
   return true;
+}
+
+// The settings block of both payslips.
+ReportSettings slipSettings(const char* title, bool payslipMark) {
+  ReportSettings st;
+  st.title = title;
+  st.orientation = 1;
+  st.c00 = 400;
+  st.payslipMark = payslipMark;
+  st.base = 800;
+  st.widths = {8, 26, 18, 26, 6, 17, 10, 10};
+  return st;
+}
+
+// Writes one slip per result row of `key` (the table is on the first of them).
+template <class Body>
+bool writeSlips(Session& s, RpvWriter& w, Table& results, const std::string& key, Body body) {
+  while (!results.eof() && results.str("CODIGO") == key) {
+    w.PRINTLINE(body(results));
+    Status sk = results.skip(1);
+    if (!sk) {
+      showStatus(s, sk);
+      s.closeAll();
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool checkPayslipPreconditions(Session& s, PayslipValues& out) {
+  return checkSlipPreconditions(
+      s, out,
+      {"", "Tabla de Institucion  No Existe  ", "Maestro De Institucion  No Existe  ", "Maestro De Parametros No Existe",
+       "Maestro De Empleados No Existe  ", "Archivo Planilla-1 Mes " + s.YMES + " No Existe",
+       "Maestro Tipo De Trabajador  No Existe, (Crearlo) ", TableId::PayrollSoles, true});
+}
+
+bool checkGratiSlipPreconditions(Session& s, PayslipValues& out) {
+  return checkSlipPreconditions(
+      s, out,
+      {"Lea El Mensaje", "Tabla de Institucion  No Existe ", "Maestro De Institucion  No Existe  ",
+       "Maestro De Parametros No Existe ", "Maestro De Empleados No Existe ", "Archivo Gratificaciones No Existe ",
+       "Maestro Tipo De Trabajador  No Existe, (Crearlo) ", TableId::GratSoles, false});
 }
 
 bool CODPER(Session& s, const std::string& code, std::string* name, std::string* costCentre) {
@@ -259,27 +373,18 @@ bool PREP401(Session& s, const std::string& code, const PayslipValues& values, c
   Table* types = s.alias(kAliasTypes);
   Table* vac = values.vacationOpen ? s.alias(kAliasVacation) : nullptr;
   if (!emp || !payroll || !types) {
-    ui::MSGSTOP(s.messages(), "Las tablas de la boleta no estan abiertas", "Mensaje");
+    stopBox(s, "Las tablas de la boleta no estan abiertas", "Mensaje");
     s.closeAll();
     return false;
   }
   const std::string key = codeKey(code);
   (void)emp->setOrder(1);
   if (!emp->seek(key)) {
-    stop(s, "Trabajador " + code + " No Existe");
+    stopBox(s, "Trabajador " + code + " No Existe");
     s.closeAll();
     return false;
   }
-  EmployeeData e;
-  e.nombre = emp->str("NOMBRE");
-  e.cargo = emp->str("CARGO");
-  e.carnet = emp->str("CARNET");
-  e.nroafp = emp->str("NROAFP");
-  e.electoral = emp->str("ELECTORAL");
-  e.hireDate = writerDate(emp->date("FECH_ING"));
-  const std::string tiptrab = emp->str("TIPTRAB");
-  e.typeName = types->seek(tiptrab) ? types->str("NOMBRE") : std::string(" ");
-
+  const SlipEmployee e = readSlipEmployee(*emp, *types);
   VacationData v;
   if (vac && vac->seek(key)) {
     v.start = vac->date("INIVACA");
@@ -287,43 +392,51 @@ bool PREP401(Session& s, const std::string& code, const PayslipValues& values, c
     v.days = vac->num("DIAVAC");
     v.daysText = NUM_CAR(v.days, 2);
   }
-
   if (!payroll->seek(key)) {
-    stop(s, "Trabajador  " + code + " Sin Boleta ");
+    stopBox(s, "Trabajador  " + code + " Sin Boleta ");
     s.closeAll();
     return false;
   }
-
   RpvWriter w(s.dataDir());
-  ReportSettings st;
-  st.title = "Boleta De Pago";
-  st.orientation = 1;
-  st.c00 = 400;
-  st.payslipMark = true;
-  st.base = 800;
-  st.widths = {8, 26, 18, 26, 6, 17, 10, 10};
-  w.settings(st);
-  w.PRINTLINE(payslipHeader(values.firma));
-  while (!payroll->eof() && payroll->str("CODIGO") == key) {
-    w.PRINTLINE(payslipBody(s, *payroll, e, v, values, code, costCentre));
-    Status sk = payroll->skip(1);
-    if (!sk) {
-      ui::MSGSTOP(s.messages(), sk.message(), "Mensaje");
-      s.closeAll();
-      return false;
-    }
-  }
-  s.closeAll();
-  Status written = w.close();
-  if (!written) {
-    ui::MSGSTOP(s.messages(), written.message(), "Mensaje");
+  w.settings(slipSettings("Boleta De Pago", true));
+  w.PRINTLINE(slipHeader(values.firma));
+  if (!writeSlips(s, w, *payroll, key,
+                  [&](const Table& row) { return payslipBody(s, row, e, v, values, code, costCentre); }))
+    return false;
+  return finishReport(s, w, startViewer);
+}
+
+bool PREP403(Session& s, const std::string& code, const std::string& shownName, const PayslipValues& values,
+             const std::string& costCentre, bool startViewer) {
+  const std::string title = "Lea El Mensaje";
+  Table* emp = s.alias(kAliasEmployees);
+  Table* grati = s.alias(kAliasPayroll);
+  Table* types = s.alias(kAliasTypes);
+  if (!emp || !grati || !types) {
+    stopBox(s, "Las tablas de la boleta no estan abiertas", "Mensaje");
+    s.closeAll();
     return false;
   }
-  if (startViewer) {
-    Status started = RUNRPV(s.dataDir(), kReportFile);
-    if (!started) ui::MSGSTOP(s.messages(), started.message(), "Mensaje");
+  const std::string key = codeKey(code);
+  (void)emp->setOrder(1);
+  if (!emp->seek(key)) {
+    stopBox(s, "Trabajador " + code + " No Existe", title);
+    s.closeAll();
+    return false;
   }
-  return true;
+  const SlipEmployee e = readSlipEmployee(*emp, *types);
+  if (!grati->seek(key)) {
+    stopBox(s, "Trabajador " + shownName + " Sin Boleta Gratificacion ", title);
+    s.closeAll();
+    return false;
+  }
+  RpvWriter w(s.dataDir());
+  w.settings(slipSettings("Boleta De Gratificacion", false));
+  w.PRINTLINE(slipHeader(values.firma));
+  if (!writeSlips(s, w, *grati, key,
+                  [&](const Table& row) { return gratiSlipBody(s, row, e, values, code, costCentre); }))
+    return false;
+  return finishReport(s, w, startViewer);
 }
 
 }  // namespace planilla::reports

@@ -1,5 +1,7 @@
 // The payslip of one employee for the working month ("BOLETA DE REMUNERACIONES"):
-// the checks of the menu action F_P401 and the writer PREP401.
+// the checks of the menu action F_P401 and the writer PREP401; and the gratification
+// payslip of the July and December gratification (F_P403's checks, PREP403), which
+// follows the payslip with its own set of lines.
 //
 // Flow: checkPayslipPreconditions() (F_P401 up to its dialog) leaves the tables the
 // writer reads open in the session's work areas and keeps the institution values;
@@ -39,5 +41,15 @@ bool CODPER(Session& s, const std::string& code, std::string* name, std::string*
 // reported too. Closes every table. Returns true when the report file was written.
 bool PREP401(Session& s, const std::string& code, const PayslipValues& values, const std::string& costCentre,
              bool startViewer = true);
+
+// F_P403's checks: as checkPayslipPreconditions with the gratification results of the
+// month (he<cia><mes><ano>, alias RepFijos) instead of the payroll results, no vacation
+// roll, and the refusals titled "Lea El Mensaje".
+bool checkGratiSlipPreconditions(Session& s, PayslipValues& out);
+
+// PREP403: the gratification payslip(s) of `code`. `shownName` is the name the dialog
+// shows (it names the employee in "Trabajador ... Sin Boleta Gratificacion ").
+bool PREP403(Session& s, const std::string& code, const std::string& shownName, const PayslipValues& values,
+             const std::string& costCentre, bool startViewer = true);
 
 }  // namespace planilla::reports

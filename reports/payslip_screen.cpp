@@ -50,32 +50,40 @@ void CONSULTABANCOS(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int mode, ui
   }
 }
 
-void F_P401(Session& s, ui::Toolkit& tk) {
-  reports::PayslipValues values;
-  if (!reports::checkPayslipPreconditions(s, values)) return;
-
-  EmployeeChoice c;
-  ui::Dialog dlg(tk, "RepP401", "Reporte De Boletas");
-  dlg.setColors(ui::color::kBlack, ui::color::kFace);
+void employeeControls(ui::Dialog& dlg, Session& s, ui::Toolkit& tk, EmployeeChoice& c,
+                      std::function<bool()> validate) {
   dlg.label(101).colors(ui::color::kBlue, ui::color::kFace);
-  ui::Label* name = nullptr;
+  ui::Label* name = &dlg.label(551).text([&c] { return c.name; }).colors(ui::color::kNavy, ui::color::kSilver);
   dlg.field(102, ui::ref(c.code))
       .picture("@!")
       .colors(ui::color::kNavy, ui::color::kCyan)
-      .valid([&] {
-        if (!reports::CODPER(s, c.code, &c.name, &c.costCentre)) return false;
-        if (name) name->refresh();
+      .valid([name, validate = std::move(validate)] {
+        if (!validate()) return false;
+        name->refresh();
         return true;
       });
-  name = &dlg.label(551).text([&c] { return c.name; }).colors(ui::color::kNavy, ui::color::kSilver);
-  dlg.image(301, "Buscar", [&] { CONSULTABANCOS(s, tk, c, 5, &dlg); }).tooltip("Buscar");
+  dlg.image(301, "Buscar", [&s, &tk, &c, &dlg] { CONSULTABANCOS(s, tk, c, 5, &dlg); }).tooltip("Buscar");
+}
+
+void employeeDialog(Session& s, ui::Toolkit& tk, const std::string& title, EmployeeChoice& c,
+                    const std::function<void()>& print) {
+  ui::Dialog dlg(tk, "RepP401", title);
+  dlg.setColors(ui::color::kBlack, ui::color::kFace);
+  employeeControls(dlg, s, tk, c, [&] { return reports::CODPER(s, c.code, &c.name, &c.costCentre); });
   dlg.button(109, [&] {
-       reports::PREP401(s, c.code, values, c.costCentre);
+       print();
        dlg.end();
      }).defaultButton();
   dlg.button(110, [&] { dlg.end(); });
   dlg.activate();
   s.closeAll();
+}
+
+void F_P401(Session& s, ui::Toolkit& tk) {
+  reports::PayslipValues values;
+  if (!reports::checkPayslipPreconditions(s, values)) return;
+  EmployeeChoice c;
+  employeeDialog(s, tk, "Reporte De Boletas", c, [&] { reports::PREP401(s, c.code, values, c.costCentre); });
 }
 
 }  // namespace planilla::reports

@@ -36,9 +36,11 @@ std::string withExt(const std::string& dbf, const std::string& ext) {
 
 }  // namespace
 
-ScratchOutcome buildScratch(FileSystem& fs, const std::string& dir, const catalog::Period& period,
-                            const std::string& sourceDbf, ScratchTable& out, Status* status,
-                            const std::string& tag, const std::string& key) {
+namespace {
+
+// Deletes any earlier copy and names the new one.
+ScratchOutcome clearScratch(FileSystem& fs, const std::string& dir, const catalog::Period& period,
+                            ScratchTable& out, Status* status) {
   const catalog::TableDef def = catalog::define(catalog::TableId::ReportWork, period);
   out.table.reset();
   out.dbf = catalog::joinPath(dir, def.dbf());
@@ -47,23 +49,21 @@ ScratchOutcome buildScratch(FileSystem& fs, const std::string& dir, const catalo
     Status st = removeIfPresent(fs, withExt(out.dbf, ext));
     if (!st) return fail(st, status);
   }
+  return ScratchOutcome::Ready;
+}
 
-  Result<std::unique_ptr<Table>> src = Table::openReadOnly(fs, fs.resolve(sourceDbf));
-  if (!src) return fail(src.status(), status);
-  (void)src.value()->setOrder(0);
-  Status st = src.value()->goTop();
+// Creates the copy with the structure of `structure` (an open table), opens it
+// exclusively, builds its tag and appends the rows of `rowsFrom` (none when empty).
+ScratchOutcome createCopy(FileSystem& fs, Table& structure, const std::string& rowsFrom, ScratchTable& out,
+                          Status* status, const std::string& tag, const std::string& key) {
+  Status st = structure.copyStructure(out.dbf);
+  structure.close();
   if (!st) return fail(st, status);
-  if (src.value()->eof()) return ScratchOutcome::Empty;
-  st = src.value()->copyStructure(out.dbf);
-  const std::string srcPath = src.value()->path();
-  src.value()->close();
-  if (!st) return fail(st, status);
-
   Result<std::unique_ptr<Table>> copy = Table::open(fs, out.dbf, OpenMode::Exclusive);
   if (!copy) return fail(copy.status(), status);
   out.table = std::move(copy.value());
   st = out.table->createTag(out.bag, tag, key);
-  if (st) st = out.table->appendFrom(srcPath);
+  if (st && !rowsFrom.empty()) st = out.table->appendFrom(rowsFrom);
   if (st) st = out.table->setOrder(1);
   if (st) st = out.table->goTop();
   if (!st) {
@@ -71,6 +71,31 @@ ScratchOutcome buildScratch(FileSystem& fs, const std::string& dir, const catalo
     return fail(st, status);
   }
   return ScratchOutcome::Ready;
+}
+
+}  // namespace
+
+ScratchOutcome buildScratch(FileSystem& fs, const std::string& dir, const catalog::Period& period,
+                            const std::string& sourceDbf, ScratchTable& out, Status* status,
+                            const std::string& tag, const std::string& key) {
+  if (ScratchOutcome o = clearScratch(fs, dir, period, out, status); o != ScratchOutcome::Ready) return o;
+  Result<std::unique_ptr<Table>> src = Table::openReadOnly(fs, fs.resolve(sourceDbf));
+  if (!src) return fail(src.status(), status);
+  (void)src.value()->setOrder(0);
+  Status st = src.value()->goTop();
+  if (!st) return fail(st, status);
+  if (src.value()->eof()) return ScratchOutcome::Empty;
+  const std::string srcPath = src.value()->path();
+  return createCopy(fs, *src.value(), srcPath, out, status, tag, key);
+}
+
+ScratchOutcome emptyScratch(FileSystem& fs, const std::string& dir, const catalog::Period& period,
+                            const std::string& structureDbf, ScratchTable& out, Status* status,
+                            const std::string& tag, const std::string& key) {
+  if (ScratchOutcome o = clearScratch(fs, dir, period, out, status); o != ScratchOutcome::Ready) return o;
+  Result<std::unique_ptr<Table>> src = Table::openReadOnly(fs, fs.resolve(structureDbf));
+  if (!src) return fail(src.status(), status);
+  return createCopy(fs, *src.value(), std::string(), out, status, tag, key);
 }
 
 ScratchOutcome regroupScratch(FileSystem& fs, ScratchTable& scratch, const std::string& tag, const std::string& key,

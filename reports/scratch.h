@@ -33,6 +33,13 @@ ScratchOutcome buildScratch(FileSystem& fs, const std::string& dir, const catalo
                             const std::string& sourceDbf, ScratchTable& out, Status* status = nullptr,
                             const std::string& tag = "codigo", const std::string& key = "CODIGO");
 
+// The copy with the structure of `structureDbf` and no rows (writers that fill it
+// themselves): deletes any earlier copy, creates it, opens it exclusively and builds
+// tag `tag` on `key`.
+ScratchOutcome emptyScratch(FileSystem& fs, const std::string& dir, const catalog::Period& period,
+                            const std::string& structureDbf, ScratchTable& out, Status* status = nullptr,
+                            const std::string& tag = "codigo", const std::string& key = "CODIGO");
+
 // Orders the copy by another key: closes it, discards its index file, reopens it
 // exclusively and builds tag `tag` on `key` (e.g. "ccosto+codigo", "CCOSTO+CODIGO").
 // `bagExt` "cdx" keeps a compound bag; another extension ("ntx") makes a single-index

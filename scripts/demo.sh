@@ -29,3 +29,20 @@ fi
 "$BIN" calcular --cia 01 --tc "$MES $DIA"
 "$BIN" boletas --cia 01 --dir "$ROOT/demo/boletas"
 echo "Boletas de pago en PDF: $ROOT/demo/boletas/"
+
+# Every report of the month, and the CTS documents of the year's November half-year
+# (last: choosing 30 November makes it the company's working date).
+mkdir -p "$ROOT/demo/reportes"
+R="$ROOT/demo/reportes"
+for NOMBRE in libro pdt aportes netos; do
+  "$BIN" reporte $NOMBRE --cia 01 --pdf "$R/$NOMBRE.pdf"
+done
+if [ "$MES" = "07" ] || [ "$MES" = "12" ]; then
+  "$BIN" reporte grati --cia 01 --pdf "$R/grati.pdf"
+  "$BIN" reporte boleta-grati --cia 01 --codigo E0005 --pdf "$R/boleta-grati.pdf"
+fi
+"$BIN" reporte vacaciones --cia 01 --codigo E0010 --pdf "$R/vacaciones.pdf"
+ANO=$(date +%Y)
+"$BIN" reporte cts --cia 01 --fecha "30/11/$ANO" --codigo E0003 --pdf "$R/cts.pdf"
+"$BIN" reporte depositos-cts --cia 01 --fecha "30/11/$ANO" --moneda S --pdf "$R/depositos-cts.pdf"
+echo "Reportes en PDF: $R/"

@@ -407,7 +407,93 @@ Status demoEntries(FileSystem& fs, const std::string& dir, const catalog::Period
   return finish(**t);
 }
 
+// Vacations taken earlier in the year, each in the roll of its month: E0005 in January,
+// June and September, E0010 in February, E0012 all of April (the months before the
+// working month only), so the year's vacation record has something to show.
+Status demoEarlierVacations(FileSystem& fs, const std::string& dir, const catalog::Period& p, const Date& wd) {
+  struct Taken {
+    int month;
+    int staff;  // index into kStaff
+    int from, to;
+  };
+  const Taken taken[] = {{1, 4, 15, 29}, {2, 9, 1, 10}, {4, 11, 1, 30}, {6, 4, 1, 15}, {9, 4, 1, 5}};
+  for (const Taken& v : taken) {
+    if (v.month >= wd.month()) continue;
+    TableDef def = catalog::define(TableId::VacationRoll, {p.cia, two(v.month), p.ano});
+    PLANILLA_RETURN_IF_ERROR(catalog::ensureTable(fs, dir, def));
+    auto t = catalog::openTable(fs, dir, def, OpenMode::Exclusive);
+    if (!t) return t.status();
+    const Emp& e = kStaff[v.staff];
+    Status st = append(**t, {{"codigo", e.code},
+                             {"nombre", fullName(e)},
+                             {"inivaca", Date(wd.year(), v.month, v.from)},
+                             {"finvaca", Date(wd.year(), v.month, v.to)},
+                             {"diavac", v.to - v.from + 1},
+                             {"difvac", 0},
+                             {"control", 1}});
+    if (!st) return st.withContext(def.dbf());
+    PLANILLA_RETURN_IF_ERROR(finish(**t));
+  }
+  return Status::ok();
+}
+
+// The CTS tables of the year's two half-years (cts1: November to April, deposited in May;
+// cts2: May to October, deposited in November) for the employees paid by payslip who
+// had joined by the half-year's end, computed as the CTS data screen computes them. One
+// account in soles for pay in dollars and one in dollars for pay in soles exercise the
+// conversion; one employee carries a previous deposit.
+Status demoCts(FileSystem& fs, const std::string& dir, const catalog::Period& p, const Date& wd) {
+  const int y = wd.year();
+  for (TableId id : {TableId::CtsMay, TableId::CtsNovember}) {
+    const bool may = id == TableId::CtsMay;
+    TableDef def = catalog::define(id, p);
+    auto t = createAndOpen(fs, dir, def);
+    if (!t) return t.status();
+    const Date start = may ? Date(y - 1, 11, 1) : Date(y, 5, 1);
+    const int endMonth = y * 12 + (may ? 5 : 11);
+    int i = 0;
+    for (const auto& e : kStaff) {
+      ++i;
+      if (e.baja != ' ' || e.retri != '1' || e.hireYear == 0) continue;
+      const Date hired(e.hireYear, 1 + (i * 5) % 12, 1 + (i * 7) % 28);
+      const int n = endMonth - (hired.year() * 12 + hired.month());
+      if (n <= 0) continue;
+      const double recompu = round2(e.basMen + e.asigna + e.gratif);
+      const double r12 = round2(recompu / 12);
+      int meses = 6, dias1 = 0;
+      double dias2 = 0;
+      if (!(hired < start)) {
+        meses = hired.day() == 1 ? std::min(n, 6) : std::min(n, 6) - 1;
+        if (hired.day() != 1) dias1 = hired.day(), dias2 = round2(r12 / 30 * (30 - hired.day() + 1));
+      }
+      const std::string code = e.code;
+      const std::string pay(1, e.dolar);
+      const std::string account = code == "E0003" ? "S" : code == "E0009" ? "D" : pay;
+      const double depante = (!may && code == "E0002") ? 150.0 : 0.0;
+      Status st = append(**t, {{"codigo", e.code},
+                               {"nombre", fullName(e)},
+                               {"fech_ing", hired},
+                               {"bas_men", e.basMen},
+                               {"asigna", e.asigna},
+                               {"dolar", pay},
+                               {"moneda", account},
+                               {"banco", i % 3 == 0 ? "BBVA" : "BCP"},
+                               {"dias1", dias1},
+                               {"dias2", dias2},
+                               {"recompu", recompu},
+                               {"grati16", e.gratif},
+                               {"meses", meses},
+                               {"depante", depante},
+                               {"calculo", round2(r12 * meses + dias2)}});
+      if (!st) return st.withContext(def.dbf());
+    }
+    PLANILLA_RETURN_IF_ERROR(finish(**t));
+  }
+  return Status::ok();
+}
+
 Status demoVacations(FileSystem& fs, const std::string& dir, const catalog::Period& p, const Date& wd) {
+  PLANILLA_RETURN_IF_ERROR(demoEarlierVacations(fs, dir, p, wd));
   TableDef def = catalog::define(TableId::VacationRoll, p);
   PLANILLA_RETURN_IF_ERROR(catalog::ensureTable(fs, dir, def));
   auto t = catalog::openTable(fs, dir, def, OpenMode::Exclusive);
@@ -676,6 +762,7 @@ Status installDemo(FileSystem& fs, const std::string& dir, const Date& wd) {
   PLANILLA_RETURN_IF_ERROR(demoEntries(fs, dir, p));
   PLANILLA_RETURN_IF_ERROR(demoVacations(fs, dir, p, wd));
   PLANILLA_RETURN_IF_ERROR(demoYearTables(fs, dir, p, wd));
+  PLANILLA_RETURN_IF_ERROR(demoCts(fs, dir, p, wd));
   if (wd.month() == 7 || wd.month() == 12) PLANILLA_RETURN_IF_ERROR(demoGratRoll(fs, dir, p));
   return Status::ok();
 }

@@ -27,8 +27,9 @@ Status installBase(FileSystem& fs, const std::string& dir);
 // institution record): every master the screens and runs need, the rates record, the
 // pension funds for every month of the year, the year's exchange rates with the CTS
 // records, about thirty employees (one terminated), the year's earnings and
-// withholding tables, and the month's active employees, entries and vacation roll (in
-// July and December also the gratification roll).
+// withholding tables, the month's active employees, entries and vacation roll (in
+// July and December also the gratification roll), the vacation rolls of a few earlier
+// months of the year, and the CTS tables of the year's May and November half-years.
 // Requires installBase() first.
 Status installDemo(FileSystem& fs, const std::string& dir, const Date& workDate);
 

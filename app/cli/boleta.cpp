@@ -2,22 +2,18 @@
 // the payslip of one employee for the month, as the "Boletas De Pagos" screen makes
 // it: writes "Test.rpv" in the working directory and, with --pdf, renders it. The
 // screen's stop boxes are written to stderr. The viewer is not started.
-#include <QGuiApplication>
-#include <cstdlib>
 #include <ostream>
 
 #include "app/cli_session.h"
+#include "app/cli/render_pdf.h"
 #include "app/commands.h"
 #include "reports/payslip.h"
-#include "reports/render/rpv_render.h"
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
 #include "ui/picture.h"
 
 namespace planilla {
 namespace {
-
-char kBoletaName[] = "planilla";
 
 int boletaCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CliArgs a;
@@ -45,19 +41,7 @@ int boletaCommand(const std::vector<std::string>& args, std::ostream& out, std::
   out << rpv << "\n";
 
   auto pdf = a.extra.find("--pdf");
-  if (pdf != a.extra.end()) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int argc = 1;
-    char* argv[] = {kBoletaName, nullptr};
-    QGuiApplication app(argc, argv);
-    Result<rpv::RenderedReport> r = rpv::loadReport(rpv);
-    Status st = r ? rpv::writePdf(r.value(), pdf->second) : r.status();
-    if (!st) {
-      err << "planilla boleta: " << st.message() << "\n";
-      return 1;
-    }
-    out << pdf->second << ": " << r.value().layout.pages.size() << " pagina(s)\n";
-  }
+  if (pdf != a.extra.end()) return renderPdf(rpv, pdf->second, "boleta", out, err);
   return 0;
 }
 

@@ -5,37 +5,42 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "app/cli/render_pdf.h"
 #include "app/commands.h"
 #include "reports/render/rpv_render.h"
 #include "reports/render/rpv_viewer.h"
 
 namespace planilla {
-namespace {
 
+namespace {
 char kProgramName[] = "planilla";
+}  // namespace
+
+int renderPdf(const std::string& rpv, const std::string& pdf, const std::string& command, std::ostream& out,
+              std::ostream& err) {
+  // Rendering needs fonts but never a screen.
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  int argc = 1;
+  char* argv[] = {kProgramName, nullptr};
+  QGuiApplication app(argc, argv);
+  Result<rpv::RenderedReport> r = rpv::loadReport(rpv);
+  Status st = r ? rpv::writePdf(r.value(), pdf) : r.status();
+  if (!st) {
+    err << "planilla " << command << ": " << st.message() << "\n";
+    return 1;
+  }
+  out << pdf << ": " << r.value().layout.pages.size() << " pagina(s)\n";
+  return 0;
+}
+
+namespace {
 
 int pdfCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 2) {
     err << "uso: planilla pdf ENTRADA.rpv SALIDA.pdf\n";
     return 2;
   }
-  // Rendering needs fonts but never a screen.
-  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  int argc = 1;
-  char* argv[] = {kProgramName, nullptr};
-  QGuiApplication app(argc, argv);
-  Result<rpv::RenderedReport> r = rpv::loadReport(args[0]);
-  if (!r) {
-    err << "planilla pdf: " << r.status().message() << "\n";
-    return 1;
-  }
-  Status s = rpv::writePdf(r.value(), args[1]);
-  if (!s) {
-    err << "planilla pdf: " << s.message() << "\n";
-    return 1;
-  }
-  out << args[1] << ": " << r.value().layout.pages.size() << " pagina(s)\n";
-  return 0;
+  return renderPdf(args[0], args[1], "pdf", out, err);
 }
 
 int verCommand(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {

@@ -5,6 +5,7 @@
 #include "app/shell/shell.h"
 #include "calc/screens.h"
 #include "reports/payslip_screen.h"
+#include "reports/report_screens.h"
 #include "ui/messages.h"
 #include "ui/text1252.h"
 
@@ -192,6 +193,7 @@ std::function<void()> screenAction(const std::string& function, Session& s, ui::
   if (function == "F_P301") return [&s, &tk] { calc::F_P301(s, tk); };
   if (function == "F_P305") return [&s, &tk] { calc::F_P305(s, tk); };
   if (function == "F_P401") return [&s, &tk] { reports::F_P401(s, tk); };
+  if (auto report = reports::findReportScreen(function)) return [report, &s, &tk] { report(s, tk); };
   if (function == "XMAINXXX") return [&s, &tk] { XMAINXXX(s, tk); };
   if (function == "XEXIT") return [&s, &w] { XEXIT(s, w); };
 #ifdef PLANILLA_HAVE_MASTERS

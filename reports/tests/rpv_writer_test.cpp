@@ -245,15 +245,15 @@ TEST(GroupedSummary, LinesAreByteExact) {
   EXPECT_EQ(groupHeaderLine("CC0001", std::string("ADMINISTRACION")),
             "{e;$c01;a=l;s=8;b=y}CC0001{t;$c01;a=l} {tab=650} ADMINISTRACION{t;b=n;s=7;\\n}\r\n");
   EXPECT_EQ(groupHeaderLine("CC0009", std::nullopt), "{e;$c00;a=l;s=8;b=y}CC0009{t;b=n;s=7;\\n}\r\n");
-  EXPECT_EQ(summaryRowLine("E001", std::string("PEREZ"), {1500, 65.5}, kPicSummary),
+  EXPECT_EQ(summaryRowLine("E001", std::string("PEREZ"), {1500, 65.5}, {std::string(kPicSummary)}),
             "{e;$c01;a=l}E001      PEREZ                                   "
             "{t;$c02;a=r} {tab= +1200}   1,500.00{t;$c03;a=r} {tab= +1100}      65.50{t;\\n}\r\n");
-  EXPECT_EQ(summaryRowLine("E001", std::nullopt, {1}, kPicSummary),
+  EXPECT_EQ(summaryRowLine("E001", std::nullopt, {1}, {std::string(kPicSummary)}),
             "{e;$c01;a=l} {t;$c02;a=r} {tab= +1200}       1.00{t;\\n}\r\n");
-  EXPECT_EQ(groupTotalLine("CC0009", std::nullopt, {10, 20}, kPicSummary, 20),
+  EXPECT_EQ(groupTotalLine("CC0009", std::nullopt, {10, 20}, {std::string(kPicSummary)}, 20),
             "{e;$c01;a=l;s=8;b=y} Total CC0009  {t;$c02;s=7;a=r} {tab= +1200}      10.00"
             "{t;$c03;a=r} {tab= +1100}      20.00{t;b=n;\\n;\\n}\r\n");
-  EXPECT_NE(groupTotalLine("CC0001", std::string("ADMINISTRACION GENERAL Y FINANZAS"), {1}, kPicSummary, 25)
+  EXPECT_NE(groupTotalLine("CC0001", std::string("ADMINISTRACION GENERAL Y FINANZAS"), {1}, {std::string(kPicSummary)}, 25)
                 .find("} Total CC0001 ADMINISTRACION GENERAL Y {t;$c02;s=7;a=r}"),
             std::string::npos);
 }

@@ -288,5 +288,45 @@ TEST_F(Commands, ExportarWritesTheMonthsFilesIntoTheFolder) {
   EXPECT_NE(missing.err.find("La Carpeta nada No Existe"), std::string::npos) << missing.err;
 }
 
+// ---- reporte --------------------------------------------------------------------------
+
+TEST_F(Commands, ReporteWritesTheReportOrSaysWhyNot) {
+  enterDemo("30/11/2026");
+  const std::vector<std::string> base = {"--cia", "01", "--clave", "PLANILLA"};
+  auto reporte = [&](std::vector<std::string> words) {
+    words.insert(words.begin(), "reporte");
+    words.insert(words.end(), base.begin(), base.end());
+    return run(words);
+  };
+  struct Case {
+    std::vector<std::string> words;
+    int rc;
+    std::string err;  // expected on stderr ("" = nothing particular)
+    std::string rpv;  // expected in Test.rpv
+  };
+  const std::vector<Case> cases = {
+      {{"nomina"}, 2, "reporte desconocido: nomina", ""},
+      {{"cts"}, 2, "indique --codigo", ""},
+      {{"depositos-cts", "--moneda", "X"}, 2, "--moneda S", ""},
+      // No payroll run for November yet.
+      {{"libro"}, 1, "Stop: Archivo Planilla-1 Mes 11 No Existe", ""},
+      {{"cts", "--codigo", "e0002", "--fecha-cert", "13/11/2026"}, 0, "", "dia 13 De Noviembre Del 2026"},
+      {{"depositos-cts", "--moneda", "D", "--banco", "bcp"}, 0, "", "DEPOSITO SEMESTRAL CTS (DOLARES) NOVIEMBRE"},
+      {{"vacaciones", "--codigo", "E0099"}, 1, "Error En Ingreso De Dato: Codigo Empleado  E0099      No Existe", ""},
+      {{"vacaciones", "--codigo", "E0005"}, 0, "", "RECORD VACACIONAL 2026"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words[0]);
+    std::filesystem::remove("Test.rpv");
+    Outcome o = reporte(c.words);
+    EXPECT_EQ(o.rc, c.rc) << o.err;
+    EXPECT_NE(o.err.find(c.err), std::string::npos) << o.err;
+    EXPECT_EQ(std::filesystem::exists("Test.rpv"), c.rc == 0);
+    if (c.rc == 0) {
+      EXPECT_NE(bytesOf("Test.rpv").find(c.rpv), std::string::npos);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace planilla
