@@ -84,7 +84,7 @@ std::vector<AfpnetRow> afpnetRows(const Month& m, const Concepts& c, std::vector
 }
 
 std::string afpnetFileName(const Month& m) {
-  return "AFPNET_" + m.ruc + "_" + std::to_string(m.year) + reports::NUM_CAR(m.month, 2) + ".xlsx";
+  return "AFPNET_" + m.ruc + "_" + std::to_string(m.year) + NUM_CAR(m.month, 2) + ".xlsx";
 }
 
 Sheet afpnetSheet(const std::vector<AfpnetRow>& rows) {

@@ -28,12 +28,12 @@ std::string caption(const std::string& field) {
 }  // namespace
 
 std::string payrollFileName(const Month& m) {
-  return "PLANILLA_" + m.cia + "_" + std::to_string(m.year) + reports::NUM_CAR(m.month, 2) + ".xlsx";
+  return "PLANILLA_" + m.cia + "_" + std::to_string(m.year) + NUM_CAR(m.month, 2) + ".xlsx";
 }
 
 Sheet payrollSheet(const Month& m) {
   Sheet sh;
-  sh.name = "Planilla " + reports::NUM_CAR(m.month, 2) + "-" + std::to_string(m.year);
+  sh.name = "Planilla " + NUM_CAR(m.month, 2) + "-" + std::to_string(m.year);
   sh.frozenRows = 2;
   sh.printWide = true;
   sh.rows.push_back({Cell::str(ui::cp1252ToUtf8("PLANILLA MENSUAL " + reports::monthNameUpper(m.month) + " " +

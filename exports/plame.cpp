@@ -13,7 +13,7 @@ namespace {
 
 constexpr const char* kEol = "\r\n";
 
-std::string two(int v) { return reports::NUM_CAR(v, 2); }
+std::string two(int v) { return NUM_CAR(v, 2); }
 
 std::string fixed2(double v) {
   char buf[48];

@@ -26,21 +26,6 @@ std::string writerDate(const Date& d) {
   return buf;
 }
 
-std::string NUM_CAR(double number, int width) {
-  if (width <= 0) return std::string();
-  if (!std::isfinite(number)) return std::string(static_cast<size_t>(width), '*');
-  const double r = roundHalfAway(number, 0);
-  char buf[64];
-  int n = std::snprintf(buf, sizeof buf, "%.0f", std::fabs(r));
-  if (n <= 0 || n >= static_cast<int>(sizeof buf)) return std::string(static_cast<size_t>(width), '*');
-  std::string digits(buf, static_cast<size_t>(n));
-  const bool negative = r < 0;
-  size_t need = digits.size() + (negative ? 1 : 0);
-  if (need > static_cast<size_t>(width)) return std::string(static_cast<size_t>(width), '*');
-  std::string zeros(static_cast<size_t>(width) - need, '0');
-  return (negative ? "-" : "") + zeros + digits;
-}
-
 std::string numberText(double number) {
   if (!std::isfinite(number)) return std::string(10, '*');
   const double r = roundHalfAway(number, 0);

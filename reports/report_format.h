@@ -32,11 +32,6 @@ std::string dateE(const Date& d);
 // the year right-aligned in four places. An empty date gives "00/00/   0".
 std::string writerDate(const Date& d);
 
-// NUM_CAR: the number rounded to a whole number, zero-padded on the left to `width`
-// characters; a number needing more than `width` characters gives `width` asterisks.
-// A negative number keeps its sign in front of the zeros ("-05" for -5 in width 3).
-std::string NUM_CAR(double number, int width);
-
 // The default number-to-text form: rounded to a whole number, right-aligned in ten
 // characters (asterisks when it does not fit).
 std::string numberText(double number);

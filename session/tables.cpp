@@ -104,17 +104,6 @@ bool checkRange(Session& s, double value, double lo, double hi) {
   return false;
 }
 
-std::string NUM_CAR(double number, int width) {
-  if (width <= 0) return "";
-  double r = roundHalfAway(number, 0);
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.0f", r);
-  std::string s = buf;
-  if (s == "-0") s = "0";
-  if (static_cast<int>(s.size()) > width) return std::string(width, '*');
-  return std::string(width - s.size(), '0') + s;
-}
-
 void showTableError(Session& s, const Status& st) {
   if (st.code() == ErrorCode::InUse)
     ui::MSGSTOP(s.messages(), kFileInUse, kTitle);

@@ -1,6 +1,6 @@
 // The table helpers every screen, run and report uses on top of the session:
 // the record helpers (RED, LAN_REG, ADD_REG, FREE), searches (SEARCHDAT and the
-// logic of KAPTURAKEY), NUM_CAR, and the catalog operations with the system's
+// logic of KAPTURAKEY) and the catalog operations with the system's
 // messages (create on first use, open, recreate a calculated file).
 #pragma once
 
@@ -60,10 +60,6 @@ bool keySearch(Table& table, const std::string& typed, int keyWidth);
 // Day counts and the like: outside lo..hi shows "Rango Fuera De Parametro" (title
 // "Error En Ingreso De Dato") and returns false.
 bool checkRange(Session& s, double value, double lo, double hi);
-
-// The number rounded to a whole number, zero padded on the left to `width`;
-// asterisks when it needs more digits. NUM_CAR(5, 3) = "005", NUM_CAR(123, 2) = "**".
-std::string NUM_CAR(double number, int width);
 
 // --- catalog with messages -----------------------------------------------------------
 // Create on first use with the system's messages: "Apertura Denegada El Archivo Esta

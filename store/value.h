@@ -22,6 +22,11 @@ inline std::string padTo(std::string_view s, size_t n) {
   return out;
 }
 
+// A whole number as fixed-width text: rounded halves away from zero, zero-padded on
+// the left to `width` characters ("-05" for -5 in width 3); a number needing more than
+// `width` characters, or not finite, gives `width` asterisks.
+std::string NUM_CAR(double number, int width);
+
 // A calendar date with an empty state (a blank D field).
 class Date {
  public:

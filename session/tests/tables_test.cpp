@@ -24,6 +24,8 @@ TEST(NumCar, ZeroPaddedOrAsterisks) {
   EXPECT_EQ(NUM_CAR(2.5, 1), "3");    // halves away from zero
   EXPECT_EQ(NUM_CAR(0, 2), "00");
   EXPECT_EQ(NUM_CAR(0.4, 2), "00");
+  EXPECT_EQ(NUM_CAR(-5, 3), "-05");  // the sign stays in front of the zeros
+  EXPECT_EQ(NUM_CAR(-50, 2), "**");
 }
 
 // A period input table with codes AA, ABC and B for the search tests.
