@@ -33,7 +33,9 @@ void userDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   bool saved = false;
   {
     ui::Dialog dlg(tk, "CLAVEEDIT", add ? "Adicionar Registro" : "Modificar Registro");
-    for (int id : {101, 103, 105, 113, 161}) dlg.label(id).colors(ui::color::kBlue, ui::color::kScreen);
+    // The frame 161 "Permiso:" stays as the template draws it: bound as a label it would
+    // be painted over its radio buttons.
+    for (int id : {101, 103, 105, 113}) dlg.label(id).colors(ui::color::kBlue, ui::color::kScreen);
     form.bind(dlg, t, ui::color::kBlack, ui::color::kSilver);
     form.control(dlg, "INICIA").password();
     dlg.radio({107, 108}, ui::ref(permiso));
