@@ -41,6 +41,17 @@ void Form::read(const Table& t) {
   }
 }
 
+bool Form::start(Session& s, Table& t, bool add, uint32_t* rec, const std::function<void()>& alsoRead) {
+  masters::selectTable(s, t);
+  *rec = t.recno();
+  if (add) return true;
+  if (!masters::onRecord(t)) return false;
+  return masters::readLocked(s, t, [&] {
+    read(t);
+    if (alsoRead) alsoRead();
+  });
+}
+
 void Form::bind(ui::Dialog& dlg, const Table& t, ui::Color fg, ui::Color bg) {
   for (auto& v : values_) {
     ui::Field& c = v.numeric ? dlg.field(v.f.id, ui::ref(v.number)) : dlg.field(v.f.id, ui::ref(v.text));

@@ -7,6 +7,7 @@
 // through a RecordEdit, so each dialog lists its controls once.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,11 @@ class Form {
   Form(const Table& t, std::vector<FormField> fields);
   // The values of the table's current record.
   void read(const Table& t);
+  // The start of an add or modify dialog on `t`: makes its work area current and
+  // remembers its record in *rec; to modify, reads the record (then `alsoRead`) under
+  // a short record lock. False when there is no record to modify or the lock was
+  // refused (LAN_REG said so): the dialog does not open.
+  bool start(Session& s, Table& t, bool add, uint32_t* rec, const std::function<void()>& alsoRead = {});
   // Binds every field of the form to `dlg` in the colours given.
   void bind(ui::Dialog& dlg, const Table& t, ui::Color fg, ui::Color bg);
   // Writes every field into `e`.

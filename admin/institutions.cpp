@@ -32,13 +32,11 @@ Form institutionForm(const Table& t) {
 
 void institutionDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   Table& t = br.table();
-  selectTable(s, t);
-  const uint32_t rec = t.recno();
-  if (!add && !onRecord(t)) return;
   Form form = institutionForm(t);
   // A record another station is changing is not shown blank (and then saved over): the
   // lock refusal has been said and the dialog does not open.
-  if (!add && !readLocked(s, t, [&] { form.read(t); })) return;
+  uint32_t rec = 0;
+  if (!form.start(s, t, add, &rec)) return;
 
   bool accepted = false;
   {

@@ -16,16 +16,14 @@ const char* kTitle = "Mensaje";
 
 void parameterDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   Table& t = br.table();
-  selectTable(s, t);
-  const uint32_t rec = t.recno();
-  if (!add && !onRecord(t)) return;
   // campo05 is not edited and stays blank.
   Form form(t, {{102, "codigo", "@!", ""},
                 {104, "campo01", "@!", ""},
                 {106, "campo02", "@!", ""},
                 {108, "campo03", "@!", ""},
                 {110, "campo04", "@!", ""}});
-  if (!add && !readLocked(s, t, [&] { form.read(t); })) return;
+  uint32_t rec = 0;
+  if (!form.start(s, t, add, &rec)) return;
 
   bool saved = false;
   {

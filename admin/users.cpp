@@ -15,20 +15,12 @@ const char* kTitle = "Mensaje";
 
 void userDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   Table& t = br.table();
-  selectTable(s, t);
-  const uint32_t rec = t.recno();
-  if (!add && !onRecord(t)) return;
   Form form(t, {{102, "CODIGO", "@!", ""}, {104, "NOMBRE", "@!", ""}, {106, "FUNCION", "@!", ""},
                 {114, "INICIA", "@!", ""}});
   int permiso = 1;  // 1 "Si", 2 "No"
-  if (add) {
-    form.text("FUNCION") = padTo("FUN001", 10);
-  } else if (!readLocked(s, t, [&] {
-               form.read(t);
-               permiso = t.str("ACCESO") == "T" ? 1 : 2;
-             })) {
-    return;  // LAN_REG has said why; nothing is written
-  }
+  if (add) form.text("FUNCION") = padTo("FUN001", 10);
+  uint32_t rec = 0;
+  if (!form.start(s, t, add, &rec, [&] { permiso = t.str("ACCESO") == "T" ? 1 : 2; })) return;
 
   bool saved = false;
   {
