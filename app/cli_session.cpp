@@ -74,7 +74,7 @@ CliSession::CliSession(std::ostream& err, const std::string& dir) : err_(err), m
 
 CliSession::~CliSession() = default;
 
-int CliSession::start(const CliArgs& args, bool needDate) {
+int CliSession::start(const CliArgs& args, bool needDate, const char* group) {
   Session& s = *session_;
   if (!args.claveGiven) {
     err_ << "planilla: falta la clave (--clave o PLANILLA_CLAVE)\n";
@@ -82,6 +82,10 @@ int CliSession::start(const CliArgs& args, bool needDate) {
   }
   (void)VALACEPTAR(s, args.clave, kLoginUser);
   if (!s.LACCESO) return 2;  // the login's message is already on err
+  if (group ? !s.allows(group) : s.accessLimited) {
+    ui::MSGSTOP(messages_, "Acceso Denegado", "Mensaje");
+    return 2;
+  }
   s.resetPeriod();
 
   if (args.cia.empty() && args.fecha.empty() && !needDate) return 0;

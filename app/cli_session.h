@@ -71,7 +71,11 @@ class CliSession {
   // Valida  , Intente Nuevamente"), missing users file, missing/unknown company (a
   // code of more than two characters included), a date that is not dd/mm/yyyy with
   // a year from 1900 to 2099 ("Fecha No Valida").
-  int start(const CliArgs& args, bool needDate = true);
+  // The password's access applies as on the desktop: a command runs only when the
+  // password may open its menu group `group` (a function code: "PROCESOS",
+  // "REPORTES", "HERRAMIENT" ...); otherwise "Acceso Denegado" and 2. A command that
+  // names no group runs only for a password limited to no group.
+  int start(const CliArgs& args, bool needDate = true, const char* group = nullptr);
   Session& session() { return *session_; }
   StreamMessages& messages() { return messages_; }
 

@@ -20,11 +20,6 @@ const char* kTitle = "Mensaje";
 
 bool isBlank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
 
-std::string trimRight(const std::string& s) {
-  size_t e = s.find_last_not_of(' ');
-  return e == std::string::npos ? std::string() : s.substr(0, e + 1);
-}
-
 // --- opening and closing ------------------------------------------------------------------
 Table* openMaintenanceTable(Session& s, const catalog::TableDef& def, const std::string& alias) {
   if (!requireCompany(s, true)) return nullptr;

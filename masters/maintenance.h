@@ -32,7 +32,7 @@ namespace planilla::masters {
 
 // --- small text helpers -----------------------------------------------------------------
 bool isBlank(const std::string& s);
-std::string trimRight(const std::string& s);
+using ::planilla::trimRight;  // store/value.h
 
 // --- opening and closing ------------------------------------------------------------------
 // Steps 1 to 4 of every maintenance screen: refuses when YCIA, YANO or YMES is blank

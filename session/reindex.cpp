@@ -15,26 +15,28 @@ std::vector<catalog::TableDef> reindexableTables(const Session& s) {
   return out;
 }
 
+ReindexResult reindexTable(Session& s, const catalog::TableDef& def) {
+  ReindexResult r{def.dbf(), Status::ok(), "", ""};
+  auto tail = tableTail(s.fs(), s.path(def.dbf()));
+  r.status = catalog::rebuildIndexes(s.fs(), s.dataDir(), def, true);
+  if (r.status && tail && tail->bytes > 0) {
+    r.notice = tail->records > 0 ? "se descartaron " + std::to_string(tail->records) +
+                                       " registro(s) que un agregado interrumpido dejo despues del final"
+                                 : "se descartaron " + std::to_string(tail->bytes) +
+                                       " bytes sobrantes despues del ultimo registro";
+  }
+  if (!r.status)
+    r.message = r.status.code() == ErrorCode::InUse ? "Apertura Denegada El Archivo Esta En Uso" : r.status.message();
+  return r;
+}
+
 bool reindexPeriod(Session& s, std::vector<ReindexResult>& results) {
   s.closeAll();
   bool all = true;
   for (const auto& def : reindexableTables(s)) {
     if (!catalog::tableExists(s.fs(), s.dataDir(), def)) continue;
-    ReindexResult r{def.dbf(), Status::ok(), "", ""};
-    auto tail = tableTail(s.fs(), s.path(def.dbf()));
-    Status st = catalog::rebuildIndexes(s.fs(), s.dataDir(), def, true);
-    if (st && tail && tail->bytes > 0) {
-      r.notice = tail->records > 0 ? "se descartaron " + std::to_string(tail->records) +
-                                         " registro(s) que un agregado interrumpido dejo despues del final"
-                                   : "se descartaron " + std::to_string(tail->bytes) +
-                                         " bytes sobrantes despues del ultimo registro";
-    }
-    r.status = st;
-    if (!st) {
-      all = false;
-      r.message = st.code() == ErrorCode::InUse ? "Apertura Denegada El Archivo Esta En Uso" : st.message();
-    }
-    results.push_back(std::move(r));
+    results.push_back(reindexTable(s, def));
+    all = all && results.back().status.isOk();
   }
   return all;
 }

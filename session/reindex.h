@@ -26,6 +26,14 @@ struct ReindexResult {
 // and tables the system never creates are left alone.
 std::vector<catalog::TableDef> reindexableTables(const Session& s);
 
+// Packs one table and builds its bags anew, each beside the old one and renamed into
+// place (catalog::rebuildIndexes): exclusive use is obtained before anything is
+// touched, so a table another station holds open is refused ("Apertura Denegada El
+// Archivo Esta En Uso" in `message`) and left byte for byte as it was. The table must
+// exist. This is the one reindex: the utilities of the tools menu and `planilla
+// reindexar` both come here.
+ReindexResult reindexTable(Session& s, const catalog::TableDef& def);
+
 // Packs each existing table and builds its bags anew, each beside the old one and
 // renamed into place, so that an interruption leaves bags that are either the old ones
 // or complete (catalog::rebuildIndexes). A record that an append cut short left past

@@ -48,6 +48,13 @@ Session::Session(FileSystem& fs, ui::Messages& messages, std::string dataDir)
 
 Session::~Session() { areas_->closeAll(); }
 
+bool Session::allows(const std::string& group) const {
+  if (!accessLimited) return true;
+  for (const auto& g : accessGroups)
+    if (g == group) return true;
+  return false;
+}
+
 void Session::resetPeriod() {
   YFECHA = Date();
   YMES = "  ";

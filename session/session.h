@@ -53,6 +53,12 @@ class Session {
   std::string windowTitle;
   // Set when the login found the users file missing: the program must end at once.
   bool endRequested = false;
+  // What the password may open, from its records in the users table (set by the
+  // login): with `accessLimited` only the menu groups listed in `accessGroups`
+  // (function codes, see functionCodes() in session/startup.h); otherwise every one.
+  bool accessLimited = false;
+  std::vector<std::string> accessGroups;
+  bool allows(const std::string& group) const;
 
   // Resets YFECHA, YMES, YCIA, YANO and YNOMBRE1 to their initial values (start-up
   // step after a successful login).

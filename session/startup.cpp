@@ -2,6 +2,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -80,7 +81,35 @@ bool lookup(Table& t, const std::string& key, const char* field) {
   return found;
 }
 
+// The access the password's records give (the users table in any order; every record
+// is read, the table is small). False when none of them has ACCESO "T".
+bool readAccess(Table& t, const std::string& key, Session& s) {
+  const auto& codes = functionCodes();
+  const int order = t.order();
+  (void)t.setOrder(0);
+  bool granted = false;
+  s.accessLimited = false;
+  s.accessGroups.clear();
+  for (Status st = t.goTop(); st && !t.eof(); st = t.skip(1)) {
+    if (t.str("INICIA").compare(0, key.size(), key) != 0) continue;
+    const std::string code = trimRight(upper(t.str("FUNCION")));
+    const bool on = t.str("ACCESO") == "T";
+    granted = granted || on;
+    if (std::find(codes.begin(), codes.end(), code) == codes.end()) continue;
+    s.accessLimited = true;
+    if (on) s.accessGroups.push_back(code);
+  }
+  (void)t.setOrder(order);
+  return granted;
+}
+
 }  // namespace
+
+const std::vector<std::string>& functionCodes() {
+  static const std::vector<std::string> k = {"FECHA",    "MAESTROS", "DATOS",   "PROCESOS",
+                                             "REPORTES", "AFPNET",   "SUELDOS", "HERRAMIENT"};
+  return k;
+}
 
 long applyProcessSettings(long handles) {
   struct rlimit rl {};
@@ -143,7 +172,8 @@ bool VALACEPTAR(Session& s, const std::string& password, const std::string& user
   const bool fits = password.find_first_not_of(' ', 10) == std::string::npos;
   const std::string key = padTo(upper(password), 10);
   if (fits && lookup(*t, key, "INICIA")) {
-    s.LACCESO = true;
+    s.LACCESO = readAccess(*t, key, s);
+    if (!s.LACCESO) ui::MSGSTOP(s.messages(), "Acceso Denegado", kTitle);
   } else {
     ui::MSGSTOP(s.messages(), "Clave No Valida  , Intente Nuevamente", kTitle);
     s.LACCESO = false;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "session/session.h"
 
@@ -26,10 +27,18 @@ const char* monthName(int month);
 // characters (2016 -> " 2016").
 std::string yearText5(int year);
 
+// The function codes of the users table that stand for the top-level menu groups, in
+// menu order: "FECHA", "MAESTROS", "DATOS", "PROCESOS", "REPORTES", "AFPNET",
+// "SUELDOS", "HERRAMIENT". Other codes ("FUN001" ...) grant no group of their own.
+const std::vector<std::string>& functionCodes();
+
 // Login check (action of "&Aceptar"): user must be exactly "QTR " after upper-casing
 // (the field's "@!" picture), the password (upper-cased, padded to ten; one with
 // more than ten characters before trailing blanks is refused) is sought as a prefix
-// of INICIA+FUNCION in kylusua. Sets s.LACCESO. When kylusua.DBF or its
+// of INICIA+FUNCION in kylusua. Sets s.LACCESO. The password's records then decide
+// what it opens: when every one has ACCESO other than "T" it is refused with "Acceso
+// Denegado"; when some name a function code, it opens only the groups whose record
+// has "T" (s.accessLimited, s.accessGroups); otherwise everything. When kylusua.DBF or its
 // index is missing shows "Archivo De Accesos-1  No Existe" / "...-2  No Existe" and
 // sets s.endRequested. An index that is there but damaged is named in a warning and
 // the table is read without it, so that the reindex can still be reached. Every table

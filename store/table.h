@@ -32,6 +32,12 @@ struct FieldSpec {
 
 enum class OpenMode { Shared, Exclusive };
 
+// How appendFrom pairs fields by name: for each field of `to`, the index of the field of
+// `from` that fills it, or -1. Names are compared without regard to case and matched by
+// occurrence (the n-th field of a name takes the n-th of that name); the pair must
+// convert: text to text, a number to a number, a date to a date, a logical to a logical.
+std::vector<int> matchFieldsByName(const std::vector<FieldSpec>& to, const std::vector<FieldSpec>& from);
+
 // One tag of an index bag to build. An empty name makes the bag's single index,
 // named after the bag's file.
 struct TagSpec {
@@ -68,8 +74,12 @@ class Table {
   virtual OpenMode mode() const = 0;
   // Creates an empty table with this table's structure (duplicate names kept).
   virtual Status copyStructure(const std::string& path) const = 0;
-  // Appends every live record of the table at `path`, matching fields by name.
+  // Appends every live record of the table at `path`, matching fields by name. A name
+  // the layout holds twice is matched by occurrence: the first field of that name gets
+  // the source's first, the second its second (left blank when the source has one).
   virtual Status appendFrom(const std::string& path) = 0;
+  // The same from a table this process already has open (in any mode).
+  virtual Status appendFrom(Table& source) = 0;
   // Removes records marked deleted and rebuilds the open tags, as rebuildBags() does
   // with the open bags and their tags. Exclusive only.
   virtual Status pack() = 0;
@@ -113,6 +123,15 @@ class Table {
   // header's count is dropped. Every expression is compiled before anything is
   // written; on an error before the first rename nothing on disk has changed.
   virtual Status rebuildBags(const std::vector<BagSpec>& bags, bool pack) = 0;
+  // Puts this table, built under another name, in the place of the table file `target`
+  // with `bags` built for it (for a table rewritten into a new layout). Order: the old
+  // bags held, this table marked and synced, every bag built beside its old file, the
+  // table renamed over `target` in one step, each bag renamed into place, the mark
+  // cleared. An interruption leaves the old table with its old bags, or this table
+  // whole under the target's name, whose bags are refused until it is reindexed. The
+  // caller holds `target` exclusively (or it does not exist); this table is open
+  // exclusively and stays open under the new name with the bags, no order selected.
+  virtual Status takePlaceOf(const std::string& target, const std::vector<BagSpec>& bags) = 0;
   virtual int tagCount() const = 0;
   virtual std::string tagName(int position) const = 0;  // 1-based
   virtual Status setOrder(int position) = 0;            // 0 = record order

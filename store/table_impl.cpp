@@ -128,6 +128,7 @@ class DbfTable final : public Table {
   }
 
   Status appendFrom(const std::string& path) override;
+  Status appendFrom(Table& source) override;
   Status pack() override;
 
   Status flush() override {
@@ -171,6 +172,7 @@ class DbfTable final : public Table {
                    const std::string& forExpr) override;
   Status createIndexFile(const std::string& bagPath, const std::string& keyExpr) override;
   Status rebuildBags(const std::vector<BagSpec>& bags, bool pack) override;
+  Status takePlaceOf(const std::string& target, const std::vector<BagSpec>& bags) override;
   int tagCount() const override { return static_cast<int>(tags_.size()); }
   std::string tagName(int position) const override {
     if (position < 1 || position > tagCount()) return "";
@@ -1539,21 +1541,91 @@ Status DbfTable::pack() {
   return goTop();
 }
 
+// Which field types a value converts between when tables are appended by name.
+static bool converts(char to, char from) {
+  auto numeric = [](char t) { return t == 'N' || t == 'F' || t == 'I' || t == 'B' || t == 'Y'; };
+  if (to == 'C') return from == 'C';
+  if (to == 'N' || to == 'F') return numeric(from);
+  if (to == 'D') return from == 'D' || from == 'T';
+  if (to == 'L') return from == 'L';
+  return to == from;
+}
+
+
+Status DbfTable::takePlaceOf(const std::string& target, const std::vector<BagSpec>& wanted) {
+  PLANILLA_RETURN_IF_ERROR(checkBuildable());
+  PLANILLA_RETURN_IF_ERROR(compileSpecs(wanted));
+  PLANILLA_RETURN_IF_ERROR(flush());
+  closeIndexes();
+  PLANILLA_RETURN_IF_ERROR(refreshCount());
+  std::vector<std::string> reals, temps;
+  std::vector<std::unique_ptr<File>> held;
+  // Before the table's rename nothing under the target's names has changed.
+  auto giveUp = [&](Status st) {
+    held.clear();
+    for (const auto& t : temps) (void)fs_.remove(t);
+    setEof();
+    return st;
+  };
+  for (const auto& b : wanted) {
+    reals.push_back(fs_.resolve(b.path));
+    auto h = holdExisting(reals.back());
+    if (!h) return giveUp(h.status());
+    held.push_back(std::move(h).value());
+  }
+  // The mark goes on before the table can be seen under its new name: from the rename
+  // until the last bag is in place its bags are refused.
+  const char mark = static_cast<char>(dbf::kRebuildMark);
+  Status st = file_->writeAt(dbf::kRebuildMarkOffset, &mark, 1);
+  if (st) st = file_->sync();
+  if (!st) return giveUp(st.withContext(fileName(path_)));
+  layout_.header.rebuildPending = true;
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    st = buildBeside(reals[i], wanted[i].tags, records(), nullptr);
+    if (!st) return giveUp(st);
+    temps.push_back(besideName(reals[i]));
+  }
+  const std::string to = fs_.resolve(target);
+  st = fs_.replace(path_, to);
+  if (!st) return giveUp(st);
+  path_ = to;
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    st = fs_.replace(temps[i], reals[i]);
+    if (!st) {
+      for (size_t j = i; j < temps.size(); ++j) (void)fs_.remove(temps[j]);
+      setEof();
+      return st;
+    }
+  }
+  held.clear();
+  PLANILLA_RETURN_IF_ERROR(clearRebuildMark().withContext(fileName(path_)));
+  for (const auto& r : reals) PLANILLA_RETURN_IF_ERROR(reopenBag(r, -1));
+  order_ = 0;
+  entryValid_ = false;
+  return goTop();
+}
+
 Status DbfTable::appendFrom(const std::string& path) {
   PLANILLA_RETURN_IF_ERROR(checkWritable());
   auto src = Table::openReadOnly(fs_, path);
   if (!src) return src.status();
-  Table& s = **src;
+  return appendFrom(**src);
+}
+
+Status DbfTable::appendFrom(Table& s) {
+  PLANILLA_RETURN_IF_ERROR(checkWritable());
+  const std::string path = s.path();
   const RecordLayout& sl = s.recordLayout();
   struct Map {
     int dst;
     int src;
   };
   std::vector<Map> maps;
-  for (int i = 0; i < fieldCount(); ++i) {
-    int j = s.fieldIndex(specs_[static_cast<size_t>(i)].name);
-    if (j >= 0) maps.push_back({i, j});
-  }
+  std::vector<FieldSpec> from;
+  for (int j = 0; j < s.fieldCount(); ++j) from.push_back(s.field(j));
+  const std::vector<int> match = matchFieldsByName(specs_, from);
+  for (int i = 0; i < fieldCount(); ++i)
+    if (match[static_cast<size_t>(i)] >= 0) maps.push_back({i, match[static_cast<size_t>(i)]});
   std::string image;
   uint32_t copied = 0;
   Status st = s.records()([&](uint32_t, std::string_view r) -> Status {
@@ -1581,7 +1653,6 @@ Status DbfTable::appendFrom(const std::string& path) {
       } else if (df.type == 'L' && sf.type == 'L') {
         dbf::encodeLogical(dbf::decodeLogical(sb), df.width, out);
       }
-      // Other pairs of types stay blank.
     }
     PLANILLA_RETURN_IF_ERROR(appendRecord(image, false));
     ++copied;
@@ -1643,6 +1714,20 @@ Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& path
 }
 
 }  // namespace
+
+std::vector<int> matchFieldsByName(const std::vector<FieldSpec>& to, const std::vector<FieldSpec>& from) {
+  std::vector<int> out(to.size(), -1);
+  for (size_t i = 0; i < to.size(); ++i) {
+    int want = 0;  // fields of this name before it
+    for (size_t k = 0; k < i; ++k) want += iequals(to[k].name, to[i].name);
+    for (size_t j = 0, seen = 0; j < from.size(); ++j) {
+      if (!iequals(from[j].name, to[i].name) || static_cast<int>(seen++) != want) continue;
+      if (converts(to[i].type, from[j].type)) out[i] = static_cast<int>(j);
+      break;
+    }
+  }
+  return out;
+}
 
 Result<std::unique_ptr<Table>> Table::open(FileSystem& fs, const std::string& path, OpenMode mode,
                                            const std::string& alias) {

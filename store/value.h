@@ -27,6 +27,12 @@ inline std::string padTo(std::string_view s, size_t n) {
 // `width` characters, or not finite, gives `width` asterisks.
 std::string NUM_CAR(double number, int width);
 
+// The text without its trailing blanks (a C field's value as typed).
+inline std::string trimRight(std::string_view s) {
+  const size_t end = s.find_last_not_of(' ');
+  return std::string(end == std::string_view::npos ? std::string_view() : s.substr(0, end + 1));
+}
+
 // A calendar date with an empty state (a blank D field).
 class Date {
  public:

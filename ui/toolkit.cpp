@@ -1198,19 +1198,22 @@ void MainWindow::setMessageBar(std::string text) {
   tk_->mainChanged(*this);
 }
 
-void MainWindow::beginMenu(std::string caption, std::string message, std::string image) {
+void MainWindow::beginMenu(std::string caption, std::string message, std::string image, bool enabled) {
   auto& list = open_.empty() ? menu_ : *open_.back();
   MenuItem m;
   m.caption = std::move(caption), m.message = std::move(message), m.image = std::move(image);
   m.submenu = true;
+  m.enabled = enabled;
   list.push_back(std::move(m));
   open_.push_back(&list.back().children);
 }
-void MainWindow::add(std::string caption, std::string message, std::function<void()> action, std::string image) {
+void MainWindow::add(std::string caption, std::string message, std::function<void()> action, std::string image,
+                     bool enabled) {
   auto& list = open_.empty() ? menu_ : *open_.back();
   MenuItem m;
   m.caption = std::move(caption), m.message = std::move(message), m.image = std::move(image);
   m.action = std::move(action);
+  m.enabled = enabled;
   list.push_back(std::move(m));
 }
 void MainWindow::add() {
@@ -1243,7 +1246,7 @@ bool MainWindow::choose(const std::vector<std::string>& path) {
         break;
       }
     }
-    if (!hit) return false;
+    if (!hit || !hit->enabled) return false;
     if (i + 1 == path.size()) {
       if (hit->submenu) return false;
       if (hit->action) hit->action();
@@ -1257,6 +1260,7 @@ bool MainWindow::choose(const std::vector<std::string>& path) {
 
 bool MainWindow::pressBar(int index) {
   if (index < 0 || index >= static_cast<int>(bar_.size())) return false;
+  if (!bar_[static_cast<size_t>(index)].enabled) return false;
   if (bar_[static_cast<size_t>(index)].action) bar_[static_cast<size_t>(index)].action();
   return true;
 }

@@ -642,12 +642,14 @@ class MainWindow {
     std::function<void()> action;  // empty: an inert entry
     bool separator = false;
     bool submenu = false;
+    bool enabled = true;  // false: shown greyed, cannot be chosen
     std::vector<MenuItem> children;
   };
   struct BarButton {
     std::string image, image2, message, tooltip;
     bool group = false;  // a gap before it
     std::function<void()> action;
+    bool enabled = true;  // false: shown greyed, cannot be pressed
   };
 
   explicit MainWindow(Toolkit& tk) : tk_(&tk) {}
@@ -662,9 +664,10 @@ class MainWindow {
 
   // Menu tree: begin a submenu, add items, end it. add() without arguments adds a
   // separator.
-  void beginMenu(std::string caption, std::string message = "", std::string image = "");
+  // A disabled entry or submenu is shown greyed and cannot be chosen.
+  void beginMenu(std::string caption, std::string message = "", std::string image = "", bool enabled = true);
   void add(std::string caption, std::string message, std::function<void()> action = {},
-           std::string image = "");
+           std::string image = "", bool enabled = true);
   void add();
   void endMenu();
   const std::vector<MenuItem>& menu() const { return menu_; }
@@ -687,9 +690,10 @@ class MainWindow {
   bool closed() const { return closed_; }
 
   // Operator side: chooses the entry at `path` (captions exactly as given); false
-  // when there is no such entry or it is a submenu. Inert entries do nothing.
+  // when there is no such entry, it is a submenu or it (or a submenu on the way) is
+  // disabled. Inert entries do nothing.
   bool choose(const std::vector<std::string>& path);
-  bool pressBar(int index);  // 0-based
+  bool pressBar(int index);  // 0-based; false for a disabled button
 
   std::function<void()> onChanged;  // title or message bar changed (for views)
 

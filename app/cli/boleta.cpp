@@ -24,7 +24,7 @@ int boletaCommand(const std::vector<std::string>& args, std::ostream& out, std::
     return 2;
   }
   CliSession cs(err);
-  if (int rc = cs.start(a); rc != 0) return rc;
+  if (int rc = cs.start(a, true, "REPORTES"); rc != 0) return rc;
   Session& s = cs.session();
 
   reports::PayslipValues values;

@@ -70,7 +70,7 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
     return 2;
   }
   CliSession cs(err);
-  if (int rc = cs.start(a); rc != 0) return rc;
+  if (int rc = cs.start(a, true, "REPORTES"); rc != 0) return rc;
   Session& s = cs.session();
 
   // The checks of the payslip screen: the month calculated and holding rows ("Sin

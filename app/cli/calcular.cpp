@@ -34,7 +34,7 @@ int runCalc(const char* name, RunFn run, const std::vector<std::string>& args, s
     return 2;
   }
   CliSession cs(err);
-  if (int rc = cs.start(a); rc != 0) return rc;
+  if (int rc = cs.start(a, true, "PROCESOS"); rc != 0) return rc;
   return run(cs.session(), code) ? 0 : 1;
 }
 

@@ -28,7 +28,9 @@ int exportarCommand(const std::vector<std::string>& args, std::ostream& out, std
     return 2;
   }
   CliSession cs(err);
-  if (int rc = cs.start(a); rc != 0) return rc;
+  // The same menu groups as the desktop: the PLAME files sit under the reports, the
+  // AFPnet upload and the payroll spreadsheet under "&AFPnet".
+  if (int rc = cs.start(a, true, which == exports::Export::Plame ? "REPORTES" : "AFPNET"); rc != 0) return rc;
   auto dir = a.extra.find("--dir");
   std::vector<std::string> written;
   if (!exports::runExport(cs.session(), which, dir == a.extra.end() ? "" : dir->second, written)) return 1;

@@ -19,7 +19,7 @@ int runReindexar(const std::vector<std::string>& args, std::ostream& out, std::o
     return 2;
   }
   CliSession cs(err);
-  if (int rc = cs.start(a); rc != 0) return rc;
+  if (int rc = cs.start(a, true, "HERRAMIENT"); rc != 0) return rc;
   std::vector<ReindexResult> results;
   bool ok = reindexPeriod(cs.session(), results);
   for (const auto& r : results) {

@@ -112,7 +112,7 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
   }
   CliSession cs(err);
-  if (int rc = cs.start(a); rc != 0) return rc;
+  if (int rc = cs.start(a, true, "REPORTES"); rc != 0) return rc;
   Session& s = cs.session();
   if (!runReport(s, name, o)) return 1;
   const std::string rpv = catalog::joinPath(s.dataDir(), reports::kReportFile);

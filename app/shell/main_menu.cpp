@@ -18,6 +18,9 @@
 #ifdef PLANILLA_HAVE_EXPORTS
 #include "exports/screens.h"
 #endif
+#ifdef PLANILLA_HAVE_ADMIN
+#include "admin/screens.h"
+#endif
 
 namespace planilla::shell {
 
@@ -25,6 +28,35 @@ namespace {
 
 using K = MenuRow::Kind;
 constexpr const char* kEdit = "Permite Adicionar,Modificar,Borrar Registro Del Archivo";
+
+// The function code (users table, FUNCION) of each top-level group of the menu, in the
+// order of functionCodes(); "&Acerca De" and "&Salir" belong to none and always open.
+const char* groupCode(const std::string& topCaption) {
+  static const std::pair<const char*, const char*> k[] = {
+      {"&Fecha", "FECHA"},       {"&Maestros", "MAESTROS"}, {"Ingreso De &Datos", "DATOS"},
+      {"&Procesos", "PROCESOS"}, {"&Reportes", "REPORTES"}, {"&AFPnet", "AFPNET"},
+      {"&Sueldo Detallados", "SUELDOS"}, {"&Herramientas", "HERRAMIENT"}};
+  for (const auto& [caption, code] : k)
+    if (topCaption == caption) return code;
+  return "";
+}
+
+// Choosing the working date opens for every password: each screen needs one.
+bool alwaysOpen(const std::string& function) { return function == "F_I00001"; }
+
+bool opens(const Session& s, const std::string& group, const std::string& function) {
+  return group.empty() || alwaysOpen(function) || s.allows(group);
+}
+
+// The group of a screen function: that of the first menu entry that calls it.
+std::string groupOfFunction(const std::string& function) {
+  std::string group;
+  for (const MenuRow& r : menuRows()) {
+    if (r.depth == 0) group = groupCode(r.caption);
+    if (r.kind == MenuRow::Kind::Entry && function == r.function) return group;
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -214,23 +246,35 @@ std::function<void()> screenAction(const std::string& function, Session& s, ui::
     return [run, &s, &tk] { run(s, tk); };
   }
 #endif
+#ifdef PLANILLA_HAVE_ADMIN
+  if (const admin::ScreenEntry* e = admin::findScreen(function)) {
+    auto run = e->run;
+    return [run, &s, &tk] { run(s, tk); };
+  }
+#endif
   return [&s] { ui::MSGINFO(s.messages(), "Opcion En Desarrollo", "Mensaje"); };
 }
 
 void CREARMENU(ui::MainWindow& w, Session& s, ui::Toolkit& tk) {
   int open = 0;  // submenus begun and not yet ended
+  std::string group;  // function code of the top-level group being built
   for (const MenuRow& r : menuRows()) {
     while (open > r.depth) {
       w.endMenu();
       --open;
     }
+    if (r.depth == 0) group = groupCode(r.caption);
     switch (r.kind) {
       case MenuRow::Kind::Submenu:
-        w.beginMenu(ui::utf8To1252(r.caption), ui::utf8To1252(r.message), r.image);
+        // A group the password may not open is greyed whole, but for the one that holds
+        // the working date.
+        w.beginMenu(ui::utf8To1252(r.caption), ui::utf8To1252(r.message), r.image,
+                    opens(s, group, "") || (r.depth == 0 && groupOfFunction("F_I00001") == group));
         ++open;
         break;
       case MenuRow::Kind::Entry:
-        w.add(ui::utf8To1252(r.caption), ui::utf8To1252(r.message), screenAction(r.function, s, tk, w), r.image);
+        w.add(ui::utf8To1252(r.caption), ui::utf8To1252(r.message), screenAction(r.function, s, tk, w), r.image,
+              opens(s, group, r.function));
         break;
       case MenuRow::Kind::Separator:
         w.add();
@@ -249,6 +293,7 @@ void buildButtonBar(ui::MainWindow& w, Session& s, ui::Toolkit& tk) {
     b.tooltip = ui::utf8To1252(r.tooltip);
     b.group = r.group;
     b.action = screenAction(r.function, s, tk, w);
+    b.enabled = opens(s, groupOfFunction(r.function), r.function);
     w.addBarButton(std::move(b));
   }
 }

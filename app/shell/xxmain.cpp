@@ -6,7 +6,7 @@
 
 namespace planilla::shell {
 
-const char* const kBanner = "Varmond Sistemas  -  Planillas Y Remuneraciones";
+const char* const kBanner = kMakerBanner;
 
 namespace {
 

@@ -283,6 +283,29 @@ TEST_F(TableTest, CopyStructureAndAppendFromByName) {
   EXPECT_EQ(n->appendFrom(dir_.file("nada.dbf")).code(), ErrorCode::NotFound);
 }
 
+// Appending by name: a name held twice is matched occurrence by occurrence, and only a
+// pair of types that converts is matched at all.
+TEST(MatchFieldsByName, OccurrenceAndTypeDecide) {
+  struct Case {
+    std::vector<FieldSpec> to, from;
+    std::vector<int> want;
+  };
+  const Case cases[] = {
+      // The second MOVILI of the new layout has no counterpart in an old one with one.
+      {{{"nombre", 'C', 9, 0}, {"MOVILI", 'N', 7, 2}, {"movili", 'N', 10, 2}},
+       {{"movili", 'N', 9, 2}, {"NOMBRE", 'C', 4, 0}},
+       {1, 0, -1}},
+      // Same layout: each to its own.
+      {{{"M", 'N', 7, 2}, {"M", 'N', 10, 2}}, {{"M", 'N', 7, 2}, {"M", 'N', 10, 2}}, {0, 1}},
+      // Text into a number, a number into a date: no match; a date into a date and a
+      // logical into a logical: matched.
+      {{{"A", 'N', 5, 0}, {"B", 'D', 8, 0}, {"C", 'D', 8, 0}, {"L", 'L', 1, 0}},
+       {{"A", 'C', 5, 0}, {"B", 'N', 8, 0}, {"C", 'D', 8, 0}, {"L", 'L', 1, 0}},
+       {-1, -1, 2, 3}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(matchFieldsByName(c.to, c.from), c.want);
+}
+
 TEST_F(TableTest, PackRemovesDeletedRecordsInOrder) {
   auto t = openOk(path_, OpenMode::Exclusive);
   ASSERT_TRUE(t);

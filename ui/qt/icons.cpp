@@ -223,17 +223,17 @@ QPixmap findImage(const std::string& dataDir, const std::string& name, int width
     drawDoor(p, r);  // the bars' exit button
   } else if (s == "exit" || s == "salir" || s == "bitmap_91") {
     drawCross(p, r, QColor(200, 40, 40));
-  } else if (s == "borrar") {
+  } else if (s == "borrar" || s == "del") {
     drawTrash(p, r);
-  } else if (s == "add") {
+  } else if (s == "add" || s == "adic") {
     drawPlus(p, r);
   } else if (s == "modify" || s == "edit") {
     drawPencil(p, r);
-  } else if (s == "buscar" || s == "lupa" || s == "bitmap_41") {
+  } else if (s == "buscar" || s == "search" || s == "lupa" || s == "bitmap_41") {
     drawMagnifier(p, r);
   } else if (s == "print") {
     drawPrinter(p, r);
-  } else if (s == "clave") {
+  } else if (s == "clave" || s == "b_inv") {
     drawKey(p, r);
   } else if (s == "wait") {
     drawHourglass(p, r);

@@ -204,11 +204,13 @@ void buildMenu(QMenu* menu, QMenuBar* bar, const std::vector<MainWindow::MenuIte
     if (it.submenu) {
       QMenu* sub = menu ? menu->addMenu(icon, toQ(it.caption)) : bar->addMenu(toQ(it.caption));
       sub->menuAction()->setStatusTip(toQ(it.message));
+      sub->menuAction()->setEnabled(it.enabled);
       buildMenu(sub, nullptr, it.children, dir, owner);
       continue;
     }
     QAction* a = menu ? menu->addAction(icon, toQ(it.caption)) : bar->addAction(toQ(it.caption));
     a->setStatusTip(toQ(it.message));
+    a->setEnabled(it.enabled);
     auto action = it.action;
     QObject::connect(a, &QAction::triggered, owner, [action] {
       if (action) action();  // entries without an action are inert
@@ -335,6 +337,7 @@ void QtToolkit::runMain(MainWindow& w) {
     tb->setIcon(QIcon(findImage(dataDir(), b.image, 36, 36)));
     tb->setToolTip(toQ(b.tooltip));
     tb->setStatusTip(toQ(b.message));
+    tb->setEnabled(b.enabled);
     auto action = b.action;
     QObject::connect(tb, &QToolButton::clicked, frame, [action] {
       if (action) action();

@@ -50,6 +50,7 @@ class FakeTable : public Table {
   OpenMode mode() const override { return OpenMode::Shared; }
   Status copyStructure(const std::string&) const override { return Status::unsupported("fake"); }
   Status appendFrom(const std::string&) override { return Status::unsupported("fake"); }
+  Status appendFrom(Table&) override { return Status::unsupported("fake"); }
   Status pack() override { return Status::unsupported("fake"); }
   Status flush() override { return Status::ok(); }
   void close() override {}
@@ -73,6 +74,7 @@ class FakeTable : public Table {
   }
   Status createIndexFile(const std::string&, const std::string&) override { return Status::ok(); }
   Status rebuildBags(const std::vector<BagSpec>&, bool) override { return Status::ok(); }
+  Status takePlaceOf(const std::string&, const std::vector<BagSpec>&) override { return Status::unsupported("fake"); }
   int tagCount() const override { return orderField_ >= 0 ? 1 : 0; }
   std::string tagName(int) const override { return orderField_ >= 0 ? fields_[static_cast<size_t>(orderField_)].name : ""; }
   Status setOrder(int) override { return Status::ok(); }

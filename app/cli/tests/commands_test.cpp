@@ -10,6 +10,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -158,6 +159,52 @@ TEST_F(Commands, InitMakesTheDirectoryWholeOrRefusesClearly) {
   }
   EXPECT_EQ(namesIn("."), (std::vector<std::string>{"datos", "parcial"}));
   EXPECT_EQ(namesIn("parcial"), std::vector<std::string>{"pmae0001.dbf"});
+}
+
+// ---- access of the password -----------------------------------------------------------
+
+TEST_F(Commands, RunsFollowTheAccessOfThePassword) {
+  enterDemo("31/03/2026");
+  {
+    auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(TableId::Users, {}), OpenMode::Exclusive);
+    ASSERT_TRUE(t.isOk()) << t.status().message();
+    for (auto [code, function, access, password] : {std::tuple{"ANA", "REPORTES", "T", "REP1"},
+                                                    std::tuple{"LUIS", "FUN001", "F", "OFF1"}}) {
+      ASSERT_TRUE((*t)->appendBlank().isOk());
+      for (auto [field, value] : {std::pair{"CODIGO", code}, {"FUNCION", function}, {"ACCESO", access},
+                                  {"INICIA", password}})
+        ASSERT_TRUE((*t)->replace(field, value).isOk());
+    }
+    (*t)->close();
+  }
+  const std::string names = [] {
+    std::string all;
+    for (const auto& n : namesIn(".")) all += n + " ";
+    return all;
+  }();
+  // Limited to the reports: no calculation, no reindex; every access flag off: nothing.
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"calcular", "--cia", "01", "--clave", "REP1", "--tc", "03 31"},
+        {"reindexar", "--cia", "01", "--clave", "REP1"},
+        {"exportar", "afpnet", "--cia", "01", "--clave", "REP1"},
+        {"calcular", "--cia", "01", "--clave", "OFF1", "--tc", "03 31"},
+        {"reporte", "libro", "--cia", "01", "--clave", "OFF1"}}) {
+    Outcome r = run(words);
+    EXPECT_EQ(r.rc, 2) << words[0];
+    EXPECT_NE(r.err.find("Mensaje: Acceso Denegado"), std::string::npos) << r.err;
+  }
+  std::string after;
+  for (const auto& n : namesIn(".")) after += n + " ";
+  EXPECT_EQ(after, names);  // no calculated file made
+  // The reports and the PLAME files are open to it: refused here only for want of a payroll.
+  for (const std::vector<std::string>& words :
+       {std::vector<std::string>{"boletas", "--cia", "01", "--clave", "REP1", "--dir", "boletas"},
+        {"reporte", "libro", "--cia", "01", "--clave", "REP1"},
+        {"exportar", "plame", "--cia", "01", "--clave", "REP1"}}) {
+    Outcome r = run(words);
+    EXPECT_EQ(r.rc, 1) << words[0] << ": " << r.err;
+    EXPECT_EQ(r.err.find("Acceso Denegado"), std::string::npos) << r.err;
+  }
 }
 
 // ---- calcular / gratificacion --------------------------------------------------------

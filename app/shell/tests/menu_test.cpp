@@ -2,6 +2,7 @@
 #include <set>
 
 #include "app/shell/shell.h"
+#include "session/startup.h"
 #include "shell_test_util.h"
 
 namespace planilla::shell {
@@ -196,9 +197,9 @@ TEST_F(MenuTest, MasterEntriesReachTheMaintenanceScreens) {
   EXPECT_TRUE(at(*w, {"&Maestros", "&Bancos"})->action);
   EXPECT_TRUE(at(*w, {"&Maestros", "&Situacion"})->action);
   EXPECT_TRUE(at(*w, {"&Maestros", "&Tipos", "Ti&po Pensionista/Prestador Servicios"})->action);
-  // The reindexing entry of the same caption is not the maintenance screen: until its
-  // utility is built it only says so.
-  tk.expectMessage(MsgKind::Info, "Opcion En Desarrollo", "Mensaje");
+  // The reindexing entry of the same caption is not the maintenance screen but its
+  // utility, which asks for a working date first.
+  tk.expectMessage(MsgKind::Stop, "Primero, Ingrese Fecha", "Mensaje");
   EXPECT_TRUE(w->choose({"&Herramientas", "Reindexamiento De Maestros   ", "&Bancos"}));
   EXPECT_TRUE(tk.ok()) << tk.report();
   // Entries that have no function at all stay inert.
@@ -247,6 +248,41 @@ TEST_F(MenuTest, InputEntriesAndButtonsOpenTheirScreens) {
   EXPECT_TRUE(tk.ok()) << tk.report();
 }
 #endif
+
+// A password limited to the reports (its only record names REPORTES): every other group
+// is greyed and cannot be chosen, but for the working date, which every screen needs.
+TEST_F(MenuTest, APasswordLimitedToReportsSeesTheOtherGroupsDisabled) {
+  {
+    auto t = catalog::openTable(posixFileSystem(), dir.path(), s().def(catalog::TableId::Users), OpenMode::Exclusive);
+    ASSERT_TRUE(t.isOk());
+    ASSERT_TRUE((*t)->appendBlank().isOk());
+    ASSERT_TRUE((*t)->replace("FUNCION", "REPORTES").isOk());
+    ASSERT_TRUE((*t)->replace("ACCESO", "T").isOk());
+    ASSERT_TRUE((*t)->replace("INICIA", "REP1").isOk());
+    (*t)->close();
+  }
+  VALACEPTAR(s(), "REP1", kLoginUser);
+  ASSERT_TRUE(s().LACCESO);
+  MainWindow m(tk);
+  CREARMENU(m, s(), tk);
+  buildButtonBar(m, s(), tk);
+  for (const auto& item : m.menu()) {
+    const bool open = item.caption == "&Reportes" || item.caption == "&Fecha" || item.caption == "&Acerca De" ||
+                      item.caption == "&Salir";
+    EXPECT_EQ(item.enabled, open) << item.caption;
+  }
+  EXPECT_TRUE(at(m, {"&Fecha", "&Elegir Fecha De Trabajo"})->enabled);
+  EXPECT_FALSE(at(m, {"&Fecha", "&Institucion"})->enabled);
+  EXPECT_TRUE(at(m, {"&Reportes", "Resumenes De Planilla", "Resumen &PDT-Sunat Del Mes       "})->enabled);
+  EXPECT_FALSE(m.choose({"&Procesos", "Calculo De Planilla        "}));
+  EXPECT_FALSE(m.choose({"&Herramientas", "&Permisos de Usuarios"}));
+  // The bar: the working date and exit open; masters, inputs and the run greyed.
+  std::vector<bool> enabled;
+  for (const auto& b : m.bar()) enabled.push_back(b.enabled);
+  EXPECT_EQ(enabled, (std::vector<bool>{true, false, false, false, false, false, false, true}));
+  EXPECT_FALSE(m.pressBar(5));
+  EXPECT_TRUE(tk.ok()) << tk.report();
+}
 
 TEST_F(MenuTest, AboutShowsTheContactDataReadOnly) {
   tk.expectDialog("ACERCATHKYL", kBanner)

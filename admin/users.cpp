@@ -1,0 +1,99 @@
+#include "admin/users.h"
+
+#include "admin/form.h"
+#include "masters/maintenance.h"
+#include "session/tables.h"
+#include "ui/messages.h"
+
+namespace planilla::admin {
+
+namespace {
+
+using namespace masters;
+
+const char* kTitle = "Mensaje";
+
+void userDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
+  Table& t = br.table();
+  Form form(t, {{102, "CODIGO", "@!", ""}, {104, "NOMBRE", "@!", ""}, {106, "FUNCION", "@!", ""},
+                {114, "INICIA", "@!", ""}});
+  int permiso = 1;  // 1 "Si", 2 "No"
+  if (add) form.text("FUNCION") = padTo("FUN001", 10);
+  uint32_t rec = 0;
+  if (!form.start(s, t, add, &rec, [&] { permiso = t.str("ACCESO") == "T" ? 1 : 2; })) return;
+
+  bool saved = false;
+  {
+    ui::Dialog dlg(tk, "CLAVEEDIT", add ? "Adicionar Registro" : "Modificar Registro");
+    // The frame 161 "Permiso:" stays as the template draws it: bound as a label it would
+    // be painted over its radio buttons.
+    for (int id : {101, 103, 105, 113}) dlg.label(id).colors(ui::color::kBlue, ui::color::kScreen);
+    form.bind(dlg, t, ui::color::kBlack, ui::color::kSilver);
+    form.control(dlg, "INICIA").password();
+    dlg.radio({107, 108}, ui::ref(permiso));
+    dlg.bitmapButton(109, "SAVE32.BMP", [&] {
+      saved = true;
+      dlg.end();
+    });
+    dlg.bitmapButton(110, "BitMap_91", [&] { dlg.end(); }).cancel();
+    dlg.activate();
+  }
+  selectTable(s, t);
+  if (!saved) return returnTo(t, br, rec);
+  if (isBlank(form.text("INICIA"))) {
+    ui::MSGSTOP(s.messages(), "Error En Ingreso De Datos - Registro NO Grabado", kTitle);
+    return returnTo(t, br, rec);
+  }
+  saveRecord(s, t, br, rec, add, [&](RecordEdit& e) {
+    form.fill(e);
+    e.text("ACCESO", permiso == 1 ? "T" : "F");
+  });
+}
+
+}  // namespace
+
+void F_CLAVE01(Session& s, ui::Toolkit& tk) {
+  Table* opened = openInstalled(s, catalog::TableId::Users, "MaeAcce", "Archivo De Accesos-1 No Existe",
+                                "Archivo De Accesos-2 No Existe");
+  if (!opened) return;
+  Table& t = *opened;
+  {
+    ui::Dialog dlg(tk, "MANTECLAVE", "Mantenimiento Clave/Acceso De Usuarios");
+    dlg.setColors(ui::color::kWhite, ui::color::kScreen);
+    ui::Browse& br = dlg.browse(101, t);
+    br.columnMoving(false).wholeRowCursor(true);
+    br.headers({"Codigo", "Proces", "Usuario", "Permiso"}).widths({70, 100, 350, 100}).line([&t] {
+      return std::vector<std::string>{t.str("CODIGO"), t.str("FUNCION"), t.str("NOMBRE"),
+                                      t.str("ACCESO") == "T" ? "Con Acceso" : "Sin Acceso"};
+    });
+    struct Entry {
+      int id;
+      const char* image;
+      const char* tooltip;
+      std::function<void()> action;
+    };
+    const Entry entries[] = {
+        {102, "adic16", "Adiciona Acceso de Usuarios", [&] { EDITCLAVE(s, tk, br, true); }},
+        {103, "edit", "Modifica Acceso de Usuarios", [&] { MODICLAVE(s, tk, br); }},
+        {104, "del", "Elimina Acceso de Usuarios", [&] { DELBANCOS(s, tk, br); }},
+        {105, "b_inv", "Activa/Desactiva Acceso de Usuarios", [&] { PERMI(s, br); }},
+        {168, "salir0", "Salir", [&] { dlg.end(); }},
+    };
+    for (const Entry& e : entries) dlg.bitmapButton(e.id, e.image, e.action).tooltip(e.tooltip);
+    dlg.activate();
+  }
+  s.closeAll();
+}
+
+void EDITCLAVE(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) { userDialog(s, tk, br, add); }
+void MODICLAVE(Session& s, ui::Toolkit& tk, ui::Browse& br) { userDialog(s, tk, br, false); }
+
+void PERMI(Session& s, ui::Browse& br) {
+  Table& t = br.table();
+  selectTable(s, t);
+  if (!onRecord(t)) return;
+  (void)changeRecord(s, t, t.recno(), [&](RecordEdit& e) { e.text("ACCESO", t.str("ACCESO") == "T" ? "F" : "T"); });
+  settle(br);
+}
+
+}  // namespace planilla::admin
