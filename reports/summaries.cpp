@@ -143,7 +143,7 @@ bool REPCOSTOCC(Session& s, bool startViewer) {
   L("{$c00;s=7;b=n;a=l} {tab=2100} (las planillas no registran proyecto: el costo se agrupa por centro de costo)"
     "{\\n;\\n;\\n}");
   L("{$c01;s=7;a=l;b=y} {tab=200} APELLIDOS Y NOMBRES{$c02;a=l} {tab=100} REMUNERACION{$c03;a=l} {tab=560} "
-    "ESSALUD{$c04;a=l} {tab=+20} OTROS EMPL.{$c05;a=l} {tab=400} COSTO TOTAL{\\n;Line=900,12200;b=n;\\n}");
+    "ESSALUD{$c04;a=l} {tab=200} OTROS EMPL.{$c05;a=l} {tab=400} COSTO TOTAL{\\n;Line=900,12200;b=n;\\n}");
   L("[Data]");
   w.PRINTLINE(h);
   // The employer's cost of each row: the gross pay and the employer's contributions.

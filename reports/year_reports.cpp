@@ -80,11 +80,14 @@ std::string plainAmount(double v) {
   return a.substr(std::min(a.find_first_not_of(' '), a.size()));
 }
 
-std::string monthHeading(const std::string& label) {
-  std::string h = label;
-  h.resize(14, ' ');
-  for (const char* m : kMonthAbbrev) h += std::string(7, ' ') + m;
-  return h + "    GRATIF.      TOTAL";
+// The month grids: a 16-character label, twelve month cells of 11 characters, the
+// gratifications and the total in 13 each.
+constexpr size_t kLabel = 16, kMonthCell = 11, kWideCell = 13;
+
+std::string monthHeading() {
+  std::string h(kLabel, ' ');
+  for (const char* m : kMonthAbbrev) h += std::string(kMonthCell - 3, ' ') + m;
+  return h + std::string(kWideCell - 7, ' ') + "GRATIF." + std::string(kWideCell - 5, ' ') + "TOTAL";
 }
 
 // The report's first lines: company, title, year, and the months never calculated.
@@ -115,24 +118,23 @@ std::string textLine(const std::string& text) { return "{$c00;a=l}" + text + "{\
 using Pick = double (*)(const YearAmounts&);
 
 std::string gridLine(const std::string& label, const EmployeeYear& e, Pick pick, double& total) {
-  std::string l = label;
-  l.resize(14, ' ');
+  std::string l = padRight(label, kLabel);
   total = 0;
   for (const auto& m : e.month) {
     if (m) {
-      l += " " + amount(pick(*m), kPicPayslip);
+      l += " " + amount(pick(*m), kPicSummary);
       total += pick(*m);
     } else {
-      l += std::string(10 - std::char_traits<char>::length(kNoData), ' ') + kNoData;
+      l += std::string(kMonthCell - std::strlen(kNoData), ' ') + kNoData;
     }
   }
   if (e.grat) {
-    l += " " + amount(pick(*e.grat), kPicSummary);
+    l += " " + amount(pick(*e.grat), kPicWide);
     total += pick(*e.grat);
   } else {
-    l += std::string(11, ' ');
+    l += std::string(kWideCell, ' ');
   }
-  return l + " " + amount(total, kPicSummary);
+  return l + " " + amount(total, kPicWide);
 }
 
 // A month grid: per employee its name line and one line per amount; the grand totals
@@ -150,7 +152,7 @@ bool writeGrid(Session& s, int year, const std::string& title,
   if (!loadYear(s, year, y)) return false;
   RpvWriter w(s.dataDir());
   heading(s, w, y, title, 2);
-  w.line("{\\n;$c00;a=l;s=7;b=y}" + monthHeading("") + "{b=n;\\n;Line=400,15000;\\n}");
+  w.line("{\\n;$c00;a=l;s=7;b=y}" + monthHeading() + "{b=n;\\n;Line=400,15050;\\n}");
   w.line("[Data]");
   std::vector<double> grand(rows.size(), 0.0);
   EmployeeYear all;  // the totals, with the months and gratifications that exist
@@ -179,7 +181,7 @@ bool writeGrid(Session& s, int year, const std::string& title,
     stopBox(s, "Sin Registros", kTitle);
     return false;
   }
-  w.line("{\\n;Line=400,15000;\\n;b=y}" + textLine("TOTAL GENERAL"));
+  w.line("{\\n;Line=400,15050;\\n;b=y}" + textLine("TOTAL GENERAL"));
   for (const GridRow& r : rows) {
     double total = 0;
     w.line(textLine(gridLine(std::string("  ") + r.label, all, r.pick, total)));
@@ -240,8 +242,9 @@ void signatures(Session& s, RpvWriter& w, const InstitutionData& inst, const Emp
   w.line(textLine(padRight(rtrim(inst.nombres).substr(0, 38), 40) + rtrim(e.name).substr(0, 30)));
 }
 
-std::string systemName(const EmployeeYear& e) {
-  return publicSystem(e) ? std::string("SISTEMA NACIONAL DE PENSIONES") : "AFP " + rtrim(e.fundCode);
+// The system the employee belongs to, as the documents' sentence names it.
+std::string affiliation(const EmployeeYear& e) {
+  return publicSystem(e) ? std::string("afiliado al SISTEMA NACIONAL DE PENSIONES") : "afiliado a la AFP " + rtrim(e.fundCode);
 }
 
 // The three fund charges, or the public system's one, of a month's amounts.
@@ -270,15 +273,15 @@ bool pensionDocument(Session& s, int year, const std::string& code, bool voucher
   employerLines(s, w, inst);
   w.line(textLine((voucher ? "deja constancia de haber retenido a Don(na) " : "CERTIFICA: que a Don(na) ") +
                   rtrim(e->name) + ","));
-  w.line(textLine("codigo " + rtrim(e->code) + ", afiliado al " + systemName(*e) + ","));
+  w.line(textLine("codigo " + rtrim(e->code) + ", " + affiliation(*e) + ","));
   w.line(textLine("la suma de S/ " + plainAmount(totals.back()) + " por aportes al sistema de pensiones"));
-  w.line(textLine("sobre remuneraciones asegurables de S/ " + plainAmount(totals.front()) +
+  w.line(textLine("sobre remuneraciones de S/ " + plainAmount(totals.front()) +
                   " en el ejercicio " + std::to_string(year) + "."));
   w.line("{\\n}");
   const bool pub = publicSystem(*e);
   const std::vector<std::string> heads =
-      pub ? std::vector<std::string>{"REM.ASEGUR.", "O.N.P.", "TOTAL"}
-          : std::vector<std::string>{"REM.ASEGUR.", "APORTE", "SEGURO", "COMISION", "TOTAL"};
+      pub ? std::vector<std::string>{"REMUNERACION", "O.N.P.", "TOTAL"}
+          : std::vector<std::string>{"REMUNERACION", "APORTE", "SEGURO", "COMISION", "TOTAL"};
   auto cells = [](const std::string& label, const std::vector<double>& v) {
     std::string l = padRight(label, 12);
     for (double x : v) l += " " + amount(x, kPicWide);
@@ -393,7 +396,7 @@ bool PREP425(Session& s, int year, bool startViewer) {
   // system of the latest month.
   return writeGrid(
       s, year, "Resumen Aportes Previsionales Anual",
-      {{"Rem.asegurable", [](const YearAmounts& a) { return a.gross; }},
+      {{"Remuneracion", [](const YearAmounts& a) { return a.gross; }},
        {"O.N.P.", [](const YearAmounts& a) { return a.snp; }, publicSystem},
        {"Aporte AFP", [](const YearAmounts& a) { return a.fund; }, inFund},
        {"Seguro AFP", [](const YearAmounts& a) { return a.premium; }, inFund},
@@ -406,7 +409,7 @@ bool PREP425(Session& s, int year, bool startViewer) {
 
 bool PREPESSALUD(Session& s, int year, bool startViewer) {
   return writeGrid(s, year, "Liquidacion Anual Aportes EsSalud",
-                   {{"Rem.asegurable", [](const YearAmounts& a) { return a.gross; }},
+                   {{"Remuneracion", [](const YearAmounts& a) { return a.gross; }},
                     {"EsSalud", [](const YearAmounts& a) { return a.essalud; }}},
                    nothing, startViewer);
 }
@@ -526,13 +529,13 @@ bool PREP428(Session& s, int year, bool startViewer) {
   heading(s, w, y, "Liquidacion Anual Aportes/Retenciones AFP", 2);
   auto line = [&](const std::string& label, const std::vector<double>& v) {
     std::string l = padRight(label, 50);
-    for (double x : v) l += " " + amount(x, kPicWide);
+    for (double x : v) l += "  " + amount(x, kPicWide);
     return textLine(l);
   };
   std::string h = padRight("CODIGO    APELLIDOS Y NOMBRES", 50);
-  for (const std::string x : {"REM.ASEGUR.", "APORTE OBLIG", "SEGURO", "COMISION", "TOTAL RETEN."})
-    h += " " + std::string(12 - x.size(), ' ') + x;
-  w.line("{\\n;$c00;a=l;s=8;b=y}" + h + "{b=n;\\n;Line=400,14000;\\n}");
+  for (const std::string x : {"REMUNERACION", "APORTE OBLIG", "SEGURO", "COMISION", "TOTAL RETEN."})
+    h += "  " + std::string(12 - x.size(), ' ') + x;
+  w.line("{\\n;$c00;a=l;s=8;b=y}" + h + "{b=n;\\n;Line=400,11950;\\n}");
   w.line("[Data]");
   std::vector<double> fund(5, 0.0), grand(5, 0.0);
   for (size_t i = 0; i < rows.size(); ++i) {
@@ -547,7 +550,7 @@ bool PREP428(Session& s, int year, bool startViewer) {
       std::fill(fund.begin(), fund.end(), 0.0);
     }
   }
-  w.line("{Line=400,14000;\\n;b=y}" + line("TOTAL GENERAL", grand) + "{b=n}");
+  w.line("{Line=400,11950;\\n;b=y}" + line("TOTAL GENERAL", grand) + "{b=n}");
   return finishReport(s, w, startViewer);
 }
 

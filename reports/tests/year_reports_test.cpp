@@ -54,9 +54,9 @@ std::string right(const std::string& text, size_t width) {
 std::string grid(const std::string& label, const std::vector<std::string>& months, const std::string& grat,
                  const std::string& total) {
   std::string l = "  " + label;
-  l.resize(14, ' ');
-  for (const std::string& m : months) l += right(m, 10);
-  return "{$c00;a=l}" + l + right(grat, 11) + right(total, 11) + "{\\n}";
+  l.resize(16, ' ');
+  for (const std::string& m : months) l += right(m, 11);
+  return "{$c00;a=l}" + l + right(grat, 13) + right(total, 13) + "{\\n}";
 }
 
 std::vector<std::string> twelve(const std::string& v) { return std::vector<std::string>(12, v); }
@@ -101,9 +101,13 @@ class FixedYear : public ::testing::Test {
     auto t = catalog::openTable(fs(), dir_.path(), def, OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk()) << t.status().message();
     ASSERT_TRUE(t.value()->setOrder(0).isOk());
-    if (id == TableId::Rates) ASSERT_TRUE(t.value()->goTop().isOk());
+    if (id == TableId::Rates) {  // created with its one record
+      ASSERT_TRUE(t.value()->goTop().isOk());
+    }
     for (const Row& r : rows) {
-      if (id != TableId::Rates) ASSERT_TRUE(t.value()->appendBlank().isOk());
+      if (id != TableId::Rates) {
+        ASSERT_TRUE(t.value()->appendBlank().isOk());
+      }
       for (const auto& [f, v] : r) {
         Status st = std::visit([&](const auto& x) { return t.value()->replace(f, x); }, v);
         ASSERT_TRUE(st.isOk()) << f << ": " << st.message();
@@ -177,7 +181,7 @@ TEST_F(FixedYear, SummariesListEveryMonthAndMarkTheMonthsWithoutData) {
       "{$c00;a=l;b=y}B003  VARGAS LUNA, ANA{b=n;\\n}",
       grid("Remuneracion", twelve("2,000.00"), "4,000.00", "28,000.00"),
       grid("Retencion 5ta", twelve("0.00"), "0.00", "0.00"),
-      "{\\n;Line=400,15000;\\n;b=y}{$c00;a=l}TOTAL GENERAL{\\n}",
+      "{\\n;Line=400,15050;\\n;b=y}{$c00;a=l}TOTAL GENERAL{\\n}",
       grid("Remuneracion", months, "24,053.33", "164,053.33"),
       grid("Retencion 5ta", tax, "0.00", "4,860.00"),
       "{b=n;\\n;s=7}{$c00;a=l}s/d: mes sin planilla del trabajador{\\n}"};
@@ -186,12 +190,12 @@ TEST_F(FixedYear, SummariesListEveryMonthAndMarkTheMonthsWithoutData) {
   // 12 x 20 = 240.00, 12 x 30 = 360.00.
   const std::vector<std::string> pensionsB1B2 = {
       "{$c00;a=l;b=y}B001  ROJAS PAZ, ROSA   AFP HABITA{b=n;\\n}",
-      grid("Rem.asegurable", twelve("5,000.00"), "10,000.00", "70,000.00"),
+      grid("Remuneracion", twelve("5,000.00"), "10,000.00", "70,000.00"),
       grid("Aporte AFP", twelve("500.00"), "0.00", "6,000.00"),
       grid("Seguro AFP", twelve("50.00"), "0.00", "600.00"),
       grid("Comision AFP", twelve("60.00"), "0.00", "720.00"),
       "{$c00;a=l;b=y}B002  SOTO VEGA, LUIS   SISTEMA NACIONAL DE PENSIONES{b=n;\\n}",
-      grid("Rem.asegurable", fromJune("8,000.00"), "10,053.33", "66,053.33"),
+      grid("Remuneracion", fromJune("8,000.00"), "10,053.33", "66,053.33"),
       grid("O.N.P.", fromJune("1,040.00"), "0.00", "7,280.00")};
   // EsSalud all employees: January-May 450 + 180 = 630.00, June-December 1,350.00;
   // 5 x 630 + 7 x 1,350 = 3,150 + 9,450 = 12,600.00.
@@ -313,7 +317,7 @@ TEST_F(FixedYear, PensionStatementVoucherAndFundLiquidation) {
   auto fundLine = [](const std::string& label, const std::vector<std::string>& v) {
     std::string l = label;
     l.resize(50, ' ');
-    for (const std::string& x : v) l += right(x, 13);
+    for (const std::string& x : v) l += right(x, 14);
     return "{$c00;a=l}" + l + "{\\n}";
   };
   ASSERT_TRUE(PREP428(s(), 2026, false));
@@ -327,7 +331,7 @@ TEST_F(FixedYear, PensionStatementVoucherAndFundLiquidation) {
       fundLine("B003      VARGAS LUNA, ANA", {"28,000.00", "2,400.00", "240.00", "360.00", "3,000.00"}),
       "{b=y}" + fundLine("  Total AFP PRIMA", {"28,000.00", "2,400.00", "240.00", "360.00", "3,000.00"}) +
           "{b=n;\\n}",
-      "{Line=400,14000;\\n;b=y}" +
+      "{Line=400,11950;\\n;b=y}" +
           fundLine("TOTAL GENERAL", {"98,000.00", "8,400.00", "840.00", "1,080.00", "10,320.00"}) + "{b=n}"};
   EXPECT_EQ(afp, expected);
   EXPECT_TRUE(boxes().empty());
