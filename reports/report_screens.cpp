@@ -80,6 +80,7 @@ void F_P414(Session& s, ui::Toolkit& tk) { yearEmployeeScreen(s, tk, "Resumen Re
 void F_P420(Session& s, ui::Toolkit& tk) { yearEmployeeScreen(s, tk, "Comprobante Retencion x Aportes", PREP420); }
 
 void F_PCOSTOCC(Session& s, ui::Toolkit& tk) {
+  if (!companyChosen(s, "Mensaje")) return;
   periodDialog(s, tk, "Costo de Planilla Mensual x Centro de Costo", [&] { REPCOSTOCC(s); });
 }
 
