@@ -69,6 +69,16 @@ bool readResults(Session& s, TableId id, int month, int year, bool& exists, Fn o
 bool publicSystem(const EmployeeYear& e) { return rtrim(e.fundCode).empty(); }
 bool inFund(const EmployeeYear& e) { return !publicSystem(e); }
 
+// An employee's name as the documents print it; a code the master no longer holds says so.
+std::string shownName(const std::string& name) {
+  return name.empty() ? std::string("(no figura en el maestro)") : rtrim(name);
+}
+
+// A fund as the documents name it: its name in the fund master, else "AFP " and its code.
+std::string fundLabel(const std::string& code, const std::string& name) {
+  return name.empty() ? "AFP " + rtrim(code) : rtrim(name);
+}
+
 std::string padRight(std::string text, size_t width) {
   text.resize(std::max(width, text.size()), ' ');
   return text;
@@ -161,7 +171,7 @@ bool writeGrid(Session& s, int year, const std::string& title,
   size_t listed = 0;
   for (const EmployeeYear& e : y.employees) {
     ++listed;
-    w.line("{$c00;a=l;b=y}" + rtrim(e.code) + "  " + (e.name.empty() ? "(no figura en el maestro)" : rtrim(e.name)) +
+    w.line("{$c00;a=l;b=y}" + rtrim(e.code) + "  " + shownName(e.name) +
            describe(e) + "{b=n;\\n}");
     for (size_t i = 0; i < rows.size(); ++i) {
       if (rows[i].applies && !rows[i].applies(e)) continue;
@@ -239,12 +249,13 @@ void signatures(Session& s, RpvWriter& w, const InstitutionData& inst, const Emp
   w.line("{\\n;\\n;\\n;\\n}");
   w.line(textLine("______________________________          ______________________________"));
   w.line(textLine(padRight("EL EMPLEADOR", 40) + "EL TRABAJADOR"));
-  w.line(textLine(padRight(rtrim(inst.nombres).substr(0, 38), 40) + rtrim(e.name).substr(0, 30)));
+  w.line(textLine(padRight(rtrim(inst.nombres).substr(0, 38), 40) + shownName(e.name).substr(0, 30)));
 }
 
 // The system the employee belongs to, as the documents' sentence names it.
 std::string affiliation(const EmployeeYear& e) {
-  return publicSystem(e) ? std::string("afiliado al SISTEMA NACIONAL DE PENSIONES") : "afiliado a la AFP " + rtrim(e.fundCode);
+  return publicSystem(e) ? std::string("afiliado al SISTEMA NACIONAL DE PENSIONES")
+                         : "afiliado a " + fundLabel(e.fundCode, e.fundName);
 }
 
 // The three fund charges, or the public system's one, of a month's amounts.
@@ -272,7 +283,7 @@ bool pensionDocument(Session& s, int year, const std::string& code, bool voucher
                 "AL SISTEMA DE PENSIONES", year);
   employerLines(s, w, inst);
   w.line(textLine((voucher ? "deja constancia de haber retenido a Don(na) " : "CERTIFICA: que a Don(na) ") +
-                  rtrim(e->name) + ","));
+                  shownName(e->name) + ","));
   w.line(textLine("codigo " + rtrim(e->code) + ", " + affiliation(*e) + ","));
   w.line(textLine("la suma de S/ " + plainAmount(totals.back()) + " por aportes al sistema de pensiones"));
   w.line(textLine("sobre remuneraciones de S/ " + plainAmount(totals.front()) +
@@ -376,8 +387,17 @@ bool loadYear(Session& s, int year, YearData& out) {
   }
   Table* employees = openAs(s, TableId::EmployeeMaster, "RepEmplea");
   if (!employees) return false;
+  // The funds of the year are kept month by month: the name of the latest month in
+  // which the employee had a result.
+  const catalog::TableDef fundsDef = catalog::define(TableId::PensionFunds, {s.YCIA, s.YMES, twoDigits(year)});
+  Table* funds = tableExists(s, fundsDef) ? openAs(s, fundsDef, "MaeAfp") : nullptr;
   for (auto& [code, e] : byCode) {
     if (employees->seek(code)) e.name = employees->str("NOMBRE");
+    for (int m = 12; funds && !publicSystem(e) && m >= 1; --m)
+      if (e.month[m - 1] && funds->seek(twoDigits(m) + e.fundCode)) {
+        e.fundName = funds->str("NOMBRE");
+        break;
+      }
     out.employees.push_back(std::move(e));
   }
   s.closeAll();
@@ -402,7 +422,8 @@ bool PREP425(Session& s, int year, bool startViewer) {
        {"Seguro AFP", [](const YearAmounts& a) { return a.premium; }, inFund},
        {"Comision AFP", [](const YearAmounts& a) { return a.commission; }, inFund}},
       [](const EmployeeYear& e) {
-        return publicSystem(e) ? std::string("   SISTEMA NACIONAL DE PENSIONES") : "   AFP " + rtrim(e.fundCode);
+        return "   " +
+               (publicSystem(e) ? std::string("SISTEMA NACIONAL DE PENSIONES") : fundLabel(e.fundCode, e.fundName));
       },
       startViewer);
 }
@@ -464,7 +485,7 @@ bool PREP419(Session& s, int year, const std::string& code, bool startViewer) {
   auto text = [&](const std::string& t) { w.line(textLine(t)); };
   auto row = [&](const std::string& label, double v) { text(padRight(label, 58) + amount(v, kPicWide)); };
   const std::string rule = padRight("", 58) + std::string(12, '-');
-  text("CERTIFICA: que a Don(na) " + rtrim(e->name) + ",");
+  text("CERTIFICA: que a Don(na) " + shownName(e->name) + ",");
   text("codigo " + rtrim(e->code) + ", se le ha retenido el importe de S/ " + plainAmount(withheld) + ",");
   text("como pago a cuenta del impuesto a la renta de quinta categoria");
   text("del ejercicio " + std::to_string(year) + ", calculado en base a:");
@@ -502,7 +523,7 @@ std::vector<FundYearRow> fundYearRows(const YearData& y) {
   std::vector<FundYearRow> rows;
   for (const EmployeeYear& e : y.employees) {
     if (publicSystem(e)) continue;
-    FundYearRow r{e.fundCode, e.code, e.name};
+    FundYearRow r{e.fundCode, e.fundName, e.code, e.name};
     YearAmounts sum;
     for (const auto& m : e.month)
       if (m) sum.add(*m);
@@ -513,7 +534,8 @@ std::vector<FundYearRow> fundYearRows(const YearData& y) {
     r.commission = sum.commission;
     rows.push_back(r);
   }
-  std::stable_sort(rows.begin(), rows.end(), [](const FundYearRow& a, const FundYearRow& b) { return a.fund < b.fund; });
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const FundYearRow& a, const FundYearRow& b) { return a.fund < b.fund; });
   return rows;
 }
 
@@ -540,13 +562,12 @@ bool PREP428(Session& s, int year, bool startViewer) {
   std::vector<double> fund(5, 0.0), grand(5, 0.0);
   for (size_t i = 0; i < rows.size(); ++i) {
     const FundYearRow& r = rows[i];
-    if (i == 0 || rows[i - 1].fund != r.fund) w.line("{b=y}" + textLine("AFP " + rtrim(r.fund)) + "{b=n}");
+    if (i == 0 || rows[i - 1].fund != r.fund) w.line("{b=y}" + textLine(fundLabel(r.fund, r.fundName)) + "{b=n}");
     const std::vector<double> v = {r.insurable, r.contribution, r.premium, r.commission, r.total()};
-    w.line(line(padRight(rtrim(r.code), 10) + (r.name.empty() ? "(no figura en el maestro)" : rtrim(r.name)).substr(0, 40),
-                v));
+    w.line(line(padRight(rtrim(r.code), 10) + shownName(r.name).substr(0, 40), v));
     for (size_t k = 0; k < v.size(); ++k) fund[k] += v[k], grand[k] += v[k];
     if (i + 1 == rows.size() || rows[i + 1].fund != r.fund) {
-      w.line("{b=y}" + line("  Total AFP " + rtrim(r.fund), fund) + "{b=n;\\n}");
+      w.line("{b=y}" + line("  Total " + fundLabel(r.fund, r.fundName), fund) + "{b=n;\\n}");
       std::fill(fund.begin(), fund.end(), 0.0);
     }
   }

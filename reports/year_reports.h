@@ -41,6 +41,7 @@ struct EmployeeYear {
   std::string code;                        // CODIGO as stored
   std::string name;                        // from the employee master ("" when missing)
   std::string fundCode;                    // CODAFP of the latest month (blank: public system)
+  std::string fundName;                    // its name in the year's fund master ("" when missing)
   std::optional<YearAmounts> month[12];    // nullopt: no result row that month
   std::optional<YearAmounts> grat;         // July + December gratifications, when any
 };
@@ -79,6 +80,7 @@ bool PREP420(Session& s, int year, const std::string& code, bool startViewer = t
 // One employee's pension contributions of the year, for the annual fund liquidation.
 struct FundYearRow {
   std::string fund;       // CODAFP
+  std::string fundName;   // as in EmployeeYear
   std::string code, name;
   double insurable = 0, contribution = 0, premium = 0, commission = 0;
   double total() const { return contribution + premium + commission; }

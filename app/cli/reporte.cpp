@@ -154,7 +154,8 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
 CommandRegistration reporteRegistration(
     "reporte",
     "reporte NOMBRE --cia CC --fecha DD/MM/AAAA [--codigo EMP] [--moneda S|D] [--banco BANCO] [--fecha-cert "
-    "DD/MM/AAAA] [--ano AAAA] [--pdf SALIDA.pdf]   libro, pdt, aportes, netos, boleta-grati, grati, cts, depositos-cts, "
+    "DD/MM/AAAA] [--ano AAAA] [--pdf SALIDA.pdf]   libro, pdt, aportes, netos, boleta-grati, grati, cts, "
+    "depositos-cts, "
     "vacaciones, costo-cc, quinta-anual, aportes-anual, essalud-anual, afp-anual, certificado-quinta, "
     "retencion-aportes, comprobante-aportes",
     reporteCommand);

@@ -280,9 +280,10 @@ TEST(AfpYearSheet, RowsPerFundWithFundAndGrandTotals) {
   // Two employees in HABITA, one in PRIMA. HABITA: 70,000 + 30,000 = 100,000.00 insurable,
   // 6,000 + 2,500 = 8,500.00 contributions; PRIMA 28,000.00 and 2,400.00. All: 128,000.00
   // and 10,900.00. Totals of the withholdings: 6,000 + 600 + 720 = 7,320.00 for B001.
-  const std::vector<reports::FundYearRow> rows = {{"HABITA", "B001", "ROJAS PAZ, ROSA", 70000, 6000, 600, 720},
-                                                  {"HABITA", "B004", "LEON RUIZ, EVA", 30000, 2500, 250, 300},
-                                                  {"PRIMA", "B003", "VARGAS LUNA, ANA", 28000, 2400, 240, 360}};
+  const std::vector<reports::FundYearRow> rows = {
+      {"HABITA", "AFP HABITAT", "B001", "ROJAS PAZ, ROSA", 70000, 6000, 600, 720},
+      {"HABITA", "AFP HABITAT", "B004", "LEON RUIZ, EVA", 30000, 2500, 250, 300},
+      {"PRIMA", "PRIMA AFP", "B003", "VARGAS LUNA, ANA", 28000, 2400, 240, 360}};
   const Sheet sh = afpYearSheet("EMPRESA DE PRUEBA S.A.", 2026, rows);
   // Title, captions, two rows and HABITA's total (rows 3-5), one row and PRIMA's total
   // (rows 6-7), the grand total (row 8).

@@ -126,6 +126,8 @@ class FixedYear : public ::testing::Test {
         {{{"UIT2", 5500.0}, {"SCALA01", 27500.0}, {"SCALA02", 110000.0}, {"SCALA03", 192500.0},
           {"SCALA04", 247500.0}, {"TASA08", 8.0}, {"TASA14", 14.0}, {"TASA17", 17.0}, {"TASA20", 20.0},
           {"TASA30", 30.0}}});
+    // The fund master names HABITA only; PRIMA is named by its code.
+    add(TableId::PensionFunds, dec, {{{"MES", "12"}, {"CODIGO", "HABITA"}, {"NOMBRE", "AFP HABITAT"}}});
     add(TableId::CostCentres, dec, {{{"CODIGO", "ADM"}, {"NOMBRE", "ADMINISTRACION"}}});
     add(TableId::EmployeeMaster, dec,
         {{{"CODIGO", "B001"}, {"NOMBRE", "ROJAS PAZ, ROSA"}, {"CODAFP", "HABITA"}, {"FECH_ING", Date(2020, 1, 6)}},
@@ -189,7 +191,7 @@ TEST_F(FixedYear, SummariesListEveryMonthAndMarkTheMonthsWithoutData) {
   // 12 x 60 = 720.00; B002 public system 7 x 1,040 = 7,280.00; B003 12 x 200 = 2,400.00,
   // 12 x 20 = 240.00, 12 x 30 = 360.00.
   const std::vector<std::string> pensionsB1B2 = {
-      "{$c00;a=l;b=y}B001  ROJAS PAZ, ROSA   AFP HABITA{b=n;\\n}",
+      "{$c00;a=l;b=y}B001  ROJAS PAZ, ROSA   AFP HABITAT{b=n;\\n}",
       grid("Remuneracion", twelve("5,000.00"), "10,000.00", "70,000.00"),
       grid("Aporte AFP", twelve("500.00"), "0.00", "6,000.00"),
       grid("Seguro AFP", twelve("50.00"), "0.00", "600.00"),
@@ -323,9 +325,9 @@ TEST_F(FixedYear, PensionStatementVoucherAndFundLiquidation) {
   ASSERT_TRUE(PREP428(s(), 2026, false));
   const std::vector<std::string> afp = bodyLines(rpv());
   const std::vector<std::string> expected = {
-      "{b=y}{$c00;a=l}AFP HABITA{\\n}{b=n}",
+      "{b=y}{$c00;a=l}AFP HABITAT{\\n}{b=n}",
       fundLine("B001      ROJAS PAZ, ROSA", {"70,000.00", "6,000.00", "600.00", "720.00", "7,320.00"}),
-      "{b=y}" + fundLine("  Total AFP HABITA", {"70,000.00", "6,000.00", "600.00", "720.00", "7,320.00"}) +
+      "{b=y}" + fundLine("  Total AFP HABITAT", {"70,000.00", "6,000.00", "600.00", "720.00", "7,320.00"}) +
           "{b=n;\\n}",
       "{b=y}{$c00;a=l}AFP PRIMA{\\n}{b=n}",
       fundLine("B003      VARGAS LUNA, ANA", {"28,000.00", "2,400.00", "240.00", "360.00", "3,000.00"}),
