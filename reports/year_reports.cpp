@@ -174,9 +174,12 @@ bool writeGrid(Session& s, int year, const std::string& title,
     w.line("{$c00;a=l;b=y}" + rtrim(e.code) + "  " + shownName(e.name) +
            describe(e) + "{b=n;\\n}");
     for (size_t i = 0; i < rows.size(); ++i) {
-      if (rows[i].applies && !rows[i].applies(e)) continue;
       double total = 0;
-      w.line(textLine(gridLine(std::string("  ") + rows[i].label, e, rows[i].pick, total)));
+      const std::string l = gridLine(std::string("  ") + rows[i].label, e, rows[i].pick, total);
+      // A line of the other system shows only when it holds amounts (a change of
+      // system during the year).
+      if (rows[i].applies && !rows[i].applies(e) && total == 0) continue;
+      w.line(textLine(l));
       grand[i] += total;
     }
     for (int m = 0; m < 12; ++m)
@@ -413,7 +416,7 @@ bool PREP424(Session& s, int year, bool startViewer) {
 
 bool PREP425(Session& s, int year, bool startViewer) {
   // A month's row carries the fields of both systems; each employee shows those of the
-  // system of the latest month.
+  // system of the latest month, and those of the other system that hold amounts.
   return writeGrid(
       s, year, "Resumen Aportes Previsionales Anual",
       {{"Remuneracion", [](const YearAmounts& a) { return a.gross; }},

@@ -1,6 +1,7 @@
 // The year's documents on a fixed year 2026 of company 01, built here:
 //  B001 ROJAS PAZ, ROSA   fund HABITA, 5,000.00 every month, 230.00 withheld each month,
-//                         July and December gratifications of 5,000.00;
+//                         July and December gratifications of 5,000.00; a public-system
+//                         charge of 10.00 left in January;
 //  B002 SOTO VEGA, LUIS   public system, hired in June: 8,000.00 from June to December,
 //                         300.00 withheld each month, July gratification 1,333.33,
 //                         December gratification 8,000.00 + extraordinary bonus 720.00;
@@ -139,6 +140,7 @@ class FixedYear : public ::testing::Test {
            {"AAPOR1", 500.0}, {"AAPOR2", 50.0}, {"AAPOR3", 60.0}, {"IPSSE", 450.0}},
           {{"CODIGO", "B003"}, {"CODAFP", "PRIMA"}, {"BAS_QUI", 2000.0}, {"TBRUTO", 2000.0}, {"AAPOR1", 200.0},
            {"AAPOR2", 20.0}, {"AAPOR3", 30.0}, {"IPSSE", 180.0}}};
+      if (m == 1) rows[0].push_back({"SNPT", 10.0});  // a public-system charge left in January
       if (m >= 6)
         rows.push_back({{"CODIGO", "B002"}, {"BAS_QUI", 8000.0}, {"TBRUTO", 8000.0}, {"RTA_5TA", 300.0},
                         {"SNPT", 1040.0}, {"IPSSE", 720.0}});
@@ -190,9 +192,12 @@ TEST_F(FixedYear, SummariesListEveryMonthAndMarkTheMonthsWithoutData) {
   // Pensions: B001 fund 12 x 500 = 6,000.00, premium 12 x 50 = 600.00, commission
   // 12 x 60 = 720.00; B002 public system 7 x 1,040 = 7,280.00; B003 12 x 200 = 2,400.00,
   // 12 x 20 = 240.00, 12 x 30 = 360.00.
+  std::vector<std::string> january10 = twelve("0.00");
+  january10[0] = "10.00";
   const std::vector<std::string> pensionsB1B2 = {
       "{$c00;a=l;b=y}B001  ROJAS PAZ, ROSA   AFP HABITAT{b=n;\\n}",
       grid("Remuneracion", twelve("5,000.00"), "10,000.00", "70,000.00"),
+      grid("O.N.P.", january10, "0.00", "10.00"),  // the other system's line, as it holds an amount
       grid("Aporte AFP", twelve("500.00"), "0.00", "6,000.00"),
       grid("Seguro AFP", twelve("50.00"), "0.00", "600.00"),
       grid("Comision AFP", twelve("60.00"), "0.00", "720.00"),
