@@ -93,6 +93,9 @@ std::string plainAmount(double v) {
 // The month grids: a 16-character label, twelve month cells of 11 characters, the
 // gratifications and the total in 13 each.
 constexpr size_t kLabel = 16, kMonthCell = 11, kWideCell = 13;
+// Body lines of a grid page: landscape A4 less the margins and the heading, with two
+// lines to spare for a heading that grows by the line of the months never calculated.
+constexpr size_t kBodyLines = 38;
 
 std::string monthHeading() {
   std::string h(kLabel, ' ');
@@ -168,20 +171,34 @@ bool writeGrid(Session& s, int year, const std::string& title,
   EmployeeYear all;  // the totals, with the months and gratifications that exist
   for (int m = 0; m < 12; ++m)
     if (y.monthRun[m]) all.month[m] = YearAmounts{};
-  size_t listed = 0;
+  if (y.employees.empty()) {
+    stopBox(s, "Sin Registros", kTitle);
+    return false;
+  }
+  // An employee's lines stay on one page: a block that would cross the page's end
+  // starts the next page.
+  size_t used = 0;
+  auto block = [&](const std::vector<std::string>& lines, size_t height) {
+    if (used > 0 && used + height > kBodyLines) {
+      w.line("{\\np}");
+      used = 0;
+    }
+    for (const std::string& l : lines) w.line(l);
+    used += height;
+  };
   for (const EmployeeYear& e : y.employees) {
-    ++listed;
-    w.line("{$c00;a=l;b=y}" + rtrim(e.code) + "  " + shownName(e.name) +
-           describe(e) + "{b=n;\\n}");
+    std::vector<std::string> lines = {"{$c00;a=l;b=y}" + rtrim(e.code) + "  " + shownName(e.name) + describe(e) +
+                                      "{b=n;\\n}"};
     for (size_t i = 0; i < rows.size(); ++i) {
       double total = 0;
       const std::string l = gridLine(std::string("  ") + rows[i].label, e, rows[i].pick, total);
       // A line of the other system shows only when it holds amounts (a change of
       // system during the year).
       if (rows[i].applies && !rows[i].applies(e) && total == 0) continue;
-      w.line(textLine(l));
+      lines.push_back(textLine(l));
       grand[i] += total;
     }
+    block(lines, lines.size());
     for (int m = 0; m < 12; ++m)
       if (e.month[m]) all.month[m]->add(*e.month[m]);
     if (e.grat) {
@@ -189,22 +206,19 @@ bool writeGrid(Session& s, int year, const std::string& title,
       all.grat->add(*e.grat);
     }
   }
-  if (listed == 0) {
-    s.closeAll();
-    stopBox(s, "Sin Registros", kTitle);
-    return false;
-  }
-  w.line("{\\n;Line=400,15050;\\n;b=y}" + textLine("TOTAL GENERAL"));
+  // The totals: a rule and the title (three lines), one line per amount, the legend
+  // (two lines).
+  std::vector<std::string> totals = {"{\\n;Line=400,15050;\\n;b=y}" + textLine("TOTAL GENERAL")};
   for (const GridRow& r : rows) {
     double total = 0;
-    w.line(textLine(gridLine(std::string("  ") + r.label, all, r.pick, total)));
+    totals.push_back(textLine(gridLine(std::string("  ") + r.label, all, r.pick, total)));
   }
-  w.line("{b=n;\\n;s=7}" + textLine(std::string(kNoData) + ": mes sin planilla del trabajador"));
+  totals.push_back("{b=n;\\n;s=7}" + textLine(std::string(kNoData) + ": mes sin planilla del trabajador"));
+  block(totals, totals.size() + 3);  // the first entry holds three lines, the last two
   return finishReport(s, w, startViewer);
 }
 
 std::string nothing(const EmployeeYear&) { return std::string(); }
-
 
 // The institution record and the year's results of one employee; false after a message.
 bool employeeYear(Session& s, int year, const std::string& code, InstitutionData& inst, YearData& y,
