@@ -4,12 +4,14 @@
 
 #include <filesystem>
 
+#include "exports/afp_year.h"
 #include "exports/afpnet.h"
 #include "exports/concepts.h"
 #include "exports/files.h"
 #include "exports/month.h"
 #include "exports/payroll_sheet.h"
 #include "exports/plame.h"
+#include "reports/report_screens.h"
 #include "reports/rpv_writer.h"
 #include "reports/runrpv.h"
 #include "ui/messages.h"
@@ -49,18 +51,30 @@ bool runReport(Session& s, bool startViewer, Status (*write)(const Month&, const
   return true;
 }
 
+// The closing box with the full paths: the data directory is often "."; the operator
+// wants to know where to look.
+void announceFull(Session& s, std::vector<std::string> written) {
+  for (std::string& p : written) {
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(p, ec);
+    if (!ec) p = full.lexically_normal().string();
+  }
+  announce(s, written);
+}
+
 std::function<void(Session&, ui::Toolkit&)> fileScreen(Export which) {
   return [which](Session& s, ui::Toolkit&) {
     std::vector<std::string> written;
-    if (!runExport(s, which, "", written)) return;
-    // The data directory is often "."; the operator wants to know where to look.
-    for (std::string& p : written) {
-      std::error_code ec;
-      std::filesystem::path full = std::filesystem::absolute(p, ec);
-      if (!ec) p = full.lexically_normal().string();
-    }
-    announce(s, written);
+    if (runExport(s, which, "", written)) announceFull(s, written);
   };
+}
+
+// The annual fund liquidation: the year asked, the report shown, the spreadsheet written.
+void afpYearScreen(Session& s, ui::Toolkit& tk) {
+  int year = 0;
+  if (!reports::askYear(s, tk, "Liquidacion Anual Aportes/Retenciones AFP", year)) return;
+  std::vector<std::string> written;
+  if (runAfpYear(s, year, "", written, true)) announceFull(s, written);
 }
 
 }  // namespace
@@ -108,6 +122,7 @@ const std::vector<ScreenEntry>& exportScreens() {
       {"F_AFPNET03", "&Empleados No Afiliados", [](Session& s, ui::Toolkit&) { runNonAffiliated(s, true); }},
       {"F_AFPNET04", "Exportar Planilla Mensual", fileScreen(Export::Payroll)},
       {"F_PLAME01", "Archivos P&LAME Del Mes", fileScreen(Export::Plame)},
+      {"F_P428", "&Liquidacion Anual Aportes/Retenciones AFP", afpYearScreen},
   };
   return entries;
 }

@@ -6,6 +6,7 @@
 #include "reports/report_common.h"
 #include "reports/summaries.h"
 #include "reports/vacation_record.h"
+#include "reports/year_reports.h"
 #include "ui/dialogs.h"
 #include "ui/messages.h"
 
@@ -27,6 +28,61 @@ void periodDialog(Session& s, ui::Toolkit& tk, const std::string& title, const s
 }
 
 }  // namespace
+
+bool askYear(Session& s, ui::Toolkit& tk, const std::string& title, int& year) {
+  if (!companyChosen(s, "Mensaje")) return false;
+  std::string text = s.ANO_CIE;
+  text.resize(4, ' ');
+  if (!ui::MSGGET(tk, title, "A\xD1o ", text, "", "9999")) return false;
+  const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
+  year = digits ? std::stoi(text) : 0;
+  if (validYear(year)) return true;
+  ui::MSGSTOP(s.messages(), "A\xD1o No Valido", "Mensaje");
+  return false;
+}
+
+void F_P424(Session& s, ui::Toolkit& tk) {
+  int year = 0;
+  if (askYear(s, tk, "Resumen Retencion de Quinta Categoria", year)) PREP424(s, year);
+}
+
+void F_P425(Session& s, ui::Toolkit& tk) {
+  int year = 0;
+  if (askYear(s, tk, "Resumen Aportes Previsionales Anual", year)) PREP425(s, year);
+}
+
+void F_PESSALUD(Session& s, ui::Toolkit& tk) {
+  int year = 0;
+  if (askYear(s, tk, "Liquidacion Anual Aportes EsSalud", year)) PREPESSALUD(s, year);
+}
+
+namespace {
+
+// A one-employee document of a year: the year, then the employee dialog whose
+// "&Imprimir" runs `writer`.
+void yearEmployeeScreen(Session& s, ui::Toolkit& tk, const std::string& title,
+                        bool (*writer)(Session&, int, const std::string&, bool)) {
+  int year = 0;
+  if (!askYear(s, tk, title, year)) return;
+  if (!tableExists(s, catalog::TableId::EmployeeMaster)) {
+    stopBox(s, "Maestro De Empleados No Existe", "Mensaje");
+    return;
+  }
+  if (!openAs(s, catalog::TableId::EmployeeMaster, "RepEmplea")) return;
+  EmployeeChoice c;
+  employeeDialog(s, tk, title, c, [&] { writer(s, year, c.code, true); });
+}
+
+}  // namespace
+
+void F_P419(Session& s, ui::Toolkit& tk) { yearEmployeeScreen(s, tk, "Certificado Quinta Categoria", PREP419); }
+void F_P414(Session& s, ui::Toolkit& tk) { yearEmployeeScreen(s, tk, "Resumen Retencion x Aportes", PREP414); }
+void F_P420(Session& s, ui::Toolkit& tk) { yearEmployeeScreen(s, tk, "Comprobante Retencion x Aportes", PREP420); }
+
+void F_PCOSTOCC(Session& s, ui::Toolkit& tk) {
+  if (!companyChosen(s, "Mensaje")) return;
+  periodDialog(s, tk, "Costo de Planilla Mensual x Centro de Costo", [&] { REPCOSTOCC(s); });
+}
 
 void F_P406(Session& s, ui::Toolkit& tk) {
   std::string ruc;
@@ -129,6 +185,13 @@ std::function<void(Session&, ui::Toolkit&)> findReportScreen(const std::string& 
   if (f == "F_P431(3)") return [](Session& s, ui::Toolkit& tk) { F_P431(s, tk, 3); };
   if (f == "F_P431(2)") return [](Session& s, ui::Toolkit& tk) { F_P431(s, tk, 2); };
   if (f == "F_P429") return Fn(F_P429);
+  if (f == "F_P424") return Fn(F_P424);
+  if (f == "F_P425") return Fn(F_P425);
+  if (f == "F_PESSALUD") return Fn(F_PESSALUD);
+  if (f == "F_P419") return Fn(F_P419);
+  if (f == "F_P414") return Fn(F_P414);
+  if (f == "F_P420") return Fn(F_P420);
+  if (f == "F_PCOSTOCC") return Fn(F_PCOSTOCC);
   return {};
 }
 

@@ -47,9 +47,10 @@ bool noRows(Session& s, ScratchTable& copy, const std::string& text, const std::
   return true;
 }
 
-}  // namespace
-
-bool REPXXP404(Session& s, bool startViewer) {
+// The month's payroll results with the month's gratification added in, in cost-centre
+// order on the scratch copy, and the employee and cost-centre names open beside it.
+// False after a message (every table closed).
+bool monthByCentre(Session& s, ScratchTable& copy, Table*& employees, Table*& centres) {
   const std::string title = "Mensaje";
   s.closeAll();
   const bool withGrati = tableExists(s, TableId::GratSoles);
@@ -65,22 +66,28 @@ bool REPXXP404(Session& s, bool startViewer) {
     stopBox(s, "Maestro Centros Costos No Existe", title);
     return false;
   }
-  ScratchTable copy;
   if (!scratchCopy(s, s.def(TableId::PayrollSoles), copy, "Sin Registros ", "")) return false;
   if (withGrati) {
     Table* g = openAs(s, TableId::GratSoles, "CalGrati");
     if (!g || !addByCode(s, *g, *copy.table,
                          {"BAS_QUI", "ESCOLAR", "SNPT", "RETJUD", "OTROSD", "IPSSE", "ASIGNA", "MOVILI",
                           "AAPOR1", "RTA_5TA", "FONAVIE", "T_DSCTOT", "HSIMPLE_P", "HDOBLE_P", "AAPOR2", "ESVIDA",
-                          "GRATIF", "VACACI", "OTROSP", "AAPOR3", "ADELANTO", "TBRUTO", "TPAGAR"})) {
+                          "GRATIF", "VACACI", "OTROSP", "AAPOR3", "ADELANTO", "TBRUTO", "TPAGAR", "SNPE"})) {
       s.closeAll();
       return false;
     }
     s.closeAll();
   }
   if (!regroup(s, copy, "cccodigo", "CCOSTO+CODIGO")) return false;
+  return openNames(s, employees, centres) && !noRows(s, copy, "Sin Registros ", "");
+}
+
+}  // namespace
+
+bool REPXXP404(Session& s, bool startViewer) {
+  ScratchTable copy;
   Table *employees = nullptr, *centres = nullptr;
-  if (!openNames(s, employees, centres) || noRows(s, copy, "Sin Registros ", "")) return false;
+  if (!monthByCentre(s, copy, employees, centres)) return false;
 
   RpvWriter w(s.dataDir());
   w.settings(landscape("Resumen PDT-Sunat", 200, {1, 33, 11, 11, 9, 9, 9, 9, 9, 9}));
@@ -116,6 +123,46 @@ bool REPXXP404(Session& s, bool startViewer) {
   g.finish();
   w.PRINTLINE("{e;$c01;b=y;\\n;a=l;b=y} TOTAL PDT-SUNAT :" + amountCells(g.grandTotals(), {std::string(kPicSummary)}) +
               "{t;\\n}" + kCrLf);
+  return finishReport(s, w, startViewer);
+}
+
+bool REPCOSTOCC(Session& s, bool startViewer) {
+  ScratchTable copy;
+  Table *employees = nullptr, *centres = nullptr;
+  if (!monthByCentre(s, copy, employees, centres)) return false;
+  RpvWriter w(s.dataDir());
+  w.settings(landscape("Costo de Planilla Mensual x Centro de Costo", 200, {1, 33, 11, 11, 9, 9, 9, 9, 9, 9}));
+  std::string h;
+  auto L = [&](const std::string& t) { h += t + kCrLf; };
+  L("[Header]");
+  L("{f=Lucida Console;\\n;s=10}");
+  L("{\\n;\\n;$c00;a=l;b=y} {tab=900}" + s.YNOMBRE1);
+  L("{\\n;$c00;a=l} {tab=900} " + companySubtitle(s.YCIA));
+  L("{\\n;\\n;$c00;s=10;b=y;a=l} {tab=2100} COSTO DE PLANILLA MENSUAL POR CENTRO DE COSTO  " +
+    monthNameUpper(s.YFECHA.month()) + "  " + s.ANO_CIE + "{\\n}");
+  L("{$c00;s=7;b=n;a=l} {tab=2100} (las planillas no registran proyecto: el costo se agrupa por centro de costo)"
+    "{\\n;\\n;\\n}");
+  L("{$c01;s=7;a=l;b=y} {tab=200} APELLIDOS Y NOMBRES{$c02;a=l} {tab=100} REMUNERACION{$c03;a=l} {tab=560} "
+    "ESSALUD{$c04;a=l} {tab=200} OTROS EMPL.{$c05;a=l} {tab=400} COSTO TOTAL{\\n;Line=900,12200;b=n;\\n}");
+  L("[Data]");
+  w.PRINTLINE(h);
+  // The employer's cost of each row: the gross pay and the employer's contributions.
+  GroupedSummary g(w, 4);
+  Table& rows = *copy.table;
+  if (!eachRow(s, rows, [&] {
+        const double gross = rows.num("TBRUTO"), essalud = rows.num("IPSSE"),
+                     other = rows.num("FONAVIE") + rows.num("SNPE");
+        const std::string cc = rows.str("CCOSTO");
+        g.add({cc, nameIn(*centres, cc), rows.str("CODIGO"), nameIn(*employees, rows.str("CODIGO")),
+               {gross, essalud, other, gross + essalud + other}});
+        return true;
+      })) {
+    s.closeAll();
+    return false;
+  }
+  g.finish();
+  w.PRINTLINE("{e;$c01;b=y;\\n;a=l;b=y} COSTO TOTAL DEL MES :" +
+              amountCells(g.grandTotals(), {std::string(kPicSummary)}) + "{t;\\n}" + kCrLf);
   return finishReport(s, w, startViewer);
 }
 

@@ -28,6 +28,11 @@ bool PREP402(Session& s, const std::string& ruc, bool startViewer = true);
 // The PDT summary; its screen makes no check.
 bool REPXXP404(Session& s, bool startViewer = true);
 
+// The month's payroll cost (gross pay and the employer's contributions, the month's
+// gratification included) per employee, grouped by cost centre. The results carry no
+// project, so the cost centre stands in for it.
+bool REPCOSTOCC(Session& s, bool startViewer = true);
+
 // F_XXP405's only check: the pension funds of the year ("Maestro De AFPs No Existe  ").
 bool checkPensionSummary(Session& s);
 bool REPXXP405(Session& s, bool startViewer = true);

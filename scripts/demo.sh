@@ -42,6 +42,13 @@ if [ "$MES" = "07" ] || [ "$MES" = "12" ]; then
   "$BIN" reporte boleta-grati --cia 01 --codigo E0005 --pdf "$R/boleta-grati.pdf"
 fi
 "$BIN" reporte vacaciones --cia 01 --codigo E0010 --pdf "$R/vacaciones.pdf"
+# The year's documents (the months calculated so far) and the month's cost.
+for NOMBRE in quinta-anual aportes-anual essalud-anual afp-anual costo-cc; do
+  "$BIN" reporte $NOMBRE --cia 01 --pdf "$R/$NOMBRE.pdf"
+done
+for NOMBRE in certificado-quinta retencion-aportes comprobante-aportes; do
+  "$BIN" reporte $NOMBRE --cia 01 --codigo E0003 --pdf "$R/$NOMBRE.pdf"
+done
 ANO=$(date +%Y)
 "$BIN" reporte cts --cia 01 --fecha "30/11/$ANO" --codigo E0003 --pdf "$R/cts.pdf"
 "$BIN" reporte depositos-cts --cia 01 --fecha "30/11/$ANO" --moneda S --pdf "$R/depositos-cts.pdf"

@@ -1,19 +1,22 @@
 // `planilla reporte NOMBRE --cia CC --fecha DD/MM/AAAA [--codigo EMP] [--moneda S|D]
-// [--banco BANCO] [--fecha-cert DD/MM/AAAA] [--pdf SALIDA.pdf] [--clave CLAVE]`: any report
+// [--banco BANCO] [--fecha-cert DD/MM/AAAA] [--ano AAAA] [--pdf SALIDA.pdf] [--clave CLAVE]`: any report
 // of the reports menu, made as its screen makes it (the same checks, the same messages,
 // on stderr), written to "Test.rpv" and, with --pdf, rendered. The viewer is not
-// started. Exit 0 only when the report file was written.
+// started. Exit 0 only when the report file was written. afp-anual also writes its
+// spreadsheet into the data directory and prints its path.
 #include <algorithm>
 #include <ostream>
 
 #include "app/cli/render_pdf.h"
 #include "app/cli_session.h"
 #include "app/commands.h"
+#include "exports/afp_year.h"
 #include "reports/cts_reports.h"
 #include "reports/payslip.h"
 #include "reports/rpv_writer.h"
 #include "reports/summaries.h"
 #include "reports/vacation_record.h"
+#include "reports/year_reports.h"
 #include "ui/picture.h"
 
 namespace planilla {
@@ -23,13 +26,16 @@ const char* kUsage =
     "uso: planilla reporte NOMBRE --cia CC --fecha DD/MM/AAAA [--codigo EMP] [--moneda S|D] [--banco BANCO]\n"
     "                      [--fecha-cert DD/MM/AAAA] [--pdf SALIDA.pdf] [--clave CLAVE]\n"
     "NOMBRE: libro, pdt, aportes, netos, boleta-grati (--codigo), grati, cts (--codigo),\n"
-    "        depositos-cts (--moneda), vacaciones (--codigo)\n";
+    "        depositos-cts (--moneda), vacaciones (--codigo),\n"
+    "        costo-cc; del año (--ano AAAA, por defecto el de --fecha): quinta-anual, aportes-anual,\n"
+    "        essalud-anual, afp-anual, certificado-quinta, retencion-aportes, comprobante-aportes (--codigo)\n";
 
 struct Options {
   std::string code;           // --codigo as the dialog's field holds it (10, upper case)
   int selector = 3;           // --moneda: 3 soles, 2 dollars
   std::string bank;           // --banco (empty: the first bank, as the dialog opens)
   Date certificate;           // --fecha-cert (default: the working date)
+  int year = 0;               // --ano (0: the working year)
 };
 
 // Validates the employee code as the employee dialog does (CODPER); its name and cost
@@ -42,7 +48,8 @@ bool employee(Session& s, const Options& o, std::string& name, std::string& cost
 }
 
 // Runs report `name`; true when the report file was written.
-bool runReport(Session& s, const std::string& name, const Options& o) {
+// `written` receives the files a report makes besides the report file.
+bool runReport(Session& s, const std::string& name, const Options& o, std::vector<std::string>* written) {
   using namespace reports;
   std::string ruc, empName, cc;
   if (name == "libro") return checkPayrollBook(s, ruc) && PREP406(s, ruc, false);
@@ -67,6 +74,15 @@ bool runReport(Session& s, const std::string& name, const Options& o) {
     }
     return PREP430(s, e, v, o.certificate.empty() ? s.YFECHA : o.certificate, false);
   }
+  const int year = o.year != 0 ? o.year : s.YFECHA.year();
+  if (name == "quinta-anual") return PREP424(s, year, false);
+  if (name == "aportes-anual") return PREP425(s, year, false);
+  if (name == "essalud-anual") return PREPESSALUD(s, year, false);
+  if (name == "certificado-quinta") return PREP419(s, year, o.code, false);
+  if (name == "retencion-aportes") return PREP414(s, year, o.code, false);
+  if (name == "comprobante-aportes") return PREP420(s, year, o.code, false);
+  if (name == "afp-anual") return exports::runAfpYear(s, year, "", *written, false);
+  if (name == "costo-cc") return REPCOSTOCC(s, false);
   if (name == "depositos-cts") {
     if (!checkCtsDeposits(s)) return false;
     Table* banks = s.alias("Bancos");
@@ -78,9 +94,12 @@ bool runReport(Session& s, const std::string& name, const Options& o) {
 
 int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CliArgs a;
-  if (!parseCliArgs(args, {"--codigo", "--moneda", "--banco", "--fecha-cert", "--pdf"}, a, err)) return 2;
+  if (!parseCliArgs(args, {"--codigo", "--moneda", "--banco", "--fecha-cert", "--pdf", "--ano"}, a, err)) return 2;
   static const std::vector<std::string> kNames = {"libro", "pdt",  "aportes",       "netos",     "boleta-grati",
-                                                  "grati", "cts", "depositos-cts", "vacaciones"};
+                                                  "grati", "cts", "depositos-cts", "vacaciones",
+                                                  "quinta-anual", "aportes-anual", "essalud-anual",
+                                                  "certificado-quinta", "retencion-aportes",
+                                                  "comprobante-aportes", "afp-anual", "costo-cc"};
   if (a.positional.size() != 1 || std::find(kNames.begin(), kNames.end(), a.positional[0]) == kNames.end() ||
       a.cia.empty()) {
     err << (a.positional.size() == 1 && !a.cia.empty() ? "planilla reporte: reporte desconocido: " + a.positional[0] + "\n"
@@ -92,7 +111,9 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
   Options o;
   auto opt = [&](const char* k) { auto it = a.extra.find(k); return it == a.extra.end() ? std::string() : it->second; };
   o.code = padTo(ui::upper1252(opt("--codigo")), 10);
-  if ((name == "boleta-grati" || name == "cts" || name == "vacaciones") && opt("--codigo").empty()) {
+  if ((name == "boleta-grati" || name == "cts" || name == "vacaciones" || name == "certificado-quinta" ||
+       name == "retencion-aportes" || name == "comprobante-aportes") &&
+      opt("--codigo").empty()) {
     err << "planilla reporte " << name << ": indique --codigo EMPLEADO\n" << kUsage;
     return 2;
   }
@@ -111,12 +132,21 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
       return 2;
     }
   }
+  if (const std::string y = opt("--ano"); !y.empty()) {
+    o.year = y.size() == 4 && y.find_first_not_of("0123456789") == std::string::npos ? std::stoi(y) : 0;
+    if (!reports::validYear(o.year)) {
+      err << "planilla reporte: --ano AAAA (cuatro cifras)\n";
+      return 2;
+    }
+  }
   CliSession cs(err);
   if (int rc = cs.start(a, true, "REPORTES"); rc != 0) return rc;
   Session& s = cs.session();
-  if (!runReport(s, name, o)) return 1;
+  std::vector<std::string> written;
+  if (!runReport(s, name, o, &written)) return 1;
   const std::string rpv = catalog::joinPath(s.dataDir(), reports::kReportFile);
   out << rpv << "\n";
+  for (const std::string& p : written) out << p << "\n";
   const std::string pdf = opt("--pdf");
   return pdf.empty() ? 0 : renderPdf(rpv, pdf, "reporte", out, err);
 }
@@ -124,7 +154,10 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
 CommandRegistration reporteRegistration(
     "reporte",
     "reporte NOMBRE --cia CC --fecha DD/MM/AAAA [--codigo EMP] [--moneda S|D] [--banco BANCO] [--fecha-cert "
-    "DD/MM/AAAA] [--pdf SALIDA.pdf]   libro, pdt, aportes, netos, boleta-grati, grati, cts, depositos-cts, vacaciones",
+    "DD/MM/AAAA] [--ano AAAA] [--pdf SALIDA.pdf]   libro, pdt, aportes, netos, boleta-grati, grati, cts, "
+    "depositos-cts, "
+    "vacaciones, costo-cc, quinta-anual, aportes-anual, essalud-anual, afp-anual, certificado-quinta, "
+    "retencion-aportes, comprobante-aportes",
     reporteCommand);
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "calc/tests/calc_fixture.h"
+#include "exports/afp_year.h"
 #include "exports/afpnet.h"
 #include "exports/concepts.h"
 #include "exports/month.h"
@@ -273,6 +274,35 @@ TEST_F(ExportsTest, SpreadsheetsReadBackWithOpenpyxl) {
   EXPECT_EQ(rows[6][col("SUELDO")], "n:5250.00[#,##0.00]");
   EXPECT_EQ(rows[6][col("NETO PAGAR")], "n:4774.13[#,##0.00]");
   EXPECT_EQ(rows[6][col("HORASTRA")], "-");
+}
+
+TEST(AfpYearSheet, RowsPerFundWithFundAndGrandTotals) {
+  // Two employees in HABITA, one in PRIMA. HABITA: 70,000 + 30,000 = 100,000.00 insurable,
+  // 6,000 + 2,500 = 8,500.00 contributions; PRIMA 28,000.00 and 2,400.00. All: 128,000.00
+  // and 10,900.00. Totals of the withholdings: 6,000 + 600 + 720 = 7,320.00 for B001.
+  const std::vector<reports::FundYearRow> rows = {
+      {"HABITA", "AFP HABITAT", "B001", "ROJAS PAZ, ROSA", 70000, 6000, 600, 720},
+      {"HABITA", "AFP HABITAT", "B004", "LEON RUIZ, EVA", 30000, 2500, 250, 300},
+      {"PRIMA", "PRIMA AFP", "B003", "VARGAS LUNA, ANA", 28000, 2400, 240, 360}};
+  const Sheet sh = afpYearSheet("EMPRESA DE PRUEBA S.A.", 2026, rows);
+  // Title, captions, two rows and HABITA's total (rows 3-5), one row and PRIMA's total
+  // (rows 6-7), the grand total (row 8).
+  ASSERT_EQ(sh.rows.size(), 8u);
+  EXPECT_EQ(sh.rows[2][7].number, 7320.0);
+  struct Expect {
+    size_t row;
+    std::string label, formula;
+    double value;
+  } cases[] = {{4, "TOTAL HABITA", "=SUM(D3:D4)", 100000}, {6, "TOTAL PRIMA", "=SUM(D6:D6)", 28000},
+               {7, "TOTAL GENERAL", "=D5+D7", 128000}};
+  for (const Expect& e : cases) {
+    SCOPED_TRACE(e.label);
+    EXPECT_EQ(sh.rows[e.row][0].text, e.label);
+    EXPECT_EQ(sh.rows[e.row][3].text, e.formula);
+    EXPECT_DOUBLE_EQ(sh.rows[e.row][3].number, e.value);
+  }
+  EXPECT_DOUBLE_EQ(sh.rows[7][4].number, 10900.0);
+  EXPECT_EQ(afpYearFileName("01", 2026), "AFPANUAL_01_2026.xlsx");
 }
 
 }  // namespace

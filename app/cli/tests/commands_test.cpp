@@ -361,6 +361,10 @@ TEST_F(Commands, ReporteWritesTheReportOrSaysWhyNot) {
       {{"depositos-cts", "--moneda", "D", "--banco", "bcp"}, 0, "", "DEPOSITO SEMESTRAL CTS (DOLARES) NOVIEMBRE"},
       {{"vacaciones", "--codigo", "E0099"}, 1, "Error En Ingreso De Dato: Codigo Empleado  E0099      No Existe", ""},
       {{"vacaciones", "--codigo", "E0005"}, 0, "", "RECORD VACACIONAL 2026"},
+      // The year's documents: a four-digit year, and no month of it calculated yet.
+      {{"quinta-anual", "--ano", "26"}, 2, "--ano AAAA", ""},
+      {{"certificado-quinta", "--ano", "2026"}, 2, "indique --codigo", ""},
+      {{"aportes-anual", "--ano", "2026"}, 1, "Mensaje: No Hay Planillas Calculadas En El A", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words[0]);
