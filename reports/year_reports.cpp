@@ -530,7 +530,9 @@ bool PREP419(Session& s, int year, const std::string& code, bool startViewer) {
     row("6. SALDO", 0);
   if (!without.empty()) {
     w.line("{\\n}");
-    text("Meses sin planilla del trabajador: " + without);
+    // The list on a line of its own: twelve months fit the certificate's width there.
+    text("Meses sin planilla del trabajador:");
+    text(without);
   }
   signatures(s, w, inst, *e);
   return finishReport(s, w, startViewer);

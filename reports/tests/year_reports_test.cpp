@@ -279,9 +279,10 @@ TEST_F(FixedYear, CertificateTaxOnTheBandsAgainstTheWithholdings) {
   EXPECT_TRUE(boxes().empty());
   // B002's months before June are named; a code without results is refused.
   const std::vector<std::string> last = bodyLines(rpv());
-  EXPECT_NE(std::find(last.begin(), last.end(),
-                      "{$c00;a=l}Meses sin planilla del trabajador: ENE, FEB, MAR, ABR, MAY{\\n}"),
-            last.end());
+  const auto named = std::find(last.begin(), last.end(), "{$c00;a=l}Meses sin planilla del trabajador:{\\n}");
+  ASSERT_NE(named, last.end());
+  ASSERT_NE(named + 1, last.end());
+  EXPECT_EQ(named[1], "{$c00;a=l}ENE, FEB, MAR, ABR, MAY{\\n}");
   EXPECT_FALSE(PREP419(s(), 2026, "Z999", false));
   ASSERT_EQ(boxes().size(), 1u);
   EXPECT_EQ(boxes()[0].text, "Trabajador Z999 Sin Planilla En El A\xD1O 2026");
