@@ -2,6 +2,9 @@
 // pay (PREP426).
 #include "reports/summaries.h"
 
+#include <functional>
+#include <vector>
+
 #include "reports/grouped_summary.h"
 #include "reports/institution.h"
 #include "reports/report_common.h"
@@ -84,86 +87,78 @@ bool monthByCentre(Session& s, ScratchTable& copy, Table*& employees, Table*& ce
 
 }  // namespace
 
-bool REPXXP404(Session& s, bool startViewer) {
+namespace {
+
+// The month by cost centre, as the PDT summary and the cost report print it: the company's
+// name and subtitle, the report's own header lines, one row per employee with the amounts
+// `amountsOf` reads from the current row, each centre's totals and the grand total line.
+bool centreSummary(Session& s, bool startViewer, const char* reportName,
+                   const std::vector<std::string>& ownHeader, size_t columns,
+                   const std::function<std::vector<double>(Table&)>& amountsOf, const std::string& totalCaption) {
   ScratchTable copy;
   Table *employees = nullptr, *centres = nullptr;
   if (!monthByCentre(s, copy, employees, centres)) return false;
 
   RpvWriter w(s.dataDir());
-  w.settings(landscape("Resumen PDT-Sunat", 200, {1, 33, 11, 11, 9, 9, 9, 9, 9, 9}));
+  w.settings(landscape(reportName, 200, {1, 33, 11, 11, 9, 9, 9, 9, 9, 9}));
   std::string h;
   auto L = [&](const std::string& t) { h += t + kCrLf; };
   L("[Header]");
   L("{f=Lucida Console;\\n;s=10}");
   L("{\\n;\\n;$c00;a=l;b=y} {tab=900}" + s.YNOMBRE1);
   L("{\\n;$c00;a=l} {tab=900} " + companySubtitle(s.YCIA));
-  L("{$c00;a=l;\\n;s=6;b=n} {tab=900} <KYL404P> {\\n}");
-  L("{s=10}");
-  L("{\\n;\\n;\\n;$c00;s=10;b=y;a=l} {tab=3100} RESUMEN  PDT-SUNAT (MENSUAL)  " + monthNameUpper(s.YFECHA.month()) +
-    "  " + s.ANO_CIE + "{\\n;\\n;\\n}");
-  L("{$c01;s=7;a=l} {tab=200} APELLIDOS Y NOMBRES{$c02;a=l} {tab=100} REM.ASEGURABLE{$c03;a=l} {tab=560} "
-    "O.N.P.{$c04;a=l} {tab=+20} RTA.QUINTA{$c05;a=l} {tab=400} EsVida{$c06;a=l} {tab=450} RCSSS{$c07;a=l} "
-    "{tab=460} TOTAL{\\n;Line=900,12200;b=n;\\n}");
+  for (const std::string& line : ownHeader) L(line);
   L("[Data]");
   w.PRINTLINE(h);
 
-  GroupedSummary g(w, 6);
+  GroupedSummary g(w, columns);
   Table& rows = *copy.table;
   if (!eachRow(s, rows, [&] {
-        const double snpt = rows.num("SNPT"), ipsse = rows.num("IPSSE"), quinta = rows.num("RTA_5TA"),
-                     esvida = rows.num("ESVIDA");
         const std::string cc = rows.str("CCOSTO");
-        g.add({cc, nameIn(*centres, cc), rows.str("CODIGO"), nameIn(*employees, rows.str("CODIGO")),
-               {rows.num("TBRUTO"), snpt, quinta, esvida, ipsse, snpt + ipsse + quinta + esvida}});
+        g.add({cc, nameIn(*centres, cc), rows.str("CODIGO"), nameIn(*employees, rows.str("CODIGO")), amountsOf(rows)});
         return true;
       })) {
     s.closeAll();
     return false;
   }
   g.finish();
-  w.PRINTLINE("{e;$c01;b=y;\\n;a=l;b=y} TOTAL PDT-SUNAT :" + amountCells(g.grandTotals(), {std::string(kPicSummary)}) +
-              "{t;\\n}" + kCrLf);
+  w.PRINTLINE("{e;$c01;b=y;\\n;a=l;b=y} " + totalCaption + " :" +
+              amountCells(g.grandTotals(), {std::string(kPicSummary)}) + "{t;\\n}" + kCrLf);
   return finishReport(s, w, startViewer);
 }
 
+}  // namespace
+
+bool REPXXP404(Session& s, bool startViewer) {
+  const std::vector<std::string> header = {
+      "{$c00;a=l;\\n;s=6;b=n} {tab=900} <KYL404P> {\\n}",
+      "{s=10}",
+      "{\\n;\\n;\\n;$c00;s=10;b=y;a=l} {tab=3100} RESUMEN  PDT-SUNAT (MENSUAL)  " + monthNameUpper(s.YFECHA.month()) +
+          "  " + s.ANO_CIE + "{\\n;\\n;\\n}",
+      "{$c01;s=7;a=l} {tab=200} APELLIDOS Y NOMBRES{$c02;a=l} {tab=100} REM.ASEGURABLE{$c03;a=l} {tab=560} "
+      "O.N.P.{$c04;a=l} {tab=+20} RTA.QUINTA{$c05;a=l} {tab=400} EsVida{$c06;a=l} {tab=450} RCSSS{$c07;a=l} "
+      "{tab=460} TOTAL{\\n;Line=900,12200;b=n;\\n}"};
+  return centreSummary(s, startViewer, "Resumen PDT-Sunat", header, 6, [](Table& rows) {
+    const double snpt = rows.num("SNPT"), ipsse = rows.num("IPSSE"), quinta = rows.num("RTA_5TA"),
+                 esvida = rows.num("ESVIDA");
+    return std::vector<double>{rows.num("TBRUTO"), snpt, quinta, esvida, ipsse, snpt + ipsse + quinta + esvida};
+  }, "TOTAL PDT-SUNAT");
+}
+
 bool REPCOSTOCC(Session& s, bool startViewer) {
-  ScratchTable copy;
-  Table *employees = nullptr, *centres = nullptr;
-  if (!monthByCentre(s, copy, employees, centres)) return false;
-  RpvWriter w(s.dataDir());
-  w.settings(landscape("Costo de Planilla Mensual x Centro de Costo", 200, {1, 33, 11, 11, 9, 9, 9, 9, 9, 9}));
-  std::string h;
-  auto L = [&](const std::string& t) { h += t + kCrLf; };
-  L("[Header]");
-  L("{f=Lucida Console;\\n;s=10}");
-  L("{\\n;\\n;$c00;a=l;b=y} {tab=900}" + s.YNOMBRE1);
-  L("{\\n;$c00;a=l} {tab=900} " + companySubtitle(s.YCIA));
-  L("{\\n;\\n;$c00;s=10;b=y;a=l} {tab=2100} COSTO DE PLANILLA MENSUAL POR CENTRO DE COSTO  " +
-    monthNameUpper(s.YFECHA.month()) + "  " + s.ANO_CIE + "{\\n}");
-  L("{$c00;s=7;b=n;a=l} {tab=2100} (las planillas no registran proyecto: el costo se agrupa por centro de costo)"
-    "{\\n;\\n;\\n}");
-  L("{$c01;s=7;a=l;b=y} {tab=200} APELLIDOS Y NOMBRES{$c02;a=l} {tab=100} REMUNERACION{$c03;a=l} {tab=560} "
-    "ESSALUD{$c04;a=l} {tab=200} OTROS EMPL.{$c05;a=l} {tab=400} COSTO TOTAL{\\n;Line=900,12200;b=n;\\n}");
-  L("[Data]");
-  w.PRINTLINE(h);
+  const std::vector<std::string> header = {
+      "{\\n;\\n;$c00;s=10;b=y;a=l} {tab=2100} COSTO DE PLANILLA MENSUAL POR CENTRO DE COSTO  " +
+          monthNameUpper(s.YFECHA.month()) + "  " + s.ANO_CIE + "{\\n}",
+      "{$c00;s=7;b=n;a=l} {tab=2100} (las planillas no registran proyecto: el costo se agrupa por centro de costo)"
+      "{\\n;\\n;\\n}",
+      "{$c01;s=7;a=l;b=y} {tab=200} APELLIDOS Y NOMBRES{$c02;a=l} {tab=100} REMUNERACION{$c03;a=l} {tab=560} "
+      "ESSALUD{$c04;a=l} {tab=200} OTROS EMPL.{$c05;a=l} {tab=400} COSTO TOTAL{\\n;Line=900,12200;b=n;\\n}"};
   // The employer's cost of each row: the gross pay and the employer's contributions.
-  GroupedSummary g(w, 4);
-  Table& rows = *copy.table;
-  if (!eachRow(s, rows, [&] {
-        const double gross = rows.num("TBRUTO"), essalud = rows.num("IPSSE"),
-                     other = rows.num("FONAVIE") + rows.num("SNPE");
-        const std::string cc = rows.str("CCOSTO");
-        g.add({cc, nameIn(*centres, cc), rows.str("CODIGO"), nameIn(*employees, rows.str("CODIGO")),
-               {gross, essalud, other, gross + essalud + other}});
-        return true;
-      })) {
-    s.closeAll();
-    return false;
-  }
-  g.finish();
-  w.PRINTLINE("{e;$c01;b=y;\\n;a=l;b=y} COSTO TOTAL DEL MES :" +
-              amountCells(g.grandTotals(), {std::string(kPicSummary)}) + "{t;\\n}" + kCrLf);
-  return finishReport(s, w, startViewer);
+  return centreSummary(s, startViewer, "Costo de Planilla Mensual x Centro de Costo", header, 4, [](Table& rows) {
+    const double gross = rows.num("TBRUTO"), essalud = rows.num("IPSSE"),
+                 other = rows.num("FONAVIE") + rows.num("SNPE");
+    return std::vector<double>{gross, essalud, other, gross + essalud + other};
+  }, "COSTO TOTAL DEL MES");
 }
 
 bool checkPensionSummary(Session& s) {
