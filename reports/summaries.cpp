@@ -320,12 +320,18 @@ bool PREP426(Session& s, int selector, bool startViewer) {
   if (!scratchCopy(s, s.def(TableId::PayrollSoles), copy, "Sin Registros", title)) return false;
   Table *employees = nullptr, *centres = nullptr;
   if (!openNames(s, employees, centres)) return false;
-  // The payment currency is the employee's (DOLAR); the result table keeps none of its
-  // own, so a row whose employee has left the master has no currency and is not listed.
+  // The payment currency is the employee's (DOLAR); a row whose employee has left the
+  // master keeps the row's own (MONEDA, when the results carry that field). A blank
+  // currency is soles, as the monthly run pays it (the employee form leaves it blank by
+  // default); so a row without a currency of its own is listed with the soles.
   const std::string letter = selector == 3 ? "S" : selector == 2 ? "D" : "E";
   Table& rows = *copy.table;
+  const bool rowCurrency = rows.fieldIndex("MONEDA") >= 0;
   if (!eachRow(s, rows, [&] {
-        const std::string currency = employees->seek(rows.str("CODIGO")) ? employees->str("DOLAR") : " ";
+        std::string currency = employees->seek(rows.str("CODIGO")) ? employees->str("DOLAR")
+                               : rowCurrency                       ? rows.str("MONEDA")
+                                                                   : std::string();
+        if (rtrim(currency).empty()) currency = "S";
         if (currency == letter) return true;
         if (Status st = rows.markDeleted(); !st) {
           showStatus(s, st);

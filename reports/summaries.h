@@ -39,7 +39,8 @@ bool REPXXP405(Session& s, bool startViewer = true);
 
 // F_P426 up to its dialog; refusals titled "Mensaje".
 bool checkNetPay(Session& s);
-// `selector` 3 lists the employees paid in soles.
+// `selector` 3 lists the employees paid in soles (a blank currency included), 2 those
+// paid in dollars, any other those paid in euros.
 bool PREP426(Session& s, int selector, bool startViewer = true);
 
 }  // namespace planilla::reports

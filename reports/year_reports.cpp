@@ -67,6 +67,11 @@ bool readResults(Session& s, TableId id, int month, int year, bool& exists, Fn o
 }
 
 bool publicSystem(const EmployeeYear& e) { return rtrim(e.fundCode).empty(); }
+
+// The employee has a result row in the year (not only amounts in the registers).
+bool hasResults(const EmployeeYear& e) {
+  return e.grat || std::any_of(std::begin(e.month), std::end(e.month), [](const auto& m) { return m.has_value(); });
+}
 bool inFund(const EmployeeYear& e) { return !publicSystem(e); }
 
 // An employee's name as the documents print it; a code the master no longer holds says so.
@@ -126,17 +131,45 @@ void heading(Session& s, RpvWriter& w, const YearData& y, const std::string& tit
 // A line of monospace text at the left stop, in the body's small size.
 std::string textLine(const std::string& text) { return "{$c00;a=l}" + text + "{\\n}"; }
 
+// What a month grid shows of one employee (or of the totals): per month the amounts
+// and whether they came from the annual registers.
+struct GridYear {
+  std::optional<YearAmounts> month[12];
+  bool registered[12] = {};
+  std::optional<YearAmounts> grat;
+};
+
+// An employee's months: the results, and with `registers` the registers' amounts of the
+// months without results.
+GridYear gridView(const EmployeeYear& e, bool registers) {
+  GridYear g;
+  for (int m = 0; m < 12; ++m) {
+    g.month[m] = e.month[m];
+    if (!g.month[m] && registers && e.registered[m]) {
+      g.month[m] = e.registered[m];
+      g.registered[m] = true;
+    }
+  }
+  g.grat = e.grat;
+  return g;
+}
+
+// A cell taken from the registers carries an asterisk before its amount.
+constexpr const char* kRegisterLegend = "*: mes sin planilla en el sistema, importe del registro anual";
+
 // One line of a month grid: the label, the twelve months (s/d where the employee had
 // no row), the gratifications and the total.
 using Pick = double (*)(const YearAmounts&);
 
-std::string gridLine(const std::string& label, const EmployeeYear& e, Pick pick, double& total) {
+std::string gridLine(const std::string& label, const GridYear& e, Pick pick, double& total) {
   std::string l = padRight(label, kLabel);
   total = 0;
-  for (const auto& m : e.month) {
-    if (m) {
-      l += " " + amount(pick(*m), kPicSummary);
-      total += pick(*m);
+  for (int m = 0; m < 12; ++m) {
+    if (e.month[m]) {
+      std::string cell = " " + amount(pick(*e.month[m]), kPicSummary);
+      if (e.registered[m]) cell[cell.find_first_not_of(' ') - 1] = '*';
+      l += cell;
+      total += pick(*e.month[m]);
     } else {
       l += std::string(kMonthCell - std::strlen(kNoData), ' ') + kNoData;
     }
@@ -151,7 +184,8 @@ std::string gridLine(const std::string& label, const EmployeeYear& e, Pick pick,
 }
 
 // A month grid: per employee its name line and one line per amount; the grand totals
-// of each line at the end.
+// of each line at the end. With `registers` the months without results show the annual
+// registers' amounts; without, an employee with no result in the year is left out.
 struct GridRow {
   const char* label;
   Pick pick;
@@ -160,15 +194,16 @@ struct GridRow {
 
 bool writeGrid(Session& s, int year, const std::string& title,
                const std::vector<GridRow>& rows, std::string (*describe)(const EmployeeYear&),
-               bool startViewer) {
+               bool startViewer, bool registers = false) {
   YearData y;
   if (!loadYear(s, year, y)) return false;
+  if (!registers) std::erase_if(y.employees, [](const EmployeeYear& e) { return !hasResults(e); });
   RpvWriter w(s.dataDir());
   heading(s, w, y, title, 2);
   w.line("{\\n;$c00;a=l;s=7;b=y}" + monthHeading() + "{b=n;\\n;Line=400,15050;\\n}");
   w.line("[Data]");
   std::vector<double> grand(rows.size(), 0.0);
-  EmployeeYear all;  // the totals, with the months and gratifications that exist
+  GridYear all;  // the totals, with the months and gratifications that exist
   for (int m = 0; m < 12; ++m)
     if (y.monthRun[m]) all.month[m] = YearAmounts{};
   if (y.employees.empty()) {
@@ -186,12 +221,14 @@ bool writeGrid(Session& s, int year, const std::string& title,
     for (const std::string& l : lines) w.line(l);
     used += height;
   };
+  bool anyRegistered = false;
   for (const EmployeeYear& e : y.employees) {
+    const GridYear g = gridView(e, registers);
     std::vector<std::string> lines = {"{$c00;a=l;b=y}" + rtrim(e.code) + "  " + shownName(e.name) + describe(e) +
                                       "{b=n;\\n}"};
     for (size_t i = 0; i < rows.size(); ++i) {
       double total = 0;
-      const std::string l = gridLine(std::string("  ") + rows[i].label, e, rows[i].pick, total);
+      const std::string l = gridLine(std::string("  ") + rows[i].label, g, rows[i].pick, total);
       // A line of the other system shows only when it holds amounts (a change of
       // system during the year).
       if (rows[i].applies && !rows[i].applies(e) && total == 0) continue;
@@ -199,21 +236,27 @@ bool writeGrid(Session& s, int year, const std::string& title,
       grand[i] += total;
     }
     block(lines, lines.size());
-    for (int m = 0; m < 12; ++m)
-      if (e.month[m]) all.month[m]->add(*e.month[m]);
-    if (e.grat) {
+    for (int m = 0; m < 12; ++m) {
+      if (!g.month[m]) continue;
+      if (!all.month[m]) all.month[m] = YearAmounts{};
+      all.month[m]->add(*g.month[m]);
+      all.registered[m] = all.registered[m] || g.registered[m];
+      anyRegistered = anyRegistered || g.registered[m];
+    }
+    if (g.grat) {
       if (!all.grat) all.grat = YearAmounts{};
-      all.grat->add(*e.grat);
+      all.grat->add(*g.grat);
     }
   }
   // The totals: a rule and the title (three lines), one line per amount, the legend
-  // (two lines).
+  // (two lines; three with the registers').
   std::vector<std::string> totals = {"{\\n;Line=400,15050;\\n;b=y}" + textLine("TOTAL GENERAL")};
   for (const GridRow& r : rows) {
     double total = 0;
     totals.push_back(textLine(gridLine(std::string("  ") + r.label, all, r.pick, total)));
   }
   totals.push_back("{b=n;\\n;s=7}" + textLine(std::string(kNoData) + ": mes sin planilla del trabajador"));
+  if (anyRegistered) totals.push_back(textLine(kRegisterLegend));
   block(totals, totals.size() + 3);  // the first entry holds three lines, the last two
   return finishReport(s, w, startViewer);
 }
@@ -286,6 +329,11 @@ bool pensionDocument(Session& s, int year, const std::string& code, bool voucher
   YearData y;
   const EmployeeYear* e = nullptr;
   if (!employeeYear(s, year, code, inst, y, e)) return false;
+  if (!hasResults(*e)) {
+    // Found only in the registers, which hold no pension amounts.
+    stopBox(s, "Trabajador " + rtrim(code) + " Sin Planilla En El A\xD1O " + std::to_string(year), kTitle);
+    return false;
+  }
   YearAmounts sum;
   for (const auto& m : e->month)
     if (m) sum.add(*m);
@@ -357,6 +405,12 @@ void YearAmounts::add(const YearAmounts& o) {
   essalud += o.essalud;
 }
 
+bool EmployeeYear::employed(int m, int year) const {
+  const int month = year * 12 + m;
+  if (!entry.empty() && entry.year() * 12 + entry.month() - 1 > month) return false;
+  return leaving.empty() || leaving.year() * 12 + leaving.month() - 1 >= month;
+}
+
 bool validYear(int year) { return year >= 1900 && year <= 2099; }
 
 bool loadYear(Session& s, int year, YearData& out) {
@@ -402,6 +456,37 @@ bool loadYear(Session& s, int year, YearData& out) {
         }))
       return false;
   }
+  // The annual registers: an amount of a month without a result row stands for that
+  // month (the earnings register's as the gross pay, the withholding register's as the
+  // tax withheld).
+  const auto& monthNames = catalog::monthFieldNames();
+  for (TableId id : {TableId::Earnings, TableId::Deductions}) {
+    const catalog::TableDef def = catalog::define(id, {s.YCIA, "", twoDigits(year)});
+    if (!tableExists(s, def)) continue;
+    Table* t = openAs(s, def, "AnoReg");
+    if (!t) return false;
+    const bool ok = eachRow(s, *t, [&] {
+      if (rtrim(t->str("CODIGO")).empty()) return true;
+      double v[12];
+      for (int m = 0; m < 12; ++m) {
+        Result<double> r = calc::checkedNum(*t, monthNames[m]);
+        if (!r) {
+          showStatus(s, r.status());
+          return false;
+        }
+        v[m] = *r;
+      }
+      EmployeeYear& e = entry(*t);
+      for (int m = 0; m < 12; ++m) {
+        if (e.month[m] || v[m] == 0) continue;
+        if (!e.registered[m]) e.registered[m] = YearAmounts{};
+        (id == TableId::Earnings ? e.registered[m]->gross : e.registered[m]->tax5) += v[m];
+      }
+      return true;
+    });
+    s.closeAll();
+    if (!ok) return false;
+  }
   Table* employees = openAs(s, TableId::EmployeeMaster, "RepEmplea");
   if (!employees) return false;
   // The funds of the year are kept month by month: the name of the latest month in
@@ -409,7 +494,11 @@ bool loadYear(Session& s, int year, YearData& out) {
   const catalog::TableDef fundsDef = catalog::define(TableId::PensionFunds, {s.YCIA, s.YMES, twoDigits(year)});
   Table* funds = tableExists(s, fundsDef) ? openAs(s, fundsDef, "MaeAfp") : nullptr;
   for (auto& [code, e] : byCode) {
-    if (employees->seek(code)) e.name = employees->str("NOMBRE");
+    if (employees->seek(code)) {
+      e.name = employees->str("NOMBRE");
+      e.entry = employees->date("FECH_ING");
+      e.leaving = employees->date("FCESE");
+    }
     for (int m = 12; funds && !publicSystem(e) && m >= 1; --m)
       if (e.month[m - 1] && funds->seek(twoDigits(m) + e.fundCode)) {
         e.fundName = funds->str("NOMBRE");
@@ -425,7 +514,7 @@ bool PREP424(Session& s, int year, bool startViewer) {
   return writeGrid(s, year, "Resumen Retenciones Quinta Categoria",
                    {{"Remuneracion", [](const YearAmounts& a) { return a.gross; }},
                     {"Retencion 5ta", [](const YearAmounts& a) { return a.tax5; }}},
-                   nothing, startViewer);
+                   nothing, startViewer, true);
 }
 
 bool PREP425(Session& s, int year, bool startViewer) {
@@ -478,21 +567,31 @@ bool PREP419(Session& s, int year, const std::string& code, bool startViewer) {
   const calc::PayrollParams params = calc::readParams(record);
   s.closeAll();
 
-  YearAmounts sum;
-  std::string without;
+  // The months with results give the income by component; the months taken from the
+  // registers give their earnings as one amount. A month of employment with neither
+  // leaves the year incomplete: the tax of the year cannot be settled then.
+  YearAmounts sum, registered;
+  std::string without, fromRegisters, unaccounted;
+  auto list = [](std::string& l, int m) { l += std::string(l.empty() ? "" : ", ") + kMonthAbbrev[m]; };
   for (int m = 0; m < 12; ++m) {
-    if (e->month[m])
+    if (e->month[m]) {
       sum.add(*e->month[m]);
-    else
-      without += std::string(without.empty() ? "" : ", ") + kMonthAbbrev[m];
+    } else if (e->registered[m]) {
+      registered.add(*e->registered[m]);
+      list(fromRegisters, m);
+    } else if (e->employed(m, year)) {
+      list(unaccounted, m);
+    } else {
+      list(without, m);
+    }
   }
   if (e->grat) sum.add(*e->grat);
   const double gross = calc::roundMoney(sum.basic + sum.family + sum.vacation + sum.overtime + sum.gratif + sum.bonus +
-                                        sum.other);
+                                        sum.other + registered.gross);
   const double deduction = calc::roundMoney(7 * params.uit2);
   const double net = std::max(0.0, calc::roundMoney(gross - deduction));
   const double tax = net > 0 ? calc::RTAPROYECTADA(net, params.bands) : 0.0;
-  const double withheld = calc::roundMoney(sum.tax5);
+  const double withheld = calc::roundMoney(sum.tax5 + registered.tax5);
   const double balance = calc::roundMoney(tax - withheld);
 
   RpvWriter w(s.dataDir());
@@ -515,6 +614,7 @@ bool PREP419(Session& s, int year, const std::string& code, bool startViewer) {
   row("  Gratificaciones", sum.gratif);
   row("  Bonificacion extraordinaria", sum.bonus);
   row("  Otros ingresos", sum.other);
+  if (!fromRegisters.empty()) row("  Remuneraciones segun registro anual", registered.gross);
   text(rule);
   row("  Total renta bruta", gross);
   row("2. DEDUCCION 7 UIT (7 x " + plainAmount(params.uit2) + ")", -deduction);
@@ -522,18 +622,24 @@ bool PREP419(Session& s, int year, const std::string& code, bool startViewer) {
   row("4. IMPUESTO SEGUN ESCALA", tax);
   row("5. RETENCIONES EFECTUADAS", -withheld);
   text(rule);
-  if (balance > 0)
+  if (!unaccounted.empty())
+    text("6. SALDO: NO SE DETERMINA, A\xD1O INCOMPLETO");
+  else if (balance > 0)
     row("6. SALDO POR REGULARIZAR", balance);
   else if (balance < 0)
     row("6. SALDO A FAVOR DEL TRABAJADOR", -balance);
   else
     row("6. SALDO", 0);
-  if (!without.empty()) {
+  // Each list on a line of its own: twelve months fit the certificate's width there.
+  auto months = [&](const std::string& caption, const std::string& l) {
+    if (l.empty()) return;
     w.line("{\\n}");
-    // The list on a line of its own: twelve months fit the certificate's width there.
-    text("Meses sin planilla del trabajador:");
-    text(without);
-  }
+    text(caption);
+    text(l);
+  };
+  months("A\xD1O INCOMPLETO, meses sin planilla ni registro anual:", unaccounted);
+  months("Meses segun registro anual de haberes y retenciones:", fromRegisters);
+  months("Meses sin planilla del trabajador:", without);
   signatures(s, w, inst, *e);
   return finishReport(s, w, startViewer);
 }

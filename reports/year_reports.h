@@ -6,8 +6,13 @@
 //
 // A month whose results do not exist is named in the report's heading; a month in
 // which an employee has no result row prints "s/d" (no data) in that employee's cell.
-// Nothing is estimated for those months. Writers return true when the report file was
-// written; a refusal shows its message first and every table is closed.
+// For months without a result row, the fifth-category documents take the employee's
+// earnings and withholding from the annual registers of the year (habe<cia><aa> and
+// rete<cia><aa>: written by the runs, kept by hand for the months paid outside the
+// system). Nothing is estimated: a month of employment that neither holds makes the
+// certificate say that the year is incomplete, and it then settles no balance. Writers
+// return true when the report file was written; a refusal shows its message first and
+// every table is closed.
 #pragma once
 
 #include <optional>
@@ -15,6 +20,7 @@
 #include <vector>
 
 #include "session/session.h"
+#include "store/value.h"
 
 namespace planilla::reports {
 
@@ -44,6 +50,15 @@ struct EmployeeYear {
   std::string fundName;                    // its name in the year's fund master ("" when missing)
   std::optional<YearAmounts> month[12];    // nullopt: no result row that month
   std::optional<YearAmounts> grat;         // July + December gratifications, when any
+  // Months without a result row for which the annual registers hold an amount: the
+  // earnings register's in `gross`, the withholding register's in `tax5` (nothing else).
+  std::optional<YearAmounts> registered[12];
+  Date entry, leaving;                     // FECH_ING and FCESE of the master (empty: none)
+  // The employee was employed in month m (0..11) of `year`: the month is not before the
+  // entry date's month nor after the end of contract's.
+  bool employed(int m, int year) const;
+  // A month of employment with neither a result row nor an amount in the registers.
+  bool unaccounted(int m, int year) const { return !month[m] && !registered[m] && employed(m, year); }
 };
 
 struct YearData {
@@ -52,9 +67,10 @@ struct YearData {
   std::vector<EmployeeYear> employees;     // in code order
 };
 
-// Reads the year's results of the working company. False after a message when the
-// employee master is missing, no month of the year was calculated, or a table cannot
-// be read.
+// Reads the year's results and annual registers of the working company (an employee
+// found only in the registers is listed too). False after a message when the employee
+// master is missing, no month of the year was calculated, or a table cannot be read
+// (an unreadable amount of a register names the table, the record and the field).
 bool loadYear(Session& s, int year, YearData& out);
 
 // The year argument of the screens and the command: four digits, 1900..2099.

@@ -189,6 +189,24 @@ class FixedMonth : public ::testing::Test {
     add(TableId::VacationRoll, {"01", "12", "26"}, {vac("A001", Date(2026, 12, 20), Date(2026, 12, 31), 12)});
   }
 
+  // Changes the fields of the row of `code` (the first, in file order).
+  void set(TableId id, const catalog::Period& p, const std::string& code, const Row& fields) {
+    auto t = catalog::openTable(fs(), dir_.path(), catalog::define(id, p), OpenMode::Exclusive);
+    ASSERT_TRUE(t.isOk()) << t.status().message();
+    Table& tb = *t.value();
+    ASSERT_TRUE(tb.setOrder(0).isOk());
+    for (Status st = tb.goTop(); !tb.eof(); st = tb.skip(1)) {
+      ASSERT_TRUE(st.isOk()) << st.message();
+      if (tb.str("CODIGO").substr(0, code.size()) != code) continue;
+      for (const auto& [f, v] : fields) {
+        Status st = std::visit([&](const auto& x) { return tb.replace(f, x); }, v);
+        ASSERT_TRUE(st.isOk()) << f << ": " << st.message();
+      }
+      return;
+    }
+    FAIL() << code << " no esta en " << catalog::define(id, p).dbf();
+  }
+
   std::string report() { return readAll(dir_.path() + "/Test.rpv"); }
 
   planilla::testing::TempDir dir_;
@@ -307,6 +325,42 @@ TEST_F(FixedMonth, TotalsWorkedByHand) {
   EXPECT_NE(lineWith(report(), "TOTAL :").find("320.00"), std::string::npos);
 }
 
+// The PDT summary takes the tax withheld on the month's gratification; the net pay list
+// of each currency lists that currency's employees, a blank currency (the form's
+// default) and a row whose employee left the master being paid in soles.
+TEST_F(FixedMonth, GratificationTaxAndTheEmployeesOfEachCurrency) {
+  const catalog::Period dec{"01", "12", "26"};
+  set(TableId::GratSoles, dec, "A001", {{"RTA_5TA", 45.0}});
+  // RTA 100 + 120.5 + 45 = 265.50; TOTAL 170.69 + 265.50 + 5 + 950.67 = 1,391.86.
+  ASSERT_TRUE(REPXXP404(s(), false));
+  EXPECT_EQ(amountsOf(lineWith(report(), "TOTAL PDT-SUNAT")),
+            (std::vector<double>{13833, 170.69, 265.5, 5, 950.67, 1391.86}));
+
+  set(TableId::EmployeeMaster, dec, "A004", {{"DOLAR", " "}});
+  set(TableId::EmployeeMaster, dec, "A002", {{"DOLAR", "E"}});
+  add(TableId::PayrollSoles, dec,
+      {{{"CODIGO", "Z998"}, {"CCOSTO", "ADM"}, {"TBRUTO", 1000.0}, {"T_DSCTOT", 100.0}, {"TPAGAR", 900.0},
+        {"IPSSE", 90.0}}});
+  struct Case {
+    int selector;
+    std::vector<double> totals;  // gross, deductions, net, EsSalud, cost
+  } cases[] = {
+      // Soles: A001 3,000 / 495 / 2,505 / 270; A004 (blank) 1,313 / 170.69 / 1,142.31 /
+      // 118.17; Z998 1,000 / 100 / 900 / 90. 5,313; 765.69; 4,547.31; 478.17; 5,791.17.
+      {3, {5313, 765.69, 4547.31, 478.17, 5791.17}},
+      // Dollars: A003 only; cost 3,750 + 337.5 = 4,087.50.
+      {2, {3750, 606.75, 3143.25, 337.5, 4087.5}},
+      // Euros: A002 only; cost 2,500 + 225 = 2,725.
+      {1, {2500, 260, 2240, 225, 2725}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.selector);
+    ASSERT_TRUE(checkNetPay(s()) && PREP426(s(), c.selector, false));
+    EXPECT_EQ(amountsOf(lineWith(report(), "TOTAL PLANILLA")), c.totals);
+  }
+  EXPECT_TRUE(boxes().empty());
+}
+
 // The deposit in the account's currency: hand-worked conversions, cents rounded.
 TEST(CtsDeposit, ConvertsToTheAccountsCurrency) {
   const CtsRates r{3.75, 4.05, 1.08};
@@ -344,7 +398,10 @@ TEST_F(FixedMonth, RefusalsLeaveThePreviousReport) {
     Date date;
     std::function<bool(Session&)> run;
     std::string text, title;
+    std::function<void()> before = nullptr;
   };
+  // The November CTS rate at zero: A003's deposit is converted from dollars into soles.
+  auto zeroRate = [&] { set(TableId::ExchangeRates, {"01", "12", "26"}, "99 999", {{"TIP_CAM", 0.0}}); };
   const std::vector<Case> cases = {
       {"gratification slip without a row", Date(2026, 12, 31),
        [](Session& s) {
@@ -369,9 +426,21 @@ TEST_F(FixedMonth, RefusalsLeaveThePreviousReport) {
        "Mensaje"},
       {"net pay without results in dollars", Date(2026, 10, 31), [](Session& s) { return checkNetPay(s); },
        "Archivo Planilla-1 Mes 10 No Existe", "Mensaje"},
+      // A converted deposit at a zero rate is refused rather than deposited as 0.00.
+      {"CTS certificate at a zero rate", Date(2026, 11, 30),
+       [](Session& s) {
+         CtsCertificateValues v;
+         CtsEmployee e;
+         return checkCtsCertificate(s, v) && CODPERQUINTA(s, "A003", e) && PREP430(s, e, v, Date(2026, 11, 14), false);
+       },
+       "Tipo De Cambio Para Cts En Cero: Tipo Cambio", "Mensaje", zeroRate},
+      {"deposit list at a zero rate", Date(2026, 11, 30),
+       [](Session& s) { return checkCtsDeposits(s) && REP431(s, "BCP", 3, false); },
+       "Tipo De Cambio Para Cts En Cero: Tipo Cambio", "Mensaje"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    if (c.before) c.before();
     workOn(c.date);
     EXPECT_FALSE(c.run(s()));
     ASSERT_EQ(boxes().size(), 1u);

@@ -16,11 +16,13 @@
 #include <sstream>
 #include <variant>
 
+#include "calc/runs.h"
 #include "reports/runrpv.h"
 #include "reports/summaries.h"
 #include "reports/year_reports.h"
 #include "session/install.h"
 #include "session/startup.h"
+#include "session/tests/demo_fixture.h"
 #include "session/tests/session_test_util.h"
 #include "store/catalog.h"
 
@@ -158,6 +160,46 @@ class FixedYear : public ::testing::Test {
         true);
   }
 
+  // Three more employees of the public system, none with a gratification but B004:
+  //  B004 LEON RIOS, PEDRO  5,000.00 every month, 300.00 withheld, March paid in two rows
+  //                         (3,000 and 2,000; 180 and 120 withheld); gratifications of 5,000;
+  //  B005 PAZ SOTO, ELSA    in the system from October (6,000.00, 400.00 withheld); the
+  //                         registers hold January-September: 6,000.00 earned and 200.00
+  //                         withheld a month (and October-December as the runs wrote them);
+  //  B006 RUIZ VERA, LUIS   in the system from October (4,000.00, 100.00 withheld); the
+  //                         registers hold January-June (4,000.00 and 100.00); July to
+  //                         September are nowhere.
+  void addLaterStaff() {
+    const catalog::Period dec{"01", "12", "26"}, year{"01", "", "26"};
+    add(TableId::EmployeeMaster, dec,
+        {{{"CODIGO", "B004"}, {"NOMBRE", "LEON RIOS, PEDRO"}, {"FECH_ING", Date(2020, 2, 3)}},
+         {{"CODIGO", "B005"}, {"NOMBRE", "PAZ SOTO, ELSA"}, {"FECH_ING", Date(2015, 1, 5)}},
+         {{"CODIGO", "B006"}, {"NOMBRE", "RUIZ VERA, LUIS"}, {"FECH_ING", Date(2018, 8, 1)}}});
+    auto pay = [](const char* code, double gross, double tax) {
+      return Row{{"CODIGO", code}, {"BAS_QUI", gross}, {"TBRUTO", gross}, {"RTA_5TA", tax}};
+    };
+    for (int m = 1; m <= 12; ++m) {
+      std::vector<Row> rows;
+      if (m == 3)
+        rows = {pay("B004", 3000, 180), pay("B004", 2000, 120)};
+      else
+        rows = {pay("B004", 5000, 300)};
+      if (m >= 10) rows.push_back(pay("B005", 6000, 400)), rows.push_back(pay("B006", 4000, 100));
+      add(TableId::PayrollSoles, {"01", mm(m), "26"}, rows);
+    }
+    const Row grat = {{"CODIGO", "B004"}, {"GRATIF", 5000.0}, {"TBRUTO", 5000.0}};
+    add(TableId::GratSoles, {"01", "07", "26"}, {grat});
+    add(TableId::GratSoles, dec, {grat});
+    const auto& months = catalog::monthFieldNames();
+    auto registerRow = [&](const char* code, int upTo, double a, double b) {
+      Row r = {{"CODIGO", code}};
+      for (int m = 0; m < upTo; ++m) r.push_back({months[m], m < 9 ? a : b});
+      return r;
+    };
+    add(TableId::Earnings, year, {registerRow("B005", 12, 6000, 6000), registerRow("B006", 6, 4000, 4000)});
+    add(TableId::Deductions, year, {registerRow("B005", 12, 200, 400), registerRow("B006", 6, 100, 100)});
+  }
+
   planilla::testing::TempDir dir_;
   std::unique_ptr<planilla::testing::Station> station_;
 };
@@ -241,7 +283,7 @@ TEST_F(FixedYear, SummariesListEveryMonthAndMarkTheMonthsWithoutData) {
 TEST_F(FixedYear, CertificateTaxOnTheBandsAgainstTheWithholdings) {
   struct Case {
     const char* code;
-    std::vector<std::string> expected;  // the lines from "1. RENTA BRUTA" to the balance
+    std::vector<std::string> expected;  // consecutive lines, from "1. RENTA BRUTA" or a later one
   } cases[] = {
       // Paid the same every month: 12 x 5,000 + 2 x 5,000 = 70,000.00; 7 x 5,500 =
       // 38,500.00; net 31,500.00; tax 27,500 x 8% = 2,200 + (31,500 - 27,500) x 14% = 560,
@@ -266,7 +308,37 @@ TEST_F(FixedYear, CertificateTaxOnTheBandsAgainstTheWithholdings) {
         cert("2. DEDUCCION 7 UIT (7 x 5,500.00)", "-38,500.00"), cert("3. RENTA NETA", "27,553.33"),
         cert("4. IMPUESTO SEGUN ESCALA", "2,207.47"), cert("5. RETENCIONES EFECTUADAS", "-2,100.00"),
         cert("", "------------"), cert("6. SALDO POR REGULARIZAR", "107.47")}},
+      // From here on the lines from the first that differs. March's two rows both count:
+      // 12 x 5,000 + 2 x 5,000 = 70,000.00, tax 2,760.00 as B001's; withheld 11 x 300 +
+      // 180 + 120 = 3,600.00: 840.00 back to the worker.
+      {"B004",
+       {cert("  Total renta bruta", "70,000.00"), cert("2. DEDUCCION 7 UIT (7 x 5,500.00)", "-38,500.00"),
+        cert("3. RENTA NETA", "31,500.00"), cert("4. IMPUESTO SEGUN ESCALA", "2,760.00"),
+        cert("5. RETENCIONES EFECTUADAS", "-3,600.00"), cert("", "------------"),
+        cert("6. SALDO A FAVOR DEL TRABAJADOR", "840.00")}},
+      // October-December from the results (3 x 6,000 = 18,000.00), January-September from
+      // the registers: 9 x 6,000 = 54,000.00; 72,000.00 in all, net 33,500.00; tax 2,200 +
+      // (33,500 - 27,500) x 14% = 840, 3,040.00; withheld 9 x 200 + 3 x 400 = 3,000.00.
+      {"B005",
+       {cert("  Remuneraciones segun registro anual", "54,000.00"), cert("", "------------"),
+        cert("  Total renta bruta", "72,000.00"), cert("2. DEDUCCION 7 UIT (7 x 5,500.00)", "-38,500.00"),
+        cert("3. RENTA NETA", "33,500.00"), cert("4. IMPUESTO SEGUN ESCALA", "3,040.00"),
+        cert("5. RETENCIONES EFECTUADAS", "-3,000.00"), cert("", "------------"),
+        cert("6. SALDO POR REGULARIZAR", "40.00"), "{\\n}",
+        "{$c00;a=l}Meses segun registro anual de haberes y retenciones:{\\n}",
+        "{$c00;a=l}ENE, FEB, MAR, ABR, MAY, JUN, JUL, AGO, SET{\\n}"}},
+      // July to September are in neither: the year is incomplete and no balance is
+      // settled. 3 x 4,000 + 6 x 4,000 = 36,000.00, below the deduction; withheld 9 x 100.
+      {"B006",
+       {cert("  Remuneraciones segun registro anual", "24,000.00"), cert("", "------------"),
+        cert("  Total renta bruta", "36,000.00"), cert("2. DEDUCCION 7 UIT (7 x 5,500.00)", "-38,500.00"),
+        cert("3. RENTA NETA", "0.00"), cert("4. IMPUESTO SEGUN ESCALA", "0.00"),
+        cert("5. RETENCIONES EFECTUADAS", "-900.00"), cert("", "------------"),
+        "{$c00;a=l}6. SALDO: NO SE DETERMINA, A\xD1O INCOMPLETO{\\n}", "{\\n}",
+        "{$c00;a=l}A\xD1O INCOMPLETO, meses sin planilla ni registro anual:{\\n}",
+        "{$c00;a=l}JUL, AGO, SET{\\n}"}},
   };
+  addLaterStaff();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
     ASSERT_TRUE(PREP419(s(), 2026, c.code, false));
@@ -277,6 +349,24 @@ TEST_F(FixedYear, CertificateTaxOnTheBandsAgainstTheWithholdings) {
     EXPECT_EQ(std::vector<std::string>(from, from + c.expected.size()), c.expected);
   }
   EXPECT_TRUE(boxes().empty());
+  // The summary counts both March rows of B004 and marks the registers' months.
+  ASSERT_TRUE(PREP424(s(), 2026, false));
+  const std::vector<std::string> summary = bodyLines(rpv());
+  std::vector<std::string> earned(9, "*6,000.00"), withheld(9, "*200.00"), earnedB6(6, "*4,000.00");
+  earned.resize(12, "6,000.00");
+  withheld.resize(12, "400.00");
+  earnedB6.resize(9, "s/d");
+  earnedB6.resize(12, "4,000.00");
+  const std::vector<std::string> blocks[] = {
+      {"{$c00;a=l;b=y}B004  LEON RIOS, PEDRO{b=n;\\n}", grid("Remuneracion", twelve("5,000.00"), "10,000.00", "70,000.00"),
+       grid("Retencion 5ta", twelve("300.00"), "0.00", "3,600.00")},
+      {"{$c00;a=l;b=y}B005  PAZ SOTO, ELSA{b=n;\\n}", grid("Remuneracion", earned, "", "72,000.00"),
+       grid("Retencion 5ta", withheld, "", "3,000.00")},
+      {"{$c00;a=l;b=y}B006  RUIZ VERA, LUIS{b=n;\\n}", grid("Remuneracion", earnedB6, "", "36,000.00")},
+      {"{$c00;a=l}*: mes sin planilla en el sistema, importe del registro anual{\\n}"}};
+  for (const auto& b : blocks)
+    EXPECT_NE(std::search(summary.begin(), summary.end(), b.begin(), b.end()), summary.end()) << b.front();
+  ASSERT_TRUE(PREP419(s(), 2026, "B002", false));
   // B002's months before June are named; a code without results is refused.
   const std::vector<std::string> last = bodyLines(rpv());
   const auto named = std::find(last.begin(), last.end(), "{$c00;a=l}Meses sin planilla del trabajador:{\\n}");
@@ -357,6 +447,48 @@ TEST_F(FixedYear, MonthCostByCostCentreIncludesTheGratification) {
     at = total.find(v, at);
     ASSERT_NE(at, std::string::npos) << v << " in " << total;
   }
+}
+
+// The demo company in December 2025: its registers hold January to November for the
+// employees of the fifth category, the system calculates December.
+class DemoDecember : public planilla::testing::DemoFixture {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), Date(2025, 12, 31)).isOk());
+    ::setenv(kViewerEnv, "true", 1);
+    tk.setDataDir(dir.path());
+    session = std::make_unique<Session>(posixFileSystem(), tk, dir.path());
+    session->setRed(false);
+    chooseDemoDate(Date(2025, 12, 31));
+  }
+};
+
+TEST_F(DemoDecember, CertificateCountsTheRegistersOfTheMonthsBeforeTheSystem) {
+  ASSERT_TRUE(calc::PROCE05(s(), "12 31 "));
+  ASSERT_TRUE(calc::PROCE01(s(), "12 31 "));
+  ASSERT_TRUE(PREP419(s(), 2025, "E0001", false));
+  // E0001: 15,000 a month and 113.00 of family allowance, the monthly share of the
+  // gratification 2,500.00. December's payroll: 15,000.00, 113.00, 2,500.00; December's
+  // gratification: (15,000 + 113) / 6 x 6 = 15,113.00 with 9% bonus 1,360.17.
+  // Registers January-November: 11 x 15,113.00 = 166,243.00 earned and 11 x 2,039.50 =
+  // 22,434.50 withheld; December withholds 2,270.67: 24,705.17 in all.
+  // Gross 15,000 + 113 + 2,500 + 15,113 + 1,360.17 + 166,243 = 200,329.17; net
+  // 200,329.17 - 38,500 = 161,829.17; tax 2,200 + 11,550 + (161,829.17 - 110,000) x 17%
+  // = 8,810.96 -> 22,560.96; 24,705.17 - 22,560.96 = 2,144.21 back to the worker.
+  const std::vector<std::string> expected = {
+      cert("  Gratificaciones", "17,613.00"), cert("  Bonificacion extraordinaria", "1,360.17"),
+      cert("  Otros ingresos", "0.00"), cert("  Remuneraciones segun registro anual", "166,243.00"),
+      cert("", "------------"), cert("  Total renta bruta", "200,329.17"),
+      cert("2. DEDUCCION 7 UIT (7 x 5,500.00)", "-38,500.00"), cert("3. RENTA NETA", "161,829.17"),
+      cert("4. IMPUESTO SEGUN ESCALA", "22,560.96"), cert("5. RETENCIONES EFECTUADAS", "-24,705.17"),
+      cert("", "------------"), cert("6. SALDO A FAVOR DEL TRABAJADOR", "2,144.21"), "{\\n}",
+      "{$c00;a=l}Meses segun registro anual de haberes y retenciones:{\\n}",
+      "{$c00;a=l}ENE, FEB, MAR, ABR, MAY, JUN, JUL, AGO, SET, OCT, NOV{\\n}", "{\\n;\\n}"};
+  const std::vector<std::string> body = bodyLines(dir.file("Test.rpv"));
+  auto from = std::find(body.begin(), body.end(), expected.front());
+  ASSERT_GE(body.end() - from, static_cast<long>(expected.size()));
+  EXPECT_EQ(std::vector<std::string>(from, from + expected.size()), expected);
 }
 
 }  // namespace
