@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "calc/run_stamps.h"
 #include "reports/report_common.h"
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
@@ -397,11 +398,15 @@ bool PREP401(Session& s, const std::string& code, const PayslipValues& values, c
     s.closeAll();
     return false;
   }
+  // A gratification run after the month's payroll: each slip says it is pending.
+  const std::string pending = calc::payrollPending(s) ? std::string("{e;$c01;a=l;b=y} {tab= +50} ") +
+                                                            calc::kPayrollPendingText + "{t;\\n;b=n}" + kCrLf
+                                                      : std::string();
   RpvWriter w(s.dataDir());
   w.settings(slipSettings("Boleta De Pago", true));
   w.PRINTLINE(slipHeader(values.firma));
   if (!writeSlips(s, w, *payroll, key,
-                  [&](const Table& row) { return payslipBody(s, row, e, v, values, code, costCentre); }))
+                  [&](const Table& row) { return pending + payslipBody(s, row, e, v, values, code, costCentre); }))
     return false;
   return finishReport(s, w, startViewer);
 }

@@ -1,5 +1,6 @@
 #include "reports/report_common.h"
 
+#include "calc/run_stamps.h"
 #include "reports/runrpv.h"
 #include "ui/messages.h"
 
@@ -135,6 +136,13 @@ bool finishReport(Session& s, RpvWriter& w, bool startViewer) {
     if (!started) stopBox(s, started.message(), "Mensaje");
   }
   return true;
+}
+
+std::string markPendingPayroll(Session& s, std::string header) {
+  const size_t data = header.find("[Data]");
+  if (data == std::string::npos || !calc::payrollPending(s)) return header;
+  header.insert(data, std::string("{\\n;$c00;a=l;b=y} ") + calc::kPayrollPendingText + "{b=n}" + kCrLf);
+  return header;
 }
 
 }  // namespace planilla::reports
