@@ -131,7 +131,14 @@ std::string payslipBody(Session& s, const Table& row, const SlipEmployee& e, con
   std::string b;
   auto L = [&](const std::string& t) { b += t + kCrLf; };
   L("{e;$c01;a=l;b=y} {tab= +2100} BOLETA DE REMUNERACIONES{t;\\n;b=n;s=8}");
-  L("{e;$c01;a=l} {tab=+2600} D.S. Nro. 020-2008-TR{t;\\n;\\n;\\n}");
+  if (calc::payrollPending(s)) {
+    // A gratification run came after the month's payroll: said on the blank line under
+    // the title, so nothing below moves off the page's frames.
+    L("{e;$c01;a=l} {tab=+2600} D.S. Nro. 020-2008-TR{t;\\n}");
+    L(std::string("{e;$c01;a=l;b=y} {tab= +50} ") + calc::kPayrollPendingText + "{t;\\n;\\n;b=n}");
+  } else {
+    L("{e;$c01;a=l} {tab=+2600} D.S. Nro. 020-2008-TR{t;\\n;\\n;\\n}");
+  }
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL EMPLEADOR :{t;\\n;b=n;s=8}");
   b += slipEmployer(s, in);
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL TRABAJADOR(A) :{t;\\n;b=n;s=8}");
@@ -398,15 +405,11 @@ bool PREP401(Session& s, const std::string& code, const PayslipValues& values, c
     s.closeAll();
     return false;
   }
-  // A gratification run after the month's payroll: each slip says it is pending.
-  const std::string pending = calc::payrollPending(s) ? std::string("{e;$c01;a=l;b=y} {tab= +50} ") +
-                                                            calc::kPayrollPendingText + "{t;\\n;b=n}" + kCrLf
-                                                      : std::string();
   RpvWriter w(s.dataDir());
   w.settings(slipSettings("Boleta De Pago", true));
   w.PRINTLINE(slipHeader(values.firma));
   if (!writeSlips(s, w, *payroll, key,
-                  [&](const Table& row) { return pending + payslipBody(s, row, e, v, values, code, costCentre); }))
+                  [&](const Table& row) { return payslipBody(s, row, e, v, values, code, costCentre); }))
     return false;
   return finishReport(s, w, startViewer);
 }
