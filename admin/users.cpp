@@ -1,7 +1,10 @@
 #include "admin/users.h"
 
+#include <map>
+
 #include "admin/form.h"
 #include "masters/maintenance.h"
+#include "session/startup.h"
 #include "session/tables.h"
 #include "ui/messages.h"
 
@@ -12,6 +15,47 @@ namespace {
 using namespace masters;
 
 const char* kTitle = "Mensaje";
+const char* kToolsGroup = "HERRAMIENT";
+
+// The users table as the login reads it: every live record with its password.
+struct UserRow {
+  uint32_t recno;
+  std::string inicia;
+  AccessRecord access;
+};
+
+std::vector<UserRow> userRows(Table& t) {
+  const uint32_t rec = t.recno();
+  const int order = t.order();
+  (void)t.setOrder(0);
+  std::vector<UserRow> rows;
+  for (Status st = t.goTop(); st && !t.eof(); st = t.skip(1))
+    rows.push_back({t.recno(), t.str("INICIA"), {t.str("FUNCION"), t.str("ACCESO")}});
+  (void)t.setOrder(order);
+  backTo(t, rec);
+  return rows;
+}
+
+bool someoneOpensTools(const std::vector<UserRow>& rows) {
+  std::map<std::string, std::vector<AccessRecord>> byPassword;
+  for (const UserRow& r : rows) byPassword[r.inicia].push_back(r.access);
+  for (const auto& [password, records] : byPassword)
+    if (accessOf(records).opens(kToolsGroup)) return true;
+  return false;
+}
+
+// This screen lives under "&Herramientas": a change that leaves no password able to
+// open it could not be undone from inside the program. False after the message when
+// `change`, applied to the table's records, would take the last such password away.
+bool keepsTools(Session& s, Table& t, const std::function<void(std::vector<UserRow>&)>& change) {
+  std::vector<UserRow> rows = userRows(t);
+  if (!someoneOpensTools(rows)) return true;
+  change(rows);
+  if (someoneOpensTools(rows)) return true;
+  ui::MSGSTOP(s.messages(),
+              "Debe Quedar Una Clave Que Abra Herramientas (Permisos De Usuarios): Cambio No Grabado", kTitle);
+  return false;
+}
 
 void userDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   Table& t = br.table();
@@ -44,6 +88,14 @@ void userDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     ui::MSGSTOP(s.messages(), "Error En Ingreso De Datos - Registro NO Grabado", kTitle);
     return returnTo(t, br, rec);
   }
+  const std::string acceso = permiso == 1 ? "T" : "F";
+  const UserRow edited{add ? 0 : rec, form.text("INICIA"), {form.text("FUNCION"), acceso}};
+  if (!keepsTools(s, t, [&](std::vector<UserRow>& rows) {
+        if (add) rows.push_back(edited);
+        for (UserRow& r : rows)
+          if (!add && r.recno == rec) r = edited;
+      }))
+    return returnTo(t, br, rec);
   saveRecord(s, t, br, rec, add, [&](RecordEdit& e) {
     form.fill(e);
     e.text("ACCESO", permiso == 1 ? "T" : "F");
@@ -75,7 +127,14 @@ void F_CLAVE01(Session& s, ui::Toolkit& tk) {
     const Entry entries[] = {
         {102, "adic16", "Adiciona Acceso de Usuarios", [&] { EDITCLAVE(s, tk, br, true); }},
         {103, "edit", "Modifica Acceso de Usuarios", [&] { MODICLAVE(s, tk, br); }},
-        {104, "del", "Elimina Acceso de Usuarios", [&] { DELBANCOS(s, tk, br); }},
+        {104, "del", "Elimina Acceso de Usuarios",
+         [&] {
+           const uint32_t rec = t.recno();
+           if (!onRecord(t) || keepsTools(s, t, [rec](std::vector<UserRow>& rows) {
+                 std::erase_if(rows, [rec](const UserRow& r) { return r.recno == rec; });
+               }))
+             DELBANCOS(s, tk, br);
+         }},
         {105, "b_inv", "Activa/Desactiva Acceso de Usuarios", [&] { PERMI(s, br); }},
         {168, "salir0", "Salir", [&] { dlg.end(); }},
     };
@@ -92,7 +151,18 @@ void PERMI(Session& s, ui::Browse& br) {
   Table& t = br.table();
   selectTable(s, t);
   if (!onRecord(t)) return;
-  (void)changeRecord(s, t, t.recno(), [&](RecordEdit& e) { e.text("ACCESO", t.str("ACCESO") == "T" ? "F" : "T"); });
+  // Asked first, with "No" as the default: one key too many must not take a password's
+  // access away. The flag asked about is the one written.
+  const uint32_t rec = t.recno();
+  const std::string to = t.str("ACCESO") == "T" ? "F" : "T";
+  const std::string question = "Cambia El Permiso De " + trimRight(t.str("NOMBRE")) + " (" +
+                               trimRight(t.str("FUNCION")) + ") A " + (to == "T" ? "Con Acceso" : "Sin Acceso") + " ?";
+  if (!ui::MSGNOYES(s.messages(), question, kTitle)) return;
+  if (keepsTools(s, t, [&](std::vector<UserRow>& rows) {
+        for (UserRow& r : rows)
+          if (r.recno == rec) r.access.acceso = to;
+      }))
+    (void)changeRecord(s, t, rec, [&](RecordEdit& e) { e.text("ACCESO", to); });
   settle(br);
 }
 

@@ -65,7 +65,7 @@ bool StreamMessages::show(ui::MsgKind kind, const std::string& text, const std::
     out_ << text << "\n";
   else
     out_ << title << ": " << text << "\n";
-  return kind == ui::MsgKind::YesNo ? yesNoAnswer : true;
+  return ui::isQuestion(kind) ? yesNoAnswer : true;
 }
 
 CliSession::CliSession(std::ostream& err, const std::string& dir) : err_(err), messages_(err) {

@@ -12,6 +12,7 @@
 #include "calc/payroll.h"
 #include "calc/quinta.h"
 #include "calc/record.h"
+#include "calc/run_stamps.h"
 #include "store/catalog.h"
 #include "ui/messages.h"
 
@@ -486,6 +487,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
   if (!flushAll(s, {tE2, tE1, tRet, tHab})) return false;
   s.closeAll();
+  if (Status ss = stampPayroll(s); !ss) showTableError(s, ss);
   busy.report();
   ui::MSGINFO(msg, "Fin De Proceso");
   return true;
@@ -513,6 +515,8 @@ bool PROCE05(Session& s, const std::string& codeIn) {
                       {roll, "Relacion De Empleados Para Gratificaciones  No Existe"}},
                      kReadTitle))
     return false;
+  // What the run reads, as it is before it reads it: recorded when the run ends well.
+  const std::string inputs = gratificationInputs(s);
   {
     Table* r = openRun(s, 5, roll, std::nullopt, "DatVacac");
     if (!r) return stop(s);
@@ -668,6 +672,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   if (!tRoll->lastError().isOk()) return failTable(s, tRoll->lastError());
   if (!flushAll(s, {tHe, tH1, tRet})) return false;
   s.closeAll();
+  if (Status ss = stampGratification(s, inputs); !ss) showTableError(s, ss);
   busy.report();
   ui::MSGINFO(msg, "Fin De Proceso", "Mensaje");
   return true;

@@ -4,6 +4,7 @@
 
 #include "calc/screens.h"
 #include "session/tables.h"
+#include "calc/run_stamps.h"
 #include "calc/runs.h"
 #include "ui/dialogs.h"
 
@@ -15,8 +16,10 @@ constexpr const char* kRatesAlias = "TipCam";
 constexpr int kRatesArea = 11;
 
 // F_P301 and F_P305 differ only in their title and their run.
+// `mayRun` is asked before the run starts (false: the screen ends, nothing run).
 void calculationScreen(Session& s, ui::Toolkit& tk, const char* title,
-                       const std::function<bool(Session&, const std::string&)>& run) {
+                       const std::function<bool(Session&, const std::string&)>& run,
+                       const std::function<bool(Session&)>& mayRun = {}) {
   const catalog::TableDef def = s.def(catalog::TableId::ExchangeRates);
   if (!s.fileExists(def.dbf())) {
     ui::MSGSTOP(s.messages(), "Maestro Tipo De Cambio No Existe  ");
@@ -50,7 +53,7 @@ void calculationScreen(Session& s, ui::Toolkit& tk, const char* title,
          code.setFocus();
          return;
        }
-       run(s, c.code);
+       if (!mayRun || mayRun(s)) run(s, c.code);
        dlg.end();
      }).defaultButton();
   dlg.button(202, [&] { dlg.end(); });
@@ -109,7 +112,9 @@ void CONSULTACAMBANCOS(Session& s, ui::Toolkit& tk, RateChoice& c, int selector,
   }
 }
 
-void F_P301(Session& s, ui::Toolkit& tk) { calculationScreen(s, tk, "Calculo De Planilla", calc::PROCE01); }
+void F_P301(Session& s, ui::Toolkit& tk) {
+  calculationScreen(s, tk, "Calculo De Planilla", calc::PROCE01, askBeforePayroll);
+}
 
 void F_P305(Session& s, ui::Toolkit& tk) { calculationScreen(s, tk, "Calculo De Gratificacion", calc::PROCE05); }
 

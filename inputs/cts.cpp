@@ -39,6 +39,14 @@ bool loadPay(Session& s, CtsForm& f) {
   return found;
 }
 
+// The four-digit year of the working date: the two digits of YANO alone cannot tell
+// 1999 from 2099. A session that set only the period texts falls back on them.
+int workingYear(const Session& s) {
+  if (s.ANO_CIE.size() == 4) return std::atoi(s.ANO_CIE.c_str());
+  if (!s.YFECHA.empty()) return s.YFECHA.year();
+  return 2000 + std::atoi(s.YANO.c_str());
+}
+
 void ctsDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   Table& t = br.table();
   selectTable(s, t);
@@ -96,8 +104,7 @@ void ctsDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     }
   }
   const double recompu = round2(f.bas_men + f.asigna + f.grati16);
-  const CtsDeposit d =
-      ctsDeposit({recompu, f.fech_ing, std::atoi(s.YMES.c_str()), 2000 + std::atoi(s.YANO.c_str())});
+  const CtsDeposit d = ctsDeposit({recompu, f.fech_ing, std::atoi(s.YMES.c_str()), workingYear(s)});
   saveRecord(s, t, br, rec, add, [&](RecordEdit& e) {
     if (add) e.text("codigo", f.code).text("nombre", f.name);
     e.number("bas_men", f.bas_men)

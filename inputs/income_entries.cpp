@@ -5,6 +5,7 @@
 #include "inputs/common.h"
 #include "masters/employees.h"
 #include "masters/maintenance.h"
+#include "session/tables.h"
 #include "store/value.h"
 #include "ui/messages.h"
 
@@ -28,6 +29,16 @@ constexpr std::array<Amount, 14> kAmounts = {{
 }};
 constexpr int kFirstAmount = 104;
 constexpr int kJudicial = 128;
+
+// One entry per employee and month: the payroll run reads the first entry a seek by
+// code finds, so a second one would be kept and never paid. False after the message
+// (which says what to do instead) when another record holds `code`; `editing` is the
+// record being modified (0 when adding).
+bool codeFree(Session& s, Table& t, const std::string& code, uint32_t editing) {
+  if (isBlank(code) || checkKey(t, code, editing) != KeyCheck::Taken) return true;
+  ui::MSGSTOP(s.messages(), "Codigo " + code + " Ya Tiene Ingresos Este Mes, Use Modificar En Su Registro");
+  return false;
+}
 
 void entryDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   Table& t = br.table();
@@ -58,7 +69,7 @@ void entryDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
         k->setColors(ui::color::kBlue, ui::color::kScreen);
     }
     dlg.field(102, ui::ref(c.code)).picture("@!").colors(ui::color::kNavy, ui::color::kCyan).valid([&] {
-      return CODEMPPER(s, c);
+      return CODEMPPER(s, c) && codeFree(s, t, c.code, add ? 0 : rec);
     });
     dlg.label(551).text([&c] { return c.name; }).colors(ui::color::kNavy, ui::color::kSilver);
     dlg.image(301, "Buscar", [&] { CONSULTAEMPBANCOS(s, tk, c, 1); }).tooltip("Buscar");
@@ -71,6 +82,9 @@ void entryDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     dlg.activate();
   }
   if (!formAccepted(s, t, br, rec, accepted, c.code, "Codigo  En Blanco")) return;
+  // Checked again before the write: another station may have entered the employee
+  // while the form was open.
+  if (!codeFree(s, t, c.code, add ? 0 : rec)) return returnTo(t, br, rec);
   saveRecord(s, t, br, rec, add, [&](RecordEdit& e) {
     e.text("codigo", c.code).text("nombre", c.name);
     for (size_t i = 0; i < kAmounts.size(); ++i) e.number(kAmounts[i].field, v[i]);

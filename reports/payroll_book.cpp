@@ -209,7 +209,7 @@ bool writeBook(Session& s, ScratchTable& copy, const std::string& ruc, bool grat
   st.base = 690;
   st.widths = {7, 24, 11, 11, 11, 11, 11, 11, 11, 11};
   w.settings(st);
-  w.PRINTLINE(bookHeader(s, ruc, grati));
+  w.PRINTLINE(grati ? bookHeader(s, ruc, grati) : markPendingPayroll(s, bookHeader(s, ruc, grati)));
   std::array<std::vector<double>, 4> sums;
   for (int line = 0; line < 4; ++line) sums[line].assign(bookLines()[line].size(), 0.0);
   if (!eachRow(s, rows, [&] {

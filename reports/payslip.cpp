@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "calc/run_stamps.h"
 #include "reports/report_common.h"
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
@@ -130,7 +131,14 @@ std::string payslipBody(Session& s, const Table& row, const SlipEmployee& e, con
   std::string b;
   auto L = [&](const std::string& t) { b += t + kCrLf; };
   L("{e;$c01;a=l;b=y} {tab= +2100} BOLETA DE REMUNERACIONES{t;\\n;b=n;s=8}");
-  L("{e;$c01;a=l} {tab=+2600} D.S. Nro. 020-2008-TR{t;\\n;\\n;\\n}");
+  if (calc::payrollPending(s)) {
+    // A gratification run came after the month's payroll: said on the blank line under
+    // the title, so nothing below moves off the page's frames.
+    L("{e;$c01;a=l} {tab=+2600} D.S. Nro. 020-2008-TR{t;\\n}");
+    L(std::string("{e;$c01;a=l;b=y} {tab= +50} ") + calc::kPayrollPendingText + "{t;\\n;\\n;b=n}");
+  } else {
+    L("{e;$c01;a=l} {tab=+2600} D.S. Nro. 020-2008-TR{t;\\n;\\n;\\n}");
+  }
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL EMPLEADOR :{t;\\n;b=n;s=8}");
   b += slipEmployer(s, in);
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL TRABAJADOR(A) :{t;\\n;b=n;s=8}");

@@ -1,5 +1,6 @@
 #include "reports/report_common.h"
 
+#include "calc/run_stamps.h"
 #include "reports/runrpv.h"
 #include "ui/messages.h"
 
@@ -135,6 +136,17 @@ bool finishReport(Session& s, RpvWriter& w, bool startViewer) {
     if (!started) stopBox(s, started.message(), "Mensaje");
   }
   return true;
+}
+
+std::string markPendingPayroll(Session& s, std::string header) {
+  // On the header's first printed line, above the company's name: the headers open
+  // with "[Header]" and a line that sets the font and ends the line.
+  const size_t top = header.find("[Header]");
+  const size_t font = top == std::string::npos ? top : header.find(kCrLf, top);
+  const size_t at = font == std::string::npos ? font : header.find(kCrLf, font + 2);
+  if (at == std::string::npos || !calc::payrollPending(s)) return header;
+  header.insert(at + 2, std::string("{$c00;a=l;b=y} ") + calc::kPayrollPendingText + "{b=n}" + kCrLf);
+  return header;
 }
 
 }  // namespace planilla::reports

@@ -73,6 +73,11 @@ double sumOf(const Table& t, std::initializer_list<const char*> fields);
 
 void showStatus(Session& s, const Status& st);
 
+// While the month's payroll is pending (a gratification run came after it), the
+// report's header says so on every page: `header` with that line on top, after the
+// font line that follows "[Header]". Otherwise `header` as it is.
+std::string markPendingPayroll(Session& s, std::string header);
+
 template <class Fn>
 bool eachRow(Session& s, Table& t, Fn fn) {
   Status st = t.goTop();

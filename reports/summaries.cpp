@@ -109,7 +109,7 @@ bool centreSummary(Session& s, bool startViewer, const char* reportName,
   L("{\\n;$c00;a=l} {tab=900} " + companySubtitle(s.YCIA));
   for (const std::string& line : ownHeader) L(line);
   L("[Data]");
-  w.PRINTLINE(h);
+  w.PRINTLINE(markPendingPayroll(s, h));
 
   GroupedSummary g(w, columns);
   Table& rows = *copy.table;
@@ -222,7 +222,7 @@ bool REPXXP405(Session& s, bool startViewer) {
     "{tab=550} TOTAL{\\n;$c03;a=l} {tab=150} OBLIGATORIO{$c04;a=l} {tab=600} A.F.P.{$c05;a=l} {tab=600} "
     "A.F.P.{$c06;a=l} {tab=200} RETRIBUCIONES{$c07;a=l} {tab=500} GENERAL{\\n;Line=900,11500;b=n;\\n}");
   L("[Data]");
-  w.PRINTLINE(h);
+  w.PRINTLINE(markPendingPayroll(s, h));
 
   const std::vector<std::string> pic = {std::string(kPicSummary)};
   std::vector<double> ccSum(6, 0.0), fundSum(6, 0.0), grand(6, 0.0);
@@ -370,7 +370,7 @@ bool PREP426(Session& s, int selector, bool startViewer) {
   L("{$c03;a=l} {tab=470} DSCTO{$c04;a=l} {tab=350} PAGAR{$c05;a=l} {tab=250} MENSUAL{$c06;a=l} {tab=350} "
     "SUELDO{\\n;b=n;\\n}");
   L("[Data]");
-  w.PRINTLINE(h);
+  w.PRINTLINE(markPendingPayroll(s, h));
 
   const std::vector<std::string> pics = {std::string(kPicSummary), std::string(kPicSummary),
                                          std::string(kPicSummary), std::string(kPicSummary), std::string(kPicWide)};

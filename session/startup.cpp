@@ -84,23 +84,18 @@ bool lookup(Table& t, const std::string& key, const char* field) {
 // The access the password's records give (the users table in any order; every record
 // is read, the table is small). False when none of them has ACCESO "T".
 bool readAccess(Table& t, const std::string& key, Session& s) {
-  const auto& codes = functionCodes();
   const int order = t.order();
   (void)t.setOrder(0);
-  bool granted = false;
-  s.accessLimited = false;
-  s.accessGroups.clear();
+  std::vector<AccessRecord> records;
   for (Status st = t.goTop(); st && !t.eof(); st = t.skip(1)) {
     if (t.str("INICIA").compare(0, key.size(), key) != 0) continue;
-    const std::string code = trimRight(upper(t.str("FUNCION")));
-    const bool on = t.str("ACCESO") == "T";
-    granted = granted || on;
-    if (std::find(codes.begin(), codes.end(), code) == codes.end()) continue;
-    s.accessLimited = true;
-    if (on) s.accessGroups.push_back(code);
+    records.push_back({t.str("FUNCION"), t.str("ACCESO")});
   }
   (void)t.setOrder(order);
-  return granted;
+  const PasswordAccess a = accessOf(records);
+  s.accessLimited = a.limited;
+  s.accessGroups = a.groups;
+  return a.granted;
 }
 
 }  // namespace
@@ -109,6 +104,24 @@ const std::vector<std::string>& functionCodes() {
   static const std::vector<std::string> k = {"FECHA",    "MAESTROS", "DATOS",   "PROCESOS",
                                              "REPORTES", "AFPNET",   "SUELDOS", "HERRAMIENT"};
   return k;
+}
+
+bool PasswordAccess::opens(const std::string& group) const {
+  return granted && (!limited || std::find(groups.begin(), groups.end(), group) != groups.end());
+}
+
+PasswordAccess accessOf(const std::vector<AccessRecord>& records) {
+  const auto& codes = functionCodes();
+  PasswordAccess a;
+  for (const AccessRecord& r : records) {
+    const std::string code = trimRight(upper(r.funcion));
+    const bool on = r.acceso == "T";
+    a.granted = a.granted || on;
+    if (std::find(codes.begin(), codes.end(), code) == codes.end()) continue;
+    a.limited = true;
+    if (on) a.groups.push_back(code);
+  }
+  return a;
 }
 
 long applyProcessSettings(long handles) {

@@ -32,6 +32,22 @@ std::string yearText5(int year);
 // "SUELDOS", "HERRAMIENT". Other codes ("FUN001" ...) grant no group of their own.
 const std::vector<std::string>& functionCodes();
 
+// What one password opens, from its records of the users table (FUNCION, ACCESO):
+// nothing unless some record has "T"; then every group unless some record names a
+// function code, in which case only the groups whose record has "T". The login reads
+// it; the users screen asks it of the records a change would leave.
+struct PasswordAccess {
+  bool granted = false;
+  bool limited = false;
+  std::vector<std::string> groups;
+  bool opens(const std::string& group) const;
+};
+struct AccessRecord {
+  std::string funcion;
+  std::string acceso;
+};
+PasswordAccess accessOf(const std::vector<AccessRecord>& records);
+
 // Login check (action of "&Aceptar"): user must be exactly "QTR " after upper-casing
 // (the field's "@!" picture), the password (upper-cased, padded to ten; one with
 // more than ten characters before trailing blanks is refused) is sought as a prefix

@@ -215,7 +215,7 @@ const std::vector<TableId>& allTables() {
       TableId::PrePayroll,    TableId::CtsMay,         TableId::CtsNovember,      TableId::IncomeEntries,
       TableId::VacationRoll,  TableId::GratificationRoll, TableId::ActiveEmployees, TableId::PayrollSoles,
       TableId::PayrollDollars, TableId::GratSoles,     TableId::GratDollars,      TableId::ReportWork,
-      TableId::ExtraGrat};
+      TableId::ExtraGrat,     TableId::RunStamps};
   return ids;
 }
 
@@ -255,6 +255,7 @@ std::string baseName(TableId id, const Period& p) {
     case TableId::GratDollars: return "h1" + cma;
     case TableId::ReportWork: return "xx" + cma;
     case TableId::ExtraGrat: return "ke" + cma;
+    case TableId::RunStamps: return "sp" + cma;
   }
   return "";
 }
@@ -442,6 +443,16 @@ TableDef define(TableId id, const Period& p) {
       d.tags = {tag(b, "", "CODIGO")};
       d.alias = "ExtGrati";
       d.role = "Gratificacion Extraordinaria";
+      break;
+    case TableId::RunStamps:
+      // PROCESO names the run; HUELLA is what the run was made from (the
+      // gratification: a digest of its inputs); PENDIENTE "S" marks a payroll that a
+      // later gratification run left out of date. No time of day: two runs on the same
+      // data leave the same record.
+      d.fields = {C("proceso", 10), C("huella", 16), C("pendiente", 1)};
+      d.tags = {tag(b, "proceso", "PROCESO")};
+      d.alias = "Procesos";
+      d.role = "Registro De Procesos";
       break;
   }
   return d;

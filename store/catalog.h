@@ -65,6 +65,7 @@ enum class TableId {
   GratDollars,        // h1<cia><mes><ano>
   ReportWork,         // xx<cia><mes><ano>       (structure of the report's source)
   ExtraGrat,          // ke<cia><mes><ano>       (read when present, never created)
+  RunStamps,          // sp<cia><mes><ano>       the month's runs: one record per run kind
 };
 
 // Every id, in catalog order.

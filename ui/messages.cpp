@@ -21,5 +21,8 @@ bool MSGYESNO(Messages& m, const std::string& text) { return m.show(MsgKind::Yes
 bool MSGYESNO(Messages& m, const std::string& text, const std::string& title) {
   return m.show(MsgKind::YesNo, text, title);
 }
+bool MSGNOYES(Messages& m, const std::string& text, const std::string& title) {
+  return m.show(MsgKind::NoYes, text, title);
+}
 
 }  // namespace planilla::ui

@@ -7,13 +7,16 @@
 
 namespace planilla::ui {
 
-enum class MsgKind { Stop, Info, Alert, YesNo };
+// YesNo: a question whose default answer (Enter) is Yes; NoYes: the same question
+// with No as the default, for a step that is hard to undo.
+enum class MsgKind { Stop, Info, Alert, YesNo, NoYes };
+inline bool isQuestion(MsgKind k) { return k == MsgKind::YesNo || k == MsgKind::NoYes; }
 
 class Messages {
  public:
   virtual ~Messages() = default;
-  // Shows a modal box with the given (already resolved) title. For YesNo the result is
-  // true for Yes; for the other kinds it is true.
+  // Shows a modal box with the given (already resolved) title. For a question the
+  // result is true for Yes; for the other kinds it is true.
   virtual bool show(MsgKind kind, const std::string& text, const std::string& title) = 0;
 
   // Long work (the calculation runs, listings, utilities): the backend shows a busy
@@ -72,5 +75,8 @@ void MSGALERT(Messages& m, const std::string& text, const std::string& title);
 void MSGALERT(Messages& m, const std::string& text, const std::string& unused, const std::string& title);
 bool MSGYESNO(Messages& m, const std::string& text);
 bool MSGYESNO(Messages& m, const std::string& text, const std::string& title);
+// The question with "No" as the default button: Enter, Escape and closing the box
+// all answer No.
+bool MSGNOYES(Messages& m, const std::string& text, const std::string& title);
 
 }  // namespace planilla::ui

@@ -11,6 +11,7 @@ const char* kindName(MsgKind k) {
     case MsgKind::Info: return "MSGINFO";
     case MsgKind::Alert: return "MSGALERT";
     case MsgKind::YesNo: return "MSGYESNO";
+    case MsgKind::NoYes: return "MSGNOYES";
   }
   return "?";
 }
@@ -205,14 +206,14 @@ bool ScriptedToolkit::show(MsgKind kind, const std::string& text, const std::str
   std::string seen = std::string(kindName(kind)) + " " + quoted(text) + " titulo " + quoted(title);
   if (steps_.empty() || steps_.front().op != Op::Message) {
     fail("mensaje inesperado: " + seen + (steps_.empty() ? "" : " (se esperaba: " + describe(steps_.front()) + ")"));
-    return kind != MsgKind::YesNo;
+    return !isQuestion(kind);
   }
   Step s = steps_.front();
   steps_.pop_front();
   if (s.kind != kind || s.text != text || (s.title && *s.title != title)) {
     fail("se esperaba " + describe(s) + ", se mostro " + seen);
   }
-  return kind == MsgKind::YesNo ? s.flag : true;
+  return isQuestion(kind) ? s.flag : true;
 }
 
 void ScriptedToolkit::runModal(Dialog& dlg) {

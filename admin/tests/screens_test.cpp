@@ -121,7 +121,12 @@ TEST_F(AdminScreens, UsersAddedToggledAndDeletedChangeWhoLogsIn) {
   EXPECT_FALSE(s().accessLimited);  // FUN001 only: everything, as before
 
   // Toggled off, the password's only record denies it; toggled twice, it is back.
-  tk.expectDialog("MANTECLAVE").pick(101, 2).press(105).press(105).press(105)
+  const std::string off = "Cambia El Permiso De ANA RUIZ (REPORTES) A Sin Acceso ?";
+  const std::string on = "Cambia El Permiso De ANA RUIZ (REPORTES) A Con Acceso ?";
+  tk.expectDialog("MANTECLAVE").pick(101, 2)
+      .press(105).expectMessage(MsgKind::NoYes, off, "Mensaje", true)
+      .press(105).expectMessage(MsgKind::NoYes, on, "Mensaje", true)
+      .press(105).expectMessage(MsgKind::NoYes, off, "Mensaje", true)
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).row(1)[3], "Sin Acceso"); })
       .press(168);
   play(F_CLAVE01);
@@ -133,6 +138,41 @@ TEST_F(AdminScreens, UsersAddedToggledAndDeletedChangeWhoLogsIn) {
   play(F_CLAVE01);
   tk.expectMessage(MsgKind::Stop, "Clave No Valida  , Intente Nuevamente", "Mensaje");
   EXPECT_FALSE(login("REP1"));
+  EXPECT_TRUE(tk.ok()) << tk.report();
+}
+
+// QTR's password (PLANILLA, one FUN001 record) is the only one that opens
+// "&Herramientas", where this screen lives: no toggle, change, delete or new record may
+// take that away, and a toggle is asked first with "No" as the answer to Enter.
+TEST_F(AdminScreens, AccessChangesAreAskedAndTheLastPasswordToTheToolsIsKept) {
+  const std::string last = "Debe Quedar Una Clave Que Abra Herramientas (Permisos De Usuarios): Cambio No Grabado";
+  const std::string qtrOff = "Cambia El Permiso De ADMINISTRADOR DEL SISTEMA (FUN001) A Sin Acceso ?";
+  tk.expectDialog("MANTECLAVE")
+      .press(105).expectMessage(MsgKind::NoYes, qtrOff, "Mensaje", false)  // Enter: No
+      .press(105).expectMessage(MsgKind::NoYes, qtrOff, "Mensaje", true)
+      .expectMessage(MsgKind::Stop, last, "Mensaje")
+      .press(104).expectMessage(MsgKind::Stop, last, "Mensaje")  // no delete question
+      .press(103).expectDialog("CLAVEEDIT", "Modificar Registro").radio(108).press(109)
+      .expectMessage(MsgKind::Stop, last, "Mensaje")
+      // A group record for the same password would limit it to that group.
+      .press(102).expectDialog("CLAVEEDIT").type(102, "qtr").type(106, "reportes").type(114, "planilla").press(109)
+      .expectMessage(MsgKind::Stop, last, "Mensaje")
+      // A second password that opens the tools: then QTR's may be switched off.
+      .press(102).expectDialog("CLAVEEDIT").type(102, "jefe").type(106, "herramient").type(114, "jefe1").press(109)
+      .pick(101, 2)
+      .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).row(1)[1], "FUN001    "); })
+      .press(105).expectMessage(MsgKind::NoYes, qtrOff, "Mensaje", true)
+      .inspect([](ui::Dialog& d) {
+        ASSERT_EQ(listOf(d).rowCount(), 2);
+        EXPECT_EQ(listOf(d).row(1)[3], "Sin Acceso");
+      })
+      .press(168);
+  play(F_CLAVE01);
+  ASSERT_TRUE(login("JEFE1"));
+  EXPECT_TRUE(s().allows("HERRAMIENT"));
+  EXPECT_FALSE(s().allows("PROCESOS"));
+  tk.expectMessage(MsgKind::Stop, "Acceso Denegado", "Mensaje");
+  EXPECT_FALSE(login("PLANILLA"));
   EXPECT_TRUE(tk.ok()) << tk.report();
 }
 

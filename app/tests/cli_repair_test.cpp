@@ -35,7 +35,7 @@ class CliRepair : public ::testing::Test {
     ASSERT_TRUE(IndexBag::create(posixFileSystem(), file(bag), (*t)->recordLayout()).isOk());
   }
   testing::Run planilla(const std::vector<std::string>& args) { return runPlanilla(data, args); }
-  testing::Run calcular() { return planilla({"calcular", "--cia", "01", "--tc", "07 31"}); }
+  testing::Run calcular() { return planilla({"calcular", "--cia", "01", "--tc", "07 31", "--sin-gratificacion"}); }
 
   testutil::TempDir scratch{"planilla-cli"};
   std::string data;
@@ -62,7 +62,7 @@ TEST_F(CliRepair, CalcularRefusesATableWhoseIndexLacksItsTagAndReindexRepairs) {
   // The month as an uninterrupted run computes it, on a copy.
   const std::string ref = scratch.file("ref");
   std::filesystem::copy(data, ref);
-  testing::Run r = runPlanilla(ref, {"calcular", "--cia", "01", "--tc", "07 31"});
+  testing::Run r = runPlanilla(ref, {"calcular", "--cia", "01", "--tc", "07 31", "--sin-gratificacion"});
   ASSERT_EQ(r.code, 0) << r.err;
   const auto expected = testing::liveRecords(ref);
 

@@ -83,7 +83,7 @@ class ReindexSweep : public ::testing::Test {
     const std::string ref = scratch.file("ref");
     copyTree(base, ref);
     ASSERT_EQ(runPlanilla(ref, {"reindexar", "--cia", "01"}).code, 0);
-    r = runPlanilla(ref, {"calcular", "--cia", "01", "--tc", "07 31"});
+    r = runPlanilla(ref, {"calcular", "--cia", "01", "--tc", "07 31", "--sin-gratificacion"});
     ASSERT_EQ(r.code, 0) << r.err;
     expected = testing::liveRecords(ref);
 
@@ -124,7 +124,7 @@ class ReindexSweep : public ::testing::Test {
     copyTree(k, k2);
 
     // The next run refuses, saying why, or computes exactly the month.
-    r = runPlanilla(k, {"calcular", "--cia", "01", "--tc", "07 31"});
+    r = runPlanilla(k, {"calcular", "--cia", "01", "--tc", "07 31", "--sin-gratificacion"});
     if (r.code == 0) {
       ++exact;
       EXPECT_EQ(testing::differingTables(testing::liveRecords(k), expected), "") << "calculo con datos errados";
@@ -138,7 +138,7 @@ class ReindexSweep : public ::testing::Test {
     // Reindexing again repairs it: the run computes the month, nothing is left behind.
     r = runPlanilla(k2, {"reindexar", "--cia", "01"});
     EXPECT_EQ(r.code, 0) << r.err;
-    r = runPlanilla(k2, {"calcular", "--cia", "01", "--tc", "07 31"});
+    r = runPlanilla(k2, {"calcular", "--cia", "01", "--tc", "07 31", "--sin-gratificacion"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(testing::differingTables(testing::liveRecords(k2), expected), "");
     EXPECT_EQ(leftovers(k2), std::vector<std::string>{});

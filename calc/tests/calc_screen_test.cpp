@@ -1,4 +1,5 @@
 // The calculation screens F_P301 / F_P305 through the scripted backend.
+#include "calc/run_stamps.h"
 #include "calc/screens.h"
 #include "session/tests/demo_fixture.h"
 #include "store/catalog.h"
@@ -93,6 +94,53 @@ TEST_F(CalcScreenTest, LookedUpCodeStartsTheRun) {
   EXPECT_TRUE(tk.ok()) << tk.report();
   EXPECT_GT(payrollRows(), 20);
   EXPECT_EQ(s().current(), nullptr);
+}
+
+// The demo in December, whose gratification roll is ready and not yet calculated.
+class DecemberScreen : public CalcScreenTest {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), kDecember).isOk());
+    tk.setDataDir(dir.path());
+    session = std::make_unique<Session>(posixFileSystem(), tk, dir.path());
+    session->setRed(false);
+    chooseDemoDate(kDecember);
+  }
+  // The payroll screen started with the month's rate record.
+  ui::ScriptedToolkit& startPayroll() { return tk.expectDialog("CALCU01", "Calculo De Planilla").type(102, "12 31").press(201); }
+  const Date kDecember{2026, 12, 31};
+};
+
+// The payroll run asks before it goes ahead without the month's gratification; "No",
+// the answer to Enter, stops with nothing run. Run anyway and followed by the
+// gratification, the payroll is pending until it is run again.
+TEST_F(DecemberScreen, PayrollAsksBeforeRunningWithoutTheGratification) {
+  const std::string question =
+      "La Gratificacion De Diciembre No Esta Calculada: Su Impuesto Entra En La Planilla Del Mes. Calcule Primero "
+      "La Gratificacion.  Calcula La Planilla De Todos Modos ?";
+  startPayroll().expectMessage(MsgKind::NoYes, question, "Mensaje", false);
+  F_P301(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+  EXPECT_EQ(payrollRows(), -1);
+
+  startPayroll()
+      .expectMessage(MsgKind::NoYes, question, "Mensaje", true)
+      .expectMessage(MsgKind::Info, "Fin De Proceso", "Information");
+  F_P301(s(), tk);
+  EXPECT_GT(payrollRows(), 20);
+  EXPECT_FALSE(payrollPending(s()));
+  tk.expectDialog("CALCU01", "Calculo De Gratificacion")
+      .type(102, "12 31")
+      .press(201)
+      .expectMessage(MsgKind::Info, "Fin De Proceso", "Mensaje");
+  F_P305(s(), tk);
+  EXPECT_TRUE(payrollPending(s()));
+  EXPECT_EQ(gratificationStatus(s()), GratStatus::Current);
+  startPayroll().expectMessage(MsgKind::Info, "Fin De Proceso", "Information");  // no question now
+  F_P301(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+  EXPECT_FALSE(payrollPending(s()));
 }
 
 TEST_F(CalcScreenTest, LookupCancelledKeepsTheCode) {

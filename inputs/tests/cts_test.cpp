@@ -194,5 +194,34 @@ TEST_F(CtsScreen, ModifyReloadsThePayFromTheMasterAndRecomputes) {
   EXPECT_DOUBLE_EQ(s.nums[0]["calculo"], 1106.67);  // as the first case above
 }
 
+// A working date of the last century: 31/05/1999 is the half-year November 1998 to
+// April 1999. Entry 15/11/1998, pay 2400: r12 = 200.00; November is short of its first
+// 15 days, so 5 whole months (December to April) + 16 days: 200 / 30 * 16 = 106.666 ->
+// 106.67; 5 * 200 + 106.67 = 1106.67 (taken as 2099, the entry would be six whole
+// months back: 1200.00).
+TEST_F(CtsScreen, WorkingYearOfTheLastCentury) {
+  st.session.YANO = "99";
+  st.session.ANO_CIE = "1999";
+  testing::seedMaster(dir.path(), st,
+                      {{{"codigo", "E004"}, {"nombre", "ROJAS DIAZ LUIS"}, {"bas_men", "2400"},
+                        {"fech_ing", "19981115"}, {"dolar", "S"}}});
+  st.tk.expectDialog("MANTE04")
+      .press(testing::kAdd)
+      .expectDialog("EDITCTS", "Adicionar Registro")
+      .choose(102, "ROJAS DIAZ LUIS")
+      .type(106, "S")
+      .press(301)
+      .press(testing::kExit);
+  F_CTS(st.session, st.tk);
+  EXPECT_TRUE(st.tk.ok()) << st.tk.report();
+  auto s = stored();
+  ASSERT_EQ(s.rows.size(), 1u);
+  EXPECT_EQ(s.rows[0]["fech_ing"], "19981115");
+  EXPECT_DOUBLE_EQ(s.nums[0]["meses"], 5);
+  EXPECT_DOUBLE_EQ(s.nums[0]["dias1"], 15);
+  EXPECT_DOUBLE_EQ(s.nums[0]["dias2"], 106.67);
+  EXPECT_DOUBLE_EQ(s.nums[0]["calculo"], 1106.67);
+}
+
 }  // namespace
 }  // namespace planilla::inputs

@@ -117,6 +117,47 @@ TEST_F(IncomeEntries, ModifyKeepsSuminiAndMayChangeTheEmployee) {
   EXPECT_DOUBLE_EQ(s.nums[0]["sumini"], 120);
 }
 
+// Each field of the form lands in its own column (the form's order: 104 SIMPLE, 106
+// DOBLE ... 124 OTROSEGR, 126 TARDAN, 128 RETJUD, 130 CUOSIN), and an employee has one
+// entry a month: the run pays only the first, so a second is refused at the code, on add
+// and when a modify would move another entry onto it.
+TEST_F(IncomeEntries, EveryAmountInItsOwnFieldAndOneEntryPerEmployee) {
+  testing::seed(dir.path(), st.session.def(TableId::IncomeEntries),
+                {{{"codigo", "E002"}, {"nombre", "ALVA ROJAS ANA"}, {"movili", "50"}}});
+  const std::vector<std::pair<int, const char*>> fields = {
+      {104, "simple"}, {106, "doble"},  {108, "refrige"},  {110, "diastra"},  {112, "produc"},
+      {114, "movili"}, {116, "utili"},  {118, "cts"},      {120, "subsid"},   {122, "adelanto"},
+      {124, "otrosegr"}, {126, "tardan"}, {128, "retjud"}, {130, "cuosin"}};
+  auto value = [](size_t i) { return static_cast<double>(i + 1) + 0.25; };  // 1.25, 2.25 ... 14.25
+  const std::string taken = "Codigo E001       Ya Tiene Ingresos Este Mes, Use Modificar En Su Registro";
+  auto& script = st.tk.expectDialog("MANTE04").press(testing::kAdd).expectDialog("EDITHORAE").type(102, "E001");
+  for (size_t i = 0; i < fields.size(); ++i) script.type(fields[i].first, std::to_string(i + 1) + ".25");
+  script.press(201)
+      .press(testing::kAdd)
+      .expectDialog("EDITHORAE", "Adicionar Registro")
+      .type(102, "E001")
+      .leave(102)
+      .expectMessage(MsgKind::Stop, taken, "Stop")
+      .expectFocus(102)
+      .press(202)
+      .doubleClick(101, 2)
+      .expectDialog("EDITHORAE", "Modificar Registro")
+      .expectText(102, "E002")
+      .type(102, "E001")
+      .leave(102)
+      .expectMessage(MsgKind::Stop, taken, "Stop")
+      .press(202)
+      .press(testing::kExit);
+  F_PFMR201(st.session, st.tk);
+  EXPECT_TRUE(st.tk.ok()) << st.tk.report();
+  auto s = stored();
+  ASSERT_EQ(s.rows.size(), 2u);
+  EXPECT_EQ(s.rows[0]["codigo"], "E002      ");
+  EXPECT_DOUBLE_EQ(s.nums[0]["movili"], 50);
+  EXPECT_EQ(s.rows[1]["codigo"], "E001      ");
+  for (size_t i = 0; i < fields.size(); ++i) EXPECT_DOUBLE_EQ(s.nums[1][fields[i].second], value(i)) << fields[i].second;
+}
+
 TEST(IncomeEntriesRefused, WithoutPeriodOrMaster) {
   TempDir dir;
   Station st(dir.path());

@@ -114,6 +114,35 @@ TEST_F(Rolls, FebruaryCountsThirtyAndModifyKeepsControl) {
   EXPECT_DOUBLE_EQ(s.nums[0]["control"], 3);  // never changed by the modify dialog
 }
 
+// The days taken from the two dates (last - first + 1): a one-day vacation is taken;
+// in February more than 27 days count as the month's 30, up to 27 as they are; other
+// months keep DIFVAC as it was.
+TEST_F(Rolls, DaysTakenAndFebruarysThirty) {
+  struct Case {
+    const char* mes;
+    Date first, last;
+    const char* text;
+    double difvac;
+  };
+  const Case cases[] = {
+      {"02", Date(2016, 2, 1), Date(2016, 2, 27), "27", 27},  // 27 - 1 + 1
+      {"02", Date(2016, 2, 1), Date(2016, 2, 28), "28", 30},
+      {"02", Date(2016, 2, 2), Date(2016, 2, 29), "28", 30},
+      {"02", Date(2016, 2, 9), Date(2016, 2, 9), "1", 1},
+      {"03", Date(2016, 3, 9), Date(2016, 3, 9), "1", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.first.dmy() + " - " + c.last.dmy());
+    st.session.YMES = c.mes;
+    VacationDays days;
+    days.difvac = -1;
+    EXPECT_TRUE(CCAM02(st.session, c.first, c.last, days));
+    EXPECT_EQ(days.text, c.text);
+    EXPECT_DOUBLE_EQ(days.difvac, c.difvac);
+  }
+  EXPECT_TRUE(st.tk.ok()) << st.tk.report();  // no message
+}
+
 TEST_F(Rolls, VacationScreenRefusals) {
   // 1 January works on month "00": no date is in it.
   st.session.YMES = "00";

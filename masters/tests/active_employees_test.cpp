@@ -1,8 +1,11 @@
 // The active employees of the month (F_PJLG02): the month's table made from the general
 // master, the month form, the two refresh operations and the day counts.
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "masters/active_employees.h"
+#include "masters/employees.h"
 #include "masters/tests/employees_test_util.h"
 
 namespace planilla::masters {
@@ -30,12 +33,36 @@ class Active : public testing::EmployeesFixture {
 };
 
 TEST(DaysOfMonth, CalendarDaysWithoutLeapYears) {
-  EXPECT_EQ(daysOfMonth("01"), 31);
-  EXPECT_EQ(daysOfMonth("02"), 28);
-  EXPECT_EQ(daysOfMonth("04"), 30);
-  EXPECT_EQ(daysOfMonth("12"), 31);
-  EXPECT_EQ(daysOfMonth("00"), 0);
-  EXPECT_EQ(daysOfMonth("13"), 0);
+  // "Thirty days hath September, April, June and November"; February 28.
+  const std::vector<std::pair<const char*, int>> months = {
+      {"01", 31}, {"02", 28}, {"03", 31}, {"04", 30}, {"05", 31}, {"06", 30}, {"07", 31},
+      {"08", 31}, {"09", 30}, {"10", 31}, {"11", 30}, {"12", 31}, {"00", 0},  {"13", 0}};
+  for (auto [month, days] : months) EXPECT_EQ(daysOfMonth(month), days) << month;
+}
+
+// The day and hour fields of the month form: 0 up to their bound, never below.
+TEST_F(Active, DayAndHourFieldsRefuseNegativesAndTooMany) {
+  struct Case {
+    const char* what;
+    std::function<bool(double)> check;
+    double top;
+  };
+  const Case cases[] = {
+      {"dias trabajados", [&](double v) { return COD01TRA(st.session, v, 1); }, 31},
+      {"dias de falta", [&](double v) { return COD01TRA(st.session, v, 2); }, 31},
+      {"horas", [&](double v) { return COD02TRA(st.session, v); }, 240},
+      {"dias", [&](double v) { return COD03TRA(st.session, v); }, 31},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (double bad : {-1.0, -0.5, c.top + 1}) {
+      st.tk.expectMessage(MsgKind::Alert, "Rango Fuera De Parametro", "Error En Ingreso De Dato");
+      EXPECT_FALSE(c.check(bad)) << bad;
+    }
+    EXPECT_TRUE(c.check(0));
+    EXPECT_TRUE(c.check(c.top));
+  }
+  EXPECT_TRUE(st.tk.ok()) << st.tk.report();
 }
 
 TEST_F(Active, MissingGeneralMasterStopsTheScreen) {

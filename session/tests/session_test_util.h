@@ -32,7 +32,7 @@ class RecordingMessages : public ui::Messages {
   };
   bool show(ui::MsgKind kind, const std::string& text, const std::string& title) override {
     boxes.push_back({kind, text, title});
-    return kind == ui::MsgKind::YesNo ? answer : true;
+    return ui::isQuestion(kind) ? answer : true;
   }
   std::vector<std::string> texts() const {
     std::vector<std::string> t;

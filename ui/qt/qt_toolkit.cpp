@@ -53,12 +53,13 @@ bool messageBox(QWidget* parent, MsgKind kind, const std::string& text, const st
     case MsgKind::Stop: box.setIcon(QMessageBox::Critical); break;
     case MsgKind::Info: box.setIcon(QMessageBox::Information); break;
     case MsgKind::Alert: box.setIcon(QMessageBox::Warning); break;
-    case MsgKind::YesNo: box.setIcon(QMessageBox::Question); break;
+    case MsgKind::YesNo:
+    case MsgKind::NoYes: box.setIcon(QMessageBox::Question); break;
   }
-  if (kind == MsgKind::YesNo) {
+  if (isQuestion(kind)) {
     QPushButton* yes = box.addButton(QStringLiteral("&Sí"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    box.setDefaultButton(kind == MsgKind::NoYes ? no : yes);
     box.setEscapeButton(no);
     box.exec();
     return box.clickedButton() == yes;  // No, Escape or the close box: false

@@ -168,8 +168,13 @@ TEST_F(Commands, RunsFollowTheAccessOfThePassword) {
   {
     auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(TableId::Users, {}), OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk()) << t.status().message();
+    // MIX1 opens the reports and holds a closed record for the processes; AFP1 opens
+    // only the AFPnet group.
     for (auto [code, function, access, password] : {std::tuple{"ANA", "REPORTES", "T", "REP1"},
-                                                    std::tuple{"LUIS", "FUN001", "F", "OFF1"}}) {
+                                                    std::tuple{"LUIS", "FUN001", "F", "OFF1"},
+                                                    std::tuple{"EVA", "REPORTES", "T", "MIX1"},
+                                                    std::tuple{"EVA", "PROCESOS", "F", "MIX1"},
+                                                    std::tuple{"JOSE", "AFPNET", "T", "AFP1"}}) {
       ASSERT_TRUE((*t)->appendBlank().isOk());
       for (auto [field, value] : {std::pair{"CODIGO", code}, {"FUNCION", function}, {"ACCESO", access},
                                   {"INICIA", password}})
@@ -187,6 +192,9 @@ TEST_F(Commands, RunsFollowTheAccessOfThePassword) {
        {std::vector<std::string>{"calcular", "--cia", "01", "--clave", "REP1", "--tc", "03 31"},
         {"reindexar", "--cia", "01", "--clave", "REP1"},
         {"exportar", "afpnet", "--cia", "01", "--clave", "REP1"},
+        {"exportar", "excel", "--cia", "01", "--clave", "REP1"},
+        {"calcular", "--cia", "01", "--clave", "MIX1", "--tc", "03 31"},
+        {"reporte", "libro", "--cia", "01", "--clave", "AFP1"},
         {"calcular", "--cia", "01", "--clave", "OFF1", "--tc", "03 31"},
         {"reporte", "libro", "--cia", "01", "--clave", "OFF1"}}) {
     Outcome r = run(words);
@@ -200,6 +208,8 @@ TEST_F(Commands, RunsFollowTheAccessOfThePassword) {
   for (const std::vector<std::string>& words :
        {std::vector<std::string>{"boletas", "--cia", "01", "--clave", "REP1", "--dir", "boletas"},
         {"reporte", "libro", "--cia", "01", "--clave", "REP1"},
+        {"reporte", "libro", "--cia", "01", "--clave", "MIX1"},
+        {"exportar", "excel", "--cia", "01", "--clave", "AFP1"},
         {"exportar", "plame", "--cia", "01", "--clave", "REP1"}}) {
     Outcome r = run(words);
     EXPECT_EQ(r.rc, 1) << words[0] << ": " << r.err;
@@ -274,6 +284,60 @@ TEST_F(Commands, GratificacionWithAnUnknownRateKeepsTheResults) {
   EXPECT_EQ(bytesOf("he010726.dbf"), results);
 }
 
+// The month's fifth-category tax withheld by the payroll (every employee).
+double monthTax(const std::string& file) {
+  auto t = Table::openReadOnly(posixFileSystem(), file);
+  if (!t) return -1;
+  double sum = 0;
+  for ((void)(*t)->goTop(); !(*t)->eof(); (void)(*t)->skip(1)) sum += (*t)->num("RTA_5TA");
+  (*t)->close();
+  return sum;
+}
+
+// December's payroll reads the December gratification (its tax joins the year's
+// projection): run first it withholds too little. Refused until the gratification is
+// run, again when the roll changes after it; --sin-gratificacion runs it all the same,
+// and a gratification run after the payroll leaves the month's reports marked.
+TEST_F(Commands, DecemberPayrollWaitsForItsGratification) {
+  enterDemo("31/12/2026");
+  const std::vector<std::string> calcular = {"calcular", "--cia", "01", "--clave", "PLANILLA", "--tc", "12 31"};
+  const std::vector<std::string> libro = {"reporte", "libro", "--cia", "01", "--clave", "PLANILLA"};
+  const std::string pending = "PLANILLA PENDIENTE DE RECALCULO";
+  Outcome refused = run(calcular);
+  EXPECT_EQ(refused.rc, 1);
+  EXPECT_NE(refused.err.find("Mensaje: La Gratificacion De Diciembre No Esta Calculada"), std::string::npos)
+      << refused.err;
+  EXPECT_NE(refused.err.find("--sin-gratificacion"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists("e2011226.dbf"));
+
+  std::vector<std::string> anyway = calcular;
+  anyway.insert(anyway.begin() + 1, "--sin-gratificacion");
+  ASSERT_EQ(run(anyway).rc, 0);
+  const double early = monthTax("e2011226.dbf");
+  ASSERT_EQ(run({"gratificacion", "--cia", "01", "--clave", "PLANILLA", "--tc", "12 31"}).rc, 0);
+  ASSERT_EQ(run(libro).rc, 0);
+  EXPECT_NE(bytesOf("Test.rpv").find(pending), std::string::npos);
+
+  ASSERT_EQ(run(calcular).rc, 0);
+  EXPECT_GT(monthTax("e2011226.dbf"), early + 100);  // the gratification's tax is now projected
+  ASSERT_EQ(run(libro).rc, 0);
+  EXPECT_EQ(bytesOf("Test.rpv").find(pending), std::string::npos);
+
+  // A roll changed after its run: the gratification is out of date.
+  {
+    auto t = catalog::openTable(posixFileSystem(), ".",
+                                catalog::define(TableId::GratificationRoll, {"01", "12", "26"}), OpenMode::Exclusive);
+    ASSERT_TRUE(t.isOk()) << t.status().message();
+    ASSERT_TRUE((*t)->goTop().isOk());
+    ASSERT_TRUE((*t)->replace("DSCTO", (*t)->num("DSCTO") + 10).isOk());
+    (*t)->close();
+  }
+  Outcome outdated = run(calcular);
+  EXPECT_EQ(outdated.rc, 1);
+  EXPECT_NE(outdated.err.find("Se Calculo Antes De Los Ultimos Cambios De Su Rol"), std::string::npos)
+      << outdated.err;
+}
+
 // ---- boletas ---------------------------------------------------------------------------
 
 TEST_F(Commands, BoletasWritesOneFilePerEmployeeCode) {
@@ -282,17 +346,26 @@ TEST_F(Commands, BoletasWritesOneFilePerEmployeeCode) {
   for (TableId id : {TableId::EmployeeMaster, TableId::ActiveEmployees}) {
     copyEmployee(id, "E0002", "E0001-");
     copyEmployee(id, "E0003", "E.0001");
+    copyEmployee(id, "E0004", "e0001");
   }
   Outcome calc = run({"calcular", "--cia", "01", "--clave", "PLANILLA", "--tc", "03 31"});
   ASSERT_EQ(calc.rc, 0) << calc.err;
   Outcome o = run({"boletas", "--cia", "01", "--clave", "PLANILLA", "--dir", "pdf"});
   ASSERT_EQ(o.rc, 0) << o.err;
-  // The demo's 29 active employees and the two added.
-  EXPECT_EQ(o.out, "31 boleta(s) en pdf\n");
+  // The demo's 29 active employees and the three added; "e" is 0x65.
+  EXPECT_EQ(o.out, "32 boleta(s) en pdf\n");
   const std::vector<std::string> files = namesIn("pdf");
-  EXPECT_EQ(files.size(), 31u);
-  for (const char* name : {"boleta_E0001.pdf", "boleta_E0001_2D.pdf", "boleta_E_2E0001.pdf", "boleta_E0030.pdf"})
+  EXPECT_EQ(files.size(), 32u);
+  for (const char* name : {"boleta_E0001.pdf", "boleta_E0001_2D.pdf", "boleta_E_2E0001.pdf", "boleta__650001.pdf",
+                           "boleta_E0030.pdf"})
     EXPECT_TRUE(std::binary_search(files.begin(), files.end(), name)) << name;
+  // One payslip that cannot be written (a folder holds its name): the others are, and
+  // the command fails.
+  std::filesystem::create_directories("pdf2/boleta_E0030.pdf");
+  Outcome part = run({"boletas", "--cia", "01", "--clave", "PLANILLA", "--dir", "pdf2"});
+  EXPECT_EQ(part.rc, 1);
+  EXPECT_EQ(part.out, "31 boleta(s) en pdf2\n");
+  EXPECT_NE(part.err.find("1 boleta(s) no se pudieron escribir"), std::string::npos) << part.err;
 }
 
 TEST_F(Commands, BoletasOfAMonthWithoutPayrollFail) {

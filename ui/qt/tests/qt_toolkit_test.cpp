@@ -232,6 +232,24 @@ TEST(QtMessages, YesNoClosedIsNoAndTitles) {
   EXPECT_EQ(title, "Mensaje");
 }
 
+// Enter answers the default button: Yes for MSGYESNO, No for MSGNOYES (a step that is
+// hard to undo).
+TEST(QtMessages, EnterTakesTheDefaultAnswer) {
+  app();
+  QtToolkit tk;
+  auto pressEnter = [] {
+    QTimer::singleShot(30, [] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+  };
+  pressEnter();
+  EXPECT_TRUE(MSGYESNO(tk, "Esta Seguro?", "Mensaje"));
+  pressEnter();
+  EXPECT_FALSE(MSGNOYES(tk, "Cambia El Permiso ?", "Mensaje"));
+}
+
 TEST(QtInputBox, CancelLeavesTheVariable) {
   app();
   QtToolkit tk;
