@@ -24,7 +24,7 @@ cd "$work"
 "$planilla" init datos --demo --fecha 31/03/2026 >/dev/null
 "$calc_bench" --generar datos "$n" 31/03/2026 >/dev/null
 cd datos
-"$planilla" calcular --cia 01 --clave PLANILLA --tc TC0001 >/dev/null
+"$planilla" calcular --cia 01 --clave PLANILLA --tc TC0001 >/dev/null 2>&1
 mkdir -p out
 for binary in "$planilla" $other; do
   for kind in excel plame afpnet; do
