@@ -134,6 +134,14 @@ void generate(const std::string& dir, const catalog::Period& p, int n) {
          set(r.setText("CCOSTO", i % 2 ? "ADM" : "PROD"));
          const bool member = i % 5 < 2;
          set(r.setText("CODAFP", member ? funds[i % 3] : "      "));
+         // Identity and CUSPP of the form the statutory files take, so the exports of
+         // the generated month go through (see bench/exports_memory.sh).
+         char dni[16], cuspp[16];
+         std::snprintf(dni, sizeof dni, "%08d", 10000000 + i);
+         std::snprintf(cuspp, sizeof cuspp, "%06dABCDE%d", i % 1000000, i % 10);
+         set(r.setText("DocIden", "1"));
+         set(r.setText("electoral", dni));
+         if (member) set(r.setText("nroafp", cuspp));
          if (member) set(r.setDate("FECH_AFP", Date(2010, 1 + i % 12, 1)));
          set(r.setDate("FECH_ING", Date(2005 + i % 12, 1 + i % 12, 1)));
          set(r.setText("SEGUROAFP", i % 3 ? "S" : "N"));

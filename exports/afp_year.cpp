@@ -72,10 +72,11 @@ bool runAfpYear(Session& s, int year, const std::string& dirGiven, std::vector<s
   if (!reports::PREP428(s, year, startViewer)) return false;
   reports::YearData y;
   if (!reports::loadYear(s, year, y)) return false;
-  Result<std::string> book = xlsxBytes({afpYearSheet(s.YNOMBRE1, year, reports::fundYearRows(y))});
-  if (!book) return reportFailure(s, {}, book.status());
   const std::string dir = dirGiven.empty() ? s.dataDir() : dirGiven;
-  return reportFailure(s, {}, writeFiles(dir, {{afpYearFileName(s.YCIA, year), std::move(book.value())}}, &written));
+  Workbook book;
+  Status st = book.addSheet(afpYearSheet(s.YNOMBRE1, year, reports::fundYearRows(y)));
+  if (st) st = book.save(dir, afpYearFileName(s.YCIA, year), &written);
+  return reportFailure(s, {}, st);
 }
 
 }  // namespace planilla::exports

@@ -1,5 +1,6 @@
 #include "exports/afpnet.h"
 
+#include <cctype>
 #include <cstdio>
 #include <map>
 
@@ -49,42 +50,61 @@ void reportHeader(reports::RpvWriter& out, const Month& m, const std::string& re
 
 }  // namespace
 
-std::vector<AfpnetRow> afpnetRows(const Month& m, const Concepts& c, std::vector<Missing>& missing) {
-  checkCompany(m, missing);
-  std::vector<AfpnetRow> rows;
-  for (const Employee& e : m.employees) {
-    if (!e.fundMember()) continue;
-    const DocConcept* doc = nullptr;
-    const bool docOk = documentOf(e, c, &doc, missing);
-    const std::string cuspp = e.pay.t("NROAFP");
-    if (cuspp.empty()) missing.push_back({e.code, e.name, "falta el CUSPP (numero de AFP)"});
-    if (!docOk || cuspp.empty()) continue;
-    AfpnetRow r;
-    r.sequence = static_cast<int>(rows.size()) + 1;
-    r.cuspp = cuspp;
-    r.docType = doc->afpnet;
-    r.docNumber = e.person.docNumber;
-    r.ap1 = e.person.ap1;
-    r.ap2 = e.person.ap2;
-    r.names = e.person.names;
-    const bool endedBefore = e.person.ceased.valid() && e.person.ceased.julianDay() < m.first.julianDay();
-    r.relation = endedBefore ? "N" : "S";
-    r.start = within(e.person.hired, m) ? "S" : "N";
-    r.end = within(e.person.ceased, m) ? "S" : "N";
-    r.pay = round2(e.insurablePay());
-    if (r.pay <= 0) {
-      r.pay = 0;
-      r.exception = e.pay.n("SUBSI") > 0 ? "U" : e.pay.n("NOSUBS") > 0 ? "L" : "O";
-    }
-    r.workType = "N";
-    rows.push_back(std::move(r));
+bool validCuspp(const std::string& cuspp) {
+  if (cuspp.size() != 12) return false;
+  for (char ch : cuspp)
+    if (!std::isalnum(static_cast<unsigned char>(ch))) return false;
+  return true;
+}
+
+std::optional<AfpnetRow> afpnetRow(const Month& m, const Employee& e, const Concepts& c, int sequence,
+                                   std::vector<Missing>& missing) {
+  if (!e.fundMember()) return std::nullopt;
+  const size_t before = missing.size();
+  const DocConcept* doc = nullptr;
+  documentOf(e, c, &doc, missing);
+  const std::string cuspp = e.pay.t("NROAFP");
+  if (cuspp.empty()) missing.push_back({e.code, e.name, "falta el CUSPP (numero de AFP)"});
+  else if (!validCuspp(cuspp))
+    missing.push_back({e.code, e.name, "el CUSPP " + cuspp + " no es valido (12 letras y digitos)"});
+  if (e.gratChargedFund() && e.gratFundBase <= 0)
+    missing.push_back({e.code, e.name, "la gratificacion desconto aportes y el rol de gratificaciones no tiene "
+                                       "el adelanto (DSCLEY) sobre el que se calcularon"});
+  if (missing.size() != before) return std::nullopt;
+  AfpnetRow r;
+  r.sequence = sequence;
+  r.cuspp = cuspp;
+  r.docType = doc->afpnet;
+  r.docNumber = e.person.docNumber;
+  r.ap1 = e.person.ap1;
+  r.ap2 = e.person.ap2;
+  r.names = e.person.names;
+  const bool endedBefore = e.person.ceased.valid() && e.person.ceased.julianDay() < m.first.julianDay();
+  r.relation = endedBefore ? "N" : "S";
+  r.start = within(e.person.hired, m) ? "S" : "N";
+  r.end = within(e.person.ceased, m) ? "S" : "N";
+  // The payroll's base and, in July and December, the gratification's advance: what
+  // the month charged the contributions on.
+  r.pay = round2(e.fundBase());
+  if (r.pay <= 0) {
+    r.pay = 0;
+    r.exception = e.pay.n("SUBSI") > 0 ? "U" : e.pay.n("NOSUBS") > 0 ? "L" : "O";
   }
-  if (!missing.empty()) rows.clear();
-  return rows;
+  r.workType = "N";
+  return r;
 }
 
 std::string afpnetFileName(const Month& m) {
   return "AFPNET_" + m.ruc + "_" + std::to_string(m.year) + NUM_CAR(m.month, 2) + ".xlsx";
+}
+
+std::vector<Cell> afpnetCells(const AfpnetRow& r) {
+  auto t = [](const std::string& s) { return Cell::str(ui::cp1252ToUtf8(s)); };
+  return {Cell::num(r.sequence, CellFormat::Whole), t(r.cuspp), t(r.docType), t(r.docNumber), t(r.ap1),
+          t(r.ap2), t(r.names), t(r.relation), t(r.start), t(r.end),
+          r.exception.empty() ? Cell::blank() : t(r.exception), Cell::num(r.pay, CellFormat::PlainAmount),
+          Cell::num(0, CellFormat::PlainAmount), Cell::num(0, CellFormat::PlainAmount),
+          Cell::num(0, CellFormat::PlainAmount), t(r.workType), Cell::blank()};
 }
 
 Sheet afpnetSheet(const std::vector<AfpnetRow>& rows) {
@@ -92,15 +112,26 @@ Sheet afpnetSheet(const std::vector<AfpnetRow>& rows) {
   sh.name = "Planilla";
   sh.printWide = true;
   sh.widths = {6, 14, 5, 12, 20, 20, 25, 5, 5, 5, 5, 12, 8, 8, 8, 5, 5};
-  auto t = [](const std::string& s) { return Cell::str(ui::cp1252ToUtf8(s)); };
-  for (const AfpnetRow& r : rows) {
-    sh.rows.push_back({Cell::num(r.sequence, CellFormat::Whole), t(r.cuspp), t(r.docType), t(r.docNumber), t(r.ap1),
-                       t(r.ap2), t(r.names), t(r.relation), t(r.start), t(r.end),
-                       r.exception.empty() ? Cell::blank() : t(r.exception), Cell::num(r.pay, CellFormat::PlainAmount),
-                       Cell::num(0, CellFormat::PlainAmount), Cell::num(0, CellFormat::PlainAmount),
-                       Cell::num(0, CellFormat::PlainAmount), t(r.workType), Cell::blank()});
-  }
+  for (const AfpnetRow& r : rows) sh.rows.push_back(afpnetCells(r));
   return sh;
+}
+
+Status writeAfpnet(MonthReader& reader, const Month& m, const Concepts& c, const std::string& dir,
+                   std::vector<Missing>& missing, std::vector<std::string>* written) {
+  checkCompany(m, missing);
+  Workbook wb;
+  PLANILLA_RETURN_IF_ERROR(wb.addSheet(afpnetSheet({})));
+  int sequence = 0;
+  Employee e;
+  while (reader.next(e)) {
+    std::optional<AfpnetRow> r = afpnetRow(m, e, c, sequence + 1, missing);
+    if (!r) continue;
+    ++sequence;
+    if (missing.empty()) PLANILLA_RETURN_IF_ERROR(wb.addRow(afpnetCells(*r)));
+  }
+  if (reader.failed()) return Status::ioError("");
+  if (!missing.empty()) return Status::ok();
+  return wb.save(dir, afpnetFileName(m), written);
 }
 
 Status writeAfpnetSummary(const Month& m, const std::string& dataDir) {
@@ -128,8 +159,8 @@ Status writeAfpnetSummary(const Month& m, const std::string& dataDir) {
     out.PRINTLINE(reports::groupHeaderLine(code, name));
     std::vector<double> total(5, 0.0);
     for (const Employee* e : staff) {
-      const double a1 = e->pay.n("AAPOR1"), a2 = e->pay.n("AAPOR2"), a3 = e->pay.n("AAPOR3");
-      const std::vector<double> v = {round2(e->insurablePay()), a1, a2, a3, a1 + a2 + a3};
+      const double a1 = e->fundCharge("AAPOR1"), a2 = e->fundCharge("AAPOR2"), a3 = e->fundCharge("AAPOR3");
+      const std::vector<double> v = {round2(e->fundBase()), a1, a2, a3, a1 + a2 + a3};
       out.PRINTLINE(reports::summaryRowLine(e->code, e->name, v, kSummaryPictures));
       for (size_t i = 0; i < v.size(); ++i) total[i] += v[i];
     }
@@ -153,14 +184,14 @@ Status writeNonAffiliated(const Month& m, const std::string& dataDir) {
   for (int pass = 0; pass < 2; ++pass) {
     for (const Employee& e : m.employees) {
       if (e.fundMember()) continue;
-      const bool publicSystem = e.pay.n("SNPT") != 0;
+      const bool publicSystem = e.fundCharge("SNPT") != 0;
       if (publicSystem != (pass == 0)) continue;
       reports::SummaryRow row;
       row.costCentre = publicSystem ? "ONP" : "NINGUN";
       row.costCentreName = publicSystem ? "SISTEMA NACIONAL DE PENSIONES" : "SIN REGIMEN PENSIONARIO";
       row.code = e.code;
       row.employeeName = e.name;
-      row.amounts = {round2(e.insurablePay()), e.pay.n("SNPT")};
+      row.amounts = {round2(e.fundBase()), e.fundCharge("SNPT")};
       groups.add(row);
     }
   }

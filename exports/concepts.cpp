@@ -1,7 +1,14 @@
 #include "exports/concepts.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
-#include <fstream>
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <optional>
 #include <sstream>
 
 #include "reports/rpv_writer.h"
@@ -88,6 +95,15 @@ Result<Concepts> parseConcepts(const std::string& text) {
   std::istringstream in(text);
   std::string raw;
   int lineNo = 0;
+  // The line that first gave each equivalence: a field read twice would be declared
+  // twice (its amount doubled), a document code twice would be ambiguous.
+  std::map<std::string, int> firstLine;
+  auto repeated = [&](const std::string& key, const std::string& shown) -> std::optional<Status> {
+    auto [it, fresh] = firstLine.emplace(key, lineNo);
+    if (fresh) return std::nullopt;
+    return Status::invalid(std::string(kConceptsFile) + ", lineas " + std::to_string(it->second) + " y " +
+                           std::to_string(lineNo) + ": " + shown + " esta repetido; deje una sola linea");
+  };
   while (std::getline(in, raw)) {
     ++lineNo;
     if (size_t hash = raw.find('#'); hash != std::string::npos) raw.erase(hash);
@@ -110,6 +126,7 @@ Result<Concepts> parseConcepts(const std::string& text) {
       if (!resultAmountField(c.field)) return bad("campo " + field + " no existe en el calculo");
       if (!digits(code, 4)) return bad("codigo " + code + " no es de 4 digitos");
       if (excludedCode(code)) return bad("el codigo " + code + " lo calcula la declaracion, no se informa");
+      if (auto dup = repeated("REM " + src + " " + c.field, "REM " + src + " " + c.field)) return *dup;
       c.code = code;
       out.rem.push_back(std::move(c));
     } else if (kind == "SNL") {
@@ -118,6 +135,7 @@ Result<Concepts> parseConcepts(const std::string& text) {
       SnlConcept c{ui::upper1252(field), type};
       if (!resultAmountField(c.field)) return bad("campo " + field + " no existe en el calculo");
       if (!digits(type, 2)) return bad("tipo " + type + " no es de 2 digitos");
+      if (auto dup = repeated("SNL " + c.field, "SNL " + c.field)) return *dup;
       out.snl.push_back(std::move(c));
     } else if (kind == "DOC") {
       std::string docIden, type, afp;
@@ -125,6 +143,7 @@ Result<Concepts> parseConcepts(const std::string& text) {
       if (docIden.size() != 1) return bad("codigo de documento " + docIden + " no es de 1 caracter");
       if (!digits(type, 2)) return bad("tipo " + type + " no es de 2 digitos");
       if (afp.size() != 1) return bad("codigo AFPnet " + afp + " no es de 1 caracter");
+      if (auto dup = repeated("DOC " + ui::upper1252(docIden), "DOC " + docIden)) return *dup;
       out.doc.push_back({ui::upper1252(docIden), type, ui::upper1252(afp)});
     } else {
       return bad("clase de linea " + kind + " desconocida (REM, SNL o DOC)");
@@ -135,16 +154,39 @@ Result<Concepts> parseConcepts(const std::string& text) {
 
 Result<Concepts> loadConcepts(Session& s) {
   const std::string path = s.path(kConceptsFile);
-  std::ifstream f(path, std::ios::binary);
-  if (!f) {
+  // Opened without waiting (a FIFO at the name would hang the export) and checked on
+  // the open descriptor: a regular file of sensible size, or nothing is read.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno != ENOENT)
+      return Status::ioError("No se puede leer " + path + ": " + std::strerror(errno));
     std::string text = defaultConceptsText();
     Status st = reports::writeFileAtomically(path, text);
     if (!st) return st;
     return parseConcepts(text);
   }
-  std::ostringstream all;
-  all << f.rdbuf();
-  return parseConcepts(all.str());
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return Status::ioError("No se puede leer " + path + ": " + std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return Status::invalid(path + " no es un archivo de texto comun: reemplacelo por uno");
+  if (st.st_size > kConceptsLimit)
+    return Status::invalid(path + " tiene " + std::to_string(st.st_size) + " bytes, mas del maximo de " +
+                           std::to_string(kConceptsLimit) + ": no parece el archivo de equivalencias");
+  std::string text;
+  char buf[8192];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Status::ioError("No se puede leer " + path + ": " + std::strerror(errno));
+    if (n == 0) break;
+    text.append(buf, static_cast<size_t>(n));
+    if (text.size() > static_cast<size_t>(kConceptsLimit))
+      return Status::invalid(path + " tiene mas del maximo de " + std::to_string(kConceptsLimit) + " bytes");
+  }
+  return parseConcepts(text);
 }
 
 }  // namespace planilla::exports

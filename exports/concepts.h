@@ -24,6 +24,9 @@
 namespace planilla::exports {
 
 inline constexpr const char* kConceptsFile = "conceptos_plame.txt";
+// The largest file read: the defaults are under 3 KB; 1 MiB leaves room for any
+// accountant's comments and refuses whatever else was put at the name.
+inline constexpr long kConceptsLimit = 1 << 20;
 
 enum class Source { Payroll, Gratification };  // MES: e2, GRA: he
 
@@ -57,12 +60,14 @@ bool excludedCode(const std::string& code);
 // The text of the file as first created.
 std::string defaultConceptsText();
 
-// Reads the text. A malformed line, an unknown field, a code of the wrong form or an
-// excluded code is an Invalid status naming the line.
+// Reads the text. A malformed line, an unknown field, a code of the wrong form, an
+// excluded code or an equivalence given twice (the same origin and field, the same
+// suspension field, the same document code) is an Invalid status naming the line(s).
 Result<Concepts> parseConcepts(const std::string& text);
 
 // Reads kConceptsFile of the data directory, creating it with the defaults when
-// missing. Shows nothing; the status names the file.
+// missing. Anything but a regular file of at most kConceptsLimit bytes is refused.
+// Shows nothing; the status names the file.
 Result<Concepts> loadConcepts(Session& s);
 
 }  // namespace planilla::exports

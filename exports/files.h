@@ -20,16 +20,43 @@ struct Missing {
 // "No Se Generaron Los Archivos, Faltan Datos:" then "E0003 GARCIA LUNA, JOHN: ...".
 std::string missingMessage(const std::vector<Missing>& missing);
 
-struct OutFile {
-  std::string name;   // file name inside the output folder
-  std::string bytes;  // contents
-};
+// A set of files under fixed names in one folder (the PLAME files of a month, a
+// spreadsheet) that takes the place of the previous set as a whole, the previous
+// set's members that the new one lacks included.
+//
+// open() checks the folder and every name (checkOutputFile), takes the folder's lock
+// (flock: one set changes at a time there), finishes a change a killed run left
+// half-done, removes the temporary files killed runs left, and creates one temporary
+// file per member beside its final name. The contents are appended with write().
+// commit() syncs them, records the change in the journal "<set>.cambio" (written
+// whole and synced), renames each new member into place, removes the members left
+// out, and removes the journal. A run killed before the journal is complete changed
+// nothing; one killed after it is finished by the next open() of the set, so the folder
+// holds the old set or the new one. Without commit() nothing in the folder changes.
+class FileSet {
+ public:
+  FileSet(std::string dir, std::string setName, std::vector<std::string> members);
+  ~FileSet();
+  FileSet(const FileSet&) = delete;
+  FileSet& operator=(const FileSet&) = delete;
 
-// Writes every file into `dir` under a temporary name created exclusively, and only
-// when all of them are complete renames each into place: a failure leaves no file
-// half-written and replaces none. `written` receives the paths.
-[[nodiscard]] Status writeFiles(const std::string& dir, const std::vector<OutFile>& files,
-                                std::vector<std::string>* written);
+  [[nodiscard]] Status open();
+  // Appends to member `i` (buffered).
+  [[nodiscard]] Status write(size_t i, std::string_view bytes);
+  // Puts the set in place: the members with `present[i]` true, the others removed.
+  [[nodiscard]] Status commit(const std::vector<bool>& present);
+  std::string path(size_t i) const;
+
+ private:
+  struct Temp;
+  Status flush(Temp& t);
+  Status recover();
+  void discard();
+  std::string dir_, set_;
+  std::vector<std::string> members_;
+  std::vector<Temp> temps_;
+  int lockFd_ = -1;
+};
 
 // Shows why an export failed: the stop box of `missing` (title "Mensaje") when it is
 // not empty, else the write error. True (and nothing shown) when neither failed.

@@ -75,7 +75,17 @@ double Employee::insurablePay() const {
   return pay.n("TBRUTO") + pay.n("REFRIG") - pay.n("ESCOLAR");
 }
 
-bool readMonth(Session& s, Month& out) {
+MonthReader::MonthReader() = default;
+MonthReader::~MonthReader() = default;
+
+bool MonthReader::fail(const Status& st) {
+  showTableError(*s_, st);
+  failed_ = true;
+  return false;
+}
+
+bool MonthReader::open(Session& s, Month& out) {
+  s_ = &s;
   if (trim(s.YCIA).empty() || trim(s.YMES).empty() || !s.YFECHA.valid()) {
     ui::MSGSTOP(s.messages(), "Primero, Elija La Compania Con Que Va a Trabajar (cia)", "Mensaje");
     return false;
@@ -90,57 +100,39 @@ bool readMonth(Session& s, Month& out) {
   out.first = Date(out.year, out.month, 1);
   out.last = Date(out.year, out.month, Date::daysInMonth(out.year, out.month));
 
-  std::vector<ResultRow> pay, grat;
-  {
-    auto e2 = openShared(s, TableId::PayrollSoles, "Archivo Planilla-1 Mes " + s.YMES + " No Existe ");
-    if (!e2 || !readAll(s, *e2, pay)) return false;
-    for (int i = 0; i < e2->fieldCount(); ++i) {
-      bool seen = false;
-      for (const FieldSpec& f : out.payFields) seen = seen || ui::upper1252(f.name) == ui::upper1252(e2->field(i).name);
-      if (!seen) out.payFields.push_back(e2->field(i));
-    }
+  pay_ = openShared(s, TableId::PayrollSoles, "Archivo Planilla-1 Mes " + s.YMES + " No Existe ");
+  if (!pay_) return false;
+  for (int i = 0; i < pay_->fieldCount(); ++i) {
+    bool seen = false;
+    for (const FieldSpec& f : out.payFields) seen = seen || ui::upper1252(f.name) == ui::upper1252(pay_->field(i).name);
+    if (!seen) out.payFields.push_back(pay_->field(i));
   }
-  if (pay.empty()) {
+  // Only the codes are kept: the rows are read again one by one in code order.
+  Status st = pay_->goTop();
+  for (; st && !pay_->eof(); st = pay_->skip()) order_.emplace_back(trim(pay_->str("CODIGO")), pay_->recno());
+  if (!st) return fail(st);
+  if (order_.empty()) {
     ui::MSGSTOP(s.messages(), "Sin Registros", "Mensaje");
     return false;
   }
+  std::stable_sort(order_.begin(), order_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   if (s.YMES == "07" || s.YMES == "12") {
     if (catalog::tableExists(s.fs(), s.dataDir(), s.def(TableId::GratSoles))) {
-      auto he = openShared(s, TableId::GratSoles, "");
-      if (!he || !readAll(s, *he, grat)) return false;
+      grat_ = openShared(s, TableId::GratSoles, "");
+      if (!grat_) return false;
+      st = grat_->goTop();
+      for (; st && !grat_->eof(); st = grat_->skip()) gratRecords_.emplace(trim(grat_->str("CODIGO")), grat_->recno());
+      if (!st) return fail(st);
       out.hasGratification = true;
+      // The roll holds the advance the run charged the fund contributions on.
+      if (catalog::tableExists(s.fs(), s.dataDir(), s.def(TableId::GratificationRoll))) {
+        roll_ = openShared(s, TableId::GratificationRoll, "");
+        if (!roll_) return false;
+      }
     }
   }
-  std::map<std::string, ResultRow> gratByCode;
-  for (ResultRow& g : grat) gratByCode.emplace(g.t("CODIGO"), std::move(g));
-  auto active = openShared(s, TableId::ActiveEmployees, "Maestro De Empleados No Existe");
-  if (!active) return false;
-  for (ResultRow& r : pay) {
-    Employee e;
-    e.code = r.t("CODIGO");
-    e.name = r.t("NOMBRE");
-    if (active->seek(padTo(e.code, 10))) {
-      Person& p = e.person;
-      p.found = true;
-      p.ap1 = trim(active->str("apelli1"));
-      p.ap2 = trim(active->str("apelli2"));
-      p.names = trim(trim(active->str("nombre1")) + " " + trim(active->str("nombre2")));
-      p.docIden = ui::upper1252(trim(active->str("DocIden")));
-      p.docNumber = trim(active->str("electoral"));
-      p.retri = trim(active->str("Retri"));
-      p.hired = active->date("fech_ing");
-      p.ceased = active->date("fcese");
-    } else if (Status st = active->lastError(); !st) {
-      showTableError(s, st);
-      return false;
-    }
-    if (auto g = gratByCode.find(e.code); g != gratByCode.end()) e.grat = g->second;
-    e.pay = std::move(r);
-    out.employees.push_back(std::move(e));
-  }
-  active.reset();
-  std::stable_sort(out.employees.begin(), out.employees.end(),
-                   [](const Employee& a, const Employee& b) { return a.code < b.code; });
+  active_ = openShared(s, TableId::ActiveEmployees, "Maestro De Empleados No Existe");
+  if (!active_) return false;
 
   if (catalog::tableExists(s.fs(), s.dataDir(), s.def(TableId::PensionFunds))) {
     auto funds = openShared(s, TableId::PensionFunds, "");
@@ -155,6 +147,57 @@ bool readMonth(Session& s, Month& out) {
     }
   }
   return true;
+}
+
+bool MonthReader::next(Employee& e) {
+  if (failed_ || !pay_ || next_ >= order_.size()) return false;
+  const auto& [code, recno] = order_[next_++];
+  e = Employee{};
+  if (Status st = pay_->go(recno); !st) return fail(st);
+  e.pay = readRow(*pay_);
+  e.code = e.pay.t("CODIGO");
+  e.name = e.pay.t("NOMBRE");
+  if (auto g = gratRecords_.find(code); g != gratRecords_.end()) {
+    if (Status st = grat_->go(g->second); !st) return fail(st);
+    e.grat = readRow(*grat_);
+    if (e.gratChargedFund() && roll_) {
+      if (roll_->seek(padTo(e.code, 10))) e.gratFundBase = roll_->num("DSCLEY");
+      else if (Status st = roll_->lastError(); !st) return fail(st);
+    }
+  }
+  if (active_->seek(padTo(e.code, 10))) {
+    Person& p = e.person;
+    p.found = true;
+    p.ap1 = trim(active_->str("apelli1"));
+    p.ap2 = trim(active_->str("apelli2"));
+    p.names = trim(trim(active_->str("nombre1")) + " " + trim(active_->str("nombre2")));
+    p.docIden = ui::upper1252(trim(active_->str("DocIden")));
+    p.docNumber = trim(active_->str("electoral"));
+    p.retri = trim(active_->str("Retri"));
+    p.hired = active_->date("fech_ing");
+    p.ceased = active_->date("fcese");
+  } else if (Status st = active_->lastError(); !st) {
+    return fail(st);
+  }
+  return true;
+}
+
+bool Employee::gratChargedFund() const {
+  return grat && (grat->n("AAPOR1") != 0 || grat->n("AAPOR2") != 0 || grat->n("AAPOR3") != 0 || grat->n("SNPT") != 0);
+}
+
+double Employee::fundCharge(const std::string& field) const {
+  return pay.n(field) + (grat ? grat->n(field) : 0);
+}
+
+double Employee::fundBase() const { return insurablePay() + gratFundBase; }
+
+bool readMonth(Session& s, Month& out) {
+  MonthReader r;
+  if (!r.open(s, out)) return false;
+  Employee e;
+  while (r.next(e)) out.employees.push_back(std::move(e));
+  return !r.failed();
 }
 
 }  // namespace planilla::exports

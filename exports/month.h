@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +50,16 @@ struct Employee {
   // allowance (which the run adds to the base but not to the gross), less the school
   // bonus. Zero for an employee paid as a plain fee.
   double insurablePay() const;
+  // July and December: the gratification run charges the pension contributions (the
+  // fund's or the public system's) on the advance of the month's gratification roll
+  // (DSCLEY); that amount, when it charged any.
+  double gratFundBase = 0;
+  bool gratChargedFund() const;
+  // A pension contribution (AAPOR1 fund, AAPOR2 premium, AAPOR3 commission, SNPT public
+  // system) as the month charged it: the payroll's plus the gratification's.
+  double fundCharge(const std::string& field) const;
+  // The insurable pay the funds see for the month: insurablePay() plus gratFundBase.
+  double fundBase() const;
 };
 
 struct Month {
@@ -61,10 +72,35 @@ struct Month {
   bool hasGratification = false;
 };
 
-// Reads the month of the session. On failure shows the message (title "Mensaje"):
-// "Primero, Elija La Compania Con Que Va a Trabajar (cia)" without a working date,
-// "Archivo Planilla-1 Mes " + YMES + " No Existe " without payroll results, "Sin
-// Registros" when they are empty, or the reason a table could not be read.
+// The month read one employee at a time, so that a file written row by row needs
+// memory for one employee, not for the company: open() reads the header (company,
+// dates, result fields, fund rates) and the codes of the results with their record
+// numbers; next() reads the following employee in code order with its gratification
+// and personal data. The tables stay open (shared) until the reader is destroyed.
+class MonthReader {
+ public:
+  MonthReader();
+  ~MonthReader();
+  // On failure shows the message (title "Mensaje"): "Primero, Elija La Compania Con
+  // Que Va a Trabajar (cia)" without a working date, "Archivo Planilla-1 Mes " + YMES +
+  // " No Existe " without payroll results, "Sin Registros" when they are empty, or the
+  // reason a table could not be read. `out.employees` stays empty.
+  bool open(Session& s, Month& out);
+  // The next employee; false at the end, or after showing a read error (then failed()).
+  bool next(Employee& e);
+  bool failed() const { return failed_; }
+
+ private:
+  bool fail(const Status& st);
+  Session* s_ = nullptr;
+  std::unique_ptr<Table> pay_, grat_, roll_, active_;
+  std::vector<std::pair<std::string, uint32_t>> order_;  // code, record number
+  std::map<std::string, uint32_t> gratRecords_;          // first record of each code
+  size_t next_ = 0;
+  bool failed_ = false;
+};
+
+// Reads the whole month (every employee in `out.employees`) with a MonthReader.
 bool readMonth(Session& s, Month& out);
 
 }  // namespace planilla::exports

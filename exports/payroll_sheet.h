@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "exports/month.h"
 #include "exports/xlsx.h"
@@ -14,6 +15,15 @@ namespace planilla::exports {
 // "PLANILLA_" + cia + "_" + yyyymm + ".xlsx".
 std::string payrollFileName(const Month& m);
 
-Sheet payrollSheet(const Month& m);
+// The sheet's layout with its title and caption rows; then one payrollRow per
+// employee (adding the amounts to `totals`) and payrollTotals after `employees` rows.
+Sheet payrollSheetHead(const Month& m);
+std::vector<Cell> payrollRow(const Month& m, const Employee& e, std::vector<double>& totals);
+std::vector<Cell> payrollTotals(const Month& m, const std::vector<double>& totals, size_t employees);
+
+// Writes the spreadsheet into `dir` row by row from `reader` (opened on `m`). A read
+// error was shown by the reader and gives an error with an empty message.
+[[nodiscard]] Status writePayrollSheet(MonthReader& reader, const Month& m, const std::string& dir,
+                                       std::vector<std::string>* written);
 
 }  // namespace planilla::exports

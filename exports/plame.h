@@ -1,6 +1,7 @@
 // The import files of the monthly declaration (PLAME): "0601" + year + month + RUC
 // with the extensions .rem (amounts by concept code), .jor (hours), .snl (suspension
-// days) and .toc (other conditions, only when an employee has one). Plain text, one
+// days) and .toc (other conditions, only when an employee has one). The four are one
+// set: an export replaces the previous set of the month as a whole. Plain text, one
 // record a line, every field followed by "|", CR LF line ends, no header line.
 // Employees paid as a plain fee are not on the payroll of the declaration and are
 // left out.
@@ -23,15 +24,31 @@ std::string plameBaseName(const Month& m);
 // is negative.
 bool plameAmount(double v, std::string& out);
 
-// The files of the month. Every gap (company RUC, document type or number, an amount
-// that does not fit) is added to `missing`; the files are only good when it stays
-// empty.
-std::vector<OutFile> plameFiles(const Month& m, const Concepts& c, std::vector<Missing>& missing);
+// One employee's lines of the four files, appended to `lines` (.rem, .jor, .snl,
+// .toc). Every gap (document type or number, an amount that does not fit) is added to
+// `missing`.
+void plameLines(const Employee& e, const Concepts& c, std::string lines[4], std::vector<Missing>& missing);
+
+// Writes the files of the month into `dir`, reading the employees from `reader` (opened
+// on `m`) one at a time, as one FileSet: the previous set is replaced whole, its .toc
+// removed when this month has none. With a gap (added to `missing`, the company's RUC
+// included) or a failure nothing in `dir` changes. A read error was shown by the reader
+// and gives an error with an empty message.
+[[nodiscard]] Status writePlame(MonthReader& reader, const Month& m, const Concepts& c, const std::string& dir,
+                                std::vector<Missing>& missing, std::vector<std::string>* written);
 
 // The company checks every file of the month shares: a RUC of 11 digits.
 void checkCompany(const Month& m, std::vector<Missing>& missing);
 
-// The declaration's document type and number of an employee; a gap goes to `missing`.
+// The declaration's document type and number of an employee; a gap goes to `missing`:
+// no type, a type without equivalence, no number, or a number not of its type's form
+// (validDocumentNumber).
 bool documentOf(const Employee& e, const Concepts& c, const DocConcept** doc, std::vector<Missing>& missing);
+
+// A document number of the form its declaration type takes, letters and digits only
+// (a "|" or a blank would break the files' records): DNI (01) 8 digits, RUC (06) 11
+// digits, carne de extranjeria (04) and pasaporte (07) up to 12, any other up to 15.
+bool validDocumentNumber(const DocConcept& doc, const std::string& number);
+std::string documentRule(const std::string& type);
 
 }  // namespace planilla::exports

@@ -1,7 +1,5 @@
 #include "exports/screens.h"
 
-#include <sys/stat.h>
-
 #include <filesystem>
 
 #include "exports/afp_year.h"
@@ -14,16 +12,12 @@
 #include "reports/report_screens.h"
 #include "reports/rpv_writer.h"
 #include "reports/runrpv.h"
+#include "store/output_path.h"
 #include "ui/messages.h"
 
 namespace planilla::exports {
 
 namespace {
-
-bool isFolder(const std::string& dir) {
-  struct stat st {};
-  return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 bool loadConceptsShowing(Session& s, Concepts& c) {
   Result<Concepts> r = loadConcepts(s);
@@ -81,34 +75,26 @@ void afpYearScreen(Session& s, ui::Toolkit& tk) {
 
 bool runExport(Session& s, Export which, const std::string& dirGiven, std::vector<std::string>& written) {
   const std::string dir = dirGiven.empty() ? s.dataDir() : dirGiven;
+  MonthReader reader;
   Month m;
-  if (!readMonth(s, m)) return false;
-  if (!isFolder(dir)) {
-    ui::MSGSTOP(s.messages(), "La Carpeta " + dir + " No Existe", "Mensaje");
+  if (!reader.open(s, m)) return false;
+  if (Status st = checkOutputFolder(dir); !st) {
+    ui::MSGSTOP(s.messages(), st.message(), "Mensaje");
     return false;
   }
   std::vector<Missing> missing;
-  std::vector<OutFile> files;
+  Status st;
   if (which == Export::Payroll) {
-    Result<std::string> book = xlsxBytes({payrollSheet(m)});
-    if (!book) return reportFailure(s, missing, book.status());
-    files.push_back({payrollFileName(m), std::move(book.value())});
+    st = writePayrollSheet(reader, m, dir, &written);
   } else {
     Concepts c;
     if (!loadConceptsShowing(s, c)) return false;
-    if (which == Export::Plame) {
-      files = plameFiles(m, c, missing);
-    } else {
-      std::vector<AfpnetRow> rows = afpnetRows(m, c, missing);
-      if (missing.empty()) {
-        Result<std::string> book = xlsxBytes({afpnetSheet(rows)});
-        if (!book) return reportFailure(s, missing, book.status());
-        files.push_back({afpnetFileName(m), std::move(book.value())});
-      }
-    }
+    st = which == Export::Plame ? writePlame(reader, m, c, dir, missing, &written)
+                                : writeAfpnet(reader, m, c, dir, missing, &written);
   }
-  if (!missing.empty()) return reportFailure(s, missing, Status::ok());
-  return reportFailure(s, missing, writeFiles(dir, files, &written));
+  if (reader.failed()) return false;  // the reader showed why
+  if (!missing.empty()) written.clear();
+  return reportFailure(s, missing, st);
 }
 
 bool runAfpnetSummary(Session& s, bool startViewer) { return runReport(s, startViewer, &writeAfpnetSummary); }

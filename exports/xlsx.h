@@ -1,6 +1,7 @@
-// Spreadsheets (.xlsx) as data: sheets of typed cells, made into the bytes of a
-// workbook with libxlsxwriter. The bytes are then written like every other file of the
-// exports (writeFiles), so a workbook is never seen half-written.
+// Spreadsheets (.xlsx) of typed cells written with libxlsxwriter, row by row: the
+// library keeps one row in memory (constant_memory) and writes into a private folder;
+// the finished workbook is read back and checked (checkXlsx) before it takes the place
+// of the previous file (FileSet), so a workbook is never seen half-written or corrupt.
 #pragma once
 
 #include <string>
@@ -48,8 +49,32 @@ struct Sheet {
 // The spreadsheet column name of a 0-based column (0 -> "A", 26 -> "AA").
 std::string columnName(int col);
 
-// The bytes of an .xlsx workbook holding `sheets`. The library writes into a private
-// folder (mkdtemp, mode 0700) that is removed again.
-Result<std::string> xlsxBytes(const std::vector<Sheet>& sheets);
+// A workbook written row by row. Every library result is checked; the first failure
+// is kept and returned by every later call.
+class Workbook {
+ public:
+  Workbook();
+  ~Workbook();
+  Workbook(const Workbook&) = delete;
+  Workbook& operator=(const Workbook&) = delete;
+
+  // Starts a sheet with the layout of `sh` (its rows, if any, are written too).
+  [[nodiscard]] Status addSheet(const Sheet& sh);
+  [[nodiscard]] Status addRow(const std::vector<Cell>& cells);
+  // Closes the workbook, checks it (checkXlsx) and puts it in place as `dir`/`name`
+  // (FileSet). `written` receives the path.
+  [[nodiscard]] Status save(const std::string& dir, const std::string& name, std::vector<std::string>* written);
+
+ private:
+  Status close();
+  struct Impl;
+  Impl* impl_;
+};
+
+// Reads a finished workbook back as a reader would: a zip archive whose central
+// directory, local headers, sizes and CRCs agree, every part inflating whole, and
+// every XML part ending with the close of its root element. The message says what
+// is wrong; `shown` names the file in it.
+[[nodiscard]] Status checkXlsx(const std::string& path, const std::string& shown);
 
 }  // namespace planilla::exports

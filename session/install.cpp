@@ -290,6 +290,20 @@ Status demoExchange(FileSystem& fs, const std::string& dir, const catalog::Perio
   return finish(**t);
 }
 
+// A CUSPP of the form the funds give: six digits, five letters from the surnames and
+// given names (A-Z only), a check digit; 12 characters.
+std::string demoCuspp(const Emp& e, int i) {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%06d", 512347 + i * 7919);
+  std::string cuspp = digits;
+  const std::pair<const char*, size_t> picks[] = {{e.ap1, 0}, {e.ap2, 0}, {e.n1, 0}, {e.ap1, 1}, {e.ap2, 1}};
+  for (const auto& [part, at] : picks) {
+    const char c = std::strlen(part) > at ? part[at] : 'X';
+    cuspp += c >= 'A' && c <= 'Z' ? c : 'X';
+  }
+  return cuspp + std::to_string(i % 10);
+}
+
 Status demoMaster(FileSystem& fs, const std::string& dir, const catalog::Period& p, const Date& wd) {
   TableDef def = catalog::define(TableId::EmployeeMaster, p);
   auto t = createAndOpen(fs, dir, def);
@@ -338,7 +352,7 @@ Status demoMaster(FileSystem& fs, const std::string& dir, const catalog::Period&
                 {"banco", i % 3 == 0 ? "BBVA" : "BCP"},
                 {"ctacte", account},
                 {"codafp", e.afp},
-                {"nroafp", fund ? std::string("6") + e.code + "X" : std::string()},
+                {"nroafp", fund ? demoCuspp(e, i) : std::string()},
                 {"DocIden", e.dolar == 'S' ? "1" : "4"},
                 {"Plani", e.tiptrab[1] == '2' ? "02" : "01"},
                 {"MovPer", e.hireYear ? "0" : "1"},

@@ -10,6 +10,7 @@
 #include "reports/payslip.h"
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
+#include "store/output_path.h"
 #include "ui/picture.h"
 
 namespace planilla {
@@ -22,6 +23,11 @@ int boletaCommand(const std::vector<std::string>& args, std::ostream& out, std::
   if (a.cia.empty() || codigo == a.extra.end() || codigo->second.empty() || !a.positional.empty()) {
     err << "uso: planilla boleta --cia CC --fecha DD/MM/AAAA --codigo EMPLEADO [--pdf SALIDA.pdf] [--clave CLAVE]\n";
     return 2;
+  }
+  auto pdf = a.extra.find("--pdf");
+  if (Status st = pdf == a.extra.end() ? Status::ok() : checkOutputFile(pdf->second); !st) {
+    err << "planilla boleta: " << st.message() << "\n";
+    return 1;
   }
   CliSession cs(err);
   if (int rc = cs.start(a, true, "REPORTES"); rc != 0) return rc;
@@ -40,7 +46,6 @@ int boletaCommand(const std::vector<std::string>& args, std::ostream& out, std::
   const std::string rpv = catalog::joinPath(s.dataDir(), reports::kReportFile);
   out << rpv << "\n";
 
-  auto pdf = a.extra.find("--pdf");
   if (pdf != a.extra.end()) return renderPdf(rpv, pdf->second, "boleta", out, err);
   return 0;
 }

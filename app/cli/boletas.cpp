@@ -17,6 +17,7 @@
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
 #include "store/catalog.h"
+#include "store/output_path.h"
 
 namespace planilla {
 namespace {
@@ -85,10 +86,23 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
     err << "planilla boletas: " << codes.status().message() << "\n";
     return 1;
   }
+  // The folder is created when missing, but never inside a system folder: the nearest
+  // folder that exists is checked first, the folder itself once it exists.
+  std::filesystem::path existing = std::filesystem::absolute(dir->second);
   std::error_code ec;
-  std::filesystem::create_directories(dir->second, ec);
-  if (ec) {
-    err << "planilla boletas: no se pudo crear la carpeta " << dir->second << "\n";
+  while (!std::filesystem::exists(existing, ec) && existing.has_parent_path() && existing != existing.parent_path())
+    existing = existing.parent_path();
+  Status where = checkOutputFolder(existing.string());
+  if (where) {
+    std::filesystem::create_directories(dir->second, ec);
+    if (ec) {
+      err << "planilla boletas: no se pudo crear la carpeta " << dir->second << "\n";
+      return 1;
+    }
+    where = checkOutputFolder(dir->second);
+  }
+  if (!where) {
+    err << "planilla boletas: " << where.message() << "\n";
     return 1;
   }
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -109,8 +123,9 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
       continue;
     }
     const std::string pdf = (std::filesystem::path(dir->second) / payslipFileName(code)).string();
-    Result<rpv::RenderedReport> r = rpv::loadReport(rpvPath);
-    Status st = r ? rpv::writePdf(r.value(), pdf) : r.status();
+    Status st = checkOutputFile(pdf);
+    Result<rpv::RenderedReport> r = st ? rpv::loadReport(rpvPath) : Result<rpv::RenderedReport>(st);
+    if (st) st = r ? rpv::writePdf(r.value(), pdf) : r.status();
     if (!st) {
       err << "planilla boletas: " << st.message() << "\n";
       ++failed;

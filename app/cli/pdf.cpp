@@ -9,6 +9,7 @@
 #include "app/commands.h"
 #include "reports/render/rpv_render.h"
 #include "reports/render/rpv_viewer.h"
+#include "store/output_path.h"
 
 namespace planilla {
 
@@ -19,6 +20,10 @@ char kProgramName[] = "planilla";
 int renderPdf(const std::string& rpv, const std::string& pdf, const std::string& command, std::ostream& out,
               std::ostream& err) {
   // Rendering needs fonts but never a screen.
+  if (Status st = checkOutputFile(pdf); !st) {
+    err << "planilla " << command << ": " << st.message() << "\n";
+    return 1;
+  }
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   int argc = 1;
   char* argv[] = {kProgramName, nullptr};

@@ -13,10 +13,12 @@
 #include "exports/afp_year.h"
 #include "reports/cts_reports.h"
 #include "reports/payslip.h"
+#include "reports/report_common.h"
 #include "reports/rpv_writer.h"
 #include "reports/summaries.h"
 #include "reports/vacation_record.h"
 #include "reports/year_reports.h"
+#include "store/output_path.h"
 #include "ui/picture.h"
 
 namespace planilla {
@@ -87,6 +89,12 @@ bool runReport(Session& s, const std::string& name, const Options& o, std::vecto
     if (!checkCtsDeposits(s)) return false;
     Table* banks = s.alias("Bancos");
     const std::string bank = o.bank.empty() ? banks->str("CODIGO") : o.bank;
+    // A bank the master does not hold would give an empty list that looks complete.
+    if (bank.size() > 4 || !banks->seek(padTo(bank, 4))) {
+      stopBox(s, "Banco " + bank + " No Existe En El Maestro De Bancos", "Mensaje");
+      s.closeAll();
+      return false;
+    }
     return REP431(s, bank, o.selector, false);
   }
   return false;
@@ -139,6 +147,11 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
       return 2;
     }
   }
+  const std::string pdf = opt("--pdf");
+  if (Status st = pdf.empty() ? Status::ok() : checkOutputFile(pdf); !st) {
+    err << "planilla reporte: " << st.message() << "\n";
+    return 1;
+  }
   CliSession cs(err);
   if (int rc = cs.start(a, true, "REPORTES"); rc != 0) return rc;
   Session& s = cs.session();
@@ -147,7 +160,6 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
   const std::string rpv = catalog::joinPath(s.dataDir(), reports::kReportFile);
   out << rpv << "\n";
   for (const std::string& p : written) out << p << "\n";
-  const std::string pdf = opt("--pdf");
   return pdf.empty() ? 0 : renderPdf(rpv, pdf, "reporte", out, err);
 }
 

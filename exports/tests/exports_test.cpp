@@ -2,9 +2,16 @@
 // payroll results, compared line by line with figures worked out here.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "calc/tests/calc_fixture.h"
@@ -14,6 +21,7 @@
 #include "exports/month.h"
 #include "exports/plame.h"
 #include "exports/screens.h"
+#include "exports/xlsx.h"
 
 namespace planilla::exports {
 namespace {
@@ -27,6 +35,14 @@ std::string slurp(const std::string& path) {
   std::ostringstream s;
   s << f.rdbuf();
   return s.str();
+}
+
+// Names in `dir` holding `part` (".tmp-": temporary files left behind).
+std::vector<std::string> namesWith(const std::string& dir, const std::string& part) {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    if (e.path().filename().string().find(part) != std::string::npos) out.push_back(e.path().filename().string());
+  return out;
 }
 
 std::vector<std::string> filesIn(const std::string& dir, const std::string& ext) {
@@ -92,6 +108,15 @@ class ExportsTest : public CalcFixture {
     std::vector<std::string> written;
     EXPECT_TRUE(runExport(s(), which, "", written)) << msgs.all();
     return written;
+  }
+
+  // An export that must stop: the message it showed.
+  std::string refused(Export which) {
+    msgs.shown.clear();
+    std::vector<std::string> written;
+    EXPECT_FALSE(runExport(s(), which, "", written));
+    EXPECT_TRUE(written.empty());
+    return msgs.shown.empty() ? std::string() : msgs.shown.back().text;
   }
 };
 
@@ -303,6 +328,222 @@ TEST(AfpYearSheet, RowsPerFundWithFundAndGrandTotals) {
   }
   EXPECT_DOUBLE_EQ(sh.rows[7][4].number, 10900.0);
   EXPECT_EQ(afpYearFileName("01", 2026), "AFPANUAL_01_2026.xlsx");
+}
+
+// The four PLAME files are one set: a name that cannot be written stops the export
+// before anything is replaced, a month without +Vida takes the earlier .toc away, and
+// a change a killed run had decided (its journal complete) is finished by the next run.
+TEST_F(ExportsTest, PlameSetIsReplacedWhole) {
+  const std::string base = dir() + "/0601201603" + "20100000001";
+  run(Export::Plame);
+  const std::string rem = slurp(base + ".rem"), toc = slurp(base + ".toc");
+  change(TableId::PayrollSoles, "E0001", {{"BAS_QUI", 1600.0}, {"ESVIDA", 0.0}});
+  for (const char* ext : {".jor", ".toc"}) {  // the second file, and the last
+    SCOPED_TRACE(ext);
+    const std::string kept = slurp(base + ext);
+    std::filesystem::remove(base + ext);
+    std::filesystem::create_directory(base + ext);
+    EXPECT_NE(refused(Export::Plame).find("No Es Un Archivo Comun"), std::string::npos) << msgs.all();
+    EXPECT_EQ(slurp(base + ".rem"), rem);
+    EXPECT_TRUE(namesWith(dir(), ".tmp-").empty());
+    std::filesystem::remove(base + ext);
+    std::ofstream(base + ext, std::ios::binary) << kept;
+  }
+  EXPECT_EQ(slurp(base + ".toc"), toc);
+  // No +Vida this time: the new set has no .toc and the old one goes.
+  ASSERT_EQ(run(Export::Plame).size(), 3u);
+  EXPECT_FALSE(std::filesystem::exists(base + ".toc"));
+  EXPECT_NE(slurp(base + ".rem").find("01|40123456|0121|1600.00|1600.00|"), std::string::npos);
+
+  // A run killed after its journal: the new .rem waits under its temporary name and
+  // .snl was to go; another killed run left a temporary .jor. The next run finishes
+  // the change (even one that then stops for a gap) and clears the leftovers.
+  const std::string name = "0601201603" "20100000001";
+  std::ofstream(base + ".rem.tmp-AAAAAAAAAAAA", std::ios::binary) << "NUEVO\r\n";
+  std::ofstream(base + ".jor.tmp-BBBBBBBBBBBB", std::ios::binary) << "a medias";
+  std::ofstream(base + ".cambio", std::ios::binary) << "planilla conjunto de archivos 1\nR " << name
+                                                    << ".rem.tmp-AAAAAAAAAAAA " << name << ".rem\nD " << name
+                                                    << ".snl\nFIN\n";
+  change(TableId::ActiveEmployees, "E0002", {{"ELECTORAL", std::string("")}});
+  EXPECT_NE(refused(Export::Plame).find("falta el numero de documento"), std::string::npos);
+  EXPECT_EQ(slurp(base + ".rem"), "NUEVO\r\n");
+  EXPECT_FALSE(std::filesystem::exists(base + ".snl"));
+  EXPECT_TRUE(std::filesystem::exists(base + ".jor"));
+  EXPECT_TRUE(namesWith(dir(), ".tmp-").empty());
+  EXPECT_TRUE(namesWith(dir(), ".cambio").empty());
+  // A journal naming anything but the set's own files is not acted on.
+  std::ofstream(base + ".cambio", std::ios::binary) << "planilla conjunto de archivos 1\nR ../../victima " << name
+                                                    << ".rem\nD ../" << name << ".jor\nFIN\n";
+  refused(Export::Plame);
+  EXPECT_EQ(slurp(base + ".rem"), "NUEVO\r\n");
+  EXPECT_TRUE(std::filesystem::exists(base + ".jor"));
+  EXPECT_TRUE(namesWith(dir(), ".cambio").empty());
+}
+
+TEST_F(ExportsTest, EquivalencesFileIsReadOnlyWhenItIsOneAndSaysEachThingOnce) {
+  const std::string path = dir() + "/" + kConceptsFile;
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    const char* message;
+  } cases[] = {
+      {"repetida", [&] { std::ofstream(path) << "REM MES BAS_QUI 0121\nDOC 1 01 0\nREM MES BAS_QUI 0121\n"; },
+       "conceptos_plame.txt, lineas 1 y 3: REM MES BAS_QUI esta repetido; deje una sola linea"},
+      {"otro codigo", [&] { std::ofstream(path) << "REM MES BAS_QUI 0121\n# x\nREM MES BAS_QUI 0122\n"; },
+       "lineas 1 y 3: REM MES BAS_QUI esta repetido"},
+      {"documento", [&] { std::ofstream(path) << "DOC 1 01 0\nDOC 1 04 1\n"; }, "lineas 1 y 2: DOC 1 esta repetido"},
+      {"fifo", [&] { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }, "no es un archivo de texto comun"},
+      {"/dev/zero", [&] { ASSERT_EQ(::symlink("/dev/zero", path.c_str()), 0); }, "no es un archivo de texto comun"},
+      {"grande", [&] { std::ofstream(path) << std::string(kConceptsLimit + 1, '#'); }, "mas del maximo de 1048576"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(path);
+    c.make();
+    EXPECT_NE(refused(Export::Plame).find(c.message), std::string::npos) << msgs.all();
+  }
+  EXPECT_TRUE(filesIn(dir(), ".rem").empty());
+  // The same field from the payroll and from the gratification is not a repeat.
+  EXPECT_TRUE(parseConcepts("REM MES RTA_5TA 0605\nREM GRA RTA_5TA 0605\n"));
+  // Every code the declaration computes itself is refused (0100 ... 0808).
+  for (const char* code : {"0100", "0200", "0300", "0400", "0500", "0600", "0603", "0604", "0607", "0610", "0612",
+                           "0616", "0800", "0802", "0804", "0806", "0808"}) {
+    Result<Concepts> r = parseConcepts(std::string("REM MES BAS_QUI ") + code + "\n");
+    EXPECT_FALSE(r) << code;
+    if (!r) {
+      EXPECT_NE(r.status().message().find("lo calcula la declaracion"), std::string::npos) << code;
+    }
+  }
+}
+
+TEST_F(ExportsTest, DocumentNumbersMatchTheirType) {
+  const DocConcept dni{"1", "01", "0"}, ce{"4", "04", "1"}, passport{"7", "07", "4"}, other{"9", "09", "9"};
+  struct Case {
+    const DocConcept* doc;
+    const char* number;
+    bool ok;
+  } cases[] = {{&dni, "40123456", true},         {&dni, "4012345", false},       {&dni, "4012345|", false},
+               {&dni, "4012345A", false},        {&ce, "00123456", true},        {&ce, "ABC123456789", true},
+               {&ce, "ABC1234567890", false},    {&passport, "AB 123", false},   {&passport, "X|1", false},
+               {&other, "123456789012345", true}, {&other, "1234567890123456", false}};
+  for (const Case& c : cases) EXPECT_EQ(validDocumentNumber(*c.doc, c.number), c.ok) << c.doc->type << " " << c.number;
+  // A "|" in a number would cut the record into one field too many: nothing is written.
+  change(TableId::ActiveEmployees, "E0001", {{"ELECTORAL", std::string("4012345|")}});
+  for (Export which : {Export::Plame, Export::Afpnet})
+    EXPECT_NE(refused(which).find("E0001 EMPLEADO E0001: el numero de documento \"4012345|\" no es valido para el "
+                                  "tipo 01 (DNI: 8 digitos)"),
+              std::string::npos)
+        << msgs.all();
+  EXPECT_TRUE(filesIn(dir(), ".rem").empty());
+  EXPECT_TRUE(filesIn(dir(), ".xlsx").empty());
+}
+
+// July: the gratification run charged the fund on the advance of its roll. PLAME adds
+// the amounts of one code from both runs; AFPnet's insurable pay and its summary cover
+// both; a hire or a cessation on the last day of the month is marked.
+TEST_F(ExportsTest, JulyCoversTheGratificationRunsCharges) {
+  setDate(2016, 7, 31);
+  // E0001: payroll 1500.00, fund 10% 150.00, premium 1.37% 20.55, commission 1.47%
+  // 22.05, tax 50.00. Gratification 1500.00 with an advance of 300.00: fund 30.00,
+  // premium 4.11 (1.37% of 300 = 4.11), commission 4.41 (1.47% of 300 = 4.41), tax
+  // 20.00. The month: base 1500 + 300 = 1800.00; fund 180.00, premium 24.66,
+  // commission 26.46, total 231.12; tax 70.00.
+  person("E0001", "1", "40123456", "PEREZ", "LOPEZ", "ANA", "MARIA", Date(2015, 5, 10), Date(), "1");
+  result("E0001", {{"CODAFP", std::string("INTEG")}, {"NROAFP", std::string("123456ABCDE1")}, {"BAS_QUI", 1500.0},
+                   {"TBRUTO", 1500.0}, {"AAPOR1", 150.0}, {"AAPOR2", 20.55}, {"AAPOR3", 22.05}, {"RTA_5TA", 50.0}});
+  add(TableId::GratSoles, {{"CODIGO", std::string("E0001")}, {"CODAFP", std::string("INTEG")}, {"GRATIF", 1500.0},
+                           {"TBRUTO", 1500.0}, {"AAPOR1", 30.0}, {"AAPOR2", 4.11}, {"AAPOR3", 4.41},
+                           {"RTA_5TA", 20.0}, {"ADELANTO", 300.0}});
+  add(TableId::GratificationRoll, {{"CODIGO", std::string("E0001")}, {"DSCLEY", 300.0}});
+  // E0004 leaves on the last day, E0005 starts on it (one day: 1000 / 30 = 33.33).
+  person("E0004", "4", "00765432", "QUISPE", "MAMANI", "ROSA", "", Date(2010, 2, 1), Date(2016, 7, 31), "1");
+  result("E0004", {{"CODAFP", std::string("INTEG")}, {"NROAFP", std::string("654321XYZW12")}, {"TBRUTO", 1000.0}});
+  person("E0005", "1", "41234567", "DIAZ", "ROJAS", "LUZ", "", Date(2016, 7, 31), Date(), "1");
+  result("E0005", {{"CODAFP", std::string("INTEG")}, {"NROAFP", std::string("111111AAAAA1")}, {"TBRUTO", 33.33}});
+
+  run(Export::Plame);
+  const std::string rem = slurp(dir() + "/0601201607" "20100000001.rem");
+  for (const char* line : {"01|40123456|0605|70.00|70.00|", "01|40123456|0608|180.00|180.00|",
+                           "01|40123456|0606|24.66|24.66|", "01|40123456|0601|26.46|26.46|",
+                           "01|40123456|0406|1500.00|1500.00|"})
+    EXPECT_NE(rem.find(line), std::string::npos) << line << "\n" << rem;
+
+  ASSERT_TRUE(runAfpnetSummary(s(), false)) << msgs.all();
+  const std::string sum = slurp(dir() + "/Test.rpv");
+  const size_t e1 = sum.find("E0001");
+  ASSERT_NE(e1, std::string::npos);
+  for (const char* v : {"  1,800.00", "    180.00", "     24.66", "     26.46", "    231.12"})
+    EXPECT_NE(sum.substr(e1, sum.find("\r\n", e1) - e1).find(v), std::string::npos) << v;
+
+  if (!pythonWithOpenpyxl().empty()) {
+    const std::vector<std::string> afp = run(Export::Afpnet);
+    ASSERT_EQ(afp.size(), 1u);
+    const std::string tail = "|n:0.00[0.00]|n:0.00[0.00]|n:0.00[0.00]|s:N|-\n";
+    EXPECT_EQ(readBack(afp[0], dir()),
+              "n:1.00[0]|s:123456ABCDE1|s:0|s:40123456|s:PEREZ|s:LOPEZ|s:ANA MARIA|s:S|s:N|s:N|-|n:1800.00[0.00]" +
+                  tail + "n:2.00[0]|s:654321XYZW12|s:1|s:00765432|s:QUISPE|s:MAMANI|s:ROSA|s:S|s:N|s:S|-|"
+                  "n:1000.00[0.00]" + tail +
+                  "n:3.00[0]|s:111111AAAAA1|s:0|s:41234567|s:DIAZ|s:ROJAS|s:LUZ|s:S|s:S|s:N|-|n:33.33[0.00]" + tail);
+  }
+  // A CUSPP of 11 characters is a gap like the others: nothing is written.
+  std::filesystem::remove(dir() + "/AFPNET_20100000001_201607.xlsx");
+  change(TableId::PayrollSoles, "E0004", {{"NROAFP", std::string("654321XYZW1")}});
+  EXPECT_EQ(refused(Export::Afpnet), "No Se Generaron Los Archivos, Faltan Datos:\r\n"
+                                     "E0004 EMPLEADO E0004: el CUSPP 654321XYZW1 no es valido (12 letras y digitos)");
+  EXPECT_TRUE(filesIn(dir(), ".xlsx").empty());
+}
+
+// 1 January is the month "00" of the working date: the files are January's.
+TEST_F(ExportsTest, FirstOfJanuaryNamesTheFilesOfJanuary) {
+  setDate(2017, 1, 1);
+  ASSERT_EQ(s().YMES, "00");
+  person("E0001", "1", "40123456", "PEREZ", "LOPEZ", "ANA", "", Date(2015, 5, 10), Date(), "1");
+  result("E0001", {{"BAS_QUI", 1500.0}});
+  EXPECT_EQ(run(Export::Plame), (std::vector<std::string>{dir() + "/0601201701" "20100000001.rem",
+                                                          dir() + "/0601201701" "20100000001.jor",
+                                                          dir() + "/0601201701" "20100000001.snl"}));
+}
+
+// A disk that fills while the library writes its parts (here the file size limit of a
+// child process: every write past it fails as on a full disk) stops the export, and
+// the good spreadsheet of the last export stays as it was.
+TEST_F(ExportsTest, SpreadsheetCutShortNeverReplacesTheGoodOne) {
+  const std::string book = run(Export::Payroll).at(0);
+  const std::string good = slurp(book);
+  ASSERT_GT(good.size(), 1000u);
+  const std::string tmp = dir() + "/tmp";
+  std::filesystem::create_directory(tmp);
+  // Room for the finished file, not for the parts the library writes uncompressed.
+  for (rlim_t limit : {static_cast<rlim_t>(good.size() + 512), static_cast<rlim_t>(2048)}) {
+    SCOPED_TRACE(limit);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      ::setenv("TMPDIR", tmp.c_str(), 1);
+      rlimit r{limit, limit};
+      ::setrlimit(RLIMIT_FSIZE, &r);
+      std::vector<std::string> written;
+      const bool ok = runExport(s(), Export::Payroll, "", written);
+      const bool said = !msgs.shown.empty() && msgs.shown.back().text.find("hoja de calculo") != std::string::npos;
+      ::_exit(ok ? 0 : said ? 1 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_TRUE(slurp(book) == good);  // (not printed: binary)
+    EXPECT_TRUE(namesWith(dir(), ".tmp-").empty());
+    EXPECT_TRUE(std::filesystem::is_empty(tmp));
+  }
+  // A workbook read back whole passes; cut short or with a part's bytes changed, not.
+  EXPECT_TRUE(checkXlsx(book, "x"));
+  std::ofstream(dir() + "/corto.xlsx", std::ios::binary) << good.substr(0, good.size() - 100);
+  EXPECT_FALSE(checkXlsx(dir() + "/corto.xlsx", "x"));
+  std::string flipped = good;
+  flipped[200] ^= 0x55;
+  std::ofstream(dir() + "/cambiado.xlsx", std::ios::binary) << flipped;
+  EXPECT_FALSE(checkXlsx(dir() + "/cambiado.xlsx", "x"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The commands of the executable, run in-process as `planilla WORD ...` runs them, on
 // demo data directories made by `planilla init` in a scratch folder. The commands work
 // on the current directory, so each test moves into its scratch folder and back.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -406,6 +407,12 @@ TEST_F(Commands, ExportarWritesTheMonthsFilesIntoTheFolder) {
   Outcome missing = run({"exportar", "excel", "--cia", "01", "--clave", "PLANILLA", "--dir", "nada"});
   EXPECT_EQ(missing.rc, 1);
   EXPECT_NE(missing.err.find("La Carpeta nada No Existe"), std::string::npos) << missing.err;
+  // The system's folders are no place for the month's files.
+  for (const char* system : {"/", "/etc", "/usr/lib"}) {
+    Outcome o = run({"exportar", "excel", "--cia", "01", "--clave", "PLANILLA", "--dir", system});
+    EXPECT_EQ(o.rc, 1) << system;
+    EXPECT_NE(o.err.find("Es Del Sistema"), std::string::npos) << o.err;
+  }
 }
 
 // ---- reporte --------------------------------------------------------------------------
@@ -432,6 +439,11 @@ TEST_F(Commands, ReporteWritesTheReportOrSaysWhyNot) {
       {{"libro"}, 1, "Stop: Archivo Planilla-1 Mes 11 No Existe", ""},
       {{"cts", "--codigo", "e0002", "--fecha-cert", "13/11/2026"}, 0, "", "dia 13 De Noviembre Del 2026"},
       {{"depositos-cts", "--moneda", "D", "--banco", "bcp"}, 0, "", "DEPOSITO SEMESTRAL CTS (DOLARES) NOVIEMBRE"},
+      // A bank the master lacks would list no one and look complete.
+      {{"depositos-cts", "--banco", "XXXX"}, 1, "Banco XXXX No Existe En El Maestro De Bancos", ""},
+      {{"depositos-cts", "--banco", "BCPXY"}, 1, "Banco BCPXY No Existe", ""},
+      // A PDF never replaces what is not a file (a FIFO here; a device or link alike).
+      {{"netos", "--pdf", "tubo"}, 1, "El Archivo tubo Ya Existe Y No Es Un Archivo Comun", ""},
       {{"vacaciones", "--codigo", "E0099"}, 1, "Error En Ingreso De Dato: Codigo Empleado  E0099      No Existe", ""},
       {{"vacaciones", "--codigo", "E0005"}, 0, "", "RECORD VACACIONAL 2026"},
       // The year's documents: a four-digit year, and no month of it calculated yet.
@@ -439,6 +451,7 @@ TEST_F(Commands, ReporteWritesTheReportOrSaysWhyNot) {
       {{"certificado-quinta", "--ano", "2026"}, 2, "indique --codigo", ""},
       {{"aportes-anual", "--ano", "2026"}, 1, "Mensaje: No Hay Planillas Calculadas En El A", ""},
   };
+  ASSERT_EQ(::mkfifo("tubo", 0600), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.words[0]);
     std::filesystem::remove("Test.rpv");
@@ -450,6 +463,10 @@ TEST_F(Commands, ReporteWritesTheReportOrSaysWhyNot) {
       EXPECT_NE(bytesOf("Test.rpv").find(c.rpv), std::string::npos);
     }
   }
+  EXPECT_TRUE(std::filesystem::is_fifo("tubo"));
+  Outcome pdf = run({"pdf", "nada.rpv", "tubo"});
+  EXPECT_EQ(pdf.rc, 1);
+  EXPECT_NE(pdf.err.find("No Es Un Archivo Comun"), std::string::npos) << pdf.err;
 }
 
 }  // namespace
