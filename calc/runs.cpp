@@ -6,6 +6,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "session/run_tables.h"
 #include "session/startup.h"
 #include "session/tables.h"
 #include "calc/gratificacion.h"
@@ -53,19 +54,39 @@ Table* openCodeOrder(Session& s, int area, const TableDef& def, const std::strin
   return *t;
 }
 
-// A result table that another station holds open cannot be re-created: find out
-// before anything is deleted. A file that is absent (or too damaged to open) is
-// simply made anew.
-bool freeForRecreation(Session& s, const TableDef& def) {
-  if (!exists(s, def)) return true;
-  auto t = Table::open(s.fs(), catalog::joinPath(s.dataDir(), def.dbf()), OpenMode::Exclusive, def.alias);
-  if (t) {
-    (*t)->close();
-    return true;
-  }
-  if (t.status().code() != ErrorCode::InUse) return true;
-  ui::MSGSTOP(s.messages(), kFileInUse, "Mensaje");
+// What a run cut short left is put in order before a run starts (see
+// session/run_tables.h); a table another station holds ends the run, nothing changed.
+bool settled(Session& s) {
+  Status st = settleRunTables(s);
+  if (st) return true;
+  if (st.code() == ErrorCode::InUse)
+    ui::MSGSTOP(s.messages(), kFileInUse, "Mensaje");
+  else
+    showTableError(s, st);
   return false;
+}
+
+// The month's results in place are held from before anything is written until the
+// new ones take their place: a table another station has open ends the run here,
+// with nothing changed, and readers meanwhile are told the month is being calculated.
+bool holdResults(Session& s, RunTables& out, std::initializer_list<const TableDef*> defs) {
+  for (const TableDef* d : defs) {
+    Status st = out.hold(*d);
+    if (st) continue;
+    if (st.code() == ErrorCode::InUse)
+      ui::MSGSTOP(s.messages(), kFileInUse, "Mensaje");
+    else
+      showTableError(s, st);
+    return false;
+  }
+  return true;
+}
+
+// A table of the new set (see RunTables), or nullptr after the failure's message.
+Table* built(Session& s, Result<Table*> t) {
+  if (t) return *t;
+  showTableError(s, t.status());
+  return nullptr;
 }
 
 // The result template must carry every field the run writes.
@@ -250,12 +271,11 @@ Status appendReleased(const PendingRecord& rec, Table& t) {
   return st;
 }
 
-// Writes the run's result tables to disk; a failure ends the run with its message.
-bool flushAll(Session& s, std::initializer_list<Table*> tables) {
-  for (Table* t : tables) {
-    Status fs = t->flush();
-    if (!fs) return failTable(s, fs);
-  }
+// Puts the run's new tables in place as one set; a failure ends the run with its
+// message.
+bool commitAll(Session& s, RunTables& out) {
+  Status st = out.commit();
+  if (!st) return failTable(s, st);
   return true;
 }
 
@@ -315,7 +335,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   ui::Messages& msg = s.messages();
   const std::string code = padTo(codeIn, 6);
   // Preparation: the template and the tables the run cannot do without.
-  if (!runPrepared(s)) return false;
+  if (!runPrepared(s) || !settled(s)) return false;
   const TableDef emp = s.def(TableId::ActiveEmployees);
   const TableDef rates = s.def(TableId::Rates);
   const TableDef funds = s.def(TableId::PensionFunds);
@@ -369,7 +389,8 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   if (hasDecember && !(tDec = openRun(s, 11, december, std::nullopt, "CalGraDi"))) return stop(s);
   in.december = tDec;
   in.prepare(s.YMES);
-  if (!freeForRecreation(s, e2) || !freeForRecreation(s, e1)) return stop(s);
+  RunTables out(s);
+  if (!holdResults(s, out, {&e2, &e1})) return stop(s);
 
   FundRatesCache fundCache(tFunds, s.YMES);
   ui::Busy busy(msg, "Calculo De Planilla", "Trabajadores procesados", static_cast<long>(tEmp->recordCount()));
@@ -409,13 +430,17 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
   }
 
-  // From here on the month's previous results are gone.
-  if (!recreateCalcFile(s, e2) || !recreateCalcFile(s, e1)) return stop(s);
-
-  Table* tE2 = openRun(s, 4, e2, OpenMode::Exclusive, "CalFijos");
+  // The new month is written beside the previous one, which stays whole until the
+  // whole set takes its place at the end: the results anew, the year tables copied.
+  Table* tE2 = built(s, out.fresh(e2));
   if (!tE2) return stop(s);
-  Table* tE1 = openRun(s, 7, e1, OpenMode::Exclusive, "CalDolar");
+  Table* tE1 = built(s, out.fresh(e1));
   if (!tE1) return stop(s);
+  Table* nHab = built(s, out.copyOf(habe, *tHab));
+  if (!nHab) return stop(s);
+  Table* nRet = built(s, out.copyOf(rete, *tRet));
+  if (!nRet) return stop(s);
+  TaxTables nt{nHab, nRet, tJul, tDec};
 
   TaxPeriod period{s.YFECHA.month(), s.YMES, s.YFECHA.year()};
   if (s.YFECHA.empty()) {  // a session that set only the period texts
@@ -455,8 +480,8 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     TaxVariant variant = taxVariant(e);
     if (variant != TaxVariant::None) {
       FifthInput fi = fifthInput(e, pi.me, rv, w);
-      Result<double> z = variant == TaxVariant::WithGratifications ? DETER5TA(tt, fi, period, rv.params.bands)
-                                                                   : DETER5TAES(tt, fi, period, rv.params.bands);
+      Result<double> z = variant == TaxVariant::WithGratifications ? DETER5TA(nt, fi, period, rv.params.bands)
+                                                                   : DETER5TAES(nt, fi, period, rv.params.bands);
       if (!z) return failEmployee(s, z.status(), e.codigo);
       tax = *z;
     }
@@ -464,9 +489,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     Result<AfterTax> after = payrollAfterTax(e, rv, fund, pi.decPremium, tax, rec, w);
     if (!after) return failEmployee(s, after.status(), e.codigo);
     if (*after == AfterTax::NoAffiliationDate) {
-      // The employee's record keeps what was stored up to the health contributions.
-      Status ws = appendReleased(rec, *tE2);
-      if (!ws) return failEmployee(s, ws, e.codigo);
+      // The run ends here; the month in place stays as it was.
       ui::MSGSTOP(msg, "Falta Ingresar fecha De Ingreso De AFP");
       ui::MSGSTOP(msg, "Del Trabajador De Codigo " + e.codigo);
       return stop(s);
@@ -485,7 +508,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   }
   if (!st) return failTable(s, st);
   if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
-  if (!flushAll(s, {tE2, tE1, tRet, tHab})) return false;
+  if (!commitAll(s, out)) return false;
   s.closeAll();
   if (Status ss = stampPayroll(s); !ss) showTableError(s, ss);
   busy.report();
@@ -499,7 +522,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
 bool PROCE05(Session& s, const std::string& codeIn) {
   ui::Messages& msg = s.messages();
   const std::string code = padTo(codeIn, 6);
-  if (!runPrepared(s)) return false;
+  if (!runPrepared(s) || !settled(s)) return false;
   const TableDef master = s.def(TableId::EmployeeMaster);
   const TableDef rates = s.def(TableId::Rates);
   const TableDef funds = s.def(TableId::PensionFunds);
@@ -550,12 +573,13 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   if (!tHab) return stop(s);
   Table* tRoll = openRun(s, 5, roll, std::nullopt, "DatVacac");
   if (!tRoll) return stop(s);
-  if (!freeForRecreation(s, he) || !freeForRecreation(s, h1)) return stop(s);
+  RunTables out(s);
+  if (!holdResults(s, out, {&he, &h1})) return stop(s);
 
   // Only July and December have gratifications: another month's result tables are
   // left created and empty (they never hold results).
   if (!monthOk) {
-    if (!recreateCalcFile(s, he) || !recreateCalcFile(s, h1)) return stop(s);
+    if (!built(s, out.fresh(he)) || !built(s, out.fresh(h1)) || !commitAll(s, out)) return stop(s);
     ui::MSGSTOP(msg, "Recuerde Solo   JULIO-DICIEMBRE   Opcion Ejecutable", kReadTitle);
     return stop(s);
   }
@@ -604,13 +628,14 @@ bool PROCE05(Session& s, const std::string& codeIn) {
     if (!st) return failTable(s, st);
   }
 
-  // From here on the month's gratification results are gone.
-  if (!recreateCalcFile(s, he) || !recreateCalcFile(s, h1)) return stop(s);
-
-  Table* tHe = openRun(s, 6, he, OpenMode::Exclusive, "CalFijos");
+  // The new gratification is written beside the one in place, which stays whole
+  // until the whole set takes its place at the end.
+  Table* tHe = built(s, out.fresh(he));
   if (!tHe) return stop(s);
-  Table* tH1 = openRun(s, 7, h1, std::nullopt, "CalDolar");
+  Table* tH1 = built(s, out.fresh(h1));
   if (!tH1) return stop(s);
+  Table* nRet = built(s, out.copyOf(rete, *tRet));
+  if (!nRet) return stop(s);
 
   const int workYear = s.YFECHA.year();
   const int workMonth = std::atoi(s.YMES.c_str());
@@ -647,8 +672,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
     if (!cs) return failEmployee(s, cs, e.codigo);
     if (!after) return failEmployee(s, after.status(), e.codigo);
     if (*after == AfterTax::NoAffiliationDate) {
-      Status ws = appendReleased(rec, *tHe);
-      if (!ws) return failEmployee(s, ws, e.codigo);
+      // The run ends here; the gratification in place stays as it was.
       ui::MSGSTOP(msg, "Falta Ingresar fecha De Ingreso De AFP");
       ui::MSGSTOP(msg, "Del Trabajador De Codigo " + e.codigo + "   ");
       return stop(s);
@@ -665,12 +689,12 @@ bool PROCE05(Session& s, const std::string& codeIn) {
     cs = appendReleased(conv, *tH1);
     if (!cs) return failEmployee(s, cs, e.codigo);
     // 12. Tax withheld on the December gratification.
-    cs = GRABA01RENTA(*tRet, e.codigo, r.desgrat, s.YMES);
+    cs = GRABA01RENTA(*nRet, e.codigo, r.desgrat, s.YMES);
     if (!cs) return failEmployee(s, cs, e.codigo);
   }
   if (!st) return failTable(s, st);
   if (!tRoll->lastError().isOk()) return failTable(s, tRoll->lastError());
-  if (!flushAll(s, {tHe, tH1, tRet})) return false;
+  if (!commitAll(s, out)) return false;
   s.closeAll();
   if (Status ss = stampGratification(s, inputs); !ss) showTableError(s, ss);
   busy.report();

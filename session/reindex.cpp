@@ -1,5 +1,6 @@
 #include "session/reindex.h"
 
+#include "session/run_tables.h"
 #include "store/verify.h"
 
 namespace planilla {
@@ -32,11 +33,22 @@ ReindexResult reindexTable(Session& s, const catalog::TableDef& def) {
 
 bool reindexPeriod(Session& s, std::vector<ReindexResult>& results) {
   s.closeAll();
-  bool all = true;
+  // First what a calculation run cut short left: its tables whole, one month or the
+  // other, before their bags are built.
+  std::vector<RunNotice> notices;
+  Status settled = settleRunTables(s, &notices);
+  bool all = settled.isOk();
   for (const auto& def : reindexableTables(s)) {
     if (!catalog::tableExists(s.fs(), s.dataDir(), def)) continue;
     results.push_back(reindexTable(s, def));
-    all = all && results.back().status.isOk();
+    ReindexResult& r = results.back();
+    for (const RunNotice& n : notices)
+      if (n.file == def.dbf()) r.notice += (r.notice.empty() ? "" : "; ") + n.text;
+    if (!settled && (def.id == catalog::TableId::PayrollSoles || def.id == catalog::TableId::GratSoles) && r.status) {
+      r.status = settled;
+      r.message = settled.code() == ErrorCode::InUse ? catalog::kRunInProgress : settled.message();
+    }
+    all = all && r.status.isOk();
   }
   return all;
 }

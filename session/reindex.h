@@ -37,9 +37,10 @@ ReindexResult reindexTable(Session& s, const catalog::TableDef& def);
 // Packs each existing table and builds its bags anew, each beside the old one and
 // renamed into place, so that an interruption leaves bags that are either the old ones
 // or complete (catalog::rebuildIndexes). A record that an append cut short left past
-// the header's count is dropped, with a notice. A table another station holds open is
-// refused with "Apertura Denegada El Archivo Esta En Uso" and left untouched; the
-// others go on. Returns true when every table was rebuilt.
+// the header's count is dropped, with a notice. What a calculation run cut short left
+// is put in order first (settleRunTables), with a notice on its first table. A table
+// another station holds open is refused with "Apertura Denegada El Archivo Esta En
+// Uso" and left untouched; the others go on. Returns true when every table was rebuilt.
 bool reindexPeriod(Session& s, std::vector<ReindexResult>& results);
 
 }  // namespace planilla

@@ -106,7 +106,7 @@ bool checkRange(Session& s, double value, double lo, double hi) {
 
 void showTableError(Session& s, const Status& st) {
   if (st.code() == ErrorCode::InUse)
-    ui::MSGSTOP(s.messages(), kFileInUse, kTitle);
+    ui::MSGSTOP(s.messages(), st.message() == catalog::kRunInProgress ? catalog::kRunInProgress : kFileInUse, kTitle);
   else if (st.code() == ErrorCode::Locked)
     ui::MSGSTOP(s.messages(), kRecordInUse, kTitle);
   else

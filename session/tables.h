@@ -88,7 +88,8 @@ Table* openExisting(Session& s, const catalog::TableDef& def, int area, const st
 bool recreateCalcFile(Session& s, const catalog::TableDef& def);
 
 // Shows the message for a failed catalog operation (InUse -> "Apertura Denegada El
-// Archivo Esta En Uso", other codes -> the status text) with title "Mensaje".
+// Archivo Esta En Uso", or catalog::kRunInProgress for a run's results that a run
+// holds; other codes -> the status text) with title "Mensaje".
 void showTableError(Session& s, const Status& st);
 
 }  // namespace planilla

@@ -524,8 +524,22 @@ std::vector<BagSpec> bagSpecs(const std::string& dir, const TableDef& def) {
   return out;
 }
 
+std::string runBuildPath(const std::string& path) { return path + ".run.tmp"; }
+
+// True when a run on some station has the table it builds under `temp` open: the
+// shared open that every reader takes is refused.
+static bool builtByRun(FileSystem& fs, const std::string& temp) {
+  if (!fs.exists(temp)) return false;
+  OpenOptions ro;
+  ro.readOnly = true;
+  auto f = fs.open(temp, ro);
+  return !f && f.status().code() == ErrorCode::InUse;
+}
+
 bool tableExists(FileSystem& fs, const std::string& dir, const TableDef& def) {
-  return fileExists(fs, joinPath(dir, def.dbf()));
+  const std::string path = joinPath(dir, def.dbf());
+  if (fileExists(fs, path)) return true;
+  return def.origin == Origin::CalcTemplate && builtByRun(fs, runBuildPath(fs.resolve(path)));
 }
 
 // Builds every bag of `def` with its tags on an exclusively open table, each beside
@@ -705,16 +719,25 @@ Status checkTags(Table& t, const TableDef& def) {
 Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& dir, const TableDef& def,
                                          OpenMode mode, const std::string& alias) {
   const std::string path = joinPath(dir, def.dbf());
-  if (!fileExists(fs, path)) return Status::notFound(def.dbf() + " No Existe");
+  // A run's results are replaced as a whole by the run, which holds them meanwhile.
+  const bool result = def.origin == Origin::CalcTemplate;
+  if (!fileExists(fs, path)) {
+    if (result && builtByRun(fs, runBuildPath(fs.resolve(path)))) return Status::inUse(kRunInProgress);
+    return Status::notFound(def.dbf() + " No Existe");
+  }
   // Check the bags before opening, so that a missing one leaves nothing open.
   for (const auto& bag : def.bags())
     if (!fileExists(fs, joinPath(dir, bag))) return Status::notFound("Indice " + bag + " No Existe");
   auto t = Table::open(fs, path, mode, alias.empty() ? def.alias : alias);
-  if (!t) return about(t.status(), def.dbf());
+  if (!t) {
+    if (result && t.status().code() == ErrorCode::InUse) return Status::inUse(kRunInProgress);
+    return about(t.status(), def.dbf());
+  }
   for (const auto& bag : def.bags()) {
     Status st = (*t)->openIndex(joinPath(dir, bag));
     if (!st) {
       (*t)->close();
+      if (result && st.code() == ErrorCode::NeedsReindex) return Status::needsReindex(kRunInterrupted);
       return about(st, bag);
     }
   }

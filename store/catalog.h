@@ -138,8 +138,22 @@ bool identify(const std::string& fileName, TableDef* out);
 // Joins a data directory and a file name ("" or "." give the name itself).
 std::string joinPath(const std::string& dir, const std::string& name);
 
-// True when the table file exists (case-insensitive name match).
+// True when the table file exists (case-insensitive name match). A result table of
+// the calculation runs (CalcTemplate) also exists while a run builds it for the first
+// time: opening it then says the run is in progress.
 bool tableExists(FileSystem& fs, const std::string& dir, const TableDef& def);
+
+// The name a calculation run builds a table or bag under, beside the file it replaces:
+// the file's name + ".run.tmp". Only the runs write such files; the next run or reindex
+// puts in place or removes what a run that was cut short left.
+std::string runBuildPath(const std::string& path);
+
+// What a reader of a run's results (CalcTemplate tables) is told by openTable instead of
+// "in use" or "reindex": while a run on another station holds or builds them (InUse),
+// and when a run was cut short while putting them in place (NeedsReindex).
+inline constexpr const char* kRunInProgress = "Planilla En Proceso De Calculo En Otra Estacion, Intente Mas Tarde";
+inline constexpr const char* kRunInterrupted =
+    "El Ultimo Calculo Del Mes Quedo Interrumpido: Vuelva A Calcular O Reindexe";
 
 // Create on first use. When the table file is missing: creates it (from its layout,
 // from the template, or as a copy of the employee master of the same company for
@@ -171,6 +185,7 @@ Status checkTags(Table& t, const TableDef& def);
 // two-bag tables) and selects order 1 when it has tags. A missing bag is not rebuilt:
 // NotFound naming it. A bag that lacks a tag of `def`, or a table whose last rebuild
 // was cut short, is refused with NeedsReindex and a message naming what to reindex.
+// A result table of the runs gives kRunInProgress / kRunInterrupted instead.
 // `alias` empty uses def.alias.
 Result<std::unique_ptr<Table>> openTable(FileSystem& fs, const std::string& dir, const TableDef& def,
                                          OpenMode mode, const std::string& alias = "");

@@ -132,6 +132,12 @@ class Table {
   // caller holds `target` exclusively (or it does not exist); this table is open
   // exclusively and stays open under the new name with the bags, no order selected.
   virtual Status takePlaceOf(const std::string& target, const std::vector<BagSpec>& bags) = 0;
+  // Sets or clears the rebuild mark (header byte 14) and syncs it. While the mark is
+  // on, bags are refused when opened (NeedsReindex). For a caller that renames several
+  // tables built beside their old files into place as one set: each carries the mark
+  // from before its rename until every table of the set is in place. Exclusive only;
+  // bags already open stay open.
+  virtual Status setRebuildMark(bool on) = 0;
   virtual int tagCount() const = 0;
   virtual std::string tagName(int position) const = 0;  // 1-based
   virtual Status setOrder(int position) = 0;            // 0 = record order

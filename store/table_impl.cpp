@@ -173,6 +173,7 @@ class DbfTable final : public Table {
   Status createIndexFile(const std::string& bagPath, const std::string& keyExpr) override;
   Status rebuildBags(const std::vector<BagSpec>& bags, bool pack) override;
   Status takePlaceOf(const std::string& target, const std::vector<BagSpec>& bags) override;
+  Status setRebuildMark(bool on) override;
   int tagCount() const override { return static_cast<int>(tags_.size()); }
   std::string tagName(int position) const override {
     if (position < 1 || position > tagCount()) return "";
@@ -1431,6 +1432,17 @@ Status DbfTable::clearRebuildMark() {
   PLANILLA_RETURN_IF_ERROR(file_->writeAt(dbf::kRebuildMarkOffset, &none, 1));
   PLANILLA_RETURN_IF_ERROR(file_->sync());
   layout_.header.rebuildPending = false;
+  return Status::ok();
+}
+
+Status DbfTable::setRebuildMark(bool on) {
+  PLANILLA_RETURN_IF_ERROR(checkBuildable());
+  if (!on) return clearRebuildMark().withContext(fileName(path_));
+  const char mark = static_cast<char>(dbf::kRebuildMark);
+  Status st = file_->writeAt(dbf::kRebuildMarkOffset, &mark, 1);
+  if (st) st = file_->sync();
+  if (!st) return st.withContext(fileName(path_));
+  layout_.header.rebuildPending = true;
   return Status::ok();
 }
 

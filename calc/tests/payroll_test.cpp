@@ -245,13 +245,24 @@ TEST(Payroll, VacationControlOtherThanOnePaysNoVacation) {
   EXPECT_DOUBLE_EQ(c.rec.num("GRATIF"), 300.00);
 }
 
+// Each fraction costs a thirtieth of the daily pay, the daily pay rounded to cents
+// first. 3,000 / 30 = 100.00; 3 x 100.00 / 30 = 10.00 -> 2,990.00. 2,500 / 30 =
+// 83.333... -> 83.33; 20 x 83.33 / 30 = 55.5533 -> 2,444.4467 -> 2,444.45 (unrounded,
+// 55.5556 would give 2,444.44). The family allowance of 75: 75 / 30 = 2.50, less 3 x
+// 2.50 / 30 = 0.25 -> 74.75, less 20 x 2.50 / 30 = 1.6667 -> 73.33.
 TEST(Payroll, AbsencesRemoveAThirtiethOfTheRoundedDailyPay) {
-  Employee e = employee();
-  e.basMen = 3000;
-  e.fraccion = 3;
-  Computed c = compute(e);
-  EXPECT_DOUBLE_EQ(c.rec.num("BAS_QUI"), 2990.00);
-  EXPECT_DOUBLE_EQ(c.rec.num("ASIGNA"), 75 - round2(75.0 / 30) / 30 * 3);
+  struct Case {
+    double basMen, fraccion, basQui, asigna;
+  };
+  for (const Case& k : {Case{3000, 3, 2990.00, 74.75}, Case{2500, 20, 2444.45, 73.33}}) {
+    SCOPED_TRACE(k.basMen);
+    Employee e = employee();
+    e.basMen = k.basMen;
+    e.fraccion = k.fraccion;
+    Computed c = compute(e);
+    EXPECT_DOUBLE_EQ(c.rec.num("BAS_QUI"), k.basQui);
+    EXPECT_DOUBLE_EQ(c.rec.num("ASIGNA"), k.asigna);
+  }
 }
 
 TEST(Payroll, EssaludFloorAtTheMinimumWage) {

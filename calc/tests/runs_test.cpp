@@ -14,6 +14,8 @@
 
 #include "calc/quinta.h"
 #include "calc/tests/calc_fixture.h"
+#include "session/run_tables.h"
+#include "session/tables.h"
 
 namespace planilla::calc {
 namespace {
@@ -60,6 +62,13 @@ class Proce01 : public CalcFixture {
     EXPECT_TRUE(t->replaceRaw(raw).isOk());
     t->close();
     return before;
+  }
+  // The build files of the runs left in the data directory, by name.
+  std::string buildFiles() {
+    std::string out;
+    for (const auto& e : std::filesystem::directory_iterator(dir()))
+      if (e.path().filename().string().find(".tmp") != std::string::npos) out += e.path().filename().string() + " ";
+    return out;
   }
   void removeFile(const std::string& name) { std::filesystem::remove(std::filesystem::path(dir()) / name); }
   std::string fileBytes(const std::string& name) {
@@ -345,8 +354,14 @@ TEST_F(Proce01, TablesHeldByAnotherStation) {
   EXPECT_TRUE(runMonth());
 }
 
-TEST_F(Proce01, NoAffiliationDateStopsAfterAPartialRecord) {
+// The run stops on the employee, after the tax step wrote the month into the year
+// tables; the month in place stays as it was, year tables included, and nothing of
+// the stopped run is left beside it.
+TEST_F(Proce01, NoAffiliationDateKeepsThePreviousMonth) {
   addEmployee("E001");
+  ASSERT_TRUE(runMonth());
+  const std::string ret = fileBytes("rete0116.dbf"), hab = fileBytes("habe0116.dbf");
+  const std::vector<Row> before = rows(TableId::PayrollSoles);
   addEmployee("E002", {{"CODAFP", std::string("INTEG ")}, {"QUINTA", std::string("S")}, {"BAS_MEN", 9000.0}});
   addEmployee("E003");
   EXPECT_FALSE(runMonth());
@@ -355,13 +370,50 @@ TEST_F(Proce01, NoAffiliationDateStopsAfterAPartialRecord) {
   EXPECT_EQ(msgs.shown[1].text, "Del Trabajador De Codigo E002      ");
   EXPECT_FALSE(finished());
   std::vector<Row> e2 = rows(TableId::PayrollSoles);
-  ASSERT_EQ(e2.size(), 2u);
-  EXPECT_DOUBLE_EQ(e2[1].num("TBRUTO"), 9075.00);  // the contribution base of step 9
-  EXPECT_GT(e2[1].num("RTA_5TA"), 0);             // the tax step ran
-  EXPECT_DOUBLE_EQ(e2[1].num("TPAGAR"), 0);
-  EXPECT_DOUBLE_EQ(e2[1].num("AAPOR1"), 0);
+  ASSERT_EQ(e2.size(), 1u);
+  EXPECT_EQ(e2[0].raw, before[0].raw);
   EXPECT_EQ(rows(TableId::PayrollDollars).size(), 1u);
-  EXPECT_TRUE(row(TableId::Deductions, "E002"));  // the year tables keep what the tax step wrote
+  EXPECT_EQ(fileBytes("rete0116.dbf"), ret);
+  EXPECT_EQ(fileBytes("habe0116.dbf"), hab);
+  EXPECT_EQ(buildFiles(), "");
+}
+
+// A reader of the month's results that meets a run is told so: while the run builds
+// the month's first results, while it holds the results in place, and after a run cut
+// short left a table marked (which the next run puts in order).
+TEST_F(Proce01, ReadersMeetingARunAreToldSo) {
+  addEmployee("E001");
+  const catalog::TableDef e2 = s().def(TableId::PayrollSoles);
+  auto readerSees = [&]() {
+    auto t = catalog::openTable(posixFileSystem(), dir(), e2, OpenMode::Shared);
+    return t ? std::string("abierta") : t.status().message();
+  };
+  {
+    RunTables run(s());
+    ASSERT_TRUE(run.fresh(e2).isOk());
+    EXPECT_TRUE(exists(TableId::PayrollSoles));
+    EXPECT_EQ(readerSees(), catalog::kRunInProgress);
+  }
+  EXPECT_FALSE(exists(TableId::PayrollSoles));
+  EXPECT_EQ(buildFiles(), "");
+  ASSERT_TRUE(runMonth());
+  {
+    RunTables run(s());
+    ASSERT_TRUE(run.hold(e2).isOk());
+    auto t = catalog::openTable(posixFileSystem(), dir(), e2, OpenMode::Shared);
+    ASSERT_FALSE(t.isOk());
+    showTableError(s(), t.status());
+    EXPECT_EQ(msgs.shown.back().text, catalog::kRunInProgress);
+  }
+  EXPECT_EQ(readerSees(), "abierta");
+  {
+    auto t = open(TableId::PayrollSoles);
+    ASSERT_TRUE(t && t->setRebuildMark(true).isOk());
+  }
+  EXPECT_EQ(readerSees(), catalog::kRunInterrupted);
+  ASSERT_TRUE(runMonth()) << msgs.all();
+  EXPECT_EQ(readerSees(), "abierta");
+  EXPECT_EQ(rows(TableId::PayrollSoles).size(), 1u);
 }
 
 TEST_F(Proce01, NotTaxableLeavesTheYearTables) {
@@ -496,11 +548,10 @@ TEST_F(Proce05, NoAffiliationDateWithAdvance) {
   ASSERT_EQ(msgs.shown.size(), 2u) << msgs.all();
   EXPECT_EQ(msgs.shown[0].text, "Falta Ingresar fecha De Ingreso De AFP");
   EXPECT_EQ(msgs.shown[1].text, "Del Trabajador De Codigo E002         ");
-  std::vector<Row> he = rows(TableId::GratSoles);
-  ASSERT_EQ(he.size(), 2u);
-  EXPECT_DOUBLE_EQ(he[1].num("GRATIF"), 1575.00);
-  EXPECT_DOUBLE_EQ(he[1].num("TPAGAR"), 0);
-  EXPECT_EQ(rows(TableId::GratDollars).size(), 1u);
+  // No gratification was in place; none is now.
+  EXPECT_FALSE(exists(TableId::GratSoles));
+  EXPECT_FALSE(exists(TableId::GratDollars));
+  EXPECT_EQ(buildFiles(), "");
 }
 
 // A fund member's gratification is charged to the fund when the year and month of
@@ -567,7 +618,14 @@ TEST_F(Proce05, RefusalsBeforeAnythingIsDeleted) {
   EXPECT_FALSE(runGrat());
   EXPECT_EQ(msgs.shown.back().text, "Tipo De Cambio Dolar TC0001 En Cero, Proceso Cancelado");
   EXPECT_EQ(rows(TableId::GratSoles).size(), 2u);
-  change(TableId::ExchangeRates, "TC0001", {{"TIP_CAM", 3.25}});
+  // A zero euro rate, with someone paid in euros.
+  change(TableId::ExchangeRates, "TC0001", {{"TIP_CAM", 3.25}, {"TIP_CAME", 0.0}});
+  change(TableId::EmployeeMaster, "E001", {{"DOLAR", std::string("E")}});
+  EXPECT_FALSE(runGrat());
+  EXPECT_EQ(msgs.shown.back().text, "Tipo De Cambio Euro TC0001 En Cero, Proceso Cancelado");
+  EXPECT_EQ(rows(TableId::GratSoles).size(), 2u);
+  EXPECT_EQ(rows(TableId::GratDollars).size(), 2u);
+  change(TableId::ExchangeRates, "TC0001", {{"TIP_CAME", 3.6}});
   change(TableId::EmployeeMaster, "E001", {{"DOLAR", std::string("$")}});
   EXPECT_FALSE(runGrat());
   EXPECT_EQ(msgs.shown.back().text, "Moneda $ No Valida (S, D o E) Del Trabajador De Codigo E001      ");

@@ -75,6 +75,7 @@ class FakeTable : public Table {
   Status createIndexFile(const std::string&, const std::string&) override { return Status::ok(); }
   Status rebuildBags(const std::vector<BagSpec>&, bool) override { return Status::ok(); }
   Status takePlaceOf(const std::string&, const std::vector<BagSpec>&) override { return Status::unsupported("fake"); }
+  Status setRebuildMark(bool) override { return Status::unsupported("fake"); }
   int tagCount() const override { return orderField_ >= 0 ? 1 : 0; }
   std::string tagName(int) const override { return orderField_ >= 0 ? fields_[static_cast<size_t>(orderField_)].name : ""; }
   Status setOrder(int) override { return Status::ok(); }
