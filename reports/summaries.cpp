@@ -3,12 +3,14 @@
 #include "reports/summaries.h"
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "reports/grouped_summary.h"
 #include "reports/institution.h"
 #include "reports/report_common.h"
 #include "reports/report_format.h"
+#include "store/value.h"
 
 namespace planilla::reports {
 
@@ -169,6 +171,42 @@ bool checkPensionSummary(Session& s) {
   return true;
 }
 
+namespace {
+
+// July and December: the gratification run charges the fund contributions on the
+// gratification's advance (the roll's DSCLEY), and the month declares and pays them
+// with the payroll's. Adds, into the scratch copy in code order, each charged
+// employee's contributions and, to the gross pay, the advance they were charged on.
+// False after a message (every table closed).
+bool addGratificationCharges(Session& s, Table& rows) {
+  if ((s.YMES != "07" && s.YMES != "12") || !tableExists(s, TableId::GratSoles)) return true;
+  Table* grat = openAs(s, TableId::GratSoles, "GraAporte");
+  Table* roll = grat && tableExists(s, TableId::GratificationRoll) ? openAs(s, TableId::GratificationRoll, "GraRol")
+                                                                   : nullptr;
+  if (!grat || (!roll && tableExists(s, TableId::GratificationRoll))) {
+    s.closeAll();
+    return false;
+  }
+  const bool added = eachRow(s, *grat, [&] {
+    const double a1 = grat->num("AAPOR1"), a2 = grat->num("AAPOR2"), a3 = grat->num("AAPOR3");
+    if ((a1 == 0 && a2 == 0 && a3 == 0) || !rows.seek(grat->str("CODIGO"))) return true;
+    const double advance = roll && roll->seek(padTo(grat->str("CODIGO"), 10)) ? roll->num("DSCLEY") : 0;
+    using Charge = std::pair<const char*, double>;
+    for (const auto& [field, amount] : {Charge{"AAPOR1", a1}, Charge{"AAPOR2", a2}, Charge{"AAPOR3", a3},
+                                        Charge{"TBRUTO", advance}}) {
+      if (Status st = rows.replace(field, rows.num(field) + amount); !st) {
+        showStatus(s, st.withContext(field));
+        return false;
+      }
+    }
+    return true;
+  });
+  if (!added) s.closeAll();
+  return added;
+}
+
+}  // namespace
+
 bool REPXXP405(Session& s, bool startViewer) {
   s.closeAll();
   if (!tableExists(s, TableId::EmployeeMaster)) {
@@ -185,7 +223,7 @@ bool REPXXP405(Session& s, bool startViewer) {
   }
   ScratchTable copy;
   if (!scratchCopy(s, s.def(TableId::PayrollSoles), copy, "Sin Registros", "Mensaje") ||
-      !regroup(s, copy, "afpccosto", "CODAFP+CCOSTO"))
+      !addGratificationCharges(s, *copy.table) || !regroup(s, copy, "afpccosto", "CODAFP+CCOSTO"))
     return false;
   Table *employees = nullptr, *centres = nullptr;
   if (!openNames(s, employees, centres)) return false;
