@@ -487,7 +487,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   if (!flushAll(s, {tE2, tE1, tRet, tHab})) return false;
   s.closeAll();
   busy.report();
-  ui::MSGINFO(msg, "Fin De Proceso");
+  ui::MSGINFO(msg, "Fin De Proceso", "Mensaje");
   return true;
 }
 
