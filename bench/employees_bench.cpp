@@ -118,7 +118,7 @@ Times play(Session& s, ui::ScriptedToolkit& tk, bool general, int target) {
     tk.pressBar(3);
   else
     tk.press(104);
-  tk.expectDialog("", "Buscar").type(0, code(target)).inspect([&](ui::Dialog&) { mark = Clock::now(); }).press("&Ok");
+  tk.expectDialog("", "Buscar").type(0, code(target)).inspect([&](ui::Dialog&) { mark = Clock::now(); }).press("&Aceptar");
   tk.inspect([&](ui::Dialog&) { t.search = ms(mark, Clock::now()); });
   if (general)
     tk.pressBar(exitButton);

@@ -512,7 +512,7 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   s.closeAll();
   if (Status ss = stampPayroll(s); !ss) showTableError(s, ss);
   busy.report();
-  ui::MSGINFO(msg, "Fin De Proceso");
+  ui::MSGINFO(msg, "Fin De Proceso", "Mensaje");
   return true;
 }
 

@@ -123,7 +123,7 @@ void F_PFMR201(Session& s, ui::Toolkit& tk) {
       [&](ui::Dialog&, ui::Browse& br) {
         return standardButtons([&](bool add) { add ? EDITHORASE(s, tk, br, true) : MODIHORASE(s, tk, br, false); },
                                [&] { DELBANCOS(s, tk, br); }, [&] { SEEKVACACE(s, tk, br); },
-                               [&] { printEmployees(s, kMasterHor); });
+                               [&] { printIncomeEntries(s, br); });
       });
 }
 

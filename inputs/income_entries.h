@@ -15,5 +15,8 @@ void F_PFMR201(Session& s, ui::Toolkit& tk);
 // dialog keeps SUMINI as read; the add dialog writes it as zero.
 void EDITHORASE(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add = true);
 void MODIHORASE(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add = false);
+// "&Impresion": the month's entries, every one of the table in its order, as a
+// landscape listing ("Ingresos Del Mes") in the viewer; the cursor stays where it was.
+void printIncomeEntries(Session& s, ui::Browse& br);
 
 }  // namespace planilla::inputs

@@ -33,11 +33,11 @@ bool askYear(Session& s, ui::Toolkit& tk, const std::string& title, int& year) {
   if (!companyChosen(s, "Mensaje")) return false;
   std::string text = s.ANO_CIE;
   text.resize(4, ' ');
-  if (!ui::MSGGET(tk, title, "A\xD1o ", text, "", "9999")) return false;
+  if (!ui::MSGGET(tk, title, "A\xF1o ", text, "", "9999")) return false;
   const bool digits = text.find_first_not_of("0123456789") == std::string::npos;
   year = digits ? std::stoi(text) : 0;
   if (validYear(year)) return true;
-  ui::MSGSTOP(s.messages(), "A\xD1o No Valido", "Mensaje");
+  ui::MSGSTOP(s.messages(), "A\xF1o No Valido", "Mensaje");
   return false;
 }
 

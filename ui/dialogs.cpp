@@ -19,11 +19,13 @@ bool runInputBox(Toolkit& tk, const std::string& title, const std::string& promp
   Field& f = dlg.fieldAt(1.4, col, std::move(copy), 120, 12);
   if (!picture.empty()) f.picture(picture);
   bool ok = false;
-  dlg.buttonAt(3, 10, "&Ok", 35, 12, [&] {
+  // The Spanish captions are wider than "Ok"/"Cancel": 42 units each, side by side in
+  // the middle of the box.
+  dlg.buttonAt(3, 9, "&Aceptar", 42, 12, [&] {
      ok = true;
      dlg.end();
    }).defaultButton();
-  dlg.buttonAt(3, 20, "&Cancel", 35, 12, [&] { dlg.end(); });
+  dlg.buttonAt(3, 20, "&Cancelar", 42, 12, [&] { dlg.end(); }).cancel();
   dlg.activate();
   return ok;
 }

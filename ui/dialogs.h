@@ -12,9 +12,10 @@ namespace planilla::ui {
 
 // Input box: a small dialog (text rows 10 to 18, columns 20 to 59.5) titled `title`
 // with `prompt` as a label, one field of 120 x 12 bound to a copy of `var` and the
-// buttons "&Ok" (default) and "&Cancel" of 35 x 12. With an image it stands at the
-// top left and the label and field move right. "&Ok" stores the edited value in
-// `var` and returns true; "&Cancel" or closing leave `var` as it was and return false.
+// buttons "&Aceptar" (default) and "&Cancelar" of 42 x 12. With an image it stands at
+// the top left and the label and field move right. "&Aceptar" stores the edited value
+// in `var` and returns true; "&Cancelar" or closing leave `var` as it was and return
+// false.
 // Text variables keep their width; `picture` applies to the field.
 bool MSGGET(Toolkit& tk, const std::string& title, const std::string& prompt, std::string& var,
             const std::string& image = "", const std::string& picture = "");

@@ -70,7 +70,7 @@ TEST_F(AdminScreens, NewCompanyIsChosenWithTheWorkingDateAndGetsItsOwnFiles) {
       .pressBar(3)
       .expectDialog("", "Buscar")
       .type(0, "99")
-      .press("&Ok")
+      .press("&Aceptar")
       .expectMessage(MsgKind::Stop, "Codigo 99   No Existe")
       .pressBar(5);
   play(F_I00002);
@@ -193,7 +193,7 @@ TEST_F(AdminScreens, ParametersCreatedOnFirstUseAcceptRepeatedCodes) {
       .pressBar(1).expectDialog("EDITPARA1")
       .type(102, "02").type(104, "4113").press(301)
       .pressBar(3)
-      .expectDialog("", "Buscar").type(0, "05").press("&Ok")
+      .expectDialog("", "Buscar").type(0, "05").press("&Aceptar")
       .expectMessage(MsgKind::Stop, "Codigo 05   No Existe", "Mensaje")
       .pressBar(5);
   play(F_VJLG99);

@@ -30,12 +30,12 @@ using K = MenuRow::Kind;
 constexpr const char* kEdit = "Permite Adicionar,Modificar,Borrar Registro Del Archivo";
 
 // The function code (users table, FUNCION) of each top-level group of the menu, in the
-// order of functionCodes(); "&Acerca De" and "&Salir" belong to none and always open.
+// order of functionCodes(); "A&cerca De" and "&Salir" belong to none and always open.
 const char* groupCode(const std::string& topCaption) {
   static const std::pair<const char*, const char*> k[] = {
       {"&Fecha", "FECHA"},       {"&Maestros", "MAESTROS"}, {"Ingreso De &Datos", "DATOS"},
       {"&Procesos", "PROCESOS"}, {"&Reportes", "REPORTES"}, {"&AFPnet", "AFPNET"},
-      {"&Sueldo Detallados", "SUELDOS"}, {"&Herramientas", "HERRAMIENT"}};
+      {"S&ueldo Detallados", "SUELDOS"}, {"&Herramientas", "HERRAMIENT"}};
   for (const auto& [caption, code] : k)
     if (topCaption == caption) return code;
   return "";
@@ -149,7 +149,10 @@ const std::vector<MenuRow>& menuRows() {
       {1, K::Entry, "&Empleados No Afiliados", "Permite Listar Empleados No Afiliados a AFPs", "", "F_AFPNET03"},
       {1, K::Entry, "Exportar Planilla Mensual", "Permite Exportar  PLANILLA Mensual a Excel", "", "F_AFPNET04"},
 
-      {0, K::Entry, "&Sueldo Detallados", "Consulta Detallada de Sueldos", "", "F_SUELDOS"},
+      // Menu-bar accelerators are one letter each (an Alt+letter shared by two entries
+      // only selects): the daily entries keep their first letter, the rarer ones
+      // take another of their caption.
+      {0, K::Entry, "S&ueldo Detallados", "Consulta Detallada de Sueldos", "", "F_SUELDOS"},
 
       {0, K::Submenu, "&Herramientas", "Permite Reindexar Las Tablas", "", ""},
       {1, K::Submenu, "Reindexamiento De Maestros   ", "Reindexa Los Archivos Maestro Del Sistema", "", ""},
@@ -199,7 +202,7 @@ const std::vector<MenuRow>& menuRows() {
       {1, K::Submenu, "&Migrar Data Del Sistema", "Permite Migrar la Data del Sistema", "", ""},
       {2, K::Entry, "Migrar Data Empleados", "Permite Migrar Data Maestro Empleados", "", "F_MAESEMPLEADATA"},
 
-      {0, K::Entry, "&Acerca De", kBanner, "", "XMAINXXX"},
+      {0, K::Entry, "A&cerca De", kBanner, "", "XMAINXXX"},
       {0, K::Entry, "&Salir", "Salir Del Sistema", "", "XEXIT"},
   };
   return rows;

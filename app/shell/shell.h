@@ -16,7 +16,7 @@
 namespace planilla::shell {
 
 // --- start-up ---------------------------------------------------------------------------
-// The maker's banner: the message bar of the main window, the message of "&Acerca De"
+// The maker's banner: the message bar of the main window, the message of "A&cerca De"
 // and the About box's title.
 extern const char* const kBanner;
 

@@ -89,7 +89,7 @@ TEST_F(CalcScreenTest, LookedUpCodeStartsTheRun) {
         EXPECT_NE(shown.find("     03 31 "), std::string::npos) << shown;  // then the euro label
       })
       .press(201)
-      .expectMessage(MsgKind::Info, "Fin De Proceso", "Information");
+      .expectMessage(MsgKind::Info, "Fin De Proceso", "Mensaje");
   F_P301(s(), tk);
   EXPECT_TRUE(tk.ok()) << tk.report();
   EXPECT_GT(payrollRows(), 20);

@@ -86,7 +86,7 @@ TEST_F(Proce01, WritesBothResultRecordsInCodeOrder) {
 
   ASSERT_TRUE(runMonth()) << msgs.all();
   ASSERT_EQ(msgs.shown.size(), 1u) << msgs.all();
-  EXPECT_EQ(msgs.shown[0].title, "Information");
+  EXPECT_EQ(msgs.shown[0].title, "Mensaje");
   EXPECT_TRUE(finished());
   // The busy indication: "Fin De Proceso" is shown over the count of the three
   // employees processed, and the indication ends with the run.

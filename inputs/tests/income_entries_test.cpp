@@ -76,7 +76,7 @@ TEST_F(IncomeEntries, AddThroughTheLookupBlankAndUnknownCodesAndSearch) {
       .press(testing::kSearch)
       .expectDialog("", "Buscar")
       .type(0, "E777")
-      .press("&Ok")
+      .press("&Aceptar")
       .expectMessage(MsgKind::Stop, "Codigo E777       No Existe", "Stop")
       .inspect([](ui::Dialog& d) { EXPECT_EQ(testing::listOf(d).currentRow(), 0); })
       .press(testing::kExit);

@@ -110,7 +110,7 @@ TEST_F(MonthEndToEnd, GratificationRollEntryChangesTheJulyRun) {
       .press(testing::kSearch)
       .expectDialog("", "Buscar")
       .type(0, "E0024")
-      .press("&Ok")
+      .press("&Aceptar")
       .press(testing::kModify)
       .expectDialog("MODIGRATI", "Modificar Registro")
       .expectText(551, "E0024     ")

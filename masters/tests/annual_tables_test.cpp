@@ -229,12 +229,12 @@ TEST_F(Earnings, SearchByEmployeeCodeAndDelete) {
       .press(kSearchButton)
       .expectDialog("", "Buscar")
       .type(0, "e003")
-      .press("&Ok")
+      .press("&Aceptar")
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).currentRow(), 2); })  // E001, E002, E003
       .press(kSearchButton)
       .expectDialog("", "Buscar")
       .type(0, "E777")
-      .press("&Ok")
+      .press("&Aceptar")
       .expectMessage(MsgKind::Stop, "Codigo Empleado  E777       No Existe", "Mensaje")
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).currentRow(), 2); })
       // The found row deleted with the shared confirmation.

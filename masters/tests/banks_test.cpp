@@ -295,12 +295,12 @@ TEST_F(Banks, SearchFindsTheCodeOrStaysWhereItWas) {
       .pressBar(kSearch)
       .expectDialog("", "Buscar")
       .type(0, "D4")
-      .press("&Ok")
+      .press("&Aceptar")
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).currentRow(), 3); })
       .pressBar(kSearch)
       .expectDialog("", "Buscar")
       .type(0, "ZZ")
-      .press("&Ok")
+      .press("&Aceptar")
       .expectMessage(MsgKind::Stop, "Codigo ZZ   No Existe", "Stop")
       .inspect([](ui::Dialog& d) {
         EXPECT_EQ(listOf(d).currentRow(), 3);
@@ -309,7 +309,7 @@ TEST_F(Banks, SearchFindsTheCodeOrStaysWhereItWas) {
       .pressBar(kSearch)
       .expectDialog("", "Buscar")
       .type(0, "A1")
-      .press("&Cancel")
+      .press("&Cancelar")
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).currentRow(), 3); })
       .pressBar(kExit);
   run();

@@ -189,12 +189,12 @@ TEST_F(Funds, SearchLooksInTheWorkingMonth) {
       .pressBar(kSearch)
       .expectDialog("", "Buscar")
       .type(0, "prima")
-      .press("&Ok")
+      .press("&Aceptar")
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).currentRow(), 2); })
       .pressBar(kSearch)
       .expectDialog("", "Buscar")
       .type(0, "HABITA")  // only in April
-      .press("&Ok")
+      .press("&Aceptar")
       .expectMessage(MsgKind::Stop, "Codigo HABITA No Existe", "Stop")
       .inspect([](ui::Dialog& d) { EXPECT_EQ(listOf(d).currentRow(), 2); })
       .pressBar(kExit);

@@ -4,7 +4,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLibraryInfo>
 #include <QScreen>
 #include <QTranslator>
 #include <QMessageBox>
@@ -16,7 +15,10 @@
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <memory>
 #include <ostream>
+
+#include "ui/qt/qt_toolkit.h"
 
 namespace planilla::rpv {
 
@@ -173,11 +175,8 @@ int runViewer(const std::string& path, std::ostream& err) {
     err << "planilla ver: " << r.status().message() << "\n";
     return 1;
   }
-  // Qt's own dialogs (save, print) in Spanish, from Debian's qt6-translations-l10n.
-  QTranslator spanish;
-  const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-  if (spanish.load(QStringLiteral("qt_es"), dir) || spanish.load(QStringLiteral("qtbase_es"), dir))
-    QCoreApplication::installTranslator(&spanish);
+  // Qt's own dialogs (save, print) in Spanish, as on the desktop.
+  std::unique_ptr<QTranslator> spanish = ui::qt::installSpanish();
   ViewerWindow w(std::move(r.value()), QString::fromLocal8Bit(path.c_str()));
   w.show();
   return QApplication::exec();

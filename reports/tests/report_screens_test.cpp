@@ -100,16 +100,16 @@ TEST_F(ReportScreens, YearDocumentsAskTheYearAndTheEmployee) {
   const std::string year = std::to_string(testing::demoDate().year());
   // A year that is not four digits is refused; the working year's results are listed,
   // the months never calculated named.
-  tk.expectDialog("", "Resumen Retencion de Quinta Categoria").type(0, "20x6").press("&Ok");
-  tk.expectMessage(MsgKind::Stop, "A\xD1o No Valido", "Mensaje");
+  tk.expectDialog("", "Resumen Retencion de Quinta Categoria").type(0, "20x6").press("&Aceptar");
+  tk.expectMessage(MsgKind::Stop, "A\xF1o No Valido", "Mensaje");
   findReportScreen("F_P424")(s(), tk);
   EXPECT_FALSE(exists("Test.rpv"));
-  tk.expectDialog("", "Resumen Retencion de Quinta Categoria").type(0, year).press("&Ok");
+  tk.expectDialog("", "Resumen Retencion de Quinta Categoria").type(0, year).press("&Aceptar");
   findReportScreen("F_P424")(s(), tk);
   EXPECT_TRUE(tk.ok()) << tk.report();
   EXPECT_NE(read("Test.rpv").find("RESUMEN RETENCIONES QUINTA CATEGORIA  A\xD1O " + year), std::string::npos);
   // The certificate: the year, then the employee dialog with its code check.
-  tk.expectDialog("", "Certificado Quinta Categoria").type(0, year).press("&Ok");
+  tk.expectDialog("", "Certificado Quinta Categoria").type(0, year).press("&Aceptar");
   tk.expectDialog("REPP401", "Certificado Quinta Categoria").type(102, "E0003").leave(102).press(109);
   findReportScreen("F_P419")(s(), tk);
   EXPECT_TRUE(tk.ok()) << tk.report();

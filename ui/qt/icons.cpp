@@ -231,7 +231,7 @@ QPixmap findImage(const std::string& dataDir, const std::string& name, int width
     drawPencil(p, r);
   } else if (s == "buscar" || s == "search" || s == "lupa" || s == "bitmap_41") {
     drawMagnifier(p, r);
-  } else if (s == "print") {
+  } else if (s == "print" || s == "printer") {
     drawPrinter(p, r);
   } else if (s == "clave" || s == "b_inv") {
     drawKey(p, r);

@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QPainter>
 #include <QShortcut>
+#include <QShortcutEvent>
 #include <QStyleOptionFocusRect>
 #include <QToolButton>
 #include <QTableView>
@@ -280,11 +281,11 @@ void BrowseModel::reload() {
 
 // --- DialogHost ------------------------------------------------------------------------
 DialogHost::DialogHost(Dialog& dlg, const std::string& dataDir, QWidget* parent) : QDialog(parent), dlg_(&dlg) {
-  setWindowTitle(toQ(dlg.title()));
+  setWindowTitle(titleText(dlg.title()));
   setModal(true);
   build(dataDir);
   dlg.onEnd = [this] { done(QDialog::Accepted); };
-  dlg.onTitleChanged = [this] { setWindowTitle(toQ(dlg_->title())); };
+  dlg.onTitleChanged = [this] { setWindowTitle(titleText(dlg_->title())); };
   focusConn_ = connect(qApp, &QApplication::focusChanged, this, &DialogHost::onFocusChanged);
 }
 
@@ -321,10 +322,51 @@ void DialogHost::syncFocus() {
   QWidget* modal = QApplication::activeModalWidget();
   if (isVisible() && !isActiveWindow() && (!modal || modal == this)) activateWindow();
   if (QWidget* w = widgetOf(dlg_->focus())) {
+    const bool was = busy_;
     busy_ = true;
     w->setFocus(Qt::OtherFocusReason);
-    busy_ = false;
+    busy_ = was;
   }
+}
+
+void DialogHost::notePlaced() {
+  if (placed_) return;
+  placed_ = true;
+  QTimer::singleShot(0, this, [this] { placed_ = false; });
+}
+
+void DialogHost::pressOrCycle(char letter) {
+  // Buttons sharing an accelerator: Alt+letter presses the focused one when it has
+  // that letter, else moves the focus to the next one that has it (in tab order,
+  // from the focus), as on the desktop.
+  if (dlg_->ended() || !letter) return;
+  const std::vector<Control*> all = dlg_->controls();
+  auto has = [letter](Control* c) {
+    return c && c->kind() == Control::Kind::Button && c->enabled() && static_cast<Button*>(c)->mnemonic() == letter;
+  };
+  if (has(dlg_->focus())) {
+    (void)static_cast<Button*>(dlg_->focus())->press();
+    return;
+  }
+  const auto at = std::find(all.begin(), all.end(), dlg_->focus());
+  const size_t from = at == all.end() ? 0 : static_cast<size_t>(at - all.begin()) + 1;
+  for (size_t k = 0; k < all.size(); ++k) {
+    Control* c = all[(from + k) % all.size()];
+    if (!has(c)) continue;
+    busy_ = true;
+    (void)dlg_->moveFocus(c);  // leaving a field validates it; a refusal keeps it
+    busy_ = false;
+    if (!dlg_->ended()) syncFocus();
+    return;
+  }
+}
+
+char DialogHost::letterOf(const QKeySequence& k) {
+  if (k.isEmpty()) return 0;
+  const int key = k[0].key();
+  if (key >= Qt::Key_A && key <= Qt::Key_Z) return static_cast<char>('A' + (key - Qt::Key_A));
+  if (key >= Qt::Key_0 && key <= Qt::Key_9) return static_cast<char>('0' + (key - Qt::Key_0));
+  return 0;
 }
 
 bool DialogHost::focusNextPrevChild(bool next) {
@@ -345,6 +387,13 @@ void DialogHost::reject() {
 }
 
 bool DialogHost::eventFilter(QObject* o, QEvent* e) {
+  if (e->type() == QEvent::Shortcut && qobject_cast<QAbstractButton*>(o)) {
+    auto* se = static_cast<QShortcutEvent*>(e);
+    if (se->isAmbiguous()) {
+      pressOrCycle(letterOf(se->key()));
+      return true;
+    }
+  }
   if (e->type() == QEvent::KeyPress) {
     auto* ke = static_cast<QKeyEvent*>(e);
     Control* c = controlOf(qobject_cast<QWidget*>(o));
@@ -371,6 +420,15 @@ void DialogHost::onFocusChanged(QWidget* old, QWidget* now) {
   if (busy_ || !isVisible() || dlg_->ended()) return;
   Control* target = controlOf(now);
   if (!target || target == dlg_->focus()) return;
+  if (placed_) {
+    // The screen's code has just put the focus somewhere (a change handler, an
+    // action) and Qt moves it on its own within the same key event: the arrow keys of
+    // a radio group move to the next button after its click ran the handler. That is
+    // not the operator leaving the field the screen chose: nothing is validated and
+    // the focus goes back where the screen put it.
+    QTimer::singleShot(0, this, [this] { syncFocus(); });
+    return;
+  }
   if (dlg_->focus() && controlOf(old) != dlg_->focus()) {
     // The focus comes back from elsewhere (a message box, another window) to a
     // control the operator did not choose: put it where the model has it.
@@ -415,6 +473,7 @@ void DialogHost::build(const std::string& dataDir) {
         auto* sc = new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_A + (m - 'A'))), this);
         Button* pressed = b;
         connect(sc, &QShortcut::activated, this, [pressed] { pressed->press(); });
+        connect(sc, &QShortcut::activatedAmbiguously, this, [this, m] { pressOrCycle(m); });
       }
       tb->setToolTip(tip);
       tb->setAutoRaise(false);
@@ -466,6 +525,20 @@ void DialogHost::build(const std::string& dataDir) {
   }
 }
 
+void DialogHost::placeWithin(QPoint topLeft) {
+  QScreen* scr = parentWidget() ? parentWidget()->screen() : screen();
+  if (!scr) scr = QGuiApplication::primaryScreen();
+  if (!scr) {
+    move(topLeft);
+    return;
+  }
+  // The same room for the frame and title bar as fitToScreen leaves.
+  const QRect avail = scr->availableGeometry().adjusted(0, 0, -16, -48);
+  int x = std::min(topLeft.x(), avail.right() + 1 - width());
+  int y = std::min(topLeft.y(), avail.bottom() + 1 - height());
+  move(std::max(x, avail.left()), std::max(y, avail.top()));
+}
+
 void DialogHost::fitToScreen() {
   QScreen* scr = parentWidget() ? parentWidget()->screen() : screen();
   if (!scr) scr = QGuiApplication::primaryScreen();
@@ -498,7 +571,18 @@ void DialogHost::fitToScreen() {
   }
   if (auto* tv = qobject_cast<QTableView*>(list)) {
     const QSize n = canvas_->natural();
-    canvas_->setMinimumSize(n.width() - std::max(0, tv->width() - 160), n.height() - std::max(0, tv->height() - 80));
+    // The list may shrink, but not below what the controls that do not move with it
+    // need (the row of buttons under it): narrower, the form scrolls.
+    int minW = n.width() - std::max(0, tv->width() - 160), minH = n.height() - std::max(0, tv->height() - 80);
+    const QRect lg = tv->geometry();
+    for (QObject* o : canvas_->children()) {
+      auto* w = qobject_cast<QWidget*>(o);
+      if (!w || w == tv || w->isHidden()) continue;
+      const QRect g = w->geometry();
+      if (g.left() < lg.right()) minW = std::max(minW, g.right() + 1 + 6);
+      if (g.top() < lg.bottom()) minH = std::max(minH, g.bottom() + 1 + 6);
+    }
+    canvas_->setMinimumSize(std::min(minW, n.width()), std::min(minH, n.height()));
   } else {
     canvas_->setMinimumSize(canvas_->natural());
   }
@@ -628,6 +712,7 @@ QWidget* DialogHost::makeWidget(Control& c, QWidget* canvas, const std::string& 
         b->setIconSize(QSize(side, side));
       }
       connect(b, &QPushButton::clicked, this, [&m] { m.press(); });
+      b->installEventFilter(this);  // accelerators shared with another button
       v->onUpdate = [b, &m] {
         b->setText(toQ(m.caption()));
         b->setEnabled(m.enabled());
@@ -803,6 +888,12 @@ QWidget* DialogHost::makeWidget(Control& c, QWidget* canvas, const std::string& 
       busy_ = false;
     };
   }
+  // The model moving the focus while no operator move is being handled here: the
+  // screen's code placed it (see onFocusChanged).
+  v->onFocus = [this, place = std::move(v->onFocus)] {
+    if (!busy_) notePlaced();
+    place();
+  };
   views_.push_back(std::move(view));
   return w;
 }

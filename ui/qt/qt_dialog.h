@@ -3,6 +3,7 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
@@ -128,6 +129,10 @@ class DialogHost : public QDialog {
   // Sizes the window for the screen it opens on: a list widened to show its columns,
   // never larger than the screen's free area (a form too big scrolls).
   void fitToScreen();
+  // Moves the window to `topLeft` (global), or as near as keeps it on the screen.
+  void placeWithin(QPoint topLeft);
+  // Alt+letter shared by several buttons (see pressOrCycle in the source).
+  void pressOrCycle(char letter);
 
  protected:
   void reject() override;
@@ -138,6 +143,10 @@ class DialogHost : public QDialog {
   void build(const std::string& dataDir);
   QWidget* makeWidget(Control& c, QWidget* canvas, const std::string& dataDir);
   void onFocusChanged(QWidget* old, QWidget* now);
+  // The screen's code has placed the focus: until control returns to the event loop,
+  // a focus move Qt makes is not the operator's.
+  void notePlaced();
+  static char letterOf(const QKeySequence& k);
   QRect px(const Rect& r) const;
 
   Dialog* dlg_;
@@ -147,7 +156,14 @@ class DialogHost : public QDialog {
   std::map<Control*, QWidget*> byControl_;
   std::vector<std::unique_ptr<ControlView>> views_;
   bool busy_ = false;
+  bool placed_ = false;
   QMetaObject::Connection focusConn_;
 };
+
+// A dialog or window title from a caption: accelerator marks removed ("&&" is "&").
+QString titleText(const std::string& cp1252);
+// Gives the keyboard back to `opener` when a window it opened has closed (see the
+// source); nothing when it is gone, hidden, or another modal window has it.
+void giveFocusBack(QWidget* opener);
 
 }  // namespace planilla::ui::qt

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QShortcutEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QLocale>
@@ -43,11 +44,45 @@ double QtToolkit::unitX() {
 }
 double QtToolkit::unitY() { return QFontMetricsF(QApplication::font()).height() / 8.0; }
 
+QString titleText(const std::string& cp1252) {
+  // A caption taken from a menu entry keeps its accelerator marks: "&&" is an
+  // ampersand, a lone "&" only marks the letter and is not shown.
+  const QString t = toQ(cp1252);
+  QString out;
+  out.reserve(t.size());
+  for (qsizetype i = 0; i < t.size(); ++i) {
+    if (t.at(i) == QLatin1Char('&') && i + 1 < t.size()) ++i;
+    else if (t.at(i) == QLatin1Char('&')) continue;
+    out += t.at(i);
+  }
+  return out;
+}
+
+void giveFocusBack(QWidget* opener) {
+  // A window that closes (a box, a run's dialog, the progress window) leaves the
+  // keyboard to no window where the platform does not hand it on itself: the window
+  // that opened it takes it back, unless another modal window now has it.
+  if (!opener || !opener->isVisible()) return;
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal && modal != opener) return;
+  if (auto* host = qobject_cast<DialogHost*>(opener)) {
+    host->syncFocus();  // where the dialog's model has the focus
+    return;
+  }
+  if (!opener->isActiveWindow()) opener->activateWindow();
+  if (!opener->focusWidget()) opener->setFocus(Qt::ActiveWindowFocusReason);
+}
+
 namespace {
 
 bool messageBox(QWidget* parent, MsgKind kind, const std::string& text, const std::string& title) {
+  QPointer<QWidget> opener = parent;
+  struct Back {
+    QPointer<QWidget>& w;
+    ~Back() { giveFocusBack(w); }
+  } back{opener};
   QMessageBox box(parent);
-  box.setWindowTitle(toQ(title));
+  box.setWindowTitle(titleText(title));
   box.setText(toQ(text));
   switch (kind) {
     case MsgKind::Stop: box.setIcon(QMessageBox::Critical); break;
@@ -96,13 +131,57 @@ struct QtToolkit::MainHost {
   QEventLoop* loop = nullptr;
 };
 
+namespace {
+
+// Qt's own texts in Spanish: the system's catalogue, with the few texts of Qt's
+// dialogs that it leaves in English (the print dialog's page range) supplied here.
+class SpanishQt : public QTranslator {
+ public:
+  bool loadSystem() {
+    // "qt_es" gathers the catalogues of every Qt module (qtbase: buttons, the file
+    // and print dialogs); Debian ships them in qt6-translations-l10n.
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    return system_.load(QStringLiteral("qt_es"), dir) || system_.load(QStringLiteral("qtbase_es"), dir);
+  }
+  bool isEmpty() const override { return false; }
+  QString translate(const char* context, const char* source, const char* disambiguation, int n) const override {
+    struct Text {
+      const char *context, *source, *spanish;
+    };
+    static const Text kMissing[] = {
+        {"QPrintSettingsOutput", "Pages", "P\u00e1ginas"},
+        {"QPrintSettingsOutput",
+         "Specify pages or ranges separated by commas. Ranges are specified by two numbers separated by a hyphen. "
+         "E.g: 3,5-7.",
+         "P\u00e1ginas o intervalos separados por comas; un intervalo son dos n\u00fameros separados por un "
+         "guion. Ej.: 3,5-7."},
+        {"QPrintDialog", "All Pages", "Todas las p\u00e1ginas"},
+        {"QPrintDialog", "Odd Pages", "P\u00e1ginas impares"},
+        {"QPrintDialog", "Even Pages", "P\u00e1ginas pares"},
+        {"QPrintDialog", "&Print", "Im&primir"},
+        {"QPrintDialog", "Print", "Imprimir"},
+    };
+    if (context && source) {
+      for (const Text& t : kMissing) {
+        if (qstrcmp(context, t.context) == 0 && qstrcmp(source, t.source) == 0) {
+          const QString mine = system_.translate(context, source, disambiguation, n);
+          return mine.isEmpty() ? QString::fromUtf8(t.spanish) : mine;
+        }
+      }
+    }
+    return system_.translate(context, source, disambiguation, n);
+  }
+
+ private:
+  QTranslator system_;
+};
+
+}  // namespace
+
 std::unique_ptr<QTranslator> installSpanish() {
-  auto tr = std::make_unique<QTranslator>();
   if (!QCoreApplication::instance()) return nullptr;
-  // "qt_es" gathers the catalogues of every Qt module (qtbase: buttons, the file and
-  // print dialogs); Debian ships them in qt6-translations-l10n.
-  const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
-  if (!tr->load(QStringLiteral("qt_es"), dir) && !tr->load(QStringLiteral("qtbase_es"), dir)) return nullptr;
+  auto tr = std::make_unique<SpanishQt>();
+  if (!tr->loadSystem()) return nullptr;
   QCoreApplication::installTranslator(tr.get());
   return tr;
 }
@@ -142,7 +221,7 @@ void QtToolkit::workBegin(const std::string& title, const std::string& what, lon
   workTotal_ = total, workWhat_ = what;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   progress_ = new QProgressDialog(activeWindow());
-  progress_->setWindowTitle(toQ(title));
+  progress_->setWindowTitle(titleText(title));
   progress_->setLabelText(countText(what, 0, total));
   progress_->setCancelButton(nullptr);  // a run is not stopped half-way
   progress_->setRange(0, total > 0 ? static_cast<int>(total) : 0);
@@ -167,28 +246,37 @@ void QtToolkit::workEnd(long done) {
   if (workDepth_ == 0 || --workDepth_ > 0) return;
   if (progress_) {
     workProgress(done);
+    QPointer<QWidget> opener = progress_->parentWidget();
     progress_->hide();
     delete progress_;
     progress_ = nullptr;
+    giveFocusBack(opener);
   }
   QApplication::restoreOverrideCursor();
 }
 
 void QtToolkit::runModal(Dialog& dlg) {
-  DialogHost host(dlg, dataDir(), activeWindow());
-  if (!dlg.errors().empty()) {
-    std::string all;
-    for (const auto& e : dlg.errors()) all += e + "\n";
-    messageBox(&host, MsgKind::Stop, "Error de programa en el dialogo:\n" + all, "Error");
+  // The window that opens the dialog takes the keyboard back when it ends, also when
+  // the last thing shown was a box over the dialog (the runs' "Fin De Proceso").
+  QPointer<QWidget> opener = activeWindow();
+  {
+    DialogHost host(dlg, dataDir(), opener);
+    if (!dlg.errors().empty()) {
+      std::string all;
+      for (const auto& e : dlg.errors()) all += e + "\n";
+      messageBox(&host, MsgKind::Stop, "Error de programa en el dialogo:\n" + all, "Error");
+    }
+    dlg.focusFirst();
+    QTimer::singleShot(0, &host, [&host] { host.syncFocus(); });
+    host.fitToScreen();
+    if (!dlg.centered()) {
+      // Near the top left of the window that opened it, as far as the screen allows.
+      if (QWidget* p = host.parentWidget()) host.placeWithin(p->mapToGlobal(QPoint(40, 40)));
+    }
+    host.exec();
+    if (!dlg.ended()) dlg.close();
   }
-  dlg.focusFirst();
-  QTimer::singleShot(0, &host, [&host] { host.syncFocus(); });
-  host.fitToScreen();
-  if (!dlg.centered()) {
-    if (QWidget* p = host.parentWidget()) host.move(p->mapToGlobal(QPoint(40, 40)));
-  }
-  host.exec();
-  if (!dlg.ended()) dlg.close();
+  giveFocusBack(opener);
 }
 
 namespace {
@@ -375,6 +463,7 @@ void QtToolkit::runMain(MainWindow& w) {
   // Without a window manager (a bare X server) maximising does nothing: fill the screen.
   if (QScreen* screen = QApplication::primaryScreen()) frame->setGeometry(screen->availableGeometry());
   frame->showMaximized();
+  frame->activateWindow();  // takes the keyboard after the login, also without a window manager
   if (!w.closed()) loop.exec();
   main_->loop = nullptr;
   frame->onClose = nullptr;

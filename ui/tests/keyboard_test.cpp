@@ -62,7 +62,7 @@ TEST(Keys, EnterMovesOnAndFromTheLastInputPressesTheAcceptButton) {
   EXPECT_TRUE(f.accepted);
   EXPECT_EQ(f.name.substr(0, 5), "BANCO");
 
-  // The input box: one Enter in its only field is "&Ok".
+  // The input box: one Enter in its only field is "&Aceptar".
   std::string typed = "    ";
   tk.expectDialog("", "Buscar").type(0, "b2").key(0, Key::Enter);
   EXPECT_TRUE(MSGGET(tk, "Buscar", "Codigo ", typed, "lupa.bmp", "@!"));

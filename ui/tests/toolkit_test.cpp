@@ -363,13 +363,13 @@ TEST(ScriptedMessages, UnexpectedYesNoIsNo) {
 TEST(InputBox, OkStoresCancelAndCloseLeaveTheVariable) {
   ScriptedToolkit tk;
   std::string code = "0001";
-  tk.expectDialog("", "Buscar").type(0, "0002").press("&Cancel");
+  tk.expectDialog("", "Buscar").type(0, "0002").press("&Cancelar");
   EXPECT_FALSE(MSGGET(tk, "Buscar", "Codigo ", code, "lupa.bmp"));
   EXPECT_EQ(code, "0001");
   tk.expectDialog("", "Buscar").type(0, "0003").close();
   EXPECT_FALSE(MSGGET(tk, "Buscar", "Codigo ", code, "lupa.bmp"));
   EXPECT_EQ(code, "0001");
-  tk.expectDialog("", "Buscar").type(0, "ab").press("&Ok");
+  tk.expectDialog("", "Buscar").type(0, "ab").press("&Aceptar");
   EXPECT_TRUE(MSGGET(tk, "Buscar", "Codigo ", code, "", "@!"));
   EXPECT_EQ(code, "AB  ");  // keeps its width
   EXPECT_TRUE(tk.ok()) << tk.report();
@@ -386,10 +386,10 @@ TEST(InputBox, Geometry) {
         ASSERT_NE(f, nullptr);
         EXPECT_DOUBLE_EQ(f->rect().w, 120);
         EXPECT_DOUBLE_EQ(f->rect().h, 12);
-        Button* ok = d.buttonByCaption("&Ok");
+        Button* ok = d.buttonByCaption("&Aceptar");
         ASSERT_NE(ok, nullptr);
         EXPECT_TRUE(ok->isDefault());
-        EXPECT_DOUBLE_EQ(ok->rect().w, 35);
+        EXPECT_DOUBLE_EQ(ok->rect().w, 42);  // room for "Aceptar" and "Cancelar"
         EXPECT_DOUBLE_EQ(ok->rect().h, 12);
         // With an image the field moves right of it.
         EXPECT_GT(f->rect().x, 24);

@@ -1,4 +1,5 @@
 // The main window's menu tree, button bar and About box.
+#include <cctype>
 #include <set>
 
 #include "app/shell/shell.h"
@@ -50,12 +51,24 @@ class MenuTest : public DemoFixture {
 TEST_F(MenuTest, TopLevelInOrderWithTheirSubmenus) {
   EXPECT_EQ(captions(w->menu()),
             (std::vector<std::string>{"&Fecha", "&Maestros", "Ingreso De &Datos", "&Procesos", "&Reportes", "&AFPnet",
-                                      "&Sueldo Detallados", "&Herramientas", "&Acerca De", "&Salir"}));
+                                      "S&ueldo Detallados", "&Herramientas", "A&cerca De", "&Salir"}));
   for (const char* sub : {"&Fecha", "&Maestros", "Ingreso De &Datos", "&Procesos", "&Reportes", "&AFPnet",
                           "&Herramientas"}) {
     EXPECT_TRUE(at(*w, {sub})->submenu) << sub;
   }
-  for (const char* leaf : {"&Sueldo Detallados", "&Acerca De", "&Salir"}) EXPECT_FALSE(at(*w, {leaf})->submenu) << leaf;
+  for (const char* leaf : {"S&ueldo Detallados", "A&cerca De", "&Salir"}) EXPECT_FALSE(at(*w, {leaf})->submenu) << leaf;
+}
+
+TEST_F(MenuTest, MenuBarLettersAreUnique) {
+  // Alt+letter opens or runs one entry of the bar at once: no letter is shared (a
+  // shared one only selects, so "Acerca De" could not be reached past "AFPnet").
+  std::set<char> seen;
+  for (const auto& m : w->menu()) {
+    const size_t amp = m.caption.find('&');
+    ASSERT_NE(amp, std::string::npos) << m.caption;
+    EXPECT_TRUE(seen.insert(static_cast<char>(std::toupper(static_cast<unsigned char>(m.caption[amp + 1])))).second)
+        << m.caption;
+  }
 }
 
 TEST_F(MenuTest, NestingFollowsTheDepthsOfTheTable) {
@@ -95,7 +108,7 @@ TEST_F(MenuTest, TextsReachTheWindowInTheProgramsCodePage) {
   const auto* rec = at(*w, {"&Reportes", "Record Vacacional"});
   ASSERT_NE(rec, nullptr);
   EXPECT_EQ(rec->message, "Permite Imprimir el Record Vacacional del A\xF1o - Un Trabajador");
-  EXPECT_EQ(at(*w, {"&Acerca De"})->message, kBanner);
+  EXPECT_EQ(at(*w, {"A&cerca De"})->message, kBanner);
   EXPECT_EQ(at(*w, {"&Maestros", "Maestro De A.&F.P."})->image, "folder");
 }
 
@@ -135,7 +148,8 @@ TEST_F(MenuTest, ExportEntriesRunTheirExports) {
 TEST_F(MenuTest, BothSueldoDetalladosEntriesCallTheSameScreen) {
   std::vector<std::string> fns;
   for (const auto& r : menuRows()) {
-    if (std::string(r.caption) == "&Sueldo Detallados") fns.push_back(r.function);
+    const std::string c = r.caption;
+    if (c == "S&ueldo Detallados" || c == "&Sueldo Detallados") fns.push_back(r.function);
   }
   ASSERT_EQ(fns.size(), 2u);
   EXPECT_EQ(fns[0], "F_SUELDOS");
@@ -231,7 +245,7 @@ TEST_F(MenuTest, InputEntriesAndButtonsOpenTheirScreens) {
       {{"Ingreso De &Datos", "Rol De &Vacaciones       "}, MsgKind::Stop, ask + " (cia)", "Stop"},
       {{"Ingreso De &Datos", "Rol De &Gratificaciones  "}, MsgKind::Stop, ask + " (cia)", "Stop"},
       {{"Ingreso De &Datos", "Datos De &Liquidacion CTS"}, MsgKind::Stop, ask + " (cia)", "Mensaje"},
-      {{"&Sueldo Detallados"}, MsgKind::Stop, ask, "Mensaje"},
+      {{"S&ueldo Detallados"}, MsgKind::Stop, ask, "Mensaje"},
       {{"&Herramientas", "Parame&tros", "&Gratificacion", "&Gratificacion Calculada"}, MsgKind::Stop, ask, "Mensaje"},
   };
   for (const auto& e : entries) {
@@ -270,7 +284,7 @@ TEST_F(MenuTest, APasswordLimitedToReportsSeesTheOtherGroupsDisabled) {
   CREARMENU(m, s(), tk);
   buildButtonBar(m, s(), tk);
   for (const auto& item : m.menu()) {
-    const bool open = item.caption == "&Reportes" || item.caption == "&Fecha" || item.caption == "&Acerca De" ||
+    const bool open = item.caption == "&Reportes" || item.caption == "&Fecha" || item.caption == "A&cerca De" ||
                       item.caption == "&Salir";
     EXPECT_EQ(item.enabled, open) << item.caption;
   }
@@ -301,7 +315,7 @@ TEST_F(MenuTest, AboutShowsTheContactDataReadOnly) {
       .expectText(101, "Correo :")
       .expectText(109, "Telefono :")
       .press(301);
-  EXPECT_TRUE(w->choose({"&Acerca De"}));
+  EXPECT_TRUE(w->choose({"A&cerca De"}));
   EXPECT_TRUE(tk.ok()) << tk.report();
 }
 

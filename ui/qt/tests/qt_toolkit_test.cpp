@@ -7,11 +7,13 @@
 #include <QToolButton>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 
 #include "ui/dialogs.h"
@@ -259,7 +261,7 @@ TEST(QtInputBox, CancelLeavesTheVariable) {
     ASSERT_NE(w, nullptr);
     if (auto* e = w->findChild<QLineEdit*>()) QTest::keyClicks(e, "99");
     for (auto* b : w->findChildren<QPushButton*>()) {
-      if (b->text() == "&Cancel") b->click();
+      if (b->text() == "&Cancelar") b->click();
     }
   });
   EXPECT_FALSE(MSGGET(tk, "Buscar", "Codigo ", code, "lupa.bmp"));
@@ -319,7 +321,7 @@ TEST(QtInputBox, OneEnterIsOk) {
     auto* e = w->findChild<QLineEdit*>();
     ASSERT_NE(e, nullptr);
     QTest::keyClicks(e, "b2");
-    QTest::keyClick(e, Qt::Key_Return);  // the only input: Enter presses "&Ok"
+    QTest::keyClick(e, Qt::Key_Return);  // the only input: Enter presses "&Aceptar"
   });
   EXPECT_TRUE(MSGGET(tk, "Buscar", "Codigo ", code, "lupa.bmp", "@!"));
   EXPECT_EQ(code, "B2  ");
@@ -603,6 +605,157 @@ TEST(QtMainWindow, SharedAcceleratorSelectsAndEnterRuns) {
   EXPECT_TRUE(openAfterTwo);
   EXPECT_EQ(sueldos, 0);
   EXPECT_TRUE(w.closed());
+}
+
+}  // namespace
+}  // namespace planilla::ui::qt
+
+namespace planilla::ui::qt {
+namespace {
+
+TEST(QtFocus, EndOfARunGivesTheKeyboardBackToTheMainWindow) {
+  // A run as the payroll's: "Fin De Proceso" over the progress window, then its
+  // dialog ends. The main window takes keys again: Alt+S reaches "&Salir".
+  app();
+  QtToolkit tk;
+  MainWindow w(tk);
+  w.beginMenu("&Procesos", "");
+  w.add("Calculo", "", [&] {
+    Dialog dlg(tk, "CALCU01", "Calculo De Planilla");
+    dlg.button(201, [&] {
+      Busy busy(tk, "Calculo De Planilla", "Empleados", 1);
+      MSGINFO(tk, "Fin De Proceso", "Mensaje");
+      dlg.end();
+    });
+    dlg.activate();
+  });
+  w.endMenu();
+  w.add("&Salir", "", [&] { w.close(); });
+  QTimer op;  // the operator: presses "&Procesar" (from the event loop), accepts the box
+  QObject::connect(&op, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) box->accept();
+    if (auto* h = host(); h && !h->property("pressed").toBool()) {
+      h->setProperty("pressed", true);
+      QTimer::singleShot(0, h->widgetOf(h->model().control(201)), [h] {
+        qobject_cast<QPushButton*>(h->widgetOf(h->model().control(201)))->click();
+      });
+    }
+  });
+  op.start(15);
+  bool active = false, closedByKey = false;
+  QTimer::singleShot(30, [&] {
+    QMainWindow* frame = nullptr;
+    for (QWidget* tl : QApplication::topLevelWidgets())
+      if (tl->isVisible() && !frame) frame = qobject_cast<QMainWindow*>(tl);
+    frame->menuBar()->actions().at(0)->menu()->actions().at(0)->trigger();  // returns when the run ends
+    QTest::qWait(30);
+    active = QApplication::activeWindow() == frame;
+    if (QWidget* keys = QApplication::activeWindow()) QTest::keyClick(keys, Qt::Key_S, Qt::AltModifier);
+    QTest::qWait(20);
+    closedByKey = w.closed();
+    w.close();
+  });
+  w.run();
+  EXPECT_TRUE(active);
+  EXPECT_TRUE(closedByKey);
+}
+
+TEST(QtFocus, AFocusMoveOfTheScreenIsNotTheOperatorLeaving) {
+  // As the employee form: choosing "No Ingresar Dato" sends the focus to the currency.
+  // Down on the first radio button chooses the second, and Qt then moves its focus to
+  // that button: not the operator leaving the blank currency, which he does with Tab.
+  app();
+  QtToolkit tk;
+  int control = 1, validations = 0;
+  std::string currency = " ";
+  Dialog dlg(tk, "EDITEMPLE", "Adicionar Registro");
+  dlg.radio({181, 182}, ref(control)).onChange([&] { dlg.fieldById(144)->setFocus(); });
+  dlg.field(144, ref(currency)).valid([&] { return ++validations, currency != " "; });
+  int afterDown = -1;
+  QWidget *edit = nullptr, *focusAfterDown = nullptr;
+  activateWith(dlg, [&] {
+    QWidget* first = host()->widgetOf(dlg.control(181));
+    edit = widget<QLineEdit>(dlg, 144);
+    first->setFocus(Qt::TabFocusReason);
+    QTest::qWait(20);
+    QTest::keyClick(first, Qt::Key_Down);
+    QTest::qWait(40);
+    afterDown = validations;
+    focusAfterDown = first->window()->focusWidget();
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QTest::qWait(40);
+  });
+  EXPECT_EQ(control, 2);
+  EXPECT_EQ(afterDown, 0);
+  EXPECT_EQ(focusAfterDown, edit);
+  EXPECT_EQ(validations, 1);
+}
+
+TEST(QtMnemonics, ASharedLetterPressesTheFocusedButton) {
+  // "&Buscar" and "&Bisiesto" share B: from the list Alt+B goes to "&Buscar" without
+  // pressing it; on a button of that letter Alt+B presses it.
+  app();
+  QtToolkit tk;
+  testing::FakeTable t({{"CODIGO", 'C', 6, 0}});
+  Dialog dlg(tk, "MANTEP03", "Empleados Activos");
+  dlg.browse(101, t).headers({"CODIGO"}).widths({60}).line([&] { return std::vector<std::string>{"X"}; });
+  std::string done;
+  dlg.button(104, [&] { done += "B"; });
+  dlg.button(109, [&] { done += "I"; });
+  activateWith(dlg, [&] {
+    widget<QTableView>(dlg, 101)->setFocus();
+    for (int i = 0; i < 3; ++i) {
+      if (i == 2) widget<QPushButton>(dlg, 109)->setFocus(Qt::TabFocusReason);
+      QTest::qWait(20);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::AltModifier);
+      QTest::qWait(20);
+      done += i == 0 && QApplication::focusWidget() == widget<QPushButton>(dlg, 104) ? "f" : "";
+    }
+  });
+  EXPECT_EQ(done, "fBI");
+}
+
+TEST(QtSize, ADialogPlacedByItsOpenerStaysOnTheScreen) {
+  // The active employees' list opens at its opener's top left, not centred; as wide
+  // as the screen (at 200%), it must not run past the screen's edge.
+  app();
+  QtToolkit tk;
+  const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+  QWidget opener;
+  opener.setGeometry(avail);
+  opener.show();
+  QTest::qWait(20);
+  testing::FakeTable t({{"CODIGO", 'C', 6, 0}});
+  Dialog dlg(tk, "MANTEP03", "Empleados Activos");
+  dlg.browse(101, t).headers(std::vector<std::string>(10, "COLUMNA")).widths({50, 230, 200, 60, 36, 38, 40, 40, 40, 40});
+  dlg.button(110, [&] { dlg.end(); });
+  QRect shown, salir;
+  int room = 0;
+  dlg.activate([&] {
+    QTimer::singleShot(10, [&] {
+      shown = host()->geometry();
+      QWidget* b = host()->widgetOf(dlg.control(110));
+      salir = b->geometry(), room = b->parentWidget()->width();  // the form scrolls to it
+      dlg.end();
+    });
+  }, false);
+  EXPECT_TRUE(avail.contains(shown)) << shown.x() << " + " << shown.width();
+  EXPECT_GT(shown.width(), avail.width() / 2);
+  EXPECT_LE(salir.right(), room);
+}
+
+TEST(QtTexts, TitlesPrintDialogAndPrinterIcon) {
+  app();
+  EXPECT_EQ(titleText("Datos De &Liquidacion CTS"), "Datos De Liquidacion CTS");
+  EXPECT_EQ(titleText("Sueldos && Salarios &"), "Sueldos & Salarios ");
+  // The page range of Qt's print dialog, which the system's catalogue leaves in English.
+  if (auto spanish = installSpanish()) {
+    EXPECT_EQ(QCoreApplication::translate("QPrintSettingsOutput", "Pages"), QString::fromUtf8("P\u00e1ginas"));
+    EXPECT_EQ(QCoreApplication::translate("QPrintSettingsOutput", "Pages from"), QString::fromUtf8("P\u00e1ginas desde"));
+    QCoreApplication::removeTranslator(spanish.get());
+  }
+  // The print buttons name "printer": the printer is drawn, not a letter.
+  EXPECT_EQ(findImage("/nonexistent", "printer", 24, 24).toImage(), findImage("/nonexistent", "print1", 24, 24).toImage());
 }
 
 }  // namespace
