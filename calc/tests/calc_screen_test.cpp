@@ -126,7 +126,7 @@ TEST_F(DecemberScreen, PayrollAsksBeforeRunningWithoutTheGratification) {
 
   startPayroll()
       .expectMessage(MsgKind::NoYes, question, "Mensaje", true)
-      .expectMessage(MsgKind::Info, "Fin De Proceso", "Information");
+      .expectMessage(MsgKind::Info, "Fin De Proceso", "Mensaje");
   F_P301(s(), tk);
   EXPECT_GT(payrollRows(), 20);
   EXPECT_FALSE(payrollPending(s()));
@@ -137,7 +137,7 @@ TEST_F(DecemberScreen, PayrollAsksBeforeRunningWithoutTheGratification) {
   F_P305(s(), tk);
   EXPECT_TRUE(payrollPending(s()));
   EXPECT_EQ(gratificationStatus(s()), GratStatus::Current);
-  startPayroll().expectMessage(MsgKind::Info, "Fin De Proceso", "Information");  // no question now
+  startPayroll().expectMessage(MsgKind::Info, "Fin De Proceso", "Mensaje");  // no question now
   F_P301(s(), tk);
   EXPECT_TRUE(tk.ok()) << tk.report();
   EXPECT_FALSE(payrollPending(s()));
