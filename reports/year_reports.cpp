@@ -50,18 +50,30 @@ YearAmounts readAmounts(const Table& t) {
 }
 
 // Reads every row of one result table of the year into `rows`; `onRow` gets each
-// employee's entry and the row's amounts. False after a message.
+// employee's entry and the row's amounts. With `onlyCode` only that employee's rows
+// are read, found through the table's code index: a one-employee document reads no
+// more of a large company than its own rows. False after a message.
 template <class Fn>
-bool readResults(Session& s, TableId id, int month, int year, bool& exists, Fn onRow) {
+bool readResults(Session& s, TableId id, int month, int year, bool& exists, const std::string& onlyCode, Fn onRow) {
   const catalog::TableDef def = catalog::define(id, {s.YCIA, twoDigits(month), twoDigits(year)});
   exists = tableExists(s, def);
   if (!exists) return true;
   Table* t = openAs(s, def, "AnoRes");
   if (!t) return false;
-  const bool ok = eachRow(s, *t, [&] {
-    onRow(*t);
-    return true;
-  });
+  bool ok = true;
+  if (onlyCode.empty() || t->tagCount() == 0) {
+    ok = eachRow(s, *t, [&] {
+      if (onlyCode.empty() || rtrim(t->str("CODIGO")) == onlyCode) onRow(*t);
+      return true;
+    });
+  } else if (t->seek(onlyCode)) {
+    Status st;
+    for (; st && !t->eof() && rtrim(t->str("CODIGO")) == onlyCode; st = t->skip(1)) onRow(*t);
+    if (!st) {
+      showStatus(s, st);
+      ok = false;
+    }
+  }
   s.closeAll();
   return ok;
 }
@@ -112,8 +124,8 @@ void heading(Session& s, RpvWriter& w, const YearData& y, const std::string& tit
   w.settings(st);
   w.line("[Header]");
   w.line("{f=Lucida Console;\\n;s=10}");
-  w.line("{\\n;$c00;a=l;b=y}" + rtrim(s.YNOMBRE1) + "{b=n;\\n}");
-  w.line("{$c00;a=l;s=7}RUC " + s.YRUC + "{\\n;s=10}");
+  w.line("{\\n;$c00;a=l;b=y}" + rpvText(rtrim(s.YNOMBRE1)) + "{b=n;\\n}");
+  w.line("{$c00;a=l;s=7}RUC " + rpvText(s.YRUC) + "{\\n;s=10}");
   std::string upper = title;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   w.line("{\\n;$c00;a=l;b=y}" + upper + "  A\xD1O " + std::to_string(y.year) + "{b=n;\\n}");
@@ -124,7 +136,7 @@ void heading(Session& s, RpvWriter& w, const YearData& y, const std::string& tit
 }
 
 // A line of monospace text at the left stop, in the body's small size.
-std::string textLine(const std::string& text) { return "{$c00;a=l}" + text + "{\\n}"; }
+std::string textLine(const std::string& text) { return "{$c00;a=l}" + rpvText(text) + "{\\n}"; }
 
 // One line of a month grid: the label, the twelve months (s/d where the employee had
 // no row), the gratifications and the total.
@@ -187,7 +199,7 @@ bool writeGrid(Session& s, int year, const std::string& title,
     used += height;
   };
   for (const EmployeeYear& e : y.employees) {
-    std::vector<std::string> lines = {"{$c00;a=l;b=y}" + rtrim(e.code) + "  " + shownName(e.name) + describe(e) +
+    std::vector<std::string> lines = {"{$c00;a=l;b=y}" + rpvText(rtrim(e.code) + "  " + shownName(e.name) + describe(e)) +
                                       "{b=n;\\n}"};
     for (size_t i = 0; i < rows.size(); ++i) {
       double total = 0;
@@ -225,7 +237,7 @@ bool employeeYear(Session& s, int year, const std::string& code, InstitutionData
                   const EmployeeYear*& e) {
   if (!institutionRecord(s, inst, "Maestro De Institucion No Existe", "Codigo De Institucion  No Existe", kTitle))
     return false;
-  if (!loadYear(s, year, y)) return false;
+  if (!loadYear(s, year, y, rtrim(code))) return false;
   e = nullptr;
   for (const EmployeeYear& x : y.employees)
     if (rtrim(x.code) == rtrim(code)) e = &x;
@@ -359,7 +371,7 @@ void YearAmounts::add(const YearAmounts& o) {
 
 bool validYear(int year) { return year >= 1900 && year <= 2099; }
 
-bool loadYear(Session& s, int year, YearData& out) {
+bool loadYear(Session& s, int year, YearData& out, const std::string& onlyCode) {
   s.closeAll();
   out = YearData{};
   out.year = year;
@@ -377,7 +389,7 @@ bool loadYear(Session& s, int year, YearData& out) {
   bool any = false;
   for (int m = 1; m <= 12; ++m) {
     bool exists = false;
-    if (!readResults(s, TableId::PayrollSoles, m, year, exists, [&](const Table& t) {
+    if (!readResults(s, TableId::PayrollSoles, m, year, exists, onlyCode, [&](const Table& t) {
           EmployeeYear& e = entry(t);
           YearAmounts a = readAmounts(t);
           if (e.month[m - 1]) a.add(*e.month[m - 1]);  // a code twice in a month: both rows count
@@ -394,7 +406,7 @@ bool loadYear(Session& s, int year, YearData& out) {
   }
   for (int m : {7, 12}) {
     bool exists = false;
-    if (!readResults(s, TableId::GratSoles, m, year, exists, [&](const Table& t) {
+    if (!readResults(s, TableId::GratSoles, m, year, exists, onlyCode, [&](const Table& t) {
           EmployeeYear& e = entry(t);
           YearAmounts a = readAmounts(t);
           if (e.grat) a.add(*e.grat);

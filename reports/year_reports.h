@@ -52,10 +52,11 @@ struct YearData {
   std::vector<EmployeeYear> employees;     // in code order
 };
 
-// Reads the year's results of the working company. False after a message when the
+// Reads the year's results of the working company; with `onlyCode` (a code without
+// its trailing blanks) those of that employee alone. False after a message when the
 // employee master is missing, no month of the year was calculated, or a table cannot
 // be read.
-bool loadYear(Session& s, int year, YearData& out);
+bool loadYear(Session& s, int year, YearData& out, const std::string& onlyCode = "");
 
 // The year argument of the screens and the command: four digits, 1900..2099.
 bool validYear(int year);
