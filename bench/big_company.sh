@@ -10,7 +10,8 @@
 # Installs the demonstration company in a temporary folder, replaces its working
 # month (31/12/2016) with EMPLOYEES generated employees (default 100,000; calc_bench
 # --generar, which also writes the July and December gratification results) and
-# calculates the month. With PLANILLA_BEFORE (another build of the program) every
+# calculates the month. EMPLOYEES and BOOK_EMPLOYEES may instead name the data folder
+# of a company made so before (it is used as it is, and left in place). With PLANILLA_BEFORE (another build of the program) every
 # measurement is repeated with it, in the same run, and the ratios are printed. With
 # BOOK_EMPLOYEES the book is also measured on a second company of that size (the book
 # of 100,000 employees takes long).
@@ -25,18 +26,25 @@ dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 export PLANILLA_CLAVE=PLANILLA QT_QPA_PLATFORM=offscreen
 
-company() {  # company FOLDER EMPLOYEES
+# company NAME EMPLOYEES|FOLDER: sets $data to the company's data folder.
+company() {
+  if [ -d "$2" ]; then
+    data=$(readlink -f "$2")
+    return 0
+  fi
+  data="$dir/$1"
   (cd "$dir" && "$exe" init "$1" --demo --fecha 31/12/2016 >/dev/null)
-  "$gen" --generar "$dir/$1" "$2" 31/12/2016 >/dev/null
-  (cd "$dir/$1" && "$exe" calcular --cia 01 --fecha 31/12/2016 --tc TC0001 >/dev/null)
+  "$gen" --generar "$data" "$2" 31/12/2016 >/dev/null
+  (cd "$data" && "$exe" calcular --cia 01 --fecha 31/12/2016 --tc TC0001 >/dev/null)
 }
 
 # measure LABEL FOLDER PROGRAM ARGS...: prints "LABEL  peak MB  seconds".
 measure() {
   label=$1 folder=$2 prog=$3
   shift 3
-  if ! (cd "$dir/$folder" && /usr/bin/time -f "%M %e" -o "$dir/time.txt" "$prog" "$@" >"$dir/out.txt" 2>"$dir/err.txt"); then
-    echo "$label: fallo: $(cat "$dir/err.txt" "$dir/time.txt" | head -3)"
+  if ! (cd "$folder" && /usr/bin/time -f "%M %e" -o "$dir/time.txt" "$prog" "$@" >"$dir/out.txt" 2>"$dir/err.txt"); then
+    echo "$label: fallo: $(cat "$dir/err.txt" "$dir/time.txt" | grep -v XDG_RUNTIME | head -3 | tr '\n' ' ')"
+    rm -f "$dir/last.txt"
     return 0
   fi
   read -r kb secs <"$dir/time.txt"
@@ -51,25 +59,27 @@ compare() {
   label=$1 folder=$2
   shift 2
   measure "$label" "$folder" "$exe" "$@"
-  [ -n "$before" ] || return 0
+  [ -n "$before" ] && [ -f "$dir/last.txt" ] || return 0
   read -r kbA sA <"$dir/last.txt"
   measure "$label (antes)" "$folder" "$before" "$@"
+  [ -f "$dir/last.txt" ] || return 0
   read -r kbB sB <"$dir/last.txt"
   awk -v a="$kbA" -v b="$kbB" -v sa="$sA" -v sb="$sB" \
     'BEGIN { printf "%-44s antes/ahora: memoria x%.1f, tiempo x%.1f\n", "", b / a, (sb + 0.005) / (sa + 0.005) }'
 }
 
-echo "Empresa de $n trabajadores, 31/12/2016"
+echo "Empresa grande ($n), 31/12/2016"
 company big "$n"
+big=$data
 code=T0000001
-compare "boleta $code --pdf" big boleta --cia 01 --codigo $code --pdf "$dir/b.pdf"
-compare "reporte boleta-grati $code --pdf" big reporte boleta-grati --cia 01 --codigo $code --pdf "$dir/g.pdf"
-compare "reporte certificado-quinta $code --pdf" big reporte certificado-quinta --cia 01 --codigo $code --pdf "$dir/c.pdf"
-compare "reporte retencion-aportes $code --pdf" big reporte retencion-aportes --cia 01 --codigo $code --pdf "$dir/r.pdf"
+compare "boleta $code --pdf" "$big" boleta --cia 01 --codigo $code --pdf "$dir/b.pdf"
+compare "reporte boleta-grati $code --pdf" "$big" reporte boleta-grati --cia 01 --codigo $code --pdf "$dir/g.pdf"
+compare "reporte certificado-quinta $code --pdf" "$big" reporte certificado-quinta --cia 01 --codigo $code --pdf "$dir/c.pdf"
+compare "reporte retencion-aportes $code --pdf" "$big" reporte retencion-aportes --cia 01 --codigo $code --pdf "$dir/r.pdf"
 if [ -n "$bookN" ]; then
-  echo "Empresa de $bookN trabajadores"
+  echo "Empresa del libro ($bookN)"
   company book "$bookN"
-  compare "reporte libro --pdf ($bookN)" book reporte libro --cia 01 --pdf "$dir/l.pdf"
+  compare "reporte libro --pdf ($bookN)" "$data" reporte libro --cia 01 --pdf "$dir/l.pdf"
 else
-  compare "reporte libro --pdf ($n)" big reporte libro --cia 01 --pdf "$dir/l.pdf"
+  compare "reporte libro --pdf ($n)" "$big" reporte libro --cia 01 --pdf "$dir/l.pdf"
 fi
