@@ -7,8 +7,9 @@
 //   calc_bench [employees ...]     (default: 10000 100000)
 //   calc_bench --generar DIR N DD/MM/AAAA
 //       writes the generated tables of N employees for company "01" and that working
-//       date into the data directory DIR (replacing those tables), without running:
-//       a large company for trying the desktop (the demo's DIR after "planilla init").
+//       date, and the employee master, into the data directory DIR (replacing those
+//       tables), without running: a large company for trying the desktop and the
+//       documents (the demo's DIR after "planilla init"; see bench/big_company.sh).
 //
 // Prints the time of each run (generation not counted) and the ratio of the last to
 // the first. Targets: 10,000 employees under one second; 100,000 within 11 times that.
@@ -157,6 +158,16 @@ void generate(const std::string& dir, const catalog::Period& p, int n) {
          set(r.setNum("ESVIDA", i % 11 == 0 ? 5 : 0));
          set(r.setNum("HorasTra", 8));
        });
+  // For --generar, the employee master holds the generated staff too: the documents of
+  // one employee (payslips, certificates) take the employee from it.
+  if (replaceFiles)
+    fill(dir, catalog::define(TableId::EmployeeMaster, p), {}, n, [&](int i, calc::PendingRecord& r) {
+      set(r.setText("CODIGO", code(i)));
+      set(r.setText("NOMBRE", "TRABAJADOR " + code(i)));
+      set(r.setText("CCOSTO", i % 2 ? "ADM" : "PROD"));
+      set(r.setText("CARGO", "OPERARIO"));
+      set(r.setDate("FECH_ING", Date(2005 + i % 12, 1 + i % 12, 1)));
+    });
   fill(dir, catalog::define(TableId::IncomeEntries, p), {}, n, [&](int i, calc::PendingRecord& r) {
     set(r.setText("CODIGO", code(i)));
     set(r.setNum("SIMPLE", i % 6));

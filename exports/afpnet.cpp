@@ -40,8 +40,8 @@ void reportHeader(reports::RpvWriter& out, const Month& m, const std::string& re
   out.settings(set);
   out.line("[Header]");
   out.line("{f=Lucida Console;\\n;s=10}");
-  out.line("{\\n;\\n;$c00;a=l;b=y} {tab=410}" + m.company);
-  out.line("{\\n;$c00;a=l;b=n} {tab=410} RUC " + m.ruc);
+  out.line("{\\n;\\n;$c00;a=l;b=y} {tab=410}" + reports::rpvText(m.company));
+  out.line("{\\n;$c00;a=l;b=n} {tab=410} RUC " + reports::rpvText(m.ruc));
   out.line("{\\n;\\n;\\n;$c00;s=10;b=y;a=l} {tab=1100} " + title + " " + reports::monthNameUpper(m.month) + "  " +
            std::to_string(m.year) + "{\\n;\\n;\\n}");
   out.line(columns);

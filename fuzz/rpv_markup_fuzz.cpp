@@ -28,6 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Layout streamed = builder.finish();
   if (streamed.pages.size() != layout.pages.size() || streamed.header.size() != layout.header.size()) std::abort();
   if (head.settings != doc.settings || head.stops != doc.stops) std::abort();
+  // Handed out page by page as they are finished, the same pages.
+  size_t ops = 0, sunk = 0, sunkOps = 0;
+  for (const Page& p : layout.pages) ops += p.ops.size();
+  Document pagedHead;
+  LayoutBuilder paged(pagedHead, metrics, {}, [&](const Layout&, Page&& p) {
+    ++sunk;
+    sunkOps += p.ops.size();
+  });
+  readDocument(
+      bytes, pagedHead, [&](Item&& it) { paged.headerItem(it); }, [&](Item&& it) { paged.bodyItem(it); });
+  if (!paged.finish().pages.empty() || sunk != layout.pages.size() || sunkOps != ops) std::abort();
   for (const Page& p : layout.pages) {
     if (p.ops.size() > kMaxPageOps) std::abort();
     for (const DrawOp& op : p.ops) {

@@ -6,6 +6,7 @@
 
 #include "masters/maintenance.h"
 #include "reports/report_format.h"
+#include "reports/rpv_writer.h"
 #include "session/tables.h"
 #include "store/catalog.h"
 #include "ui/dialogs.h"
@@ -457,12 +458,13 @@ void IMPREMPLEA(Session& s, Table& table) {
       "{$c08;a=l} CARGO{$c09;a=l} COD-AFP{$c10;a=l} F/CESE {\\n}");
   listing.header.push_back("{Line=300,16000;\\n}");
   printListing(s, table, listing, [](Table& t) {
-    return "{e;$c00;a=l;s=7} " + t.str("codigo") + "{t;$c01;a=l} " + t.str("nombre") + "{t;$c02;a=l} " +
-           t.str("sexo") + "{t;$c03;a=l} " + writerDate(t, "fech_nac") + "{t;$c04;a=l} " +
-           t.str("direccion").substr(0, 36) + "{t;$c05;a=l} " + t.str("nacion").substr(0, 11) + "{t;$c06;a=l} " +
-           t.str("electoral") + "{t;$c07;a=l} " + writerDate(t, "fech_ing") + "{t;$c08;a=l} " +
-           t.str("cargo").substr(0, 15) + "{t;$c09;a=l} " + t.str("nroafp") + "{t;$c10;a=l} " +
-           writerDate(t, "fcese") + "{t;\\n}";
+    using reports::rpvText;
+    return "{e;$c00;a=l;s=7} " + rpvText(t.str("codigo")) + "{t;$c01;a=l} " + rpvText(t.str("nombre")) +
+           "{t;$c02;a=l} " + rpvText(t.str("sexo")) + "{t;$c03;a=l} " + writerDate(t, "fech_nac") + "{t;$c04;a=l} " +
+           rpvText(t.str("direccion").substr(0, 36)) + "{t;$c05;a=l} " + rpvText(t.str("nacion").substr(0, 11)) +
+           "{t;$c06;a=l} " + rpvText(t.str("electoral")) + "{t;$c07;a=l} " + writerDate(t, "fech_ing") +
+           "{t;$c08;a=l} " + rpvText(t.str("cargo").substr(0, 15)) + "{t;$c09;a=l} " + rpvText(t.str("nroafp")) +
+           "{t;$c10;a=l} " + writerDate(t, "fcese") + "{t;\\n}";
   });
 }
 

@@ -6,6 +6,7 @@
 #include "session/tables.h"
 #include "masters/maintenance.h"
 #include "reports/report_format.h"
+#include "reports/rpv_writer.h"
 #include "store/catalog.h"
 #include "ui/messages.h"
 #include "ui/picture.h"
@@ -230,7 +231,8 @@ void IMPRTCAM(Session& s, ui::Browse& br) {
   listing.header.push_back("{$c00;a=l} DIA/MES{$c01;a=l} SOL/DOLAR{$c02;a=l} EURO/SOLES{$c03;a=l} EURO/DOLAR{\\n}");
   listing.header.push_back("{Line=300,6000;\\n}");
   printListing(s, br, listing, [](Table& t) {
-    return "{e;$c00;a=l} " + t.str("xdias") + "/" + t.str("xmes") + "{t;$c01;a=r} {tab=800} " +
+    return "{e;$c00;a=l} " + reports::rpvText(t.str("xdias")) + "/" + reports::rpvText(t.str("xmes")) +
+           "{t;$c01;a=r} {tab=800} " +
            reports::amount(t.num("tip_cam"), "99.999") + "{t;$c02;a=r} {tab=800} " +
            reports::amount(t.num("tip_camE"), "99.9999") + "{t;$c03;a=r} {tab=800} " +
            reports::amount(t.num("tip_Euro"), "999.9999") + "{t;\\n}";

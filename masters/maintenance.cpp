@@ -261,7 +261,7 @@ std::vector<std::string> listingTitleLines(const Session& s, const std::string& 
                                            const std::string& stop) {
   return {
       "{f=Lucida Console;\\n;s=9}",
-      "{\\n;$c00;a=l} " + s.YNOMBRE1,
+      "{\\n;$c00;a=l} " + reports::rpvText(s.YNOMBRE1),
       "{\\n;" + stop + ";s=8;b=y;a=l} {tab=" + std::to_string(tab) + "} " + title + "{b=n;\\n}",
   };
 }
@@ -301,11 +301,13 @@ void printListing(Session& s, Table& t, const ListingLayout& listing,
       }
     }
   }
-  Status st = readErr ? w.close() : readErr;
+  // The viewer gets a copy of its own: "Test.rpv" is shared with the other stations.
+  std::string own;
+  Status st = readErr ? w.closeForViewer(&own) : readErr;
   if (!st) {
     showError(s, st);
   } else {
-    Status shown = reports::RUNRPV(s.dataDir(), reports::kReportFile);
+    Status shown = reports::RUNRPV(s.dataDir(), own);
     if (!shown) ui::MSGSTOP(s.messages(), "No se pudo abrir el visor de reportes: " + shown.message(), kTitle);
   }
   backTo(t, rec);

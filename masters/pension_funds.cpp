@@ -3,6 +3,7 @@
 #include "session/tables.h"
 #include "masters/maintenance.h"
 #include "reports/report_format.h"
+#include "reports/rpv_writer.h"
 #include "store/catalog.h"
 #include "ui/messages.h"
 #include "ui/picture.h"
@@ -188,7 +189,8 @@ void IMPRAFPS(Session& s, ui::Browse& br) {
       "{$c04;a=l} {tab=100} PRIMA{$c05;a=l} COMISION{$c06;a=l} TOPE{\\n}");
   listing.header.push_back("{Line=300,9500;\\n}");
   printListing(s, br, listing, [](Table& t) {
-    return "{e;$c00;a=l} " + t.str("mes") + "{t;$c01;a=l} " + t.str("codigo") + "{t;$c02;a=l} " + t.str("nombre") +
+    return "{e;$c00;a=l} " + reports::rpvText(t.str("mes")) + "{t;$c01;a=l} " + reports::rpvText(t.str("codigo")) +
+           "{t;$c02;a=l} " + reports::rpvText(t.str("nombre")) +
            "{t;$c03;a=r} {tab=800} " + reports::amount(t.num("afppor1"), "99.99") + "{t;$c04;a=r} {tab=800} " +
            reports::amount(t.num("afppor2"), "99.99") + "{t;$c05;a=r} {tab=800} " +
            reports::amount(t.num("afppor3"), "99.99") + "{t;$c06;a=r} {tab=800} " +

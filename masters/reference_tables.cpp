@@ -1,5 +1,6 @@
 #include "masters/reference_tables.h"
 
+#include "reports/rpv_writer.h"
 #include "session/tables.h"
 #include "masters/maintenance.h"
 #include "ui/messages.h"
@@ -120,7 +121,8 @@ void codeListing(Session& s, ui::Browse& br, const std::string& title) {
   listing.header.push_back("{$c00;a=l} CODIGO{$c01;a=l} DESCRIPCION{\\n}");
   listing.header.push_back("{Line=300,6000;\\n}");
   printListing(s, br, listing, [](Table& t) {
-    return "{e;$c00;a=l} " + t.str("codigo") + "{t;$c01;a=l} " + t.str("nombre") + "{t;\\n}";
+    return "{e;$c00;a=l} " + reports::rpvText(t.str("codigo")) + "{t;$c01;a=l} " + reports::rpvText(t.str("nombre")) +
+           "{t;\\n}";
   });
 }
 

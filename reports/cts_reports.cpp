@@ -211,20 +211,20 @@ bool PREP430(Session& s, const CtsEmployee& e, const CtsCertificateValues& value
   const std::string cur = currencyLabel(dolar);
   const auto amt = [](double v) { return amount(v, kPicSummary); };
   // The employer is the working company, named by its own record.
-  L("{e;$c01;a=l;s=10;f=Lucida Console} {tab=20} " + rtrim(s.YNOMBRE1) + ", con  RUC Nro. " + rtrim(in.ruc) +
+  L("{e;$c01;a=l;s=10;f=Lucida Console} {tab=20} " + rpvText(rtrim(s.YNOMBRE1)) + ", con  RUC Nro. " + rpvText(rtrim(in.ruc)) +
     ", con{t;\\n}");
-  L("{e;$c01;a=l} {tab=20} domicilio legal en  " + in.direc + "{t;\\n}");
-  L("{e;$c01;a=l} {tab=20} representado legalmente por Don(Do\xF1" "a) " + in.nombres + "{t;\\n}");
-  L("{e;$c01;a=l} {tab=20} identificado(a) con DNI Nro. " + in.dni + "  en aplicacion del articulo 24 del{t;\\n}");
+  L("{e;$c01;a=l} {tab=20} domicilio legal en  " + rpvText(in.direc) + "{t;\\n}");
+  L("{e;$c01;a=l} {tab=20} representado legalmente por Don(Do\xF1" "a) " + rpvText(in.nombres) + "{t;\\n}");
+  L("{e;$c01;a=l} {tab=20} identificado(a) con DNI Nro. " + rpvText(in.dni) + "  en aplicacion del articulo 24 del{t;\\n}");
   L("{e;$c01;a=l}{tab=20} TUO del D.Leg.650, Ley de Compensacion por  Tiempo de Servicios aprobado{t;\\n}");
-  L("{e;$c01;a=l} {tab=20} mediante el DS Nro.001-97TR otorga a{e;$c03;b=y;a=l} {tab=300}" + nombre + "{t;\\n;b=n}");
+  L("{e;$c01;a=l} {tab=20} mediante el DS Nro.001-97TR otorga a{e;$c03;b=y;a=l} {tab=300}" + rpvText(nombre) + "{t;\\n;b=n}");
   L("{e;$c01;a=l;s=10} {tab=20} la presente constancia  del  deposito de su  compensacion  por tiempo de{t;\\n}");
   const int cm = certificate.month();
   L("{$c01;a=l} {tab=20}servicios realizado el dia " + NUM_CAR(certificate.day(), 2) + " De " +
     (cm >= 1 && cm <= 12 ? kMonthNames[cm - 1] : "") + " Del " + std::to_string(certificate.year()) +
     ",en la cuenta CTS Nro{t;\\n}");
   // The bank follows the account number (a fixed offset would print over a long one).
-  L("{e;$c01;a=l;b=y} {tab=20} " + rtrim(e.ctacte) + "{b=n}  del " + rtrim(bankName) + "{t;\\n}");
+  L("{e;$c01;a=l;b=y} {tab=20} " + rpvText(rtrim(e.ctacte)) + "{b=n}  del " + rpvText(rtrim(bankName)) + "{t;\\n}");
   L("{e;$c01;a=l} {tab=20} por los siguientes montos y periodos:{t;\\n;\\n;\\n}");
   L("{e;$c01;a=l;s=12;u=y;b=y}{tab=20} 1. Periodo que se liquida:{t;\\n;s=10;u=n;b=n}");
   const int year = std::atoi(s.ANO_CIE.c_str());
@@ -272,8 +272,8 @@ bool PREP430(Session& s, const CtsEmployee& e, const CtsCertificateValues& value
   L("{e;$c01;a=l;b=y} {tab= +600} ---------------------");
   L("{e;$c03;a=l;b=y} {tab= +800} ----------------------{t;\\n}");
   // The representative's name stops short of the employee's beside it.
-  L("{e;$c01;a=l} {tab= +600}" + in.nombres.substr(0, 32) + "{e;$c03;a=l} {tab= +160}" + nombre + "{t;\\n}");
-  L("{e;$c01;a=l} {tab=+960} " + in.cargo.substr(0, 34) + "{e;$c03;a=l} {tab=+900} TRABAJADOR(A){t;b=n;\\n;\\n;\\n}");
+  L("{e;$c01;a=l} {tab= +600}" + rpvText(in.nombres.substr(0, 32)) + "{e;$c03;a=l} {tab= +160}" + rpvText(nombre) + "{t;\\n}");
+  L("{e;$c01;a=l} {tab=+960} " + rpvText(in.cargo.substr(0, 34)) + "{e;$c03;a=l} {tab=+900} TRABAJADOR(A){t;b=n;\\n;\\n;\\n}");
   // The reference mark stays on the certificate's page.
   L("{\\n}");
   L("{$c01;s=6}{tab=-480}<KylCTS>");
@@ -381,10 +381,10 @@ bool REP431(Session& s, const std::string& bankIn, int selector, bool startViewe
   auto L = [&](const std::string& t) { h += t + kCrLf; };
   L("[Header]");
   L("{f=Lucida Console;\\n;s=9}");
-  L("{\\n;\\n;$c00;a=l} {tab=1300}" + s.YNOMBRE1);
+  L("{\\n;\\n;$c00;a=l} {tab=1300}" + rpvText(s.YNOMBRE1));
   L("{\\n;$c00;a=l} {tab=1300} " + companySubtitle(s.YCIA));
   L("{\\n;$c00;a=l;s=6}{tab=1300}  <KYL431P> {\\n}");
-  L("{\\n;$c01;s=10;b=y;a=l} {tab=130}" + bank + "    " + bankName);
+  L("{\\n;$c01;s=10;b=y;a=l} {tab=130}" + rpvText(bank) + "    " + rpvText(bankName));
   L(std::string("{\\n;\\n;$c01;a=l} {tab=100} DEPOSITO SEMESTRAL CTS ") + (selector == 3 ? "(SOLES) " : "(DOLARES) ") +
     monthNameUpper(s.YFECHA.month()) + "  " + s.ANO_CIE + "{\\n;\\n;\\n}");
   L("{\\n;$c00;s=8;a=l} {tab=400} DNI{$c01;a=l} {tab=200} APELLIDOS Y NOMBRES{$c02;a=l} {tab=350} FECHA{$c03;a=l} "
@@ -400,10 +400,10 @@ bool REP431(Session& s, const std::string& bankIn, int selector, bool startViewe
         const bool known = employees->seek(rows.str("CODIGO"));
         const double deposit = rows.num("RECOMPU");
         total += deposit;
-        w.PRINTLINE("{e;$c00;a=l}{tab=200} " + (known ? employees->str("ELECTORAL") : blank8) + "{e;$c01;a=l} " +
-                    rows.str("NOMBRE").substr(0, 45) + "{e;$c02;a=l} {tab= +100} " +
+        w.PRINTLINE("{e;$c00;a=l}{tab=200} " + rpvText(known ? employees->str("ELECTORAL") : blank8) + "{e;$c01;a=l} " +
+                    rpvText(rows.str("NOMBRE").substr(0, 45)) + "{e;$c02;a=l} {tab= +100} " +
                     dateE(known ? employees->date("FECH_NAC") : Date()) + "{e;$c03;a=l} " +
-                    (known ? employees->str("CTACTE") : std::string()) + "{t;$c04;a=r} {tab= +100} " +
+                    rpvText(known ? employees->str("CTACTE") : std::string()) + "{t;$c04;a=r} {tab= +100} " +
                     amount(deposit, kPicWide) + "{t;\\n}" + kCrLf);
         if (++onPage == 54) {
           w.PRINTLINE("{\\np}");

@@ -6,10 +6,10 @@ namespace planilla::reports {
 
 std::string groupHeaderLine(std::string_view costCentre, const std::optional<std::string>& name) {
   if (name) {
-    return "{e;$c01;a=l;s=8;b=y}" + std::string(costCentre) + "{t;$c01;a=l} {tab=650} " + *name +
+    return "{e;$c01;a=l;s=8;b=y}" + rpvText(costCentre) + "{t;$c01;a=l} {tab=650} " + rpvText(*name) +
            "{t;b=n;s=7;\\n}" + kCrLf;
   }
-  return "{e;$c00;a=l;s=8;b=y}" + std::string(costCentre) + "{t;b=n;s=7;\\n}" + kCrLf;
+  return "{e;$c00;a=l;s=8;b=y}" + rpvText(costCentre) + "{t;b=n;s=7;\\n}" + kCrLf;
 }
 
 std::string amountCells(const std::vector<double>& values, const std::vector<std::string>& pictures,
@@ -32,7 +32,7 @@ std::string summaryRowLine(std::string_view code, const std::optional<std::strin
                            size_t nameWidth, std::string_view lead) {
   std::string s = "{e;$c01;a=l}";
   if (employeeName)
-    s += std::string(lead) + padTo(code, 8) + "  " + padTo(*employeeName, nameWidth);
+    s += std::string(lead) + rpvText(padTo(code, 8)) + "  " + rpvText(padTo(*employeeName, nameWidth));
   else
     s += " ";
   s += amountCells(amounts, pictures);
@@ -44,8 +44,8 @@ std::string summaryRowLine(std::string_view code, const std::optional<std::strin
 std::string groupTotalLine(std::string_view costCentre, const std::optional<std::string>& name,
                            const std::vector<double>& totals, const std::vector<std::string>& pictures,
                            size_t nameWidth) {
-  std::string s = "{e;$c01;a=l;s=8;b=y} Total " + std::string(costCentre) + " ";
-  s += name ? padTo(*name, nameWidth) : std::string(" ");
+  std::string s = "{e;$c01;a=l;s=8;b=y} Total " + rpvText(costCentre) + " ";
+  s += name ? rpvText(padTo(*name, nameWidth)) : std::string(" ");
   s += amountCells(totals, pictures, "s=7");
   s += "{t;b=n;\\n;\\n}";
   s += kCrLf;

@@ -96,8 +96,8 @@ std::string bookHeader(const Session& s, const std::string& ruc, bool grati) {
   const std::string month = monthNameUpper(s.YFECHA.month());
   L("[Header]");
   L("{f=Lucida Console;\\n;s=9}");
-  L("{\\n;\\n;$c00;a=l} " + s.YNOMBRE1);
-  L("{\\n;$c00;a=l;s=7} RUC :  " + ruc);
+  L("{\\n;\\n;$c00;a=l} " + rpvText(s.YNOMBRE1));
+  L("{\\n;$c00;a=l;s=7} RUC :  " + rpvText(ruc));
   L("{$c00;13000} FOLIO:");
   L("{\\n;$c00;a=l} D.S. 020-2008-TR");
   L(std::string("{\\n;\\n;$c02;s=8;b=y;a=l} {tab=500} ") +
@@ -163,12 +163,12 @@ std::string employeeBlock(const Session& s, const Table& row, Table& employees, 
       "{e;$c00;a=l} " + amount(days, kPicDays2) + "{t;$c00;a=r}{tab= +900} " + amount(hours, kPicDays3);
   std::string b;
   auto L = [&](const std::string& t) { b += t + kCrLf; };
-  L("{e;$c00;a=l} " + code + "{t;$c01;a=l} " + nombre + "{t;\\n}");
-  L("{e;$c00;a=l} " + carnet + "{e;$c01;a=l} " + hired + cells(bookLines()[0], v[0]) + "{t;\\n}");
-  L("{e;$c00;a=l} " + nroafp + "{e;$c01;a=l} " + leaving + cells(bookLines()[1], v[1]) + "{t;\\n}");
-  L("{e;$c00;a=l} " + cargo + "{t;$c01;a=r} {tab= +1200} " + amount(row.num("BAS_MEN"), kPicSummary) +
+  L("{e;$c00;a=l} " + rpvText(code) + "{t;$c01;a=l} " + rpvText(nombre) + "{t;\\n}");
+  L("{e;$c00;a=l} " + rpvText(carnet) + "{e;$c01;a=l} " + hired + cells(bookLines()[0], v[0]) + "{t;\\n}");
+  L("{e;$c00;a=l} " + rpvText(nroafp) + "{e;$c01;a=l} " + leaving + cells(bookLines()[1], v[1]) + "{t;\\n}");
+  L("{e;$c00;a=l} " + rpvText(cargo) + "{t;$c01;a=r} {tab= +1200} " + amount(row.num("BAS_MEN"), kPicSummary) +
     cells(bookLines()[2], v[2]) + "{t;\\n}");
-  L(dayHours + "{e;$c01;a=l} " + typeName + cells(bookLines()[3], v[3]) + "{t;\\n}");
+  L(dayHours + "{e;$c01;a=l} " + rpvText(typeName) + cells(bookLines()[3], v[3]) + "{t;\\n}");
   L("{\\n;Line=300,16000;\\n}");
   return b;
 }

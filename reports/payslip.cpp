@@ -86,10 +86,10 @@ std::vector<SlipPair> slipFirstPairs(const Table& row) {
 std::string slipEmployer(const Session& s, const InstitutionData& in) {
   std::string b;
   auto L = [&](const std::string& t) { b += t + kCrLf; };
-  L("{e;$c01;a=l;b=y} {tab= +50} Razon Social :  " + s.YNOMBRE1 + "{t;\\n;b=n}");
-  L("{e;$c01;a=l} {tab= +50} Registro Patronal :  " + in.patro + "{e;$c03;a=l} {tab= -500} Ruc :  " + in.ruc +
+  L("{e;$c01;a=l;b=y} {tab= +50} Razon Social :  " + rpvText(s.YNOMBRE1) + "{t;\\n;b=n}");
+  L("{e;$c01;a=l} {tab= +50} Registro Patronal :  " + rpvText(in.patro) + "{e;$c03;a=l} {tab= -500} Ruc :  " + rpvText(in.ruc) +
     "{t;\\n}");
-  L("{e;$c01;a=l} {tab= +50} Direccion  :" + in.direc + "{t;\\n;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Direccion  :" + rpvText(in.direc) + "{t;\\n;\\n}");
   return b;
 }
 
@@ -112,10 +112,10 @@ std::string slipClosing(const Table& row, const InstitutionData& in, const std::
   L("{e;$c03;a=l} {tab= -1100} Neto A Pagar :    S/.{e;$c04;a=r} {tab= -350}" + amt(row, "TPAGAR") +
     "{t;\\n;\\n;\\n;\\n;\\n;\\n;\\n}");
   L("{e;$c01;a=l;b=y} {tab= +650} ---------------------{t;\\n}");
-  L("{e;$c01;a=l} {tab= +650} " + in.nombres + "{e;$c03;a=l} {tab= +200}{t;\\n}");
-  L("{e;$c01;a=l} {tab=" + numberText(in.lineacar) + "} " + in.cargo + "{e;$c03;a=l} {tab= +200} TRABAJADOR(A)" +
+  L("{e;$c01;a=l} {tab= +650} " + rpvText(in.nombres) + "{e;$c03;a=l} {tab= +200}{t;\\n}");
+  L("{e;$c01;a=l} {tab=" + numberText(in.lineacar) + "} " + rpvText(in.cargo) + "{e;$c03;a=l} {tab= +200} TRABAJADOR(A)" +
     positionEnd);
-  L("{e;$c00;a=l}{tab= +900} KYL" + rtrim(code) + "/" + costCentre + "{t;b=n;\\n;\\n}");
+  L("{e;$c00;a=l}{tab= +900} KYL" + rpvText(rtrim(code)) + "/" + rpvText(costCentre) + "{t;b=n;\\n;\\n}");
   return b;
 }
 
@@ -142,11 +142,11 @@ std::string payslipBody(Session& s, const Table& row, const SlipEmployee& e, con
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL EMPLEADOR :{t;\\n;b=n;s=8}");
   b += slipEmployer(s, in);
   L("{e;$c01;a=l;b=y;s=9} {tab= +50} DATOS DEL TRABAJADOR(A) :{t;\\n;b=n;s=8}");
-  L("{e;$c01;a=l}{tab= +50} Nombre  : " + e.nombre + "{t;\\n}");
-  L("{e;$c01;a=l}{tab=+50} Cargo   : " + e.cargo + "{e;$c03;a=l}{tab=+250} DNI : " + e.electoral + "{t;\\n}");
+  L("{e;$c01;a=l}{tab= +50} Nombre  : " + rpvText(e.nombre) + "{t;\\n}");
+  L("{e;$c01;a=l}{tab=+50} Cargo   : " + rpvText(e.cargo) + "{e;$c03;a=l}{tab=+250} DNI : " + rpvText(e.electoral) + "{t;\\n}");
   L("{e;$c01;a=l} {tab= +50} Mes de Pago   : " + s.MES_CIE + "  " + s.ANO_CIE +
     "{e;$c03;a=r} {tab= +1210} Fecha Ingreso : " + e.hireDate + "{t;\\n}");
-  L("{e;$c01;a=l} {tab= +50} Nro. Seguro   : " + e.carnet + "{e;$c03;a=r} {tab= +1120} C.U.S.P.P. : " + e.nroafp +
+  L("{e;$c01;a=l} {tab= +50} Nro. Seguro   : " + rpvText(e.carnet) + "{e;$c03;a=r} {tab= +1120} C.U.S.P.P. : " + rpvText(e.nroafp) +
     "{t;\\n}");
   if (v.start.empty())
     L("{e;$c01;a=l}{tab= +50} Inicio Vacac. :{e;$c02;a=r}{tab= +2050} Cese Vacac.: {t;\\n}");
@@ -162,7 +162,7 @@ std::string payslipBody(Session& s, const Table& row, const SlipEmployee& e, con
     L("{e;$c01;a=l}{tab= +50} Dias Trab.    :" + amount(days, kPicDays2) + "{t;$c02;a=l}{tab= -700} Horas Trab.: " +
       amount(row.num("HORASTRA"), kPicDays3) + "{t;$c03;a=l}{tab= -820} Horas Extras  : " +
       amount(row.num("HSIMPLE") + row.num("HDOBLE"), kPicDays3) + "{t;\\n}");
-  L("{e;$c01;a=l}{tab= +50} Tipo Trab.    : " + e.typeName.substr(0, 38) +
+  L("{e;$c01;a=l}{tab= +50} Tipo Trab.    : " + rpvText(e.typeName.substr(0, 38)) +
     "{e;$c03;a=l}{tab= +800} Faltas    :{e;$c03;a=l}{tab= +2150}" + amount(row.num("FRACCION"), kPicDays3) +
     "{t;\\n}");
   L("{e;$c01;a=l}{tab= +50} Dias Subsid.  :" + amount(row.num("SUBSI"), kPicDays3) +
@@ -220,15 +220,15 @@ std::string gratiSlipBody(Session& s, const Table& row, const SlipEmployee& e, c
   L("{e;$c01;a=l;b=y} {tab= +50} DATOS DEL EMPLEADOR :{t;\\n;b=n}");
   b += slipEmployer(s, in);
   L("{e;$c01;a=l;b=y} {tab= +50} DATOS DEL TRABAJADOR(A) :{t;\\n;b=n}");
-  L("{e;$c01;a=l} {tab= +50} Nombre  : " + e.nombre + "{t;\\n}");
-  L("{e;$c01;a=l} {tab= +50} Cargo   : " + e.cargo + "{t;\\n}");
-  L("{e;$c01;a=l} {tab= +50} Fecha Ingreso : " + e.hireDate + "{e;$c03;a=r} {tab= +1000} DNI : " + e.electoral +
+  L("{e;$c01;a=l} {tab= +50} Nombre  : " + rpvText(e.nombre) + "{t;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Cargo   : " + rpvText(e.cargo) + "{t;\\n}");
+  L("{e;$c01;a=l} {tab= +50} Fecha Ingreso : " + e.hireDate + "{e;$c03;a=r} {tab= +1000} DNI : " + rpvText(e.electoral) +
     "{t;\\n}");
-  L("{e;$c01;a=l} {tab= +50} Nro. Seguro   : " + e.carnet + "{e;$c03;a=r} {tab= +1000} C.U.S.P.P. : " + e.nroafp +
+  L("{e;$c01;a=l} {tab= +50} Nro. Seguro   : " + rpvText(e.carnet) + "{e;$c03;a=r} {tab= +1000} C.U.S.P.P. : " + rpvText(e.nroafp) +
     "{t;\\n}");
   L("{e;$c01;a=l} {tab= +50} Mes de Pago   : Gratificacion " + s.MES_CIE + "  " + s.ANO_CIE + "{t;\\n}");
   L("{e;$c01;a=l}{tab= +50} Dias Trab.    : {t;$c03;a=r}{tab= +110} Horas Trab.: {t;\\n}");
-  L("{e;$c01;a=l}{tab= +50} Tipo Trab.    : " + e.typeName + "{t;\\n;\\n}");
+  L("{e;$c01;a=l}{tab= +50} Tipo Trab.    : " + rpvText(e.typeName) + "{t;\\n;\\n}");
   b += slipCaptions();
   std::vector<SlipPair> pairs = slipFirstPairs(row);
   pairs.insert(pairs.end(), {

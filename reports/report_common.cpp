@@ -126,13 +126,16 @@ double sumOf(const Table& t, std::initializer_list<const char*> fields) {
 
 bool finishReport(Session& s, RpvWriter& w, bool startViewer) {
   s.closeAll();
-  Status written = w.close();
+  // The viewer is shown a file of this station's own: "Test.rpv" may be replaced by
+  // another station's report before the viewer has read it.
+  std::string shown = s.reportFile;
+  Status written = !s.reportFile.empty() ? w.closeAs(s.reportFile) : startViewer ? w.closeForViewer(&shown) : w.close();
   if (!written) {
     stopBox(s, written.message(), "Mensaje");
     return false;
   }
   if (startViewer) {
-    Status started = RUNRPV(s.dataDir(), kReportFile);
+    Status started = RUNRPV(s.dataDir(), shown);
     if (!started) stopBox(s, started.message(), "Mensaje");
   }
   return true;

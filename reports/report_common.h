@@ -58,9 +58,10 @@ bool regroup(Session& s, ScratchTable& scratch, const std::string& tag, const st
 // ignored. False after a message when a write fails.
 bool addByCode(Session& s, Table& from, Table& into, const std::vector<const char*>& fields);
 
-// The last step of a writer: closes every table, writes "Test.rpv" and, when
-// `startViewer`, starts the viewer on it. A failure is shown ("Mensaje"). True when the
-// report file was written.
+// The last step of a writer: closes every table, writes the report file and, when
+// `startViewer`, starts the viewer on it. The file is the session's reportFile when
+// set; else "Test.rpv", and the viewer is shown a private copy (closeForViewer). A
+// failure is shown ("Mensaje"). True when the report file was written.
 bool finishReport(Session& s, RpvWriter& w, bool startViewer);
 
 // Walks `t` from the top in its controlling order, calling `fn` on each row; stops at

@@ -3,11 +3,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
+#include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 
 #include "reports/report_format.h"
@@ -15,6 +19,8 @@
 namespace planilla::reports {
 
 RpvWriter::RpvWriter(std::string dataDir) : dir_(dataDir.empty() ? "." : std::move(dataDir)) {}
+RpvWriter::~RpvWriter() = default;
+RpvWriter::RpvWriter(RpvWriter&&) noexcept = default;
 
 void RpvWriter::settings(const ReportSettings& s) {
   line("Report_Title=" + s.title);
@@ -28,28 +34,108 @@ void RpvWriter::settings(const ReportSettings& s) {
     line("$c" + NUM_CAR(static_cast<double>(i + 1), 2) + "=" + std::to_string(stops[i]));
 }
 
-void RpvWriter::PRINTLINE(std::string_view text) { text_.append(text); }
+void RpvWriter::PRINTLINE(std::string_view text) {
+  text_.append(text);
+  if (text_.size() >= kSpillBytes) spill();
+}
 
 void RpvWriter::line(std::string_view text) {
   text_.append(text);
   text_.append(kCrLf);
+  if (text_.size() >= kSpillBytes) spill();
+}
+
+// Moves the text held so far into the temporary file. When the file cannot be made
+// or written the text stays in memory and the failure is reported by close().
+void RpvWriter::spill() {
+  if (!spillError_) return;
+  if (!file_) {
+    auto f = std::make_unique<ReplacementFile>(path());
+    Status opened = f->open();
+    if (!opened) {
+      spillError_ = opened;
+      return;
+    }
+    file_ = std::move(f);
+  }
+  Status st = file_->write(text_);
+  if (!st) {
+    spillError_ = st;
+    file_.reset();
+    return;
+  }
+  text_.clear();
+}
+
+std::string RpvWriter::contents() const {
+  if (!file_) return text_;
+  std::string all;
+  std::ifstream in(file_->tempPath(), std::ios::binary);
+  all.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return all + text_;
 }
 
 std::string RpvWriter::path() const { return dir_ + "/" + kReportFile; }
 
-Status RpvWriter::close() {
-  PLANILLA_RETURN_IF_ERROR(writeFileAtomically(path(), text_));
-  // Remove other spellings of the report name ("test.rpv", "TEST.RPV") so a viewer
-  // started on either form cannot show a stale report.
-  if (DIR* d = ::opendir(dir_.c_str())) {
+Status RpvWriter::closeAs(const std::string& fileName) {
+  PLANILLA_RETURN_IF_ERROR(spillError_);
+  const std::string target = dir_ + "/" + fileName;
+  if (!file_) return writeFileAtomically(target, text_);
+  PLANILLA_RETURN_IF_ERROR(file_->write(text_));
+  text_.clear();
+  file_->setPath(target);
+  Status st = file_->commit();
+  file_.reset();
+  return st;
+}
+
+namespace {
+
+// Removes other spellings of the report name ("test.rpv", "TEST.RPV") so a viewer
+// started on either form cannot show a stale report.
+void removeOtherSpellings(const std::string& dir) {
+  if (DIR* d = ::opendir(dir.c_str())) {
     std::vector<std::string> stale;
     while (dirent* e = ::readdir(d)) {
       if (::strcasecmp(e->d_name, kReportFile) == 0 && std::strcmp(e->d_name, kReportFile) != 0)
         stale.push_back(e->d_name);
     }
     ::closedir(d);
-    for (const auto& n : stale) ::unlink((dir_ + "/" + n).c_str());
+    for (const auto& n : stale) ::unlink((dir + "/" + n).c_str());
   }
+}
+
+}  // namespace
+
+Status RpvWriter::close() {
+  PLANILLA_RETURN_IF_ERROR(closeAs(kReportFile));
+  removeOtherSpellings(dir_);
+  return Status::ok();
+}
+
+Status RpvWriter::closeForViewer(std::string* shown) {
+  removeStalePrivateReports(dir_);
+  const std::string own = privateReportName();
+  PLANILLA_RETURN_IF_ERROR(closeAs(own));
+  const std::string ownPath = dir_ + "/" + own;
+  // The shared name gets a copy made from the private file, which no other station
+  // writes: what the viewer shows and what "Test.rpv" holds are the same report.
+  std::ifstream in(ownPath, std::ios::binary);
+  ReplacementFile copy(path());
+  Status st = in ? copy.open() : Status::ioError("No se pudo leer el archivo " + ownPath);
+  std::vector<char> buf(64 * 1024);
+  while (st && in) {
+    in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
+    if (in.gcount() > 0) st = copy.write(std::string_view(buf.data(), static_cast<size_t>(in.gcount())));
+  }
+  if (st && in.bad()) st = Status::ioError("No se pudo leer el archivo " + ownPath);
+  if (st) st = copy.commit();
+  if (!st) {
+    ::unlink(ownPath.c_str());
+    return st;
+  }
+  removeOtherSpellings(dir_);
+  if (shown) *shown = own;
   return Status::ok();
 }
 
@@ -66,6 +152,59 @@ std::string randomSuffix() {
 }
 
 }  // namespace
+
+std::string rpvText(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    if (c == '{' || c == '}' || c == '\\') out.push_back('\\');
+    out.push_back(static_cast<unsigned char>(c) < 0x20 ? ' ' : c);
+  }
+  return out;
+}
+
+namespace {
+constexpr std::string_view kPrivatePrefix = "Test-";
+constexpr std::string_view kPrivateSuffix = ".rpv";
+constexpr size_t kPrivateRandom = 12;
+}  // namespace
+
+std::string privateReportName() {
+  return std::string(kPrivatePrefix) + randomSuffix() + std::string(kPrivateSuffix);
+}
+
+Status publishReport(const std::string& dataDir, const std::string& fileName) {
+  const std::string dir = dataDir.empty() ? std::string(".") : dataDir;
+  const std::string from = dir + "/" + fileName, to = dir + "/" + kReportFile;
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    const int e = errno;
+    ::unlink(from.c_str());
+    return Status::ioError("No se pudo reemplazar el archivo " + to + ": " + std::strerror(e));
+  }
+  removeOtherSpellings(dir);
+  return Status::ok();
+}
+
+void removeStalePrivateReports(const std::string& dataDir, long maxAgeSeconds) {
+  const std::string dir = dataDir.empty() ? std::string(".") : dataDir;
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return;
+  const time_t now = ::time(nullptr);
+  std::vector<std::string> stale;
+  while (dirent* e = ::readdir(d)) {
+    const std::string_view n(e->d_name);
+    if (n.size() != kPrivatePrefix.size() + kPrivateRandom + kPrivateSuffix.size() ||
+        n.substr(0, kPrivatePrefix.size()) != kPrivatePrefix ||
+        n.substr(n.size() - kPrivateSuffix.size()) != kPrivateSuffix)
+      continue;
+    struct stat st;
+    const std::string full = dir + "/" + e->d_name;
+    if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > maxAgeSeconds)
+      stale.push_back(full);
+  }
+  ::closedir(d);
+  for (const auto& f : stale) ::unlink(f.c_str());
+}
 
 ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {}
 

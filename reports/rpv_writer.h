@@ -2,14 +2,26 @@
 // text with CR LF line ends, in three parts: the settings block (key=value lines), the
 // page-header section after "[Header]" and the body after "[Data]".
 //
-// RpvWriter accumulates the file in memory; close() writes it in one go to a temporary
-// file beside the target and renames it over "Test.rpv", so a viewer never sees half a
-// report and a failed write leaves the previous report untouched. The data folder is
-// shared by every operator: the temporary file gets an unpredictable name and is
-// created only if nothing (no file, no link) has that name yet, so nobody can make a
-// report be written through a link into a file of theirs.
+// RpvWriter accumulates the file in memory and, past kSpillBytes, carries on in a
+// temporary file beside the target, so a long report (the payroll book of a large
+// company) does not grow the process; close() completes the temporary file and renames
+// it over "Test.rpv", so a viewer never sees half a report and a failed write leaves
+// the previous report untouched. The data folder is shared by every operator: the
+// temporary file gets an unpredictable name and is created only if nothing (no file,
+// no link) has that name yet, so nobody can make a report be written through a link
+// into a file of theirs.
+//
+// "Test.rpv" is shared by every station using the folder, so nothing is ever read
+// back from it: a command renders the report from a file of its own (closeAs() with
+// a privateReportName()) and the desktop shows its viewer a copy of its own
+// (closeForViewer()); both still leave "Test.rpv" holding the last report made.
+//
+// Markup: text outside braces is printed, "{...}" holds commands. A value taken from
+// the tables goes in through rpvText(), which writes its braces and backslashes as
+// the escapes "\{", "\}" and "\\", so that no value can be read as a command.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +32,25 @@ namespace planilla::reports {
 
 inline constexpr const char* kReportFile = "Test.rpv";
 inline constexpr const char* kCrLf = "\r\n";
+
+// A value from the tables as printed text in the markup: "{", "}" and "\" escaped with
+// a backslash, control characters (line ends included, which would end a file line)
+// as blanks. Width-dependent work (padding, cutting) is done before: the escapes take
+// no room on paper.
+std::string rpvText(std::string_view value);
+
+// A fresh report file name for one command or one viewer window: "Test-" and twelve
+// random letters and digits, ".rpv". Lives in the data folder beside "Test.rpv" (the
+// pictures a report names are taken from its folder).
+std::string privateReportName();
+
+// Puts the report file `fileName` of `dataDir` in place as "Test.rpv" (a rename: the
+// file is gone from its own name afterwards) and removes other spellings of it.
+[[nodiscard]] Status publishReport(const std::string& dataDir, const std::string& fileName);
+
+// Removes the private report files (privateReportName()) of `dataDir` older than
+// `maxAgeSeconds`: those of viewers long closed and of commands that were killed.
+void removeStalePrivateReports(const std::string& dataDir, long maxAgeSeconds = 24 * 3600);
 
 // The layout values of a writer's settings block.
 struct ReportSettings {
@@ -32,10 +63,14 @@ struct ReportSettings {
   std::vector<int> widths;    // column widths in characters (the last one unused)
 };
 
+class ReplacementFile;
+
 class RpvWriter {
  public:
   // `dataDir` is the folder receiving "Test.rpv" ("." = the working directory).
   explicit RpvWriter(std::string dataDir = ".");
+  ~RpvWriter();
+  RpvWriter(RpvWriter&&) noexcept;
 
   // Writes the settings block: Report_Title, PaperSize=A4, Orientation, Spacing, $c00,
   // optionally $caa=w3, then $c01 ... from the column-stop rule.
@@ -49,14 +84,27 @@ class RpvWriter {
   // Any existing file whose name differs only in letter case is replaced as well, so
   // one report file exists whatever spelling an earlier run used.
   [[nodiscard]] Status close();
+  // The same under another name in the data folder (a command's private file).
+  [[nodiscard]] Status closeAs(const std::string& fileName);
+  // For the desktop's viewer: the report under a fresh private name, which `*shown`
+  // receives (the file name), and a copy of it as "Test.rpv". Private files of earlier
+  // viewers older than a day are removed.
+  [[nodiscard]] Status closeForViewer(std::string* shown);
 
-  const std::string& contents() const { return text_; }
+  // The whole text written so far (read back from the temporary file once spilled).
+  std::string contents() const;
   // Full path of the report file.
   std::string path() const;
 
+  // Text held in memory before the writer carries on in its temporary file.
+  static constexpr size_t kSpillBytes = 1 << 20;
+
  private:
+  void spill();
   std::string dir_;
   std::string text_;
+  std::unique_ptr<ReplacementFile> file_;  // once spilled
+  Status spillError_;                             // a failed spill: the text stays in memory
 };
 
 // A file that takes the place of `path` once complete. open() creates a temporary file
@@ -77,6 +125,9 @@ class ReplacementFile {
   [[nodiscard]] Status write(std::string_view bytes);
   [[nodiscard]] Status commit();
   const std::string& tempPath() const { return tmp_; }
+  const std::string& path() const { return path_; }
+  // Changes the name commit() gives the file (same folder).
+  void setPath(std::string path) { path_ = std::move(path); }
 
  private:
   void discard();

@@ -107,7 +107,7 @@ bool centreSummary(Session& s, bool startViewer, const char* reportName,
   auto L = [&](const std::string& t) { h += t + kCrLf; };
   L("[Header]");
   L("{f=Lucida Console;\\n;s=10}");
-  L("{\\n;\\n;$c00;a=l;b=y} {tab=900}" + s.YNOMBRE1);
+  L("{\\n;\\n;$c00;a=l;b=y} {tab=900}" + rpvText(s.YNOMBRE1));
   L("{\\n;$c00;a=l} {tab=900} " + companySubtitle(s.YCIA));
   for (const std::string& line : ownHeader) L(line);
   L("[Data]");
@@ -250,7 +250,7 @@ bool REPXXP405(Session& s, bool startViewer) {
   auto L = [&](const std::string& t) { h += t + kCrLf; };
   L("[Header]");
   L("{f=Lucida Console;\\n;s=10}");
-  L("{\\n;\\n;$c00;a=l;b=y} {tab=410}" + s.YNOMBRE1);
+  L("{\\n;\\n;$c00;a=l;b=y} {tab=410}" + rpvText(s.YNOMBRE1));
   L("{\\n;$c00;a=l;b=n} {tab=410} " + companySubtitle(s.YCIA));
   L("{$c00;a=l;\\n;s=6} {tab=410} <KYL405P> {\\n}");
   L("{\\n;\\n;\\n;$c00;s=10;b=y;a=l} {tab=1100} RESUMEN APORTES PREVISIONALES (MENSUAL) " +
@@ -272,9 +272,10 @@ bool REPXXP405(Session& s, bool startViewer) {
   auto fundHeader = [&] {
     // The name clears a six-letter fund code printed at the stop before it.
     if (std::optional<std::string> name = nameIn(*funds, s.YMES + fund))
-      w.PRINTLINE("{e;$c00;a=l;s=8;b=y}" + fund + "{t;$c01;a=l} {tab=400} " + *name + "{t;b=n;s=7;\\n}" + kCrLf);
+      w.PRINTLINE("{e;$c00;a=l;s=8;b=y}" + rpvText(fund) + "{t;$c01;a=l} {tab=400} " + rpvText(*name) +
+                  "{t;b=n;s=7;\\n}" + kCrLf);
     else
-      w.PRINTLINE("{e;$c00;a=l;s=8;b=y}" + fund + "{t;b=n;s=7;\\n}" + kCrLf);
+      w.PRINTLINE("{e;$c00;a=l;s=8;b=y}" + rpvText(fund) + "{t;b=n;s=7;\\n}" + kCrLf);
   };
   auto fundTotal = [&] {
     w.PRINTLINE("{e;$c01;a=l;s=8;b=y} Total Afp  " + fund + amountCells(fundSum, pic, "s=7") + "{t;b=n;\\n;\\n}" +
@@ -396,7 +397,7 @@ bool PREP426(Session& s, int selector, bool startViewer) {
   auto L = [&](const std::string& t) { h += t + kCrLf; };
   L("[Header]");
   L("{f=Lucida Console;\\n;s=9}");
-  L("{\\n;\\n;$c00;a=l} {tab=1300}" + s.YNOMBRE1);
+  L("{\\n;\\n;$c00;a=l} {tab=1300}" + rpvText(s.YNOMBRE1));
   L("{\\n;$c00;a=l} {tab=1300} " + companySubtitle(s.YCIA));
   L("{$c00;a=l;\\n;s=6}{tab=1300}  <KYL426P> {\\n}");
   L("{\\n;$c01;s=10;b=y;a=l} {tab=2200} PLANILLA MENSUAL (SOLES) " + monthNameUpper(s.YFECHA.month()) + "  " +

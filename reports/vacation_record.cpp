@@ -92,10 +92,10 @@ bool PREP429(Session& s, const std::string& code, const std::string& shownName, 
   auto L = [&](const std::string& t) { h += t + kCrLf; };
   L("[Header]");
   L("{f=Lucida Console;\\n;s=9}");
-  L("{\\n;\\n;$c00;a=l} {tab=900}" + s.YNOMBRE1);
+  L("{\\n;\\n;$c00;a=l} {tab=900}" + rpvText(s.YNOMBRE1));
   L("{$c00;a=l;\\n;s=6} {tab=900} <KYL429P> {\\n}");
   L("{\\n;\\n;$c00;s=10;b=y;a=l} {tab=1800} RECORD VACACIONAL " + s.ANO_CIE + "{\\n;\\n}");
-  L("{\\n;$c00;s=10;a=l} {tab=700} " + rtrim(code) + " " + shownName + "{\\n;\\n}");
+  L("{\\n;$c00;s=10;a=l} {tab=700} " + rpvText(rtrim(code)) + " " + rpvText(shownName) + "{\\n;\\n}");
   for (const char* box : {"{w=2;box=900,2700,9500,650}", "{w=2;box=900,2700,1600,650}", "{w=2;box=900,2700,3300,650}",
                           "{w=2;box=900,2700,4700,650}", "{w=1;box=900,2700,6400,650}", "{w=1;box=900,2700,8100,650}"})
     L(box);

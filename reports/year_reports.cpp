@@ -50,18 +50,30 @@ YearAmounts readAmounts(const Table& t) {
 }
 
 // Reads every row of one result table of the year into `rows`; `onRow` gets each
-// employee's entry and the row's amounts. False after a message.
+// employee's entry and the row's amounts. With `onlyCode` only that employee's rows
+// are read, found through the table's code index: a one-employee document reads no
+// more of a large company than its own rows. False after a message.
 template <class Fn>
-bool readResults(Session& s, TableId id, int month, int year, bool& exists, Fn onRow) {
+bool readResults(Session& s, TableId id, int month, int year, bool& exists, const std::string& onlyCode, Fn onRow) {
   const catalog::TableDef def = catalog::define(id, {s.YCIA, twoDigits(month), twoDigits(year)});
   exists = tableExists(s, def);
   if (!exists) return true;
   Table* t = openAs(s, def, "AnoRes");
   if (!t) return false;
-  const bool ok = eachRow(s, *t, [&] {
-    onRow(*t);
-    return true;
-  });
+  bool ok = true;
+  if (onlyCode.empty() || t->tagCount() == 0) {
+    ok = eachRow(s, *t, [&] {
+      if (onlyCode.empty() || rtrim(t->str("CODIGO")) == onlyCode) onRow(*t);
+      return true;
+    });
+  } else if (t->seek(onlyCode)) {
+    Status st;
+    for (; st && !t->eof() && rtrim(t->str("CODIGO")) == onlyCode; st = t->skip(1)) onRow(*t);
+    if (!st) {
+      showStatus(s, st);
+      ok = false;
+    }
+  }
   s.closeAll();
   return ok;
 }
@@ -117,8 +129,8 @@ void heading(Session& s, RpvWriter& w, const YearData& y, const std::string& tit
   w.settings(st);
   w.line("[Header]");
   w.line("{f=Lucida Console;\\n;s=10}");
-  w.line("{\\n;$c00;a=l;b=y}" + rtrim(s.YNOMBRE1) + "{b=n;\\n}");
-  w.line("{$c00;a=l;s=7}RUC " + s.YRUC + "{\\n;s=10}");
+  w.line("{\\n;$c00;a=l;b=y}" + rpvText(rtrim(s.YNOMBRE1)) + "{b=n;\\n}");
+  w.line("{$c00;a=l;s=7}RUC " + rpvText(s.YRUC) + "{\\n;s=10}");
   std::string upper = title;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   w.line("{\\n;$c00;a=l;b=y}" + upper + "  A\xD1O " + std::to_string(y.year) + "{b=n;\\n}");
@@ -129,7 +141,7 @@ void heading(Session& s, RpvWriter& w, const YearData& y, const std::string& tit
 }
 
 // A line of monospace text at the left stop, in the body's small size.
-std::string textLine(const std::string& text) { return "{$c00;a=l}" + text + "{\\n}"; }
+std::string textLine(const std::string& text) { return "{$c00;a=l}" + rpvText(text) + "{\\n}"; }
 
 // What a month grid shows of one employee (or of the totals): per month the amounts
 // and whether they came from the annual registers.
@@ -224,7 +236,7 @@ bool writeGrid(Session& s, int year, const std::string& title,
   bool anyRegistered = false;
   for (const EmployeeYear& e : y.employees) {
     const GridYear g = gridView(e, registers);
-    std::vector<std::string> lines = {"{$c00;a=l;b=y}" + rtrim(e.code) + "  " + shownName(e.name) + describe(e) +
+    std::vector<std::string> lines = {"{$c00;a=l;b=y}" + rpvText(rtrim(e.code) + "  " + shownName(e.name) + describe(e)) +
                                       "{b=n;\\n}"};
     for (size_t i = 0; i < rows.size(); ++i) {
       double total = 0;
@@ -268,7 +280,7 @@ bool employeeYear(Session& s, int year, const std::string& code, InstitutionData
                   const EmployeeYear*& e) {
   if (!institutionRecord(s, inst, "Maestro De Institucion No Existe", "Codigo De Institucion  No Existe", kTitle))
     return false;
-  if (!loadYear(s, year, y)) return false;
+  if (!loadYear(s, year, y, rtrim(code))) return false;
   e = nullptr;
   for (const EmployeeYear& x : y.employees)
     if (rtrim(x.code) == rtrim(code)) e = &x;
@@ -413,7 +425,7 @@ bool EmployeeYear::employed(int m, int year) const {
 
 bool validYear(int year) { return year >= 1900 && year <= 2099; }
 
-bool loadYear(Session& s, int year, YearData& out) {
+bool loadYear(Session& s, int year, YearData& out, const std::string& onlyCode) {
   s.closeAll();
   out = YearData{};
   out.year = year;
@@ -431,7 +443,7 @@ bool loadYear(Session& s, int year, YearData& out) {
   bool any = false;
   for (int m = 1; m <= 12; ++m) {
     bool exists = false;
-    if (!readResults(s, TableId::PayrollSoles, m, year, exists, [&](const Table& t) {
+    if (!readResults(s, TableId::PayrollSoles, m, year, exists, onlyCode, [&](const Table& t) {
           EmployeeYear& e = entry(t);
           YearAmounts a = readAmounts(t);
           if (e.month[m - 1]) a.add(*e.month[m - 1]);  // a code twice in a month: both rows count
@@ -448,7 +460,7 @@ bool loadYear(Session& s, int year, YearData& out) {
   }
   for (int m : {7, 12}) {
     bool exists = false;
-    if (!readResults(s, TableId::GratSoles, m, year, exists, [&](const Table& t) {
+    if (!readResults(s, TableId::GratSoles, m, year, exists, onlyCode, [&](const Table& t) {
           EmployeeYear& e = entry(t);
           YearAmounts a = readAmounts(t);
           if (e.grat) a.add(*e.grat);
@@ -466,7 +478,8 @@ bool loadYear(Session& s, int year, YearData& out) {
     Table* t = openAs(s, def, "AnoReg");
     if (!t) return false;
     const bool ok = eachRow(s, *t, [&] {
-      if (rtrim(t->str("CODIGO")).empty()) return true;
+      const std::string code = rtrim(t->str("CODIGO"));
+      if (code.empty() || (!onlyCode.empty() && code != onlyCode)) return true;
       double v[12];
       for (int m = 0; m < 12; ++m) {
         Result<double> r = calc::checkedNum(*t, monthNames[m]);

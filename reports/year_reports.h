@@ -68,10 +68,11 @@ struct YearData {
 };
 
 // Reads the year's results and annual registers of the working company (an employee
-// found only in the registers is listed too). False after a message when the employee
-// master is missing, no month of the year was calculated, or a table cannot be read
-// (an unreadable amount of a register names the table, the record and the field).
-bool loadYear(Session& s, int year, YearData& out);
+// found only in the registers is listed too); with `onlyCode` (a code without its
+// trailing blanks) those of that employee alone. False after a message when the
+// employee master is missing, no month of the year was calculated, or a table cannot
+// be read (an unreadable amount of a register names the table, the record and the field).
+bool loadYear(Session& s, int year, YearData& out, const std::string& onlyCode = "");
 
 // The year argument of the screens and the command: four digits, 1900..2099.
 bool validYear(int year);

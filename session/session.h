@@ -59,6 +59,10 @@ class Session {
   bool accessLimited = false;
   std::vector<std::string> accessGroups;
   bool allows(const std::string& group) const;
+  // The report file the report writers put their report in, a name in the data
+  // directory; empty for the shared "Test.rpv". A command that renders the report it
+  // makes sets a private name, so that another station's report cannot take its place.
+  std::string reportFile;
 
   // Resets YFECHA, YMES, YCIA, YANO and YNOMBRE1 to their initial values (start-up
   // step after a successful login).

@@ -1,7 +1,9 @@
 // `planilla boleta --cia CC --fecha DD/MM/AAAA --codigo EMP [--pdf OUT.pdf] [--clave CLAVE]`:
 // the payslip of one employee for the month, as the "Boletas De Pagos" screen makes
-// it: writes "Test.rpv" in the working directory and, with --pdf, renders it. The
-// screen's stop boxes are written to stderr. The viewer is not started.
+// it: writes "Test.rpv" in the working directory and, with --pdf, renders it (from a
+// file of its own, then left as "Test.rpv"). The screen's stop boxes are written to
+// stderr. The viewer is not started.
+#include <optional>
 #include <ostream>
 
 #include "app/cli_session.h"
@@ -42,12 +44,19 @@ int boletaCommand(const std::vector<std::string>& args, std::ostream& out, std::
     s.closeAll();
     return 1;
   }
+  // With --pdf the payslip is rendered from a file of the command's own.
+  std::optional<PrivateReport> own;
+  if (pdf != a.extra.end()) own.emplace(s);
   if (!reports::PREP401(s, code, values, costCentre, /*startViewer=*/false)) return 1;
   const std::string rpv = catalog::joinPath(s.dataDir(), reports::kReportFile);
   out << rpv << "\n";
-
-  if (pdf != a.extra.end()) return renderPdf(rpv, pdf->second, "boleta", out, err);
-  return 0;
+  if (!own) return 0;
+  const int rc = renderPdf(own->path(), pdf->second, "boleta", out, err);
+  if (Status st = own->publish(); !st) {
+    err << "planilla boleta: " << st.message() << "\n";
+    return 1;
+  }
+  return rc;
 }
 
 CommandRegistration boletaRegistration(

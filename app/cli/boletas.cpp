@@ -11,6 +11,7 @@
 #include <set>
 
 #include "app/cli_session.h"
+#include "app/cli/render_pdf.h"
 #include "app/commands.h"
 #include "reports/payslip.h"
 #include "reports/render/rpv_render.h"
@@ -110,7 +111,8 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
   char* argv[] = {kBoletasName, nullptr};
   QGuiApplication app(argc, argv);
 
-  const std::string rpvPath = catalog::joinPath(s.dataDir(), reports::kReportFile);
+  // Each payslip is written to a file of the command's own and rendered from it.
+  PrivateReport own(s);
   int written = 0, failed = 0;
   for (const std::string& code : codes.value()) {
     reports::PayslipValues values;
@@ -124,14 +126,19 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
     }
     const std::string pdf = (std::filesystem::path(dir->second) / payslipFileName(code)).string();
     Status st = checkOutputFile(pdf);
-    Result<rpv::RenderedReport> r = st ? rpv::loadReport(rpvPath) : Result<rpv::RenderedReport>(st);
-    if (st) st = r ? rpv::writePdf(r.value(), pdf) : r.status();
+    if (st) st = rpv::renderFileToPdf(own.path(), pdf);
     if (!st) {
       err << "planilla boletas: " << st.message() << "\n";
       ++failed;
       continue;
     }
     ++written;
+  }
+  if (written > 0) {
+    if (Status st = own.publish(); !st) {
+      err << "planilla boletas: " << st.message() << "\n";
+      ++failed;
+    }
   }
   out << written << " boleta(s) en " << dir->second << "\n";
   if (failed) err << failed << " boleta(s) no se pudieron escribir\n";

@@ -2,6 +2,8 @@
 // `planilla ver FILE.rpv` opens the report viewer window.
 #include <QApplication>
 #include <QGuiApplication>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <ostream>
 
@@ -10,6 +12,8 @@
 #include "reports/render/rpv_render.h"
 #include "reports/render/rpv_viewer.h"
 #include "store/output_path.h"
+#include "reports/rpv_writer.h"
+#include "store/catalog.h"
 
 namespace planilla {
 
@@ -28,14 +32,33 @@ int renderPdf(const std::string& rpv, const std::string& pdf, const std::string&
   int argc = 1;
   char* argv[] = {kProgramName, nullptr};
   QGuiApplication app(argc, argv);
-  Result<rpv::RenderedReport> r = rpv::loadReport(rpv);
-  Status st = r ? rpv::writePdf(r.value(), pdf) : r.status();
+  size_t pages = 0;
+  Status st = rpv::renderFileToPdf(rpv, pdf, &pages);
   if (!st) {
     err << "planilla " << command << ": " << st.message() << "\n";
     return 1;
   }
-  out << pdf << ": " << r.value().layout.pages.size() << " pagina(s)\n";
+  out << pdf << ": " << pages << " pagina(s)\n";
   return 0;
+}
+
+PrivateReport::PrivateReport(Session& s) : s_(s), name_(reports::privateReportName()) {
+  // Files of this kind left by killed commands go first.
+  reports::removeStalePrivateReports(s.dataDir());
+  s_.reportFile = name_;
+}
+
+PrivateReport::~PrivateReport() {
+  s_.reportFile.clear();
+  if (!published_) ::unlink(path().c_str());
+}
+
+std::string PrivateReport::path() const { return catalog::joinPath(s_.dataDir(), name_); }
+
+Status PrivateReport::publish() {
+  published_ = true;
+  s_.reportFile.clear();
+  return reports::publishReport(s_.dataDir(), name_);
 }
 
 namespace {

@@ -5,6 +5,7 @@
 // started. Exit 0 only when the report file was written. afp-anual also writes its
 // spreadsheet into the data directory and prints its path.
 #include <algorithm>
+#include <optional>
 #include <ostream>
 
 #include "app/cli/render_pdf.h"
@@ -156,11 +157,20 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
   if (int rc = cs.start(a, true, "REPORTES"); rc != 0) return rc;
   Session& s = cs.session();
   std::vector<std::string> written;
+  // With --pdf the report is rendered from a file of the command's own.
+  std::optional<PrivateReport> own;
+  if (!pdf.empty()) own.emplace(s);
   if (!runReport(s, name, o, &written)) return 1;
   const std::string rpv = catalog::joinPath(s.dataDir(), reports::kReportFile);
   out << rpv << "\n";
   for (const std::string& p : written) out << p << "\n";
-  return pdf.empty() ? 0 : renderPdf(rpv, pdf, "reporte", out, err);
+  if (!own) return 0;
+  const int rc = renderPdf(own->path(), pdf, "reporte", out, err);
+  if (Status st = own->publish(); !st) {
+    err << "planilla reporte: " << st.message() << "\n";
+    return 1;
+  }
+  return rc;
 }
 
 CommandRegistration reporteRegistration(

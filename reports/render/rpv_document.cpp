@@ -205,7 +205,19 @@ void ItemReader::feed(std::string_view piece) {
     const char c = piece[i];
     if (c == '\r' || c == '\n') continue;
     if (!inGroup_) {
-      if (c == '{')
+      if (escape_) {
+        // "\{", "\}" and "\\" print the character; before anything else the
+        // backslash prints itself.
+        escape_ = false;
+        if (c != '{' && c != '}' && c != '\\') text('\\');
+        else {
+          text(c);
+          continue;
+        }
+      }
+      if (c == '\\')
+        escape_ = true;
+      else if (c == '{')
         inGroup_ = true;  // the run before it stays open: an unclosed group joins it
       else
         text(c);
@@ -232,6 +244,10 @@ void ItemReader::feed(std::string_view piece) {
 }
 
 void ItemReader::finish() {
+  if (escape_) {
+    escape_ = false;
+    text('\\');
+  }
   if (inGroup_) {
     inGroup_ = false;
     text('{');

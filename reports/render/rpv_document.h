@@ -1,7 +1,9 @@
 // The report markup as data: settings, the page-header section and the body, each
 // section a sequence of text runs and commands. Parsing never fails: text that is not
 // markup is printed, commands that are not understood are kept as Unknown and
-// skipped by the layout, an unclosed "{" is printed as text.
+// skipped by the layout, an unclosed "{" is printed as text. Outside braces "\{",
+// "\}" and "\\" print a brace or a backslash (how values from the tables are
+// written); a backslash before any other character prints as itself, as it always did.
 //
 // File form: key=value lines, a line "[Header]", the header lines, a line "[Data]",
 // the body lines. Carriage returns and line feeds only end file lines; the printed
@@ -97,6 +99,7 @@ class ItemReader {
   std::string run_;
   std::string group_;
   bool inGroup_ = false;
+  bool escape_ = false;  // a backslash outside a group, waiting for the next byte
   std::vector<Item> items_;
 };
 

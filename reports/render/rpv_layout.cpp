@@ -55,7 +55,8 @@ struct State {
 
 class LayoutBuilder::Engine {
  public:
-  Engine(const Document& doc, TextMetrics& m, Layout& out) : doc_(doc), m_(m), out_(out) {}
+  Engine(const Document& doc, TextMetrics& m, Layout& out, const PageSink* sink)
+      : doc_(doc), m_(m), out_(out), sink_(sink && *sink ? sink : nullptr) {}
 
   void headerItem(const Item& it) {
     if (inHeader_) step(it);
@@ -69,7 +70,8 @@ class LayoutBuilder::Engine {
   void finish() {
     if (inHeader_) endHeader();
     flushLine(false);
-    if (out_.pages.size() > 1 && !out_.pages.back().hasBody) out_.pages.pop_back();
+    if (handed_ + out_.pages.size() > 1 && !out_.pages.back().hasBody) out_.pages.pop_back();
+    handOff();
   }
 
  private:
@@ -118,8 +120,18 @@ class LayoutBuilder::Engine {
     return lastFont_ = static_cast<int>(out_.fonts.size() - 1);
   }
 
+  // With a page sink, the pages made so far are complete (only the last page is ever
+  // filled) and go out, so that a long report is never held whole.
+  void handOff() {
+    if (!sink_) return;
+    for (Page& pg : out_.pages) (*sink_)(out_, std::move(pg));
+    handed_ += out_.pages.size();
+    out_.pages.clear();
+  }
+
   void startPage() {
     makeSkippedPages();
+    handOff();
     out_.pages.emplace_back();
     y_ = headerEnd_;
   }
@@ -308,6 +320,8 @@ class LayoutBuilder::Engine {
   const Document& doc_;
   TextMetrics& m_;
   Layout& out_;
+  const PageSink* sink_;
+  size_t handed_ = 0;  // pages already given to the sink
   State st_;
   bool inHeader_ = true;
   Page scratch_;
@@ -319,8 +333,9 @@ class LayoutBuilder::Engine {
   int lastFont_ = -1;
 };
 
-LayoutBuilder::LayoutBuilder(const Document& head, TextMetrics& metrics, const LayoutOptions& options)
-    : head_(head), metrics_(metrics), options_(options) {}
+LayoutBuilder::LayoutBuilder(const Document& head, TextMetrics& metrics, const LayoutOptions& options,
+                             PageSink sink)
+    : head_(head), metrics_(metrics), options_(options), sink_(std::move(sink)) {}
 
 LayoutBuilder::~LayoutBuilder() = default;
 
@@ -333,7 +348,7 @@ LayoutBuilder::Engine& LayoutBuilder::engine() {
     out_.landscape = head_.orientation == 2;
     out_.pageWidth = out_.landscape ? h : w;
     out_.pageHeight = out_.landscape ? w : h;
-    engine_ = std::make_unique<Engine>(head_, metrics_, out_);
+    engine_ = std::make_unique<Engine>(head_, metrics_, out_, &sink_);
   }
   return *engine_;
 }

@@ -38,6 +38,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -122,11 +123,18 @@ struct Layout {
 inline constexpr size_t kMaxLineOps = 1024;
 inline constexpr size_t kMaxPageOps = 65536;
 
+// Receives each finished page of a layout in order; the layout passed along holds the
+// sheet, the fonts seen so far and the header.
+using PageSink = std::function<void(const Layout&, Page&&)>;
+
 // Lays a report out item by item as it is read: every header item before the first
-// body item. `head` holds the settings by the first item (or finish()).
+// body item. `head` holds the settings by the first item (or finish()). With a page
+// sink every page goes to the sink as soon as it is complete and the finished Layout
+// holds no pages: memory stays that of one page however long the report.
 class LayoutBuilder {
  public:
-  LayoutBuilder(const Document& head, TextMetrics& metrics, const LayoutOptions& options = {});
+  LayoutBuilder(const Document& head, TextMetrics& metrics, const LayoutOptions& options = {},
+                PageSink sink = nullptr);
   ~LayoutBuilder();
   void headerItem(const Item& it);
   void bodyItem(const Item& it);
@@ -138,6 +146,7 @@ class LayoutBuilder {
   const Document& head_;
   TextMetrics& metrics_;
   LayoutOptions options_;
+  PageSink sink_;
   Layout out_;
   std::unique_ptr<Engine> engine_;
 };

@@ -111,9 +111,13 @@ Result<RenderedReport> loadReport(const std::string& path, const LayoutOptions& 
 
 PagePainter::PagePainter(const Layout& layout, std::string pictureDir)
     : layout_(layout), dir_(std::move(pictureDir)) {
-  fonts_.reserve(layout.fonts.size());
-  for (const auto& f : layout.fonts) {
-    fonts_.push_back(qtFont(f));
+  loadFonts();
+}
+
+void PagePainter::loadFonts() {
+  // A layout made while painting (streamed) adds fonts as they first appear.
+  for (size_t i = fonts_.size(); i < layout_.fonts.size(); ++i) {
+    fonts_.push_back(qtFont(layout_.fonts[i]));
     rawFonts_.push_back(QRawFont::fromFont(fonts_.back()));
   }
   runs_.resize(rawFonts_.size());
@@ -126,10 +130,7 @@ const QGlyphRun* PagePainter::glyphs(int font, const std::string& text) {
   auto& cache = runs_[static_cast<size_t>(font)];
   auto it = cache.find(text);
   if (it != cache.end()) return it->second.isEmpty() ? nullptr : &it->second;
-  if (++cached_ > 50000) {  // bounded memory on huge reports
-    for (auto& c : runs_) c.clear();
-    cached_ = 1;
-  }
+  ++cached_;
   QGlyphRun run;
   const QRawFont& raw = rawFonts_[static_cast<size_t>(font)];
   if (raw.isValid()) {
@@ -176,15 +177,24 @@ const QImage& PagePainter::picture(const std::string& name) {
 }
 
 void PagePainter::paint(QPainter& p, size_t index) {
-  if (index >= layout_.pages.size()) return;
+  if (index < layout_.pages.size()) paint(p, layout_.pages[index]);
+}
+
+void PagePainter::paint(QPainter& p, const Page& page) {
+  loadFonts();
+  // The shaped texts are kept across pages, within bounds on huge reports. They are
+  // dropped only here, between pages: while a page is painted, the runs of a row are
+  // gathered by pointer into the cache and must stay where they are.
+  if (cached_ > kMaxCachedRuns) {
+    for (auto& c : runs_) c.clear();
+    cached_ = 0;
+  }
   p.save();
   p.translate(layout_.margins.marginLeft, layout_.margins.marginTop);
   int currentFont = -1;
   QRgb currentText = 0xFFFFFFFF;
-  const size_t nh = layout_.header.size(), n = nh + layout_.pages[index].ops.size();
-  auto opAt = [&](size_t k) -> const DrawOp& {
-    return k < nh ? layout_.header[k] : layout_.pages[index].ops[k - nh];
-  };
+  const size_t nh = layout_.header.size(), n = nh + page.ops.size();
+  auto opAt = [&](size_t k) -> const DrawOp& { return k < nh ? layout_.header[k] : page.ops[k - nh]; };
   QGlyphRun batch;
   QList<quint32> batchIds;
   QList<QPointF> batchPos;
@@ -311,6 +321,62 @@ Status writePdf(const RenderedReport& r, const std::string& pdfPath) {
   file.close();
   if (!written) return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + why);
   return out.commit();
+}
+
+Status renderFileToPdf(const std::string& rpvPath, const std::string& pdfPath, size_t* pageCount,
+                      const LayoutOptions& options) {
+  reports::ReplacementFile out(pdfPath);
+  PLANILLA_RETURN_IF_ERROR(out.open());
+  QFile file;
+  if (!file.open(out.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
+    return Status::ioError("No se puede crear el archivo " + pdfPath + ": " + file.errorString().toStdString());
+  const std::string pictureDir =
+      QFileInfo(QString::fromLocal8Bit(rpvPath.c_str())).absolutePath().toLocal8Bit().toStdString();
+  size_t pages = 0;
+  Status st;
+  {
+    QPdfWriter writer(&file);
+    writer.setCreator(QStringLiteral("planilla"));
+    writer.setResolution(1440);
+    QPainter p;
+    std::unique_ptr<PagePainter> painter;
+    bool failed = false;
+    // The writer takes the sheet and the title from the first page's layout (the
+    // settings are complete by then) and paints each page as the layout finishes it.
+    Document doc;
+    auto start = [&](const Layout& l) {
+      if (painter || failed) return;
+      writer.setTitle(fromCp1252(doc.title));
+      writer.setPageLayout(pageLayoutOf(l));
+      if (!p.begin(&writer)) {
+        failed = true;
+        return;
+      }
+      painter = std::make_unique<PagePainter>(l, pictureDir);
+    };
+    QtTextMetrics metrics;
+    LayoutBuilder builder(doc, metrics, options, [&](const Layout& l, Page&& page) {
+      start(l);
+      if (failed) return;
+      if (pages > 0) writer.newPage();
+      painter->paint(p, page);
+      ++pages;
+    });
+    st = readDocumentFile(
+        rpvPath, doc, [&](Item&& it) { builder.headerItem(it); }, [&](Item&& it) { builder.bodyItem(it); });
+    const Layout rest = builder.finish();
+    if (st && !painter) start(rest);  // a report without pages still makes a PDF file
+    if (p.isActive()) p.end();
+    if (st && failed) st = Status::ioError("No se puede escribir el archivo " + pdfPath);
+  }
+  if (!st) return st;
+  const bool written = file.flush() && file.error() == QFileDevice::NoError;
+  const std::string why = file.errorString().toStdString();
+  file.close();
+  if (!written) return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + why);
+  PLANILLA_RETURN_IF_ERROR(out.commit());
+  if (pageCount) *pageCount = pages;
+  return Status::ok();
 }
 
 Status printReport(const RenderedReport& r, QPrinter& printer, int from, int to) {

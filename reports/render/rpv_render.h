@@ -72,8 +72,14 @@ class PagePainter {
   // Paints page `index` with the painter's units in twips and the origin at the
   // sheet's top-left corner (margins are applied here).
   void paint(QPainter& p, size_t index);
+  // Paints one page of the layout given at construction (a page handed out while the
+  // layout is being made: its header and fonts are those of that layout).
+  void paint(QPainter& p, const Page& page);
 
  private:
+  // Shaped texts kept before the cache is emptied (between two pages).
+  static constexpr size_t kMaxCachedRuns = 50000;
+  void loadFonts();
   const QImage& picture(const std::string& name);
   // The text shaped once: glyphs and positions from the font's own tables, reused
   // for every later run of the same text in the same font (labels, amounts and the
@@ -91,6 +97,12 @@ class PagePainter {
 
 // Writes every page to a PDF file (through a temporary file, renamed when complete).
 [[nodiscard]] Status writePdf(const RenderedReport& r, const std::string& pdfPath);
+
+// Reads, lays out and paints the report file `rpvPath` into `pdfPath` page by page:
+// memory does not grow with the length of the report. `pageCount` receives the pages
+// written. The PDF is written beside its target and put in place when complete.
+[[nodiscard]] Status renderFileToPdf(const std::string& rpvPath, const std::string& pdfPath,
+                                     size_t* pageCount = nullptr, const LayoutOptions& options = {});
 
 // Prints pages from..to (1-based, 0 = all) on a printer already set up.
 [[nodiscard]] Status printReport(const RenderedReport& r, QPrinter& printer, int from = 0, int to = 0);

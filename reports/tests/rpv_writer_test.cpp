@@ -178,6 +178,41 @@ TEST(RpvWriter, FailedWriteIsReportedAndKeepsThePreviousReport) {
   EXPECT_EQ(readAll(d.path() + "/Test.rpv"), "primero\r\n");
 }
 
+// A long report goes on in a temporary file once past kSpillBytes, so the writer
+// does not grow with the company. The desktop's viewer is shown a private copy equal
+// to the "Test.rpv" written with it; private copies older than a day are cleared,
+// recent ones (another station's open viewer) stay.
+TEST(RpvWriter, LongReportsSpillAndTheViewerGetsAPrivateCopy) {
+  TempDir d;
+  const std::string stale = d.path() + "/Test-AAAAAAAAAAAA.rpv", recent = d.path() + "/Test-BBBBBBBBBBBB.rpv";
+  std::ofstream(stale) << "viejo";
+  std::ofstream(recent) << "reciente";
+  const auto twoDaysAgo = fs::file_time_type::clock::now() - std::chrono::hours(48);
+  fs::last_write_time(stale, twoDaysAgo);
+  RpvWriter w(d.path());
+  std::string expected;
+  for (int i = 0; expected.size() <= 2 * RpvWriter::kSpillBytes; ++i) {
+    const std::string l = "{$c01} LINEA " + std::to_string(i) + std::string(100, 'x');
+    w.line(l);
+    expected += l + "\r\n";
+  }
+  bool spilled = false;
+  for (auto& e : fs::directory_iterator(d.path()))
+    spilled = spilled || e.path().filename().string().rfind("Test.rpv.tmp-", 0) == 0;
+  EXPECT_TRUE(spilled);
+  EXPECT_EQ(w.contents(), expected);
+  std::string shown;
+  ASSERT_TRUE(w.closeForViewer(&shown).isOk());
+  EXPECT_EQ(shown.size(), std::string("Test-AAAAAAAAAAAA.rpv").size());
+  EXPECT_EQ(readAll(d.path() + "/" + shown), expected);
+  EXPECT_EQ(readAll(d.path() + "/Test.rpv"), expected);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(recent));
+  int files = 0;
+  for (auto& e : fs::directory_iterator(d.path())) (void)e, ++files;
+  EXPECT_EQ(files, 3);  // Test.rpv, the viewer's copy, the recent copy: no temporary file
+}
+
 TEST(ReportFormat, AmountsUnderTheirPictures) {
   EXPECT_EQ(amount(1234.5, kPicPayslip), " 1,234.50");
   EXPECT_EQ(amount(0, kPicPayslip), "     0.00");

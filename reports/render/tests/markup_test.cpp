@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "reports/render/rpv_document.h"
+#include "reports/rpv_writer.h"
 
 using namespace planilla::rpv;
 
@@ -141,4 +142,51 @@ TEST(Markup, HugeNumbersAreClamped) {
   EXPECT_EQ(items[0].nums[0], kMaxCoord);
   EXPECT_EQ(items[0].nums[1], -kMaxCoord);
   EXPECT_EQ(items[1].value, kMaxCoord);
+}
+
+// Values from the tables go into the markup through rpvText: whatever braces,
+// backslashes or line ends they hold, they print as written (control characters as
+// blanks) and add no command. Read whole and a byte at a time: a file is read in
+// pieces and an escape may be split between two.
+TEST(Markup, TableValuesPrintAsWrittenAndAddNoCommand) {
+  const struct {
+    const char* value;
+    const char* printed;
+  } cases[] = {
+      {"RAMIREZ {SOTO", "RAMIREZ {SOTO"},
+      {"{s=144}", "{s=144}"},
+      {"A}B{C", "A}B{C"},
+      {"{\\np}{pic=x.bmp,0,0,9,9}", "{\\np}{pic=x.bmp,0,0,9,9}"},
+      {"C:\\DATOS\\", "C:\\DATOS\\"},
+      {"\\{", "\\{"},
+      {"UNO\r\n[Data]\r\nDOS\t", "UNO  [Data]  DOS "},
+  };
+  for (const auto& c : cases) {
+    const std::string section = "{$c01}<" + planilla::reports::rpvText(c.value) + ">{\\n}";
+    for (size_t piece : {section.size(), size_t{1}}) {
+      SCOPED_TRACE(std::string(c.value) + " en trozos de " + std::to_string(piece));
+      std::string text;
+      std::vector<Cmd> cmds;
+      ItemReader r([&](Item&& it) {
+        if (it.isText)
+          text += it.text;
+        else
+          cmds.push_back(it.cmd);
+      });
+      for (size_t i = 0; i < section.size(); i += piece) r.feed(std::string_view(section).substr(i, piece));
+      r.finish();
+      EXPECT_EQ(text, std::string("<") + c.printed + ">");
+      EXPECT_EQ(cmds, (std::vector<Cmd>{Cmd::Stop, Cmd::NewLine}));
+    }
+  }
+}
+
+// Files written before the escapes print as they did: a backslash before anything but
+// a brace or a backslash, or at the end of the section, is printed.
+TEST(Markup, LoneBackslashesPrintAsBefore) {
+  std::vector<Item> items = parseSection("C:\\DATOS\\n{\\n}FIN\\");
+  ASSERT_EQ(items.size(), 3u);
+  EXPECT_EQ(items[0].text, "C:\\DATOS\\n");
+  EXPECT_EQ(items[1].cmd, Cmd::NewLine);
+  EXPECT_EQ(items[2].text, "FIN\\");
 }
