@@ -150,27 +150,6 @@ static std::string fileNameOf(const Table& t) {
   return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
-Status unreadableNumber(const std::string& table, uint32_t recno, const std::string& field, std::string_view bytes) {
-  std::string shown(bytes);
-  shown.erase(0, std::min(shown.find_first_not_of(' '), shown.size()));
-  while (!shown.empty() && shown.back() == ' ') shown.pop_back();
-  for (char& c : shown)
-    if (static_cast<unsigned char>(c) < 0x20) c = '?';  // binary junk stays on one line
-  return Status::corrupt("Dato No Numerico En " + table + ", Registro " + std::to_string(recno) + ", Campo " +
-                         field + " (" + shown + ")");
-}
-
-Result<double> checkedNum(const Table& t, std::string_view field) {
-  const int i = t.fieldIndex(field);
-  if (i < 0) return 0.0;
-  const dbf::Field f = dbfField(t.field(i));
-  const std::string bytes = t.str(i);
-  bool ok = true;
-  const double v = dbf::decodeNumber(f, bytes, &ok);
-  if (!ok) return unreadableNumber(fileNameOf(t), t.recno(), f.name, bytes);
-  return v;
-}
-
 RecordView::RecordView(const Table& t) : map_(fieldSpecs(t)), table_(fileNameOf(t)) {}
 
 void RecordView::load(const Table& t) {

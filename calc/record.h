@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "store/dbf_format.h"
+#include "store/numbers.h"
 #include "store/status.h"
 #include "store/table.h"
 #include "store/value.h"
@@ -70,13 +71,7 @@ inline double roundMoney(double v) { return roundDec(v, 2); }
 // does not fit the width. Same result as dbf::encodeNumber followed by decodeNumber.
 Status encodeStored(double v, const dbf::Field& f, char* out, double* stored);
 
-// The error for a numeric field that holds no number: "Dato No Numerico En
-// p9031601.dbf, Registro 3, Campo BAS_MEN (*********)" (Corrupt).
-Status unreadableNumber(const std::string& table, uint32_t recno, const std::string& field, std::string_view bytes);
-
-// A numeric field of the current record of `t`, checked as above (0 when the table
-// has no such field).
-Result<double> checkedNum(const Table& t, std::string_view field);
+// The checked reads (unreadableNumber, checkedNum) are the store's: store/numbers.h.
 
 class RecordView {
  public:

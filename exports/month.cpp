@@ -7,6 +7,7 @@
 #include "reports/report_format.h"
 #include "session/tables.h"
 #include "store/catalog.h"
+#include "store/numbers.h"
 #include "ui/picture.h"
 #include "store/table.h"
 #include "ui/messages.h"
@@ -50,10 +51,11 @@ std::unique_ptr<Table> openShared(Session& s, TableId id, const std::string& mis
   return std::move(*t);
 }
 
-// Every live record of `t`, or false after showing the read error.
+// Every live record of `t`, or false after showing the read error. An amount that
+// cannot be read is such an error ("Dato No Numerico En ..."), never a 0 in a file.
 bool readAll(Session& s, Table& t, std::vector<ResultRow>& out) {
   Status st = t.goTop();
-  for (; st && !t.eof(); st = t.skip()) out.push_back(readRow(t));
+  for (; st && !t.eof() && (st = checkNumbers(t)); st = t.skip()) out.push_back(readRow(t));
   if (!st) showTableError(s, st);
   return st.isOk();
 }

@@ -177,6 +177,11 @@ bool PREP430(Session& s, const CtsEmployee& e, const CtsCertificateValues& value
     s.close(s.areaOf("DataCts"));
     return false;
   }
+  if (Status st = checkNumbers(*cts); !st) {
+    showStatus(s, st);
+    s.close(s.areaOf("DataCts"));
+    return false;
+  }
   const std::string nombre = cts->str("NOMBRE"), dolar = cts->str("DOLAR"), moneda = cts->str("MONEDA");
   const double basMen = cts->num("BAS_MEN"), asigna = cts->num("ASIGNA"), grati16 = cts->num("GRATI16"),
                recompu = cts->num("RECOMPU"), calculo = cts->num("CALCULO"), depante = cts->num("DEPANTE");

@@ -334,8 +334,9 @@ ReportSettings slipSettings(const char* title, bool payslipMark) {
 template <class Body>
 bool writeSlips(Session& s, RpvWriter& w, Table& results, const std::string& key, Body body) {
   while (!results.eof() && results.str("CODIGO") == key) {
-    w.PRINTLINE(body(results));
-    Status sk = results.skip(1);
+    Status sk = checkNumbers(results);  // an amount that cannot be read is not printed as 0
+    if (sk) w.PRINTLINE(body(results));
+    if (sk) sk = results.skip(1);
     if (!sk) {
       showStatus(s, sk);
       s.closeAll();

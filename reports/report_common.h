@@ -13,6 +13,7 @@
 #include "reports/scratch.h"
 #include "session/session.h"
 #include "store/catalog.h"
+#include "store/numbers.h"
 
 namespace planilla::reports {
 
@@ -66,6 +67,8 @@ bool finishReport(Session& s, RpvWriter& w, bool startViewer);
 
 // Walks `t` from the top in its controlling order, calling `fn` on each row; stops at
 // the first failure, which is shown ("Mensaje"). False on failure or when `fn` says so.
+// A row with a numeric field that holds no number is such a failure ("Dato No
+// Numerico En ..."), checked before `fn` reads it: a report never prints it as 0.
 template <class Fn>
 bool eachRow(Session& s, Table& t, Fn fn);
 
@@ -83,6 +86,7 @@ template <class Fn>
 bool eachRow(Session& s, Table& t, Fn fn) {
   Status st = t.goTop();
   while (st && !t.eof()) {
+    if (st = checkNumbers(t); !st) break;
     if (!fn()) return false;
     st = t.skip(1);
   }

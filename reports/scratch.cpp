@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "store/numbers.h"
+
 namespace planilla::reports {
 
 namespace {
@@ -85,6 +87,10 @@ ScratchOutcome buildScratch(FileSystem& fs, const std::string& dir, const catalo
   Status st = src.value()->goTop();
   if (!st) return fail(st, status);
   if (src.value()->eof()) return ScratchOutcome::Empty;
+  // An unreadable amount is refused here, under the source's name and record number:
+  // the copy would carry it on as its own, and a sum into it would read it as 0.
+  st = checkAllNumbers(*src.value());
+  if (!st) return fail(st, status);
   const std::string srcPath = src.value()->path();
   return createCopy(fs, *src.value(), srcPath, out, status, tag, key);
 }

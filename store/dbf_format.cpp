@@ -322,6 +322,9 @@ double decodeNumber(const Field& f, std::string_view b, bool* ok) {
       size_t i = 0, e = b.size();
       while (i < e && (b[i] == ' ' || b[i] == '\0')) ++i;
       while (e > i && (b[e - 1] == ' ' || b[e - 1] == '\0')) --e;
+      // Numbers are padded with blanks; NUL bytes where digits belong are what a lost
+      // or cut write leaves, so such a field is unreadable though it looks blank.
+      if (ok && b.find('\0') != std::string_view::npos) *ok = false;
       if (i == e) return 0;
       if (b[i] == '+') ++i;
       double v = 0;

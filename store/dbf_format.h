@@ -119,7 +119,9 @@ void encodeDate(const Date& d, int width, char* out);
 void encodeLogical(bool v, int width, char* out);
 
 // Numeric value of a field of any numeric type (N, F, I, B, Y); blanks give 0.
-// *ok is false for text that is not a number (asterisks, garbage).
+// *ok is false for text that is not a number (asterisks, garbage) and for text
+// holding NUL bytes (a field filled with zeros is damage, not a blank); the value is
+// then what a lenient reader shows (0, or the digits around the NULs).
 double decodeNumber(const Field& f, std::string_view bytes, bool* ok = nullptr);
 Date decodeDate(const Field& f, std::string_view bytes);  // D (YYYYMMDD) and T (julian day)
 bool decodeLogical(std::string_view bytes);               // T, t, Y, y are true

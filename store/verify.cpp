@@ -6,6 +6,7 @@
 #include "store/catalog.h"
 #include "store/dbf_format.h"
 #include "store/index.h"
+#include "store/numbers.h"
 #include "store/table.h"
 
 namespace planilla {
@@ -18,7 +19,8 @@ std::string fileName(const std::string& path) {
 
 // The header and the record area read straight from the file, so that a damaged
 // table is described rather than refused.
-Status checkFile(FileSystem& fs, const std::string& path, std::vector<std::string>& problems, bool* usable) {
+Status checkFile(FileSystem& fs, const std::string& path, std::vector<std::string>& problems,
+                 std::vector<std::string>* notes, bool* usable) {
   *usable = false;
   OpenOptions ro;
   ro.readOnly = true;
@@ -52,15 +54,26 @@ Status checkFile(FileSystem& fs, const std::string& path, std::vector<std::strin
   }
   if (layout.header.rebuildPending)
     problems.push_back(name + ": la reconstruccion de sus indices quedo a medias; reindexe la tabla");
-  // An append cut short leaves its record after the count; the next append writes over it.
+  // After the last record: the end-of-file mark, which other programs may follow with
+  // a line feed or padding. Nothing reads past the count and the next append writes
+  // over it all, so that is worth a note only. Anything else there is a problem: an
+  // append cut short leaves its record, whole or in part, where the mark belongs
+  // (the next append writes over it too, but a reindex drops it).
   if (uint64_t past = *size - need; past > 1) {
+    char first = 0;
+    PLANILLA_RETURN_IF_ERROR((*f)->readAt(need, &first, 1, &got));
     const uint64_t whole = past / layout.header.recordLength;
-    if (whole > 0)
+    if (got == 1 && first == dbf::kEndOfFile) {
+      if (notes)
+        notes->push_back(name + ": " + std::to_string(past - 1) +
+                         " byte(s) despues de la marca de fin de archivo; no forman parte de la tabla");
+    } else if (whole > 0) {
       problems.push_back(name + ": agregado que no termino: " + std::to_string(whole) +
                          " registro(s) despues del registro " + std::to_string(layout.header.recordCount) +
                          ", el ultimo que cuenta el encabezado");
-    else
+    } else {
       problems.push_back(name + ": " + std::to_string(past) + " bytes sobrantes despues del ultimo registro");
+    }
   }
   const size_t rl = layout.header.recordLength;
   const uint32_t total = layout.header.recordCount;
@@ -82,10 +95,11 @@ Status checkFile(FileSystem& fs, const std::string& path, std::vector<std::strin
       for (const auto& fld : layout.fields) {
         if (fld.type != 'N' && fld.type != 'F') continue;
         bool ok = true;
-        (void)dbf::decodeNumber(fld, r.substr(fld.offset, static_cast<size_t>(fld.width)), &ok);
+        const std::string_view bytes = r.substr(fld.offset, static_cast<size_t>(fld.width));
+        (void)dbf::decodeNumber(fld, bytes, &ok);
         if (!ok) {
-          problems.push_back(name + ": registro " + std::to_string(recno) + ": el campo " + fld.name +
-                             " no contiene un numero");
+          // The runs' message: it names the table and shows the bytes found.
+          problems.push_back(unreadableNumber(name, recno, fld.name, bytes).message());
           ++reported;
         }
       }
@@ -156,10 +170,11 @@ std::vector<BagExpectation> catalogExpectations(const std::string& tablePath) {
 }
 
 Status verifyTable(FileSystem& fs, const std::string& tablePath, const std::vector<std::string>& bagPaths,
-                   std::vector<std::string>& problems, const std::vector<BagExpectation>& expected) {
+                   std::vector<std::string>& problems, const std::vector<BagExpectation>& expected,
+                   std::vector<std::string>* notes) {
   if (!fs.exists(tablePath)) return Status::notFound("no existe la tabla " + tablePath);
   bool usable = false;
-  PLANILLA_RETURN_IF_ERROR(checkFile(fs, tablePath, problems, &usable));
+  PLANILLA_RETURN_IF_ERROR(checkFile(fs, tablePath, problems, notes, &usable));
   if (!usable) return Status::ok();
   auto t = Table::openReadOnly(fs, tablePath);
   if (!t) {

@@ -24,12 +24,13 @@ int runVerificar(const std::vector<std::string>& args, std::ostream& out, std::o
     std::string companion = companionBag(fs, table);
     if (!companion.empty()) bags.push_back(companion);
   }
-  std::vector<std::string> problems;
-  Status st = verifyTable(fs, table, bags, problems, expected);
+  std::vector<std::string> problems, notes;
+  Status st = verifyTable(fs, table, bags, problems, expected, &notes);
   if (!st) {
     err << "planilla verificar: " << st.message() << "\n";
     return 1;
   }
+  for (const auto& n : notes) out << "Nota: " << n << "\n";
   if (problems.empty()) {
     out << "OK\n";
     return 0;

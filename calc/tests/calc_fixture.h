@@ -17,6 +17,7 @@
 #include "session/startup.h"
 #include "store/catalog.h"
 #include "store/table.h"
+#include "store/tests/store_test_util.h"
 #include "ui/messages.h"
 
 namespace planilla::calc::testing {
@@ -173,6 +174,19 @@ class CalcFixture : public ::testing::Test {
     ASSERT_TRUE(t->seek(code)) << code;
     put(*t, f);
     t->close();
+  }
+
+  // Writes `bytes` as they are into `field` of the record sought by `key` (the first
+  // record when `key` is empty), as another program may leave a numeric field:
+  // asterisks, letters, a decimal comma. Returns what the field held.
+  std::string poke(catalog::TableId id, const std::string& key, const std::string& field, std::string bytes) {
+    auto t = open(id);
+    if (!t) return "";
+    if (key.empty()) EXPECT_TRUE(t->goTop().isOk());
+    else EXPECT_TRUE(t->seek(key)) << key;
+    const std::string before = planilla::testing::pokeField(*t, field, std::move(bytes));
+    t->close();
+    return before;
   }
 
   std::vector<Row> rows(catalog::TableId id, const std::string& mes = "") {

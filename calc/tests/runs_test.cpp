@@ -37,32 +37,6 @@ class Proce01 : public CalcFixture {
     return PROCE01(s(), code);
   }
   bool finished() const { return !msgs.shown.empty() && msgs.shown.back().text == "Fin De Proceso"; }
-  // Writes `bytes` as they are into `field` of the record sought by `key` (the first
-  // record when `key` is empty), as another program may leave a numeric field:
-  // asterisks, letters, a decimal comma. Returns what the field held.
-  std::string poke(TableId id, const std::string& key, const std::string& field, std::string bytes) {
-    auto t = open(id);
-    if (!t) return "";
-    if (key.empty()) EXPECT_TRUE(t->goTop().isOk());
-    else EXPECT_TRUE(t->seek(key)) << key;
-    size_t off = 0;
-    int width = 0;
-    for (int i = 0; i < t->fieldCount(); ++i) {
-      if (strcasecmp(t->field(i).name.c_str(), field.c_str()) == 0) {
-        width = t->field(i).width;
-        break;
-      }
-      off += static_cast<size_t>(t->field(i).width);
-    }
-    EXPECT_GT(width, 0) << field;
-    std::string raw = t->rawRecord();
-    bytes.resize(static_cast<size_t>(width), ' ');
-    const std::string before = raw.substr(off, static_cast<size_t>(width));
-    raw.replace(off, static_cast<size_t>(width), bytes);
-    EXPECT_TRUE(t->replaceRaw(raw).isOk());
-    t->close();
-    return before;
-  }
   // The build files of the runs left in the data directory, by name.
   std::string buildFiles() {
     std::string out;

@@ -204,6 +204,23 @@ TEST_F(ExportsTest, GapsStopTheExportAndListEveryOne) {
   EXPECT_TRUE(filesIn(dir(), ".xlsx").empty());
 }
 
+// Asterisks another program left in an amount are no amount of 0: every export
+// refuses with the table, the record and the field, and writes nothing. E0001 is the
+// first row of e2010316.dbf (the payroll in soles of company 01, March 2016).
+TEST_F(ExportsTest, AnUnreadableAmountStopsEveryExport) {
+  poke(TableId::PayrollSoles, "E0001", "BAS_QUI", "****");
+  for (Export which : {Export::Plame, Export::Afpnet, Export::Payroll}) {
+    msgs.shown.clear();
+    std::vector<std::string> written;
+    EXPECT_FALSE(runExport(s(), which, "", written));
+    ASSERT_EQ(msgs.shown.size(), 1u);
+    EXPECT_EQ(msgs.shown[0].text, "Dato No Numerico En e2010316.dbf, Registro 1, Campo BAS_QUI (****)");
+    EXPECT_TRUE(written.empty());
+  }
+  EXPECT_TRUE(filesIn(dir(), ".rem").empty());
+  EXPECT_TRUE(filesIn(dir(), ".xlsx").empty());
+}
+
 TEST_F(ExportsTest, AfpnetReportsTotalPerFundAndListOthers) {
   ASSERT_TRUE(runAfpnetSummary(s(), false)) << msgs.all();
   const std::string sum = slurp(dir() + "/Test.rpv");

@@ -20,6 +20,7 @@
 #include "session/install.h"
 #include "session/startup.h"
 #include "session/tests/session_test_util.h"
+#include "store/tests/store_test_util.h"
 #include "store/catalog.h"
 
 using namespace planilla;
@@ -446,6 +447,61 @@ TEST_F(FixedMonth, RefusalsLeaveThePreviousReport) {
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, c.text);
     EXPECT_EQ(boxes()[0].title, c.title);
+    EXPECT_EQ(report(), before);
+  }
+}
+
+// An amount another program left unreadable stops the report with the table, the
+// record and the field, and the previous report file stays: whether the writer reads
+// a copy of the results (the payroll book), walks the rows of one employee (the
+// gratification slip) or reads a record it sought (the CTS certificate).
+TEST_F(FixedMonth, UnreadableAmountsStopTheReport) {
+  ASSERT_TRUE(REPXXP404(s(), false));
+  const std::string before = report();
+  const catalog::Period dec{"01", "12", "26"};
+  struct Case {
+    const char* what;
+    Date date;
+    TableId table;
+    const char* code;
+    const char* field;
+    std::string bytes;
+    std::function<bool(Session&)> run;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {"payroll book", Date(2026, 12, 31), TableId::PayrollSoles, "A002", "BAS_QUI", "****",
+       [](Session& s) { std::string ruc; return checkPayrollBook(s, ruc) && PREP406(s, ruc, false); },
+       "Dato No Numerico En e2011226.dbf, Registro 2, Campo BAS_QUI (****)"},
+      // GRATIF is 14 wide: NUL bytes where a write was lost, shown as '?'.
+      {"gratification slip", Date(2026, 12, 31), TableId::GratSoles, "A001", "GRATIF", std::string(14, '\0'),
+       [](Session& s) {
+         PayslipValues v;
+         std::string name, cc;
+         return checkGratiSlipPreconditions(s, v) && CODPER(s, "A001", &name, &cc) &&
+                PREP403(s, "A001      ", name, v, cc, false);
+       },
+       "Dato No Numerico En he011226.dbf, Registro 1, Campo GRATIF (" + std::string(14, '?') + ")"},
+      {"CTS certificate", Date(2026, 11, 30), TableId::CtsNovember, "A003", "CALCULO", "    1.500,00",
+       [](Session& s) {
+         CtsCertificateValues v;
+         CtsEmployee e;
+         return checkCtsCertificate(s, v) && CODPERQUINTA(s, "A003", e) && PREP430(s, e, v, Date(2026, 11, 14), false);
+       },
+       "Dato No Numerico En cts20126.dbf, Registro 3, Campo CALCULO (1.500,00)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      auto t = catalog::openTable(fs(), dir_.path(), catalog::define(c.table, dec), OpenMode::Exclusive);
+      ASSERT_TRUE(t.isOk()) << t.status().message();
+      ASSERT_TRUE(t.value()->seek(c.code));
+      planilla::testing::pokeField(*t.value(), c.field, c.bytes);
+    }
+    workOn(c.date);
+    EXPECT_FALSE(c.run(s()));
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, c.text);
     EXPECT_EQ(report(), before);
   }
 }

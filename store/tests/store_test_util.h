@@ -54,6 +54,24 @@ inline std::string padRight(std::string s, size_t n) {
   return s;
 }
 
+// Writes `bytes` as they are into `field` of the current record of `t` (blank padded
+// or cut to the width), as another program may leave it: asterisks, letters, NULs.
+// Returns what the field held.
+inline std::string pokeField(Table& t, const std::string& field, std::string bytes) {
+  const int at = t.fieldIndex(field);
+  EXPECT_GE(at, 0) << field;
+  if (at < 0) return "";
+  size_t off = 0;
+  for (int i = 0; i < at; ++i) off += static_cast<size_t>(t.field(i).width);
+  const size_t width = static_cast<size_t>(t.field(at).width);
+  std::string raw = t.rawRecord();
+  const std::string before = raw.substr(off, width);
+  bytes.resize(width, ' ');
+  raw.replace(off, width, bytes);
+  EXPECT_TRUE(t.replaceRaw(raw).isOk());
+  return before;
+}
+
 // A small employee-like layout used by many tests.
 inline std::vector<FieldSpec> personFields() {
   return {{"CODIGO", 'C', 6, 0}, {"NOMBRE", 'C', 20, 0}, {"SUELDO", 'N', 10, 2},
