@@ -155,12 +155,14 @@ bool MonthReader::next(Employee& e) {
   if (failed_ || !pay_ || next_ >= order_.size()) return false;
   const auto& [code, recno] = order_[next_++];
   e = Employee{};
-  if (Status st = pay_->go(recno); !st) return fail(st);
+  // An amount that cannot be read stops the export ("Dato No Numerico En ..."): it is
+  // never written as 0.
+  if (Status st = pay_->go(recno); !st || !(st = checkNumbers(*pay_))) return fail(st);
   e.pay = readRow(*pay_);
   e.code = e.pay.t("CODIGO");
   e.name = e.pay.t("NOMBRE");
   if (auto g = gratRecords_.find(code); g != gratRecords_.end()) {
-    if (Status st = grat_->go(g->second); !st) return fail(st);
+    if (Status st = grat_->go(g->second); !st || !(st = checkNumbers(*grat_))) return fail(st);
     e.grat = readRow(*grat_);
     if (e.gratChargedFund() && roll_) {
       if (roll_->seek(padTo(e.code, 10))) e.gratFundBase = roll_->num("DSCLEY");

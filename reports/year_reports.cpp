@@ -11,6 +11,7 @@
 #include "reports/institution.h"
 #include "reports/report_common.h"
 #include "reports/report_format.h"
+#include "store/numbers.h"
 
 namespace planilla::reports {
 
@@ -482,7 +483,7 @@ bool loadYear(Session& s, int year, YearData& out, const std::string& onlyCode) 
       if (code.empty() || (!onlyCode.empty() && code != onlyCode)) return true;
       double v[12];
       for (int m = 0; m < 12; ++m) {
-        Result<double> r = calc::checkedNum(*t, monthNames[m]);
+        Result<double> r = checkedNum(*t, monthNames[m]);
         if (!r) {
           showStatus(s, r.status());
           return false;

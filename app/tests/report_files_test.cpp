@@ -64,7 +64,7 @@ TEST_F(ReportFiles, TwoStationsPrintingPayslipsAtOnceEachGetTheirOwn) {
   };
   ASSERT_EQ(std::system((station("E0001") + " & " + station("E0002") + " & wait").c_str()), 0);
   int wrong = 0;
-  for (const std::string& code : {"E0001", "E0002"}) {
+  for (const std::string code : {"E0001", "E0002"}) {
     const std::string other = code == "E0001" ? "E0002" : "E0001";
     EXPECT_EQ(testing::slurp(scratch.path() + "/" + code + ".fallos"), "") << code;
     for (int i = 1; i <= 50; ++i) {
