@@ -13,7 +13,9 @@ namespace {
 
 // The system's folders: the whole tree under each of `kTrees`; only the folder itself
 // for `kTops` (their subfolders, such as /var/tmp or /run/user/N, are ordinary places).
+// The shared-memory folder under /dev is an ordinary scratch place.
 bool systemFolder(const std::string& real) {
+  if (real == "/dev/shm" || real.compare(0, 9, "/dev/shm/") == 0) return false;
   static const char* const kTrees[] = {"/bin", "/boot", "/dev",  "/etc", "/lib", "/lib32",
                                        "/lib64", "/libx32", "/proc", "/sbin", "/sys", "/usr"};
   static const char* const kTops[] = {"/", "/run", "/var"};

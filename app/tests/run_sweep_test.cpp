@@ -99,8 +99,9 @@ class RunSweep : public ::testing::Test {
       ASSERT_TRUE((*t)->replace("BAS_MEN", (*t)->num("BAS_MEN") + 250).isOk());
     }
     previous = testing::liveRecords(base);
-    previousExport = exportOf(base);
-    ASSERT_FALSE(previousExport.empty());
+    std::string err;
+    previousExport = exportOf(base, &err);
+    ASSERT_FALSE(previousExport.empty()) << err;
   }
 
   // The files `exportar plame` writes for the month of `dir`; none when it refuses

@@ -37,6 +37,10 @@ TEST(OutputPath, SystemFoldersAndWhatIsNotAFileAreRefused) {
     const Status st = c.folder ? checkOutputFolder(c.path) : checkOutputFile(c.path);
     EXPECT_EQ(st.isOk(), c.ok) << c.path << ": " << st.message();
   }
+  // The shared-memory scratch folder is an ordinary place, though it lies under /dev.
+  if (::access("/dev/shm", W_OK) == 0) {
+    EXPECT_TRUE(checkOutputFolder("/dev/shm").isOk());
+  }
   EXPECT_EQ(checkOutputFolder("/").message(), "La Carpeta / Es Del Sistema: Elija Otra Carpeta Para Los Archivos");
   EXPECT_EQ(checkOutputFolder(d.file("no-existe")).message(), "La Carpeta " + d.file("no-existe") + " No Existe");
 }
