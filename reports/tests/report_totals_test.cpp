@@ -111,34 +111,3 @@ TEST_F(ReportTotals, GrandTotalsEqualTheMonthsResults) {
 
 }  // namespace
 }  // namespace planilla::reports
-
-namespace planilla::reports {
-namespace {
-
-// December: the gratification run charged the fund contributions on its advance, and
-// the month's pension summary carries them with the payroll's. E0014's contributions
-// are those her month declares (payroll and gratification together): 310.11 to the
-// fund, 38.37 premium, 48.07 commission, against 280.11 / 34.26 / 43.42 of the payroll
-// alone.
-class DecemberPension : public testing::DemoFixture {};
-
-TEST_F(DecemberPension, SummaryCarriesTheGratificationsCharges) {
-  chooseDemoDate(Date(2025, 12, 31));
-  ASSERT_TRUE(calc::PROCE05(s(), "12 31 "));
-  s().closeAll();
-  ASSERT_TRUE(calc::PROCE01(s(), "12 31 "));
-  s().closeAll();
-  ASSERT_TRUE(checkPensionSummary(s()) && REPXXP405(s(), false));
-  const std::string line = lineWith(read("Test.rpv"), "E0014");
-  ASSERT_FALSE(line.empty());
-  const std::vector<double> v = amountsOf(line);
-  ASSERT_EQ(v.size(), 6u) << line;
-  EXPECT_NEAR(v[1], 310.11, 0.005);
-  EXPECT_NEAR(v[2], 38.37, 0.005);
-  EXPECT_NEAR(v[3], 48.07, 0.005);
-  EXPECT_NEAR(v[4], 38.37 + 48.07, 0.005);
-  EXPECT_NEAR(v[5], 310.11 + 38.37 + 48.07, 0.005);
-}
-
-}  // namespace
-}  // namespace planilla::reports

@@ -491,4 +491,22 @@ TEST_F(DemoDecember, CertificateCountsTheRegistersOfTheMonthsBeforeTheSystem) {
   EXPECT_EQ(std::vector<std::string>(from, from + expected.size()), expected);
 }
 
+// The month's pension summary carries the fund contributions the gratification run
+// charged on its advance with the payroll's. E0014 (AFP INTEGRA: 10%, premium 1.37%,
+// commission 1.55%): the payroll charged 276.67 / 33.79 / 42.88 on 2,766.67; the
+// gratification's advance of 300.00 was charged 30.00 / 4.11 / 4.65. The month:
+// insurable 3,066.67, fund 306.67, premium 37.90, commission 47.53, retentions 85.43,
+// 392.10 in all.
+TEST_F(DemoDecember, PensionSummaryCarriesTheGratificationsCharges) {
+  ASSERT_TRUE(calc::PROCE05(s(), "12 31 "));
+  ASSERT_TRUE(calc::PROCE01(s(), "12 31 "));
+  ASSERT_TRUE(checkPensionSummary(s()) && REPXXP405(s(), false));
+  std::istringstream report(read("Test.rpv"));
+  std::string line;
+  while (std::getline(report, line) && line.find("E0014") == std::string::npos) {
+  }
+  for (const char* amount : {"3,066.67", "306.67", "37.90", "47.53", "85.43", "392.10"})
+    EXPECT_NE(line.find(std::string(" ") + amount + "{"), std::string::npos) << amount << " en: " << line;
+}
+
 }  // namespace
