@@ -65,16 +65,6 @@ bool fastEncode(double v, const dbf::Field& f, char* out, double* stored, bool* 
   return true;
 }
 
-// The format's view of a table field (name, type, width, decimals; no offset).
-dbf::Field dbfField(const FieldSpec& s) {
-  dbf::Field d;
-  d.name = s.name;
-  d.type = s.type;
-  d.width = s.width;
-  d.decimals = s.decimals;
-  return d;
-}
-
 }  // namespace
 
 double roundDec(double v, int decimals) {

@@ -14,6 +14,10 @@ std::string fileNameOf(const Table& t) {
   return slash == std::string::npos ? p : p.substr(slash + 1);
 }
 
+bool decimalText(char type) { return type == 'N' || type == 'F'; }
+
+}  // namespace
+
 dbf::Field dbfField(const FieldSpec& s) {
   dbf::Field d;
   d.name = s.name;
@@ -22,10 +26,6 @@ dbf::Field dbfField(const FieldSpec& s) {
   d.decimals = s.decimals;
   return d;
 }
-
-bool decimalText(char type) { return type == 'N' || type == 'F'; }
-
-}  // namespace
 
 Status unreadableNumber(const std::string& table, uint32_t recno, const std::string& field, std::string_view bytes) {
   std::string shown(bytes);

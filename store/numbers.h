@@ -10,10 +10,14 @@
 #include <string>
 #include <string_view>
 
+#include "store/dbf_format.h"
 #include "store/status.h"
 #include "store/table.h"
 
 namespace planilla {
+
+// The format's view of a table field (name, type, width, decimals; no offset).
+dbf::Field dbfField(const FieldSpec& s);
 
 // The error for a numeric field that holds no number: "Dato No Numerico En
 // p9031601.dbf, Registro 3, Campo BAS_MEN (*********)" (Corrupt). Control bytes of

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "app/tests/cli_util.h"
+#include "app/tests/sweep_util.h"
 #include "store/catalog.h"
 #include "store/tests/temp_dir.h"
 
@@ -25,38 +26,13 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::runPlanilla;
+using testing::copyTree;
+using testing::kWrites;
+using testing::leftovers;
+using testing::scratchPrefix;
+using testing::straceUsable;
+using testing::tracer;
 using Records = std::map<std::string, std::vector<std::string>>;
-
-// The writing calls of the engine: every change to a file goes through one of them.
-const char* const kWrites = "pwrite64,ftruncate,rename,renameat,renameat2,unlink,unlinkat";
-
-// The tracer in front of the executable. A sanitized build's leak check cannot run
-// under a tracer: it is left out there.
-std::string tracer(const std::string& options) { return "ASAN_OPTIONS=detect_leaks=0 strace -f -qq " + options; }
-
-bool straceUsable() {
-  return std::system("strace -f -qq -o /dev/null true >/dev/null 2>&1") == 0;
-}
-
-// The scratch folder goes to a memory file system when there is one: the thousand
-// runs of a sweep then spend no time waiting for the disk.
-std::string scratchPrefix() {
-  std::error_code ec;
-  if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) return "/dev/shm/planilla-barrido";
-  return "planilla-barrido";
-}
-
-void copyTree(const std::string& from, const std::string& to) {
-  fs::remove_all(to);
-  fs::copy(from, to);
-}
-
-std::vector<std::string> leftovers(const std::string& dir) {
-  std::vector<std::string> out;
-  for (const auto& e : fs::directory_iterator(dir))
-    if (e.path().extension() == ".tmp") out.push_back(e.path().filename().string());
-  return out;
-}
 
 class ReindexSweep : public ::testing::Test {
  protected:
@@ -153,7 +129,7 @@ class ReindexSweep : public ::testing::Test {
     for (const auto& [text, count] : refusals) std::cout << "  " << count << " x " << text << "\n";
   }
 
-  testutil::TempDir scratch{scratchPrefix()};
+  testutil::TempDir scratch{scratchPrefix("planilla-barrido")};
   std::string base;
   Records expected;
   std::map<std::string, int> calls;

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include "app/tests/cli_util.h"
+#include "app/tests/sweep_util.h"
 #include "store/catalog.h"
 #include "store/tests/temp_dir.h"
 
@@ -30,32 +31,15 @@ namespace {
 namespace fs = std::filesystem;
 using catalog::TableId;
 using testing::runPlanilla;
+using testing::copyTree;
+using testing::kWrites;
+using testing::leftovers;
+using testing::scratchPrefix;
+using testing::straceUsable;
+using testing::tracer;
 using Records = std::map<std::string, std::vector<std::string>>;
 
-const char* const kWrites = "pwrite64,ftruncate,rename,renameat,renameat2,unlink,unlinkat";
 const catalog::Period kJuly{"01", "07", "16"};
-
-std::string tracer(const std::string& options) { return "ASAN_OPTIONS=detect_leaks=0 strace -f -qq " + options; }
-
-bool straceUsable() { return std::system("strace -f -qq -o /dev/null true >/dev/null 2>&1") == 0; }
-
-std::string scratchPrefix() {
-  std::error_code ec;
-  if (fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0) return "/dev/shm/planilla-barrido-calculo";
-  return "planilla-barrido-calculo";
-}
-
-void copyTree(const std::string& from, const std::string& to) {
-  fs::remove_all(to);
-  fs::copy(from, to);
-}
-
-std::vector<std::string> leftovers(const std::string& dir) {
-  std::vector<std::string> out;
-  for (const auto& e : fs::directory_iterator(dir))
-    if (e.path().extension() == ".tmp") out.push_back(e.path().filename().string());
-  return out;
-}
 
 // Every file an export wrote into `dir`, by name, with its bytes.
 Records files(const std::string& dir) {
@@ -208,7 +192,7 @@ class RunSweep : public ::testing::Test {
     EXPECT_GT(made, 0);
   }
 
-  testutil::TempDir scratch{scratchPrefix()};
+  testutil::TempDir scratch{scratchPrefix("planilla-barrido-calculo")};
   std::string base;
   Records previous, previousExport;
 };
