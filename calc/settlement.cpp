@@ -105,6 +105,10 @@ int wholeCalendarMonths(const Date& from, const Date& to) {
 
 Settlement computeSettlement(const SettlementInput& in) {
   Settlement s;
+  s.hire = in.hire;
+  s.cese = in.cese;
+  s.reason = in.reason;
+  s.bonifi9 = in.bonifi9;
   s.rcBasic = round2(in.basic);
   s.rcAsigna = round2(in.asigna);
   for (const auto& r : in.regular)
@@ -128,30 +132,20 @@ Settlement computeSettlement(const SettlementInput& in) {
     s.cts.days = t % 30;
     s.ctsAmount = twelfths(s.rcCts, s.cts.months, s.cts.days);
   }
-  {
-    SettlementLine l{"CTS", "CTS TRUNCA", s.ctsFrom, in.cese, 0, s.cts.months, s.cts.days, "", s.ctsAmount};
-    l.formula = oneMonth ? twelfthsText(s.rcCts, s.cts.months, s.cts.days) : "menos de un mes de servicio";
-    s.lines.push_back(l);
-  }
 
-  // Vacations: the running service year, then the completed records not taken.
+  // Vacations: the running service year (from the first day from the second year on,
+  // after one month in the first), then the completed records not taken.
   const int completed = s.service.years;
   s.vacFrom = addYears(in.hire, completed);
   if (completed > 0 || oneMonth) {
     s.vacTrunc = spanOf(s.service.total - completed * 360);
     s.vacTruncAmount = twelfths(s.rc, s.vacTrunc.months, s.vacTrunc.days);
   }
-  s.lines.push_back({"VACTRU", "VACACIONES TRUNCAS", s.vacFrom, in.cese, 0, s.vacTrunc.months, s.vacTrunc.days,
-                     completed > 0 || oneMonth ? twelfthsText(s.rc, s.vacTrunc.months, s.vacTrunc.days)
-                                               : "menos de un mes de servicio",
-                     s.vacTruncAmount});
   if (!in.vacDataFrom.empty()) {
     double taken = std::max(in.vacDaysTaken, 0.0);
-    Date firstRecord;
     for (int k = 1; k <= completed; ++k) {
       const Date earned = addYears(in.hire, k).addDays(-1);  // last day of service year k
       if (earned < in.vacDataFrom) continue;
-      if (firstRecord.empty()) firstRecord = addYears(in.hire, k - 1);
       const double used = std::min(taken, 30.0);
       taken -= used;
       const double pending = 30 - used;
@@ -159,21 +153,8 @@ Settlement computeSettlement(const SettlementInput& in) {
       // Not taken within the year after it was earned: one more remuneration.
       if (k < completed) s.vacIndemnityDays += pending;
     }
-    if (s.vacPendingDays > 0) {
-      s.vacPending = round2(s.rc / 30 * s.vacPendingDays);
-      s.lines.push_back({"VACPEN", "VACACIONES NO GOZADAS", firstRecord, addYears(in.hire, completed).addDays(-1), 0,
-                         0, static_cast<int>(s.vacPendingDays),
-                         money(s.rc) + " / 30 x " + std::to_string(static_cast<int>(s.vacPendingDays)) + " d",
-                         s.vacPending});
-    }
-    if (s.vacIndemnityDays > 0) {
-      s.vacIndemnity = round2(s.rc / 30 * s.vacIndemnityDays);
-      s.lines.push_back({"VACIND", "INDEMNIZACION VACACIONAL", Date(), Date(), 0, 0,
-                         static_cast<int>(s.vacIndemnityDays),
-                         money(s.rc) + " / 30 x " + std::to_string(static_cast<int>(s.vacIndemnityDays)) +
-                             " d (art. 23 D.Leg. 713)",
-                         s.vacIndemnity});
-    }
+    s.vacPending = round2(s.rc / 30 * s.vacPendingDays);
+    s.vacIndemnity = round2(s.rc / 30 * s.vacIndemnityDays);
   }
 
   // Gratification: whole calendar months not covered by a gratification paid, from
@@ -185,33 +166,18 @@ Settlement computeSettlement(const SettlementInput& in) {
   s.gratMonths = wholeCalendarMonths(s.gratFrom, in.cese);
   s.grat = round2(s.rc / 6 * s.gratMonths);
   s.bonus = round2(s.grat * in.bonifi9 / 100);
-  s.lines.push_back({"GRATIF", "GRATIFICACION TRUNCA", s.gratFrom, in.cese, 0, s.gratMonths, 0,
-                     money(s.rc) + " / 6 x " + std::to_string(s.gratMonths) + " m (meses calendario completos)",
-                     s.grat});
-  s.lines.push_back({"BONIF", "BONIFICACION EXTRAORDINARIA LEY 30334", Date(), Date(), 0, 0, 0,
-                     money(s.grat) + " x " + trimLeft(ui::transform(in.bonifi9, "999.99")) + " %", s.bonus});
 
   // Dismissal indemnity: 1.5 remunerations a year, twelfths and thirtieths for the
   // fraction, at most 12 remunerations; nothing within the trial period of 3 months.
-  if (in.reason == kDismissalReason) {
+  if (in.reason == kDismissalReason && s.service.total >= 90) {
     const double base = s.rc * 1.5;
-    std::string formula;
-    if (s.service.total >= 90) {
-      s.indemnitySpan = s.service;
-      s.indemnity = round2(base * s.service.years) + twelfths(base, s.service.months, s.service.days);
-      formula = money(base) + " x " + std::to_string(s.service.years) + " a + " +
-                twelfthsText(base, s.service.months, s.service.days);
-      const double cap = round2(12 * s.rc);
-      if (s.indemnity > cap) {
-        s.indemnity = cap;
-        s.indemnityCapped = true;
-        formula = "tope 12 x " + money(s.rc);
-      }
-    } else {
-      formula = "dentro del periodo de prueba (3 meses)";
+    s.indemnitySpan = s.service;
+    s.indemnity = round2(base * s.service.years) + twelfths(base, s.service.months, s.service.days);
+    const double cap = round2(12 * s.rc);
+    if (s.indemnity > cap) {
+      s.indemnity = cap;
+      s.indemnityCapped = true;
     }
-    s.lines.push_back({"INDEMN", "INDEMNIZACION POR DESPIDO ARBITRARIO", in.hire, in.cese, s.indemnitySpan.years,
-                       s.indemnitySpan.months, s.indemnitySpan.days, formula, s.indemnity});
   }
 
   // Deductions on the affected amounts: the vacations (truncated and not taken) carry
@@ -232,11 +198,46 @@ Settlement computeSettlement(const SettlementInput& in) {
     s.tax = std::clamp(round2(s.yearTax - in.yearWithheld), 0.0, s.taxable);
   }
   s.essalud = round2(s.affected * in.ipsse / 100);
-  for (const auto& l : s.lines) s.gross += l.amount;
-  s.gross = round2(s.gross);
+  s.gross = round2(s.ctsAmount + s.vacTruncAmount + s.vacPending + s.vacIndemnity + s.grat + s.bonus + s.indemnity);
   s.deductions = round2(s.afpAporte + s.afpPrima + s.afpComision + s.onp + s.tax);
   s.net = round2(s.gross - s.deductions);
   return s;
+}
+
+std::vector<SettlementLine> settlementLines(const Settlement& s) {
+  std::vector<SettlementLine> out;
+  const bool oneMonth = s.service.total >= 30;
+  const char* tooShort = "menos de un mes de servicio";
+  out.push_back({"CTS", "CTS TRUNCA", s.ctsFrom, s.cese, 0, s.cts.months, s.cts.days,
+                 oneMonth ? twelfthsText(s.rcCts, s.cts.months, s.cts.days) : tooShort, s.ctsAmount});
+  out.push_back({"VACTRU", "VACACIONES TRUNCAS", s.vacFrom, s.cese, 0, s.vacTrunc.months, s.vacTrunc.days,
+                 s.service.years > 0 || oneMonth ? twelfthsText(s.rc, s.vacTrunc.months, s.vacTrunc.days) : tooShort,
+                 s.vacTruncAmount});
+  const auto days = [](double d) { return std::to_string(static_cast<int>(d)); };
+  if (s.vacPendingDays > 0)
+    out.push_back({"VACPEN", "VACACIONES NO GOZADAS (RECORDS COMPLETOS)", Date(), Date(), 0, 0,
+                   static_cast<int>(s.vacPendingDays), money(s.rc) + " / 30 x " + days(s.vacPendingDays) + " d",
+                   s.vacPending});
+  if (s.vacIndemnityDays > 0)
+    out.push_back({"VACIND", "INDEMNIZACION VACACIONAL (ART. 23 D.LEG. 713)", Date(), Date(), 0, 0,
+                   static_cast<int>(s.vacIndemnityDays), money(s.rc) + " / 30 x " + days(s.vacIndemnityDays) + " d",
+                   s.vacIndemnity});
+  out.push_back({"GRATIF", "GRATIFICACION TRUNCA", s.gratFrom, s.cese, 0, s.gratMonths, 0,
+                 money(s.rc) + " / 6 x " + std::to_string(s.gratMonths) + " m (meses calendario completos)", s.grat});
+  out.push_back({"BONIF", "BONIFICACION EXTRAORDINARIA LEY 30334", Date(), Date(), 0, 0, 0,
+                 money(s.grat) + " x " + trimLeft(ui::transform(s.bonifi9, "999.99")) + " %", s.bonus});
+  if (s.reason == kDismissalReason) {
+    std::string formula = "dentro del periodo de prueba (3 meses)";
+    const double base = s.rc * 1.5;
+    if (s.indemnityCapped)
+      formula = "tope: 12 x " + money(s.rc);
+    else if (s.service.total >= 90)
+      formula = money(base) + " x " + std::to_string(s.indemnitySpan.years) + " a + " +
+                twelfthsText(base, s.indemnitySpan.months, s.indemnitySpan.days);
+    out.push_back({"INDEMN", "INDEMNIZACION POR DESPIDO ARBITRARIO", s.hire, s.cese, s.indemnitySpan.years,
+                   s.indemnitySpan.months, s.indemnitySpan.days, formula, s.indemnity});
+  }
+  return out;
 }
 
 namespace {

@@ -96,6 +96,9 @@ struct SettlementLine {
 };
 
 struct Settlement {
+  Date hire, cese;
+  std::string reason;
+  double bonifi9 = 0;
   // Computable pay.
   double rcBasic = 0, rcAsigna = 0, rcRegular = 0;
   double rc = 0;       // basic + allowance + regular items (vacations, gratification, indemnity)
@@ -109,7 +112,6 @@ struct Settlement {
   double ctsAmount = 0, vacTruncAmount = 0, vacPending = 0, vacIndemnity = 0;
   double grat = 0, bonus = 0, indemnity = 0;
   bool indemnityCapped = false;
-  std::vector<SettlementLine> lines;  // the lines with an amount or a period, in document order
   // Deductions.
   double affected = 0;  // vacation amounts: pension, EsSalud and tax
   double afpAporte = 0, afpPrima = 0, afpComision = 0, onp = 0;
@@ -122,6 +124,12 @@ struct Settlement {
 };
 
 Settlement computeSettlement(const SettlementInput& in);
+
+// The settlement's amount lines in document order, each with its period and formula,
+// from the figures alone (so a stored settlement prints as it was saved). The
+// indemnity line appears only for a dismissal; the vacation lines of completed records
+// only when something is owed.
+std::vector<SettlementLine> settlementLines(const Settlement& s);
 
 // "SON: TRESCIENTOS TRECE Y 87/100 SOLES" for 313.87.
 std::string amountInWords(double amount);

@@ -17,7 +17,9 @@ SettlementInput base(Date hire, Date cese, double basic, const char* reason = "0
 }
 
 const SettlementLine* line(const Settlement& s, const std::string& key) {
-  for (const auto& l : s.lines)
+  static std::vector<SettlementLine> lines;
+  lines = settlementLines(s);
+  for (const auto& l : lines)
     if (l.key == key) return &l;
   return nullptr;
 }
