@@ -107,5 +107,28 @@ TEST_F(SettlementStore, BadInputIsRefusedAndWritesNothing) {
   EXPECT_EQ(row(TableId::EmployeeMaster, "E001")->raw, masterBefore);
 }
 
+// Pay in dollars is converted as the monthly run does, at the rate the operator names;
+// a fund member needs the fund's rates of the termination month.
+TEST_F(SettlementStore, ForeignCurrencyAndFundRates) {
+  makeExchange("TC0001", 3.25);
+  addEmployee("E003      ", {{"DOLAR", std::string("D")}, {"BAS_MEN", 1000.0}, {"ASIGNA", 0.0},
+                             {"CODAFP", std::string("INTEG ")}},
+              TableId::EmployeeMaster);
+  SettlementCase c;
+  EXPECT_FALSE(prepareSettlement(s(), "E003", Date(2026, 7, 20), "01", "", &c));
+  EXPECT_TRUE(msgs.has("Remuneracion En Moneda Extranjera: Indique El Tipo De Cambio")) << msgs.all();
+  EXPECT_FALSE(prepareSettlement(s(), "E003", Date(2026, 7, 20), "01", "TC0001", &c));
+  EXPECT_TRUE(msgs.has("Codigo Afp  INTEG Sin Tasas Para El Mes 07/2026")) << msgs.all();
+  makeFunds(10, 1.37, 1.55, 12000);
+  ASSERT_TRUE(prepareSettlement(s(), "E003", Date(2026, 7, 20), "01", "TC0001", &c)) << msgs.all();
+  EXPECT_DOUBLE_EQ(c.result.rcBasic, 3250.00);  // 1000 x 3.25
+  // Hired 04/01/2010: the running year from 04/01/2026 to 20/07/2026 is
+  // (7 - 1) x 30 + (20 - 4) + 1 = 197 days = 6 m 17 d: 3250/12 x 6 = 1625.00 + 3250/360 x 17 =
+  // 153.47; the fund's 10 % of 1778.47 = 177.847.
+  EXPECT_DOUBLE_EQ(c.result.vacTruncAmount, 1778.47);
+  EXPECT_DOUBLE_EQ(c.result.afpAporte, 177.85);
+  EXPECT_DOUBLE_EQ(c.result.onp, 0);
+}
+
 }  // namespace
 }  // namespace planilla::calc
