@@ -307,4 +307,9 @@ Status PendingRecord::appendTo(Table& t) const {
   return t.appendRaw(image_);
 }
 
+Status PendingRecord::writeOver(Table& t) const {
+  if (t.fieldCount() != map_.size()) return Status::invalid("estructura distinta de " + t.alias());
+  return t.replaceRaw(image_);
+}
+
 }  // namespace planilla::calc

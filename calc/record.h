@@ -140,6 +140,9 @@ class PendingRecord {
   // Appends a record to `t` holding every field set so far (the others blank), in
   // one write. `t` must have this record's structure (forTable).
   Status appendTo(Table& t) const;
+  // Writes this record over the current record of `t` in one write (the caller holds
+  // its lock); the same structure as for appendTo.
+  Status writeOver(Table& t) const;
 
   const std::vector<FieldSpec>& fields() const { return map_.specs(); }
 

@@ -33,6 +33,12 @@ bool resultAmountField(const std::string& name) {
   return false;
 }
 
+bool settlementAmountField(const std::string& name) {
+  for (const FieldSpec& f : catalog::settlementFields())
+    if (f.type == 'N' && f.decimals == 2 && ui::upper1252(f.name) == name) return true;
+  return false;
+}
+
 }  // namespace
 
 const DocConcept* Concepts::document(const std::string& docIden) const {
@@ -83,6 +89,18 @@ std::string defaultConceptsText() {
          "REM GRA AAPOR2    0606 SPP prima de seguro\r\n"
          "REM GRA AAPOR3    0601 Comision AFP porcentual\r\n"
          "REM GRA ADELANTO  0701 Adelanto\r\n"
+         "# LIQ: liquidacion de beneficios sociales, declarada en el mes del cese.\r\n"
+         "REM LIQ CTS       0904 Compensacion por tiempo de servicios\r\n"
+         "REM LIQ VAC_TRUNC 0114 Vacaciones truncas\r\n"
+         "REM LIQ VAC_PEND  0118 Remuneracion vacacional (records no gozados)\r\n"
+         "REM LIQ VAC_INDEM 0504 Indemnizacion por vacaciones no gozadas\r\n"
+         "REM LIQ GRAT      0407 Gratificacion proporcional Ley 29351 y 30334\r\n"
+         "REM LIQ BONIF     0313 Bonificacion extraordinaria proporcional Ley 29351 y 30334\r\n"
+         "REM LIQ INDEMNIZ  0501 Indemnizacion por despido\r\n"
+         "REM LIQ RENTA5    0605 Renta quinta categoria retenciones\r\n"
+         "REM LIQ AFP_APORTE 0608 SPP aportacion obligatoria\r\n"
+         "REM LIQ AFP_PRIMA 0606 SPP prima de seguro\r\n"
+         "REM LIQ AFP_COMIS 0601 Comision AFP porcentual\r\n"
          "SNL SUBSI    21 Incapacidad temporal (dias subsidiados)\r\n"
          "SNL NOSUBS   05 Licencia sin goce de haber (dias no laborados y no subsidiados)\r\n"
          "DOC 1 01 0 Documento nacional de identidad\r\n"
@@ -116,14 +134,17 @@ Result<Concepts> parseConcepts(const std::string& text) {
     };
     if (kind == "REM") {
       std::string src, field, code;
-      if (!(words >> src >> field >> code)) return bad("se espera REM MES|GRA CAMPO CODIGO");
+      if (!(words >> src >> field >> code)) return bad("se espera REM MES|GRA|LIQ CAMPO CODIGO");
       RemConcept c;
       src = ui::upper1252(src);
       if (src == "MES") c.source = Source::Payroll;
       else if (src == "GRA") c.source = Source::Gratification;
-      else return bad("origen " + src + " no valido (MES o GRA)");
+      else if (src == "LIQ") c.source = Source::Settlement;
+      else return bad("origen " + src + " no valido (MES, GRA o LIQ)");
       c.field = ui::upper1252(field);
-      if (!resultAmountField(c.field)) return bad("campo " + field + " no existe en el calculo");
+      if (c.source == Source::Settlement ? !settlementAmountField(c.field) : !resultAmountField(c.field))
+        return bad("campo " + field + (c.source == Source::Settlement ? " no existe en la liquidacion"
+                                                                     : " no existe en el calculo"));
       if (!digits(code, 4)) return bad("codigo " + code + " no es de 4 digitos");
       if (excludedCode(code)) return bad("el codigo " + code + " lo calcula la declaracion, no se informa");
       if (auto dup = repeated("REM " + src + " " + c.field, "REM " + src + " " + c.field)) return *dup;

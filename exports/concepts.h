@@ -7,8 +7,10 @@
 // The file (kConceptsFile) is Windows-1252 text, one equivalence per line, words
 // separated by blanks; "#" starts a comment. Three kinds of line:
 //
-//   REM  MES|GRA  FIELD  CODE  [description]   amount field of the payroll (MES) or
-//                                               of the gratification (GRA) -> 4 digits
+//   REM  MES|GRA|LIQ  FIELD  CODE  [description]  amount field of the payroll (MES),
+//                                               of the gratification (GRA) or of the
+//                                               month's termination settlement (LIQ)
+//                                               -> 4 digits
 //   SNL  FIELD  TYPE  [description]            day count of the payroll -> 2 digits
 //   DOC  DOCIDEN  TYPE  AFPNET  [description]  document code -> 2 digits, 1 character
 //
@@ -28,7 +30,7 @@ inline constexpr const char* kConceptsFile = "conceptos_plame.txt";
 // accountant's comments and refuses whatever else was put at the name.
 inline constexpr long kConceptsLimit = 1 << 20;
 
-enum class Source { Payroll, Gratification };  // MES: e2, GRA: he
+enum class Source { Payroll, Gratification, Settlement };  // MES: e2, GRA: he, LIQ: lq
 
 struct RemConcept {
   Source source = Source::Payroll;

@@ -135,6 +135,12 @@ bool MonthReader::open(Session& s, Month& out) {
   }
   active_ = openShared(s, TableId::ActiveEmployees, "Maestro De Empleados No Existe");
   if (!active_) return false;
+  first_ = out.first;
+  last_ = out.last;
+  if (catalog::tableExists(s.fs(), s.dataDir(), s.def(TableId::Settlements))) {
+    settlements_ = openShared(s, TableId::Settlements, "");
+    if (!settlements_) return false;
+  }
 
   if (catalog::tableExists(s.fs(), s.dataDir(), s.def(TableId::PensionFunds))) {
     auto funds = openShared(s, TableId::PensionFunds, "");
@@ -169,6 +175,15 @@ bool MonthReader::next(Employee& e) {
       else if (Status st = roll_->lastError(); !st) return fail(st);
     }
   }
+  if (settlements_ && settlements_->seek(padTo(e.code, 10))) {
+    for (; !settlements_->eof() && trim(settlements_->str("CODIGO")) == e.code; (void)settlements_->skip()) {
+      const Date cese = settlements_->date("FCESE");
+      if (cese < first_ || last_ < cese) continue;
+      if (Status st = checkNumbers(*settlements_); !st) return fail(st);
+      e.settlement = readRow(*settlements_);
+    }
+  }
+  if (Status st = settlements_ ? settlements_->lastError() : Status::ok(); !st) return fail(st);
   if (active_->seek(padTo(e.code, 10))) {
     Person& p = e.person;
     p.found = true;

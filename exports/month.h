@@ -44,6 +44,9 @@ struct Employee {
   std::string name;  // NOMBRE of the result, trimmed
   ResultRow pay;     // the payroll result
   std::optional<ResultRow> grat;  // the gratification result, when there is one
+  // The termination settlement whose termination date falls in the month (lq<cia><ano>),
+  // declared with the month's payroll.
+  std::optional<ResultRow> settlement;
   Person person;
   bool fundMember() const { return !pay.t("CODAFP").empty(); }
   // The base the payroll charged the fund contributions on: the gross plus the meal
@@ -93,7 +96,8 @@ class MonthReader {
  private:
   bool fail(const Status& st);
   Session* s_ = nullptr;
-  std::unique_ptr<Table> pay_, grat_, roll_, active_;
+  std::unique_ptr<Table> pay_, grat_, roll_, active_, settlements_;
+  Date first_, last_;
   std::vector<std::pair<std::string, uint32_t>> order_;  // code, record number
   std::map<std::string, uint32_t> gratRecords_;          // first record of each code
   size_t next_ = 0;

@@ -111,7 +111,8 @@ void plameLines(const Employee& e, const Concepts& c, std::string lines[4], std:
   // Amounts by concept code, both sources summed, in code order.
   std::map<std::string, double> byCode;
   for (const RemConcept& rc : c.rem) {
-    const ResultRow* row = rc.source == Source::Payroll ? &e.pay : (e.grat ? &*e.grat : nullptr);
+    const std::optional<ResultRow>& other = rc.source == Source::Gratification ? e.grat : e.settlement;
+    const ResultRow* row = rc.source == Source::Payroll ? &e.pay : (other ? &*other : nullptr);
     if (row) byCode[rc.code] += row->n(rc.field);
   }
   for (const auto& [code, sum] : byCode) {

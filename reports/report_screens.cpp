@@ -4,6 +4,7 @@
 #include "reports/payslip.h"
 #include "reports/payslip_screen.h"
 #include "reports/report_common.h"
+#include "reports/settlement_screen.h"
 #include "reports/summaries.h"
 #include "reports/vacation_record.h"
 #include "reports/year_reports.h"
@@ -182,6 +183,7 @@ std::function<void(Session&, ui::Toolkit&)> findReportScreen(const std::string& 
   if (f == "F_P403") return Fn(F_P403);
   if (f == "F_P402") return Fn(F_P402);
   if (f == "F_P430") return Fn(F_P430);
+  if (f == "F_LIQBEN") return Fn(F_LIQBEN);
   if (f == "F_P431(3)") return [](Session& s, ui::Toolkit& tk) { F_P431(s, tk, 3); };
   if (f == "F_P431(2)") return [](Session& s, ui::Toolkit& tk) { F_P431(s, tk, 2); };
   if (f == "F_P429") return Fn(F_P429);

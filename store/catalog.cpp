@@ -90,6 +90,25 @@ TagDef tag(const std::string& bag, const std::string& name, const std::string& k
 
 }  // namespace
 
+// One row per settlement; the README lists what each field holds.
+const std::vector<FieldSpec>& settlementFields() {
+  static const std::vector<FieldSpec> f = {
+      C("codigo", 10),      C("nombre", 50),      D("fech_ing"),        D("fcese"),
+      C("motivo", 2),       D("fecha"),           C("estado", 1),       D("fechapago"),
+      N("rc_basico", 12, 2), N("rc_asigfam", 10, 2), N("rc_regular", 12, 2), N("rc", 12, 2),
+      N("rc_grat6", 12, 2), N("rc_cts", 12, 2),   N("serv_anos", 2),    N("serv_meses", 2),
+      N("serv_dias", 2),    D("cts_desde"),       N("cts_meses", 2),    N("cts_dias", 2),
+      N("cts", 12, 2),      D("vt_desde"),        N("vt_meses", 2),     N("vt_dias", 2),
+      N("vac_trunc", 12, 2), N("vp_dias", 4),     N("vac_pend", 12, 2), N("vi_dias", 4),
+      N("vac_indem", 12, 2), D("gr_desde"),       N("gr_meses", 2),     N("grat", 12, 2),
+      N("bonif_pct", 6, 2), N("bonif", 12, 2),    N("in_anos", 2),      N("in_meses", 2),
+      N("in_dias", 2),      N("indemniz", 12, 2), N("afecto", 12, 2),   N("afp_aporte", 10, 2),
+      N("afp_prima", 10, 2), N("afp_comis", 10, 2), N("onp", 10, 2),    N("renta5", 10, 2),
+      N("t_ingreso", 12, 2), N("t_dscto", 12, 2), N("neto", 12, 2),     N("essalud", 10, 2),
+      D("plazo")};
+  return f;
+}
+
 const std::vector<std::string>& monthFieldNames() {
   static const std::vector<std::string> m = {"ene", "feb", "mar", "abr", "may", "jun",
                                              "jul", "ago", "seti", "oct", "nov", "dic"};
@@ -215,7 +234,7 @@ const std::vector<TableId>& allTables() {
       TableId::PrePayroll,    TableId::CtsMay,         TableId::CtsNovember,      TableId::IncomeEntries,
       TableId::VacationRoll,  TableId::GratificationRoll, TableId::ActiveEmployees, TableId::PayrollSoles,
       TableId::PayrollDollars, TableId::GratSoles,     TableId::GratDollars,      TableId::ReportWork,
-      TableId::ExtraGrat,     TableId::RunStamps};
+      TableId::ExtraGrat,     TableId::RunStamps,      TableId::Settlements};
   return ids;
 }
 
@@ -256,6 +275,7 @@ std::string baseName(TableId id, const Period& p) {
     case TableId::ReportWork: return "xx" + cma;
     case TableId::ExtraGrat: return "ke" + cma;
     case TableId::RunStamps: return "sp" + cma;
+    case TableId::Settlements: return "lq" + p.cia + p.ano;
   }
   return "";
 }
@@ -453,6 +473,12 @@ TableDef define(TableId id, const Period& p) {
       d.tags = {tag(b, "proceso", "PROCESO")};
       d.alias = "Procesos";
       d.role = "Registro De Procesos";
+      break;
+    case TableId::Settlements:
+      d.fields = settlementFields();
+      d.tags = {tag(b, "codigo", "CODIGO")};
+      d.alias = "Liquida";
+      d.role = "Liquidaciones De Beneficios Sociales";
       break;
   }
   return d;

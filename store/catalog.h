@@ -66,6 +66,7 @@ enum class TableId {
   ReportWork,         // xx<cia><mes><ano>       (structure of the report's source)
   ExtraGrat,          // ke<cia><mes><ano>       (read when present, never created)
   RunStamps,          // sp<cia><mes><ano>       the month's runs: one record per run kind
+  Settlements,        // lq<cia><ano>            termination settlements of the year (by termination date)
 };
 
 // Every id, in catalog order.
@@ -122,6 +123,7 @@ const std::vector<FieldSpec>& institutionFields();    // pmae0001 as installed
 const std::vector<FieldSpec>& userFields();           // kylusua as installed
 const std::vector<FieldSpec>& rollTemplateFields();   // pbase14 as installed
 const std::vector<FieldSpec>& calcTemplateFields();   // pbase18 as installed
+const std::vector<FieldSpec>& settlementFields();     // lq<cia><ano>
 // Code tables by the selector of their maintenance screen: 1 cost centres, 2 "planilla
 // unica", 3 pensioner types, 7 situations, 8 worker types, 9 document types, 10
 // movement types. Returns false for any other selector.

@@ -14,6 +14,7 @@
 #include "exports/afp_year.h"
 #include "reports/cts_reports.h"
 #include "reports/payslip.h"
+#include "reports/settlement_docs.h"
 #include "reports/report_common.h"
 #include "reports/rpv_writer.h"
 #include "reports/summaries.h"
@@ -31,7 +32,8 @@ const char* kUsage =
     "NOMBRE: libro, pdt, aportes, netos, boleta-grati (--codigo), grati, cts (--codigo),\n"
     "        depositos-cts (--moneda), vacaciones (--codigo),\n"
     "        costo-cc; del año (--ano AAAA, por defecto el de --fecha): quinta-anual, aportes-anual,\n"
-    "        essalud-anual, afp-anual, certificado-quinta, retencion-aportes, comprobante-aportes (--codigo)\n";
+    "        essalud-anual, afp-anual, certificado-quinta, retencion-aportes, comprobante-aportes (--codigo);\n"
+    "        del cese (--codigo): liquidacion, certificado-trabajo, carta-cts\n";
 
 struct Options {
   std::string code;           // --codigo as the dialog's field holds it (10, upper case)
@@ -86,6 +88,8 @@ bool runReport(Session& s, const std::string& name, const Options& o, std::vecto
   if (name == "comprobante-aportes") return PREP420(s, year, o.code, false);
   if (name == "afp-anual") return exports::runAfpYear(s, year, "", *written, false);
   if (name == "costo-cc") return REPCOSTOCC(s, false);
+  for (SettlementDoc d : {SettlementDoc::Settlement, SettlementDoc::Certificate, SettlementDoc::CtsLetter})
+    if (name == settlementDocName(d)) return printSettlementDoc(s, d, o.code, false);
   if (name == "depositos-cts") {
     if (!checkCtsDeposits(s)) return false;
     Table* banks = s.alias("Bancos");
@@ -108,7 +112,8 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
                                                   "grati", "cts", "depositos-cts", "vacaciones",
                                                   "quinta-anual", "aportes-anual", "essalud-anual",
                                                   "certificado-quinta", "retencion-aportes",
-                                                  "comprobante-aportes", "afp-anual", "costo-cc"};
+                                                  "comprobante-aportes", "afp-anual", "costo-cc",
+                                                  "liquidacion", "certificado-trabajo", "carta-cts"};
   if (a.positional.size() != 1 || std::find(kNames.begin(), kNames.end(), a.positional[0]) == kNames.end() ||
       a.cia.empty()) {
     err << (a.positional.size() == 1 && !a.cia.empty() ? "planilla reporte: reporte desconocido: " + a.positional[0] + "\n"
@@ -121,7 +126,8 @@ int reporteCommand(const std::vector<std::string>& args, std::ostream& out, std:
   auto opt = [&](const char* k) { auto it = a.extra.find(k); return it == a.extra.end() ? std::string() : it->second; };
   o.code = padTo(ui::upper1252(opt("--codigo")), 10);
   if ((name == "boleta-grati" || name == "cts" || name == "vacaciones" || name == "certificado-quinta" ||
-       name == "retencion-aportes" || name == "comprobante-aportes") &&
+       name == "retencion-aportes" || name == "comprobante-aportes" || name == "liquidacion" ||
+       name == "certificado-trabajo" || name == "carta-cts") &&
       opt("--codigo").empty()) {
     err << "planilla reporte " << name << ": indique --codigo EMPLEADO\n" << kUsage;
     return 2;
@@ -179,7 +185,7 @@ CommandRegistration reporteRegistration(
     "DD/MM/AAAA] [--ano AAAA] [--pdf SALIDA.pdf]   libro, pdt, aportes, netos, boleta-grati, grati, cts, "
     "depositos-cts, "
     "vacaciones, costo-cc, quinta-anual, aportes-anual, essalud-anual, afp-anual, certificado-quinta, "
-    "retencion-aportes, comprobante-aportes",
+    "retencion-aportes, comprobante-aportes, liquidacion, certificado-trabajo, carta-cts",
     reporteCommand);
 
 }  // namespace

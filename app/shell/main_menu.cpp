@@ -97,6 +97,8 @@ const std::vector<MenuRow>& menuRows() {
       {0, K::Submenu, "&Procesos", "Realiza Calculos de Planilla Mensual/Anual", "", ""},
       {1, K::Entry, "Calculo De Planilla        ", "Permite Calcular la Planilla", "wait14.bmp", "F_P301"},
       {1, K::Entry, "Calculo De Gratificacion", "Permite Calcular Las Gratificaciones", "", "F_P305"},
+      {1, K::Entry, "Liquidacion De Beneficios Sociales", "Permite Liquidar Los Beneficios De Un Trabajador Que Cesa",
+       "", "F_LIQBEN"},
 
       {0, K::Submenu, "&Reportes", "Permite Imprimir Boletas/Resumenes", "", ""},
       {1, K::Entry, "Boletas De Pagos", "Permite Imprimir Boletas Pagos", "", "F_P401"},

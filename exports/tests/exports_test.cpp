@@ -152,6 +152,25 @@ TEST_F(ExportsTest, PlameFilesHoldTheHandWorkedLines) {
   EXPECT_TRUE(filesIn(dir(), ".tmp").empty());
 }
 
+// E0004 left on 20 March: the settlement is declared with March's payroll, by the
+// default LIQ lines; E0001's settlement of February is not this month's.
+TEST_F(ExportsTest, PlameCarriesTheSettlementOfTheTerminationMonth) {
+  add(TableId::Settlements, {{"CODIGO", std::string("E0004")}, {"FCESE", Date(2016, 3, 20)}, {"CTS", 500.0},
+                             {"VAC_TRUNC", 300.0}, {"GRAT", 250.0}, {"BONIF", 22.5}, {"RENTA5", 10.0}});
+  add(TableId::Settlements, {{"CODIGO", std::string("E0001")}, {"FCESE", Date(2016, 2, 29)}, {"CTS", 999.0}});
+  run(Export::Plame);
+  const std::string rem = slurp(dir() + "/0601201603" + "20100000001.rem");
+  EXPECT_NE(rem.find("04|00765432|0114|300.00|300.00|\r\n"
+                     "04|00765432|0313|22.50|22.50|\r\n"
+                     "04|00765432|0407|250.00|250.00|\r\n"
+                     "04|00765432|0605|10.00|10.00|\r\n"
+                     "04|00765432|0904|500.00|500.00|\r\n"),
+            std::string::npos)
+      << rem;
+  EXPECT_EQ(rem.find("999.00"), std::string::npos);
+  EXPECT_FALSE(parseConcepts("REM LIQ NOMBRE 0904\n").isOk());  // not an amount of the settlement
+}
+
 TEST_F(ExportsTest, AmountsAndEquivalences) {
   std::string a;
   struct Case {

@@ -469,5 +469,42 @@ TEST_F(Commands, ReporteWritesTheReportOrSaysWhyNot) {
   EXPECT_NE(pdf.err.find("No Es Un Archivo Comun"), std::string::npos) << pdf.err;
 }
 
+TEST_F(Commands, LiquidacionSavesPrintsAndClosesWhenPaid) {
+  enterDemo("30/11/2026");
+  const std::vector<std::string> base = {"--cia", "01", "--clave", "PLANILLA"};
+  auto cmd = [&](std::vector<std::string> words) {
+    words.insert(words.end(), base.begin(), base.end());
+    return run(words);
+  };
+  // Refusals, nothing written.
+  Outcome o = cmd({"liquidacion", "--codigo", "E0002", "--fecha-cese", "15/12/2026", "--motivo", "01"});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_NE(o.err.find("La Fecha De Cese Es Posterior Al Mes De Trabajo (30/11/2026)"), std::string::npos) << o.err;
+  o = cmd({"liquidacion", "--codigo", "E0002", "--fecha-cese", "15/11/2026"});
+  EXPECT_EQ(o.rc, 2);
+  EXPECT_NE(o.err.find("08 MUTUO DISENSO"), std::string::npos) << o.err;  // the reasons are listed
+  EXPECT_FALSE(std::filesystem::exists("lq0126.dbf"));
+
+  o = cmd({"liquidacion", "--codigo", "E0002", "--fecha-cese", "15/11/2026", "--motivo", "08"});
+  ASSERT_EQ(o.rc, 0) << o.err;
+  EXPECT_NE(o.out.find("CTS TRUNCA:"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("SON: "), std::string::npos) << o.out;
+  for (const auto& [doc, text] : {std::pair{"liquidacion", "FECHA DE CESE: 15/11/2026"},
+                                  std::pair{"certificado-trabajo", "CERTIFICADO DE TRABAJO"},
+                                  std::pair{"carta-cts", "ha cesado en sus labores el 15/11/2026"}}) {
+    SCOPED_TRACE(doc);
+    Outcome r = cmd({"reporte", doc, "--codigo", "e0002"});
+    ASSERT_EQ(r.rc, 0) << r.err;
+    EXPECT_NE(bytesOf("Test.rpv").find(text), std::string::npos);
+  }
+  EXPECT_EQ(cmd({"liquidacion", "--codigo", "E0002", "--pagada", "17/11/2026"}).rc, 0);
+  o = cmd({"liquidacion", "--codigo", "E0002", "--fecha-cese", "15/11/2026", "--motivo", "01"});
+  EXPECT_EQ(o.rc, 1);
+  EXPECT_NE(o.err.find("Ya Fue Pagada El 17/11/2026"), std::string::npos) << o.err;
+  // An employee without a settlement has no documents.
+  EXPECT_NE(cmd({"reporte", "carta-cts", "--codigo", "E0005"}).err.find("Trabajador Sin Liquidacion Grabada"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace planilla
