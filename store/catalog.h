@@ -66,6 +66,8 @@ enum class TableId {
   ReportWork,         // xx<cia><mes><ano>       (structure of the report's source)
   ExtraGrat,          // ke<cia><mes><ano>       (read when present, never created)
   RunStamps,          // sp<cia><mes><ano>       the month's runs: one record per run kind
+  RunRegister,        // rproc<cia>              every run and export: who, when, totals, how it ended
+  ChangeLog,          // bitac<cia>              every change made by hand, field by field (append only)
 };
 
 // Every id, in catalog order.
