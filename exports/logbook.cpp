@@ -287,7 +287,7 @@ void logScreen(Session& s, ui::Toolkit& tk, const std::string& title, bool withT
   if (withTableAndCode) {
     dlg.labelAt(5.5, 2, "Tabla :", 60);
     dlg.fieldAt(5.5, 14, ui::ref(table), 60);
-    dlg.labelAt(7, 2, "Codigo Trabajador :", 60);
+    dlg.labelAt(7, 2, "Trabajador :", 60);
     dlg.fieldAt(7, 14, ui::ref(code), 60).picture("@!");
     row = 8.5;
   }
