@@ -60,7 +60,12 @@ bool parseCliArgs(const std::vector<std::string>& args, const std::vector<std::s
 }
 
 bool StreamMessages::show(ui::MsgKind kind, const std::string& text, const std::string& title) {
+  // A warning is printed once per command, however many times the work meets it (the
+  // payslips of every employee).
+  bool repeated = false;
+  for (const Shown& m : shown) repeated = repeated || (kind == ui::MsgKind::Alert && m.kind == kind && m.text == text);
   shown.push_back({kind, text, title});
+  if (repeated) return true;
   if (title.empty())
     out_ << text << "\n";
   else

@@ -40,7 +40,8 @@ bool parseCliArgs(const std::vector<std::string>& args, const std::vector<std::s
                   CliArgs& out, std::ostream& err);
 
 // Message boxes of a command: each is written to `out` as "title: text" (just the text
-// when the title is empty) and kept in `shown`. Yes/no questions get `yesNoAnswer`.
+// when the title is empty) and kept in `shown`; an alert already written is not written
+// again. Yes/no questions get `yesNoAnswer`.
 class StreamMessages : public ui::Messages {
  public:
   struct Shown {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "session/run_register.h"
 #include "session/run_tables.h"
 #include "session/startup.h"
 #include "session/tables.h"
@@ -332,6 +333,9 @@ Status readPayrollInputs(PayrollInputTables& in, FundRatesCache& funds, const Em
 // Monthly payroll.
 
 bool PROCE01(Session& s, const std::string& codeIn) {
+  // First: the register listens to every message the run shows.
+  RunRecord reg(s, kRunPayroll);
+  if (!reg.started()) return false;
   ui::Messages& msg = s.messages();
   const std::string code = padTo(codeIn, 6);
   // Preparation: the template and the tables the run cannot do without.
@@ -505,12 +509,14 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     // 21. Converted record.
     cs = appendReleased(conv, *tE1);
     if (!cs) return failEmployee(s, cs, e.codigo);
+    reg.count(rec.num("TBRUTO"), rec.num("T_DSCTOT"), rec.num("TPAGAR"), rec.num("T_DSCTOE"));
   }
   if (!st) return failTable(s, st);
   if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
   if (!commitAll(s, out)) return false;
   s.closeAll();
   if (Status ss = stampPayroll(s); !ss) showTableError(s, ss);
+  reg.finish();
   busy.report();
   ui::MSGINFO(msg, "Fin De Proceso", "Mensaje");
   return true;
@@ -520,6 +526,8 @@ bool PROCE01(Session& s, const std::string& codeIn) {
 // Gratification.
 
 bool PROCE05(Session& s, const std::string& codeIn) {
+  RunRecord reg(s, kRunGratification);
+  if (!reg.started()) return false;
   ui::Messages& msg = s.messages();
   const std::string code = padTo(codeIn, 6);
   if (!runPrepared(s) || !settled(s)) return false;
@@ -688,6 +696,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
     if (!cs) return failEmployee(s, cs, e.codigo);
     cs = appendReleased(conv, *tH1);
     if (!cs) return failEmployee(s, cs, e.codigo);
+    reg.count(rec.num("TBRUTO"), rec.num("T_DSCTOT"), rec.num("TPAGAR"), rec.num("T_DSCTOE"));
     // 12. Tax withheld on the December gratification.
     cs = GRABA01RENTA(*nRet, e.codigo, r.desgrat, s.YMES);
     if (!cs) return failEmployee(s, cs, e.codigo);
@@ -697,6 +706,7 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   if (!commitAll(s, out)) return false;
   s.closeAll();
   if (Status ss = stampGratification(s, inputs); !ss) showTableError(s, ss);
+  reg.finish();
   busy.report();
   ui::MSGINFO(msg, "Fin De Proceso", "Mensaje");
   return true;

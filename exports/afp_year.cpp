@@ -2,6 +2,7 @@
 
 #include "exports/files.h"
 #include "reports/report_format.h"
+#include "session/run_register.h"
 #include "ui/text1252.h"
 
 namespace planilla::exports {
@@ -69,6 +70,8 @@ Sheet afpYearSheet(const std::string& company, int year, const std::vector<repor
 
 bool runAfpYear(Session& s, int year, const std::string& dirGiven, std::vector<std::string>& written,
                 bool startViewer) {
+  RunRecord reg(s, kRunExportAfpYear);
+  if (!reg.started()) return false;
   if (!reports::PREP428(s, year, startViewer)) return false;
   reports::YearData y;
   if (!reports::loadYear(s, year, y)) return false;
@@ -76,7 +79,9 @@ bool runAfpYear(Session& s, int year, const std::string& dirGiven, std::vector<s
   Workbook book;
   Status st = book.addSheet(afpYearSheet(s.YNOMBRE1, year, reports::fundYearRows(y)));
   if (st) st = book.save(dir, afpYearFileName(s.YCIA, year), &written);
-  return reportFailure(s, {}, st);
+  if (!reportFailure(s, {}, st)) return false;
+  reg.finish();
+  return true;
 }
 
 }  // namespace planilla::exports

@@ -92,6 +92,8 @@ class MonthReader {
   // The next employee; false at the end, or after showing a read error (then failed()).
   bool next(Employee& e);
   bool failed() const { return failed_; }
+  // The number of employees of the month's results (after open()).
+  size_t count() const { return order_.size(); }
 
  private:
   bool fail(const Status& st);

@@ -6,12 +6,15 @@
 #include "exports/afpnet.h"
 #include "exports/concepts.h"
 #include "exports/files.h"
+#include "exports/logbook.h"
 #include "exports/month.h"
 #include "exports/payroll_sheet.h"
 #include "exports/plame.h"
 #include "reports/report_screens.h"
 #include "reports/rpv_writer.h"
 #include "reports/runrpv.h"
+#include "session/change_log.h"
+#include "session/run_register.h"
 #include "store/output_path.h"
 #include "ui/messages.h"
 
@@ -74,10 +77,16 @@ void afpYearScreen(Session& s, ui::Toolkit& tk) {
 }  // namespace
 
 bool runExport(Session& s, Export which, const std::string& dirGiven, std::vector<std::string>& written) {
+  RunRecord reg(s, which == Export::Payroll ? kRunExportExcel
+                   : which == Export::Plame ? kRunExportPlame
+                                            : kRunExportAfpnet);
+  if (!reg.started()) return false;
   const std::string dir = dirGiven.empty() ? s.dataDir() : dirGiven;
   MonthReader reader;
   Month m;
   if (!reader.open(s, m)) return false;
+  (void)warnIfStale(s, kRunPayroll);
+  reg.totals().employees = static_cast<long>(reader.count());
   if (Status st = checkOutputFolder(dir); !st) {
     ui::MSGSTOP(s.messages(), st.message(), "Mensaje");
     return false;
@@ -94,7 +103,9 @@ bool runExport(Session& s, Export which, const std::string& dirGiven, std::vecto
   }
   if (reader.failed()) return false;  // the reader showed why
   if (!missing.empty()) written.clear();
-  return reportFailure(s, missing, st);
+  if (!reportFailure(s, missing, st)) return false;
+  reg.finish();
+  return true;
 }
 
 bool runAfpnetSummary(Session& s, bool startViewer) { return runReport(s, startViewer, &writeAfpnetSummary); }
@@ -109,6 +120,8 @@ const std::vector<ScreenEntry>& exportScreens() {
       {"F_AFPNET04", "Exportar Planilla Mensual", fileScreen(Export::Payroll)},
       {"F_PLAME01", "Archivos P&LAME Del Mes", fileScreen(Export::Plame)},
       {"F_P428", "&Liquidacion Anual Aportes/Retenciones AFP", afpYearScreen},
+      {"F_REGPROC", "Registro De Procesos", F_REGPROC},
+      {"F_BITACORA", "Bitacora De Cambios", F_BITACORA},
   };
   return entries;
 }

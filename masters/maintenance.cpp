@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "session/change_log.h"
 #include "session/startup.h"
 #include "session/tables.h"
 #include "reports/rpv_writer.h"
@@ -146,7 +147,10 @@ bool addRecord(Session& s, Table& t, const RecordEdit& edit) {
   }
   selectTable(s, t);
   Status st = t.appendRaw(edit.bytes());
-  if (st) return true;
+  if (st) {
+    (void)logChange(s, t, 'A', "", edit.bytes());
+    return true;
+  }
   // As ADD_REG: a refused append on a shared table is "record in use".
   if (st.code() == ErrorCode::Locked || st.code() == ErrorCode::InUse)
     ui::MSGSTOP(s.messages(), "Acceso Denegado Registro En Uso", kTitle);
@@ -161,6 +165,7 @@ bool changeRecord(Session& s, Table& t, uint32_t recno, const std::function<void
   if (!onRecord(t)) return false;
   if (!LAN_REG(s)) return false;
   RecordEdit edit = RecordEdit::current(t);
+  const std::string before = edit.bytes();
   fill(edit);
   Status st = edit.status();
   if (st) st = t.replaceRaw(edit.bytes());
@@ -169,6 +174,7 @@ bool changeRecord(Session& s, Table& t, uint32_t recno, const std::function<void
     showError(s, st);
     return false;
   }
+  (void)logChange(s, t, 'M', before, edit.bytes());
   return true;
 }
 
@@ -245,10 +251,12 @@ void DELBANCOS(Session& s, ui::Toolkit& tk, ui::Browse& br) {
   (void)t.go(rec);
   bool gone = false;
   if (LAN_REG(s)) {
+    const std::string before = t.rawRecord();
     Status st = t.markDeleted();
     FREE(s);
     if (!st) showError(s, st);
     gone = st.isOk();
+    if (gone) (void)logChange(s, t, 'B', before, "");
   }
   if (!gone) backTo(t, rec);    // nothing deleted: the cursor stays on the record
   else if (next) (void)t.go(next);

@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "calc/run_stamps.h"
+#include "session/change_log.h"
+#include "session/run_register.h"
 #include "reports/report_common.h"
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
@@ -315,6 +317,7 @@ bool checkSlipPreconditions(Session& s, PayslipValues& out, const SlipKind& k) {
     s.closeAll();
     return false;
   }
+  (void)warnIfStale(s, k.results == TableId::GratSoles ? kRunGratification : kRunPayroll);
   return true;
 }
 

@@ -1,6 +1,8 @@
 #include "reports/report_common.h"
 
 #include "calc/run_stamps.h"
+#include "session/change_log.h"
+#include "session/run_register.h"
 #include "reports/runrpv.h"
 #include "ui/messages.h"
 
@@ -147,6 +149,7 @@ std::string markPendingPayroll(Session& s, std::string header) {
   const size_t top = header.find("[Header]");
   const size_t font = top == std::string::npos ? top : header.find(kCrLf, top);
   const size_t at = font == std::string::npos ? font : header.find(kCrLf, font + 2);
+  (void)warnIfStale(s, kRunPayroll);
   if (at == std::string::npos || !calc::payrollPending(s)) return header;
   header.insert(at + 2, std::string("{$c00;a=l;b=y} ") + calc::kPayrollPendingText + "{b=n}" + kCrLf);
   return header;

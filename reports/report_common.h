@@ -80,6 +80,7 @@ void showStatus(Session& s, const Status& st);
 // While the month's payroll is pending (a gratification run came after it), the
 // report's header says so on every page: `header` with that line on top, after the
 // font line that follows "[Header]". Otherwise `header` as it is.
+// Before that, the month's results older than their inputs are told (warnIfStale).
 std::string markPendingPayroll(Session& s, std::string header);
 
 template <class Fn>

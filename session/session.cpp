@@ -43,6 +43,7 @@ Session::Session(FileSystem& fs, ui::Messages& messages, std::string dataDir)
     : fs_(&fs), messages_(&messages), dataDir_(std::move(dataDir)), red_(detectRed()) {
   if (dataDir_.empty()) dataDir_ = ".";
   windowTitle = kSystemName;
+  station = computerNetworkName();
   areas_ = std::make_unique<WorkAreas>(kMaxAreas);
 }
 

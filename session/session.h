@@ -59,6 +59,14 @@ class Session {
   bool accessLimited = false;
   std::vector<std::string> accessGroups;
   bool allows(const std::string& group) const;
+  // Who and where, for the run register and the change log: the user code (CODIGO of
+  // the password's records in the users table, set by the login; never the password)
+  // and the station's network name (set when the session is built).
+  std::string userCode;
+  std::string station;
+  // The last stale-results check (warnIfStale in session/change_log.h) and its answer.
+  std::string staleCheck;
+  bool staleResult = false;
   // The report file the report writers put their report in, a name in the data
   // directory; empty for the shared "Test.rpv". A command that renders the report it
   // makes sets a private name, so that another station's report cannot take its place.
@@ -76,6 +84,13 @@ class Session {
   // --- environment -------------------------------------------------------------
   FileSystem& fs() { return *fs_; }
   ui::Messages& messages() { return *messages_; }
+  // Puts `m` in the place of the message boxes and returns the previous ones (the run
+  // register listens to what a run tells the operator, then puts them back).
+  ui::Messages* swapMessages(ui::Messages* m) {
+    ui::Messages* old = messages_;
+    messages_ = m;
+    return old;
+  }
   const std::string& dataDir() const { return dataDir_; }
   // A file name of the data directory as a path ("pmae0101.dbf" -> "DIR/pmae0101.dbf").
   std::string path(const std::string& name) const;

@@ -87,9 +87,12 @@ bool readAccess(Table& t, const std::string& key, Session& s) {
   const int order = t.order();
   (void)t.setOrder(0);
   std::vector<AccessRecord> records;
+  s.userCode.clear();
   for (Status st = t.goTop(); st && !t.eof(); st = t.skip(1)) {
     if (t.str("INICIA").compare(0, key.size(), key) != 0) continue;
     records.push_back({t.str("FUNCION"), t.str("ACCESO")});
+    // The user the logs name: the code of the password's first record that has one.
+    if (s.userCode.empty()) s.userCode = trimRight(t.str("CODIGO"));
   }
   (void)t.setOrder(order);
   const PasswordAccess a = accessOf(records);

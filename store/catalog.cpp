@@ -234,7 +234,8 @@ const std::vector<TableId>& allTables() {
       TableId::PrePayroll,    TableId::CtsMay,         TableId::CtsNovember,      TableId::IncomeEntries,
       TableId::VacationRoll,  TableId::GratificationRoll, TableId::ActiveEmployees, TableId::PayrollSoles,
       TableId::PayrollDollars, TableId::GratSoles,     TableId::GratDollars,      TableId::ReportWork,
-      TableId::ExtraGrat,     TableId::RunStamps,      TableId::Settlements};
+      TableId::ExtraGrat,     TableId::RunStamps,      TableId::Settlements,      TableId::RunRegister,
+      TableId::ChangeLog};
   return ids;
 }
 
@@ -276,6 +277,8 @@ std::string baseName(TableId id, const Period& p) {
     case TableId::ExtraGrat: return "ke" + cma;
     case TableId::RunStamps: return "sp" + cma;
     case TableId::Settlements: return "lq" + p.cia + p.ano;
+    case TableId::RunRegister: return "rproc" + p.cia;
+    case TableId::ChangeLog: return "bitac" + p.cia;
   }
   return "";
 }
@@ -479,6 +482,31 @@ TableDef define(TableId id, const Period& p) {
       d.tags = {tag(b, "codigo", "CODIGO")};
       d.alias = "Liquida";
       d.role = "Liquidaciones De Beneficios Sociales";
+      break;
+    case TableId::RunRegister:
+      // One record per run or export, written when it starts (ESTADO "E") and completed
+      // when it ends ("T" finished, "D" stopped with MENSAJE). A record left "E" whose
+      // station no longer holds its lock was interrupted. Times are AAAAMMDDHHMMSSmmm.
+      d.fields = {C("proceso", 12), C("periodo", 6),  C("usuario", 10),  C("estacion", 30),
+                  C("inicio", 17),  C("fin", 17),     N("emplead", 7),   N("bruto", 14, 2),
+                  N("descto", 14, 2), N("neto", 14, 2), N("aporte", 14, 2), C("estado", 1),
+                  C("mensaje", 120)};
+      d.tags = {tag(b, "inicio", "INICIO")};
+      d.alias = "RegProc";
+      d.role = "Registro De Procesos";
+      break;
+    case TableId::ChangeLog:
+      // Append only: one record per record added (A), changed (M) or deleted (B) by a
+      // screen or command, with the changed fields' old and new values in DETALLE1..8.
+      // PERIODO is the working period of the session that made the change.
+      d.fields = {C("momento", 17), C("usuario", 10), C("estacion", 30), C("tabla", 8),
+                  C("clave", 20),   C("codigo", 10),  C("operacion", 1), C("periodo", 6)};
+      for (const char* f : {"detalle1", "detalle2", "detalle3", "detalle4", "detalle5", "detalle6", "detalle7",
+                            "detalle8"})
+        d.fields.push_back(C(f, 254));
+      d.tags = {tag(b, "momento", "MOMENTO")};
+      d.alias = "Bitacora";
+      d.role = "Bitacora De Cambios";
       break;
   }
   return d;

@@ -67,6 +67,8 @@ enum class TableId {
   ExtraGrat,          // ke<cia><mes><ano>       (read when present, never created)
   RunStamps,          // sp<cia><mes><ano>       the month's runs: one record per run kind
   Settlements,        // lq<cia><ano>            termination settlements of the year (by termination date)
+  RunRegister,        // rproc<cia>              every run and export: who, when, totals, how it ended
+  ChangeLog,          // bitac<cia>              every change made by hand, field by field (append only)
 };
 
 // Every id, in catalog order.

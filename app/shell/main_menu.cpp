@@ -203,6 +203,10 @@ const std::vector<MenuRow>& menuRows() {
       {1, K::Entry, "Reindexa &Usuarios", "Reindexa EL Archivo de KylUsuarios", "", "F_105REIN(5)"},
       {1, K::Submenu, "&Migrar Data Del Sistema", "Permite Migrar la Data del Sistema", "", ""},
       {2, K::Entry, "Migrar Data Empleados", "Permite Migrar Data Maestro Empleados", "", "F_MAESEMPLEADATA"},
+      {1, K::Separator, "", "", "", ""},
+      {1, K::Entry, "Registro De Procesos", "Calculos Y Exportaciones: Quien, Cuando Y Con Que Totales", "",
+       "F_REGPROC"},
+      {1, K::Entry, "Bitacora De Cambios", "Cambios Hechos En Pantalla, Campo Por Campo", "", "F_BITACORA"},
 
       {0, K::Entry, "A&cerca De", kBanner, "", "XMAINXXX"},
       {0, K::Entry, "&Salir", "Salir Del Sistema", "", "XEXIT"},

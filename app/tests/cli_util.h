@@ -72,12 +72,16 @@ inline void appendPastCount(const std::string& table) {
 
 // The live records of every table of `dir`, by lower-case file name, in record order,
 // read straight from the files (the header's count decides; indexes are not used).
+// The logs are left out (see below).
 inline std::map<std::string, std::vector<std::string>> liveRecords(const std::string& dir) {
   std::map<std::string, std::vector<std::string>> out;
   for (const auto& e : std::filesystem::directory_iterator(dir)) {
     std::string name = e.path().filename().string();
     for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dbf") != 0) continue;
+    // The run register and the change log say when and on which station things ran:
+    // no two runs leave the same records there.
+    if (name.compare(0, 5, "rproc") == 0 || name.compare(0, 5, "bitac") == 0) continue;
     std::vector<std::string>& rows = out[name];
     auto t = Table::openReadOnly(posixFileSystem(), e.path().string());
     if (!t) {

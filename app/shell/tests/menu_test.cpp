@@ -99,7 +99,8 @@ TEST_F(MenuTest, NestingFollowsTheDepthsOfTheTable) {
                                              "Rol De &Vacaciones       ", "Rol De &Gratificaciones  ",
                                              "Datos De &Liquidacion CTS", "-", "Parame&tros",
                                              "Blanquear Maestro Empleados Activos     ", "&Permisos de Usuarios",
-                                             "Reindexa &Usuarios", "&Migrar Data Del Sistema"}));
+                                             "Reindexa &Usuarios", "&Migrar Data Del Sistema", "-",
+                                             "Registro De Procesos", "Bitacora De Cambios"}));
   EXPECT_EQ(at(*w, {"&Herramientas", "Parame&tros", "&Sueldos Detallados", "&Sueldo Detallados"})->message,
             "Consulta Detallada de Sueldos");
 }
