@@ -7,6 +7,8 @@
 #include <optional>
 
 #include "calc/record.h"
+#include "session/change_log.h"
+#include "session/run_register.h"
 #include "session/tables.h"
 #include "store/catalog.h"
 #include "ui/messages.h"
@@ -416,6 +418,9 @@ bool prepareSettlement(Session& s, const std::string& codeIn, const Date& cese, 
 }
 
 bool saveSettlement(Session& s, const SettlementCase& c) {
+  // A saved settlement is a run: the register says who saved it, when, and its totals.
+  RunRecord reg(s, kRunSettlement);
+  if (!reg.started()) return false;
   const TableDef def = settlementsDef(s, c.result.cese.year());
   if (Status st = catalog::ensureTable(s.fs(), s.dataDir(), def); !st) {
     showTableError(s, st);
@@ -454,10 +459,15 @@ bool saveSettlement(Session& s, const SettlementCase& c) {
   Status st = fillRecord(r, fresh);
   if (st) st = exists ? r.writeOver(lq) : r.appendTo(lq);
   if (st) st = lq.flush();
+  const std::string masterBefore = m.rawRecord();
   if (st) st = m.replace("FCESE", c.result.cese);
   if (st) st = m.replace("BAJA", "1");
   if (st) st = m.flush();
   if (!st) return done(refuse(s, "No Se Pudo Grabar La Liquidacion: " + st.message()));
+  // The termination date written into the master is a change to it like any other.
+  (void)logChange(s, m, 'M', masterBefore, m.rawRecord());
+  reg.count(c.result.gross, c.result.deductions, c.result.net, c.result.essalud);
+  reg.finish();
   return done(true);
 }
 

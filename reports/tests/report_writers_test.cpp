@@ -5,6 +5,7 @@
 // Every writer's report file is compared line by line with its expected file in
 // tests/expected/; the totals are worked out by hand below.
 #include <gtest/gtest.h>
+#include "test_paths.h"
 
 #include <cstdlib>
 #include <fstream>

@@ -2,6 +2,7 @@
 // right order (also by the independent readers), random maintenance checked against a
 // model, sharing between stations, and damaged files that fail by name.
 #include <gtest/gtest.h>
+#include "test_paths.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,6 +2,7 @@
 // expected_keys.json records, forwards and backwards, seeks find every key, and the
 // keys the engine computes from the records agree with the ones FoxPro stored.
 #include <gtest/gtest.h>
+#include "test_paths.h"
 
 #include <algorithm>
 #include <filesystem>

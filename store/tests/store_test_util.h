@@ -2,6 +2,7 @@
 #pragma once
 
 #include <unistd.h>
+#include "test_paths.h"
 
 #include <cstdio>
 #include <cstdlib>

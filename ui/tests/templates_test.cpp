@@ -1,4 +1,5 @@
 #include "ui/templates.h"
+#include "test_paths.h"
 
 #include <gtest/gtest.h>
 
