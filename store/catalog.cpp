@@ -215,7 +215,7 @@ const std::vector<TableId>& allTables() {
       TableId::PrePayroll,    TableId::CtsMay,         TableId::CtsNovember,      TableId::IncomeEntries,
       TableId::VacationRoll,  TableId::GratificationRoll, TableId::ActiveEmployees, TableId::PayrollSoles,
       TableId::PayrollDollars, TableId::GratSoles,     TableId::GratDollars,      TableId::ReportWork,
-      TableId::ExtraGrat,     TableId::RunStamps};
+      TableId::ExtraGrat,     TableId::RunStamps,      TableId::TaxSettings};
   return ids;
 }
 
@@ -256,6 +256,7 @@ std::string baseName(TableId id, const Period& p) {
     case TableId::ReportWork: return "xx" + cma;
     case TableId::ExtraGrat: return "ke" + cma;
     case TableId::RunStamps: return "sp" + cma;
+    case TableId::TaxSettings: return "pmae13" + p.cia;
   }
   return "";
 }
@@ -453,6 +454,16 @@ TableDef define(TableId id, const Period& p) {
       d.tags = {tag(b, "proceso", "PROCESO")};
       d.alias = "Procesos";
       d.role = "Registro De Procesos";
+      break;
+    case TableId::TaxSettings:
+      // Kept apart from the rates record (pmae05) so that its layout stays as other
+      // installations and programs know it. PROYBONI "S": the fifth-category
+      // projection adds the extraordinary bonus of the gratifications and a month
+      // with an extraordinary payment withholds its own tax; anything else: off.
+      d.fields = {C("codigo", 6), C("proyboni", 1)};
+      codigoTag();
+      d.alias = "ParRenta";
+      d.role = "Parametros De Renta";
       break;
   }
   return d;

@@ -66,6 +66,7 @@ enum class TableId {
   ReportWork,         // xx<cia><mes><ano>       (structure of the report's source)
   ExtraGrat,          // ke<cia><mes><ano>       (read when present, never created)
   RunStamps,          // sp<cia><mes><ano>       the month's runs: one record per run kind
+  TaxSettings,        // pmae13<cia>  the company's fifth-category settings, one record
 };
 
 // Every id, in catalog order.
