@@ -205,7 +205,10 @@ Result<AfterTax> payrollAfterTax(const Employee& e, const RunValues& rv, const F
   double rta = 0;
   if (taxVariant(e) != TaxVariant::None) rta = tax > 0 ? tax : 0;
   if (e.imp5ta != 0) rta = e.imp5ta;
+  // The tax on an extraordinary payment is withheld on top, whole, in its month.
+  if (taxVariant(e) != TaxVariant::None) rta = roundMoney(rta) + w.rtaExtra;
   PLANILLA_RETURN_IF_ERROR(rec.setNum("RTA_5TA", rta));
+  if (rec.hasField(kExtraTaxField)) PLANILLA_RETURN_IF_ERROR(rec.setNum(kExtraTaxField, w.rtaExtra));
   // 12. Worker's health contributions.
   PLANILLA_RETURN_IF_ERROR(rec.setNum("IPSST", p * pp.ipsst / 100));
   PLANILLA_RETURN_IF_ERROR(rec.setNum("FONAVIT", p * pp.fonavit / 100));
@@ -264,6 +267,7 @@ Result<AfterTax> payrollAfterTax(const Employee& e, const RunValues& rv, const F
                                    "RTA_5TA", "ESVIDA",  "ADELANTO", "OTROSD", "RETJUD",   "CUOSIN",
                                    "TARDAN", "T_DSCTOE", "IPSSE",   "FONAVIE", "SNPE"};
     for (const char* f : zeroed) PLANILLA_RETURN_IF_ERROR(rec.setNum(f, 0));
+    if (rec.hasField(kExtraTaxField)) PLANILLA_RETURN_IF_ERROR(rec.setNum(kExtraTaxField, 0));
   }
   return AfterTax::Done;
 }
@@ -304,6 +308,9 @@ const std::vector<std::string>& payrollResultFields() {
   }();
   return f;
 }
+
+const char* const kExtraTaxField = "RTA_EXTRA";
+FieldSpec extraTaxField() { return FieldSpec{kExtraTaxField, 'N', 14, 2}; }
 
 Status convertAmounts(const PendingRecord& result, const std::vector<std::string>& amounts, double rate,
                       PendingRecord& conv) {

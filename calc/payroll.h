@@ -106,6 +106,7 @@ struct EmployeeWork {
   double o1 = 0, o2 = 0;  // overtime pay as computed, before storing
   double p = 0;       // contribution base (first TBRUTO as stored)
   double t = 0;       // monthly tax base
+  double rtaExtra = 0;  // tax withheld in full on the month's extraordinary payment
 };
 
 // Steps 1 to 5 and 8 to 10: vacation days, monthly base and gratification,
@@ -136,6 +137,11 @@ const std::vector<std::string>& convertedCopiedFields();
 const std::vector<std::string>& convertedAmountFields();
 // Every field the run writes into the payroll result table.
 const std::vector<std::string>& payrollResultFields();
+// The field the run adds after the template's when the company withholds the tax of
+// extraordinary payments apart (see calc/tax_law.h): the part of RTA_5TA withheld on
+// the month's extraordinary payment, shown on its own line of the payslip.
+extern const char* const kExtraTaxField;
+FieldSpec extraTaxField();
 
 // Step 21: each amount of `result` divided by `rate`, rounded to two decimals.
 // `conv` must already hold the copied fields.

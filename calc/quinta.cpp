@@ -1,5 +1,7 @@
 #include "calc/quinta.h"
 
+#include <algorithm>
+
 #include "calc/record.h"
 #include "store/catalog.h"
 
@@ -79,6 +81,7 @@ Projection projectGratifications(double t, const Date& entry, const TaxPeriod& p
   const bool sameYear = !entry.empty() && entry.year() == p.year;
   pr.j = t;
   pr.d = t;
+  pr.jProjected = pr.dProjected = true;
   if (sameYear && p.ymes < "07") pr.j = t / 6 * (7 - entry.month());
   if (p.ymes > "06") {
     if (p.ymes < "12") {
@@ -90,10 +93,11 @@ Projection projectGratifications(double t, const Date& entry, const TaxPeriod& p
           pr.j = 0;
           pr.d = 0;
         }
+        pr.jProjected = false;
       }
     } else {
-      if (g.julyExists) pr.j = g.julyGross.value_or(0);
-      if (g.decemberExists) pr.d = g.decemberGross.value_or(0);
+      if (g.julyExists) pr.j = g.julyGross.value_or(0), pr.jProjected = false;
+      if (g.decemberExists) pr.d = g.decemberGross.value_or(0), pr.dProjected = false;
     }
   }
   return pr;
@@ -110,13 +114,26 @@ FifthOutcome computeFifth(const FifthInput& in, const TaxPeriod& p, const TaxBan
     Projection pr = projectGratifications(in.t, in.entry, p, g);
     o.j = pr.j;
     o.d = pr.d;
+    // The bonus goes with each gratification still to come, rounded as the
+    // gratification run stores it; a paid one carries its own in its gross.
+    if (in.bonusRate > 0) {
+      if (pr.jProjected) o.b += roundMoney(pr.j * in.bonusRate / 100);
+      if (pr.dProjected) o.b += roundMoney(pr.d * in.bonusRate / 100);
+    }
   }
-  o.y = RTAPREVIA(in.t, in.o1, in.o2, in.mv, o.j, o.d, in.su, p.m);
+  o.y = RTAPREVIA(in.t, in.o1, in.o2, in.mv, o.j, o.d, in.su, p.m) + o.b;
   o.n = o.y + o.h - o.k;
   o.x = RTAPROYECTADA(o.n, b);
   if (o.n > 0) {
     o.positive = true;
     o.z = RTAMENSUAL(o.x - o.w, p.m);
+  }
+  // An extraordinary payment is not spread: the tax it adds to the year is withheld
+  // in full in the month it is paid.
+  if (in.extra > 0 && o.n + in.extra > 0) {
+    o.xe = RTAPROYECTADA(o.n + in.extra, b);
+    o.ze = roundMoney(o.xe - (o.positive ? o.x : 0));
+    if (o.ze < 0) o.ze = 0;
   }
   return o;
 }
@@ -295,15 +312,26 @@ Status readTaxInputs(TaxTables& tt, const std::string& code, bool projectGrat, T
   return Status::ok();
 }
 
-static Result<double> deter(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b) {
+Result<FifthOutcome> DETERMINE5TA(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b) {
   PLANILLA_RETURN_IF_ERROR(checkMonth(p.m));
   TaxInputs ti;
   PLANILLA_RETURN_IF_ERROR(readTaxInputs(tt, in.code, in.projectGrat, &ti));
   FifthOutcome o = computeFifth(in, p, b, ti.earnings, ti.withholdings, ti.grat);
-  if (!o.positive) return 0.0;
-  PLANILLA_RETURN_IF_ERROR(grabarenta(*tt.withholdings, tt.withholdingsMap, in.code, o.z, p.m));
-  PLANILLA_RETURN_IF_ERROR(recordMonth(*tt.earnings, tt.earningsMap, in.code, in.p, p.m, false));
-  return o.z;
+  if (!o.records()) return o;
+  // Without an extraordinary payment this is the share and p, as always; with one,
+  // the month holds what was withheld and earned in it, so that later months count
+  // the payment among the earlier earnings and its tax among the withholdings.
+  const double withheld = o.ze > 0 ? roundMoney(std::max(o.z, 0.0)) + o.ze : o.z;
+  const double earned = o.ze > 0 ? in.p + in.extra : in.p;
+  PLANILLA_RETURN_IF_ERROR(grabarenta(*tt.withholdings, tt.withholdingsMap, in.code, withheld, p.m));
+  PLANILLA_RETURN_IF_ERROR(recordMonth(*tt.earnings, tt.earningsMap, in.code, earned, p.m, false));
+  return o;
+}
+
+static Result<double> deter(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b) {
+  Result<FifthOutcome> o = DETERMINE5TA(tt, in, p, b);
+  if (!o) return o.status();
+  return o->positive ? o->z : 0.0;
 }
 
 Result<double> DETER5TA(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b) {

@@ -76,6 +76,9 @@ struct TaxPeriod {
 struct Projection {
   double j = 0;  // July gratification
   double d = 0;  // December gratification
+  // Which of the two is an estimate from the monthly base (false: taken from the
+  // gratification's result, bonus included as paid, or none).
+  bool jProjected = false, dProjected = false;
 };
 // Gratification projections J and D for monthly tax base t and the entry date.
 Projection projectGratifications(double t, const Date& entry, const TaxPeriod& p, const GratSources& g);
@@ -92,12 +95,25 @@ struct FifthInput {
   std::string code;  // employee code as stored (10 characters)
   Date entry;        // FECH_ING
   bool projectGrat = true;  // variant "S" (DETER5TA); false for variant "E" (DETER5TAES)
+  // With the company's "Proyeccion Con Bonificacion Extraordinaria" (0 without it):
+  // the percent of the extraordinary bonus added to each gratification projected
+  // from the monthly base (the rates record's BONIFI9: 9, or 6.75 with an EPS) ...
+  double bonusRate = 0;
+  // ... and the month's extraordinary payment (the profit share), taxed apart.
+  double extra = 0;
 };
 
 struct FifthOutcome {
   double k = 0, h = 0, w = 0, j = 0, d = 0, y = 0, n = 0, x = 0;
+  double b = 0;          // extraordinary bonus of the projected gratifications (in y)
   double z = 0;          // the month's share (unrounded); 0 when n <= 0
   bool positive = false; // n > 0: the month is recorded in the year tables
+  // The extraordinary payment: the annual tax with it (xe) less the annual tax
+  // without it (x, or 0 when n <= 0), withheld in full this month (ze, 0 without one).
+  double xe = 0, ze = 0;
+  // What the month records: the withholding (the share, not below 0, plus ze) and
+  // the earnings (p plus the extraordinary payment).
+  bool records() const { return positive || ze > 0; }
 };
 
 // The whole computation for one employee, without tables. `earnings` and
@@ -136,6 +152,10 @@ struct TaxInputs {
   GratSources grat;
 };
 Status readTaxInputs(TaxTables& tt, const std::string& code, bool projectGrat, TaxInputs* out);
+
+// DETER5TA / DETER5TAES as the monthly run calls them: the whole outcome, the
+// extraordinary withholding included. The year tables are written as records() says.
+Result<FifthOutcome> DETERMINE5TA(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b);
 
 // Variant "S": with projected July and December gratifications. Returns the month's
 // withholding (unrounded), or 0 when the projected net income is not above zero; in

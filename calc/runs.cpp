@@ -15,6 +15,7 @@
 #include "calc/quinta.h"
 #include "calc/record.h"
 #include "calc/run_stamps.h"
+#include "calc/tax_law.h"
 #include "store/catalog.h"
 #include "ui/messages.h"
 
@@ -373,6 +374,8 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   RunValues rv;
   ExchangeRate xr;
   if (!readRunValues(s, code, rv, xr)) return false;
+  TaxSettings taxSettings;
+  if (Status ts = readTaxSettings(s, &taxSettings); !ts) return failTable(s, ts);
 
   // Every table of the run is opened before anything is deleted, so that a table
   // another station holds ends the run with nothing changed.
@@ -396,6 +399,11 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   RunTables out(s);
   if (!holdResults(s, out, {&e2, &e1})) return stop(s);
 
+  TaxPeriod period{s.YFECHA.month(), s.YMES, s.YFECHA.year()};
+  if (s.YFECHA.empty()) {  // a session that set only the period texts
+    period.m = std::max(1, std::atoi(s.YMES.c_str()));
+    period.year = 2000 + std::atoi(s.YANO.c_str());
+  }
   FundRatesCache fundCache(tFunds, s.YMES);
   ui::Busy busy(msg, "Calculo De Planilla", "Trabajadores procesados", static_cast<long>(tEmp->recordCount()));
   TaxTables tt{tHab, tRet, tJul, tDec};
@@ -433,10 +441,14 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     if (!st) return failTable(s, st);
     if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
   }
+  // The run goes on with the rates record's tax unit, but a unit left from another
+  // year withholds the wrong tax all year: the operator is told before anything runs.
+  if (const std::string warn = uitWarning(rv.params.uit2, period.year); !warn.empty())
+    ui::MSGALERT(msg, warn, "Mensaje");
 
   // The new month is written beside the previous one, which stays whole until the
   // whole set takes its place at the end: the results anew, the year tables copied.
-  Table* tE2 = built(s, out.fresh(e2));
+  Table* tE2 = built(s, taxSettings.projectBonus ? out.fresh(e2, {extraTaxField()}) : out.fresh(e2));
   if (!tE2) return stop(s);
   Table* tE1 = built(s, out.fresh(e1));
   if (!tE1) return stop(s);
@@ -446,11 +458,6 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   if (!nRet) return stop(s);
   TaxTables nt{nHab, nRet, tJul, tDec};
 
-  TaxPeriod period{s.YFECHA.month(), s.YMES, s.YFECHA.year()};
-  if (s.YFECHA.empty()) {  // a session that set only the period texts
-    period.m = std::max(1, std::atoi(s.YMES.c_str()));
-    period.year = 2000 + std::atoi(s.YANO.c_str());
-  }
   PendingRecord rec = PendingRecord::forTable(*tE2);
   PendingRecord conv = PendingRecord::forTable(*tE1);
   RecordView ev(*tEmp);
@@ -484,10 +491,14 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     TaxVariant variant = taxVariant(e);
     if (variant != TaxVariant::None) {
       FifthInput fi = fifthInput(e, pi.me, rv, w);
-      Result<double> z = variant == TaxVariant::WithGratifications ? DETER5TA(nt, fi, period, rv.params.bands)
-                                                                   : DETER5TAES(nt, fi, period, rv.params.bands);
+      if (taxSettings.projectBonus) {
+        fi.bonusRate = rv.params.bonifi9;
+        fi.extra = pi.me.utili;
+      }
+      Result<FifthOutcome> z = DETERMINE5TA(nt, fi, period, rv.params.bands);
       if (!z) return failEmployee(s, z.status(), e.codigo);
-      tax = *z;
+      tax = z->positive ? z->z : 0;
+      w.rtaExtra = z->ze;
     }
     // 11 to 19.
     Result<AfterTax> after = payrollAfterTax(e, rv, fund, pi.decPremium, tax, rec, w);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "calc/tax_law.h"
 #include "session/tables.h"
 #include "masters/maintenance.h"
 #include "store/catalog.h"
@@ -94,6 +95,14 @@ void F_PJLG05(Session& s, ui::Toolkit& tk) {
   for (const auto& c : kTextControls) txt[c.field] = hasRecord ? t.str(c.field) : std::string(width(c.field), ' ');
   std::string mesafec = hasRecord ? t.str("mesafec") : std::string(width("mesafec"), ' ');
   std::string firma = hasRecord ? t.str("Firma") : std::string(width("Firma"), ' ');
+  // The projection with the gratifications' bonus, kept in its own table (pmae13).
+  calc::TaxSettings tax;
+  if (Status st = calc::readTaxSettings(s, &tax); !st) {
+    showTableError(s, st);
+    s.close(s.areaOf("Porcen"));
+    return;
+  }
+  bool projectBonus = tax.projectBonus;
 
   bool accepted = false;
   {
@@ -128,6 +137,7 @@ void F_PJLG05(Session& s, ui::Toolkit& tk) {
                "11 NOV", "12 DIC"})
         .colors(ui::color::kNavy, ui::color::kSilver);
     dlg.combo(154, ui::ref(firma), {"1-ROVAN", "2-TELIS"}).colors(ui::color::kNavy, ui::color::kSilver);
+    dlg.check(231, ui::ref(projectBonus)).colors(ui::color::kBlue, ui::color::kScreen);
     okCancelButtons(dlg, accepted);
     dlg.activate();
   }
@@ -148,6 +158,14 @@ void F_PJLG05(Session& s, ui::Toolkit& tk) {
       RecordEdit e = RecordEdit::blank(t);
       fill(e);
       if (addRecord(s, t, e)) FREE(s);
+    }
+    if (projectBonus != tax.projectBonus) {
+      tax.projectBonus = projectBonus;
+      Status st = calc::writeTaxSettings(s, tax);
+      if (st.code() == ErrorCode::Locked || st.code() == ErrorCode::InUse)
+        ui::MSGSTOP(s.messages(), "Acceso Denegado Registro En Uso", kTitle);
+      else if (!st)
+        showTableError(s, st);
     }
   }
   s.close(s.areaOf("Porcen"));

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "calc/payroll.h"
 #include "calc/run_stamps.h"
 #include "session/change_log.h"
 #include "session/run_register.h"
@@ -171,10 +172,15 @@ std::string payslipBody(Session& s, const Table& row, const SlipEmployee& e, con
     "{t;$c02;a=l}{tab= -700} Dias No Labor. y no Subsid.: " + amount(row.num("NOSUBS"), kPicDays3) +
     "{e;$c03;a=l}{tab= +800} Tardanzas : " + amount(row.num("TARDANZA"), kPicDays3) + "{t;\\n;\\n}");
   b += slipCaptions();
+  // A month with an extraordinary payment withholds its tax apart (RTA_EXTRA, a field
+  // the run adds only for the companies that do): the ordinary tax and that tax on
+  // lines of their own, RTA_5TA holding both.
+  const double extraTax = row.fieldIndex(calc::kExtraTaxField) >= 0 ? row.num(calc::kExtraTaxField) : 0.0;
   std::vector<SlipPair> pairs = slipFirstPairs(row);
   pairs.insert(pairs.end(), {
       {"Refrigerio    :", amt(row, "REFRIG"), " Desc.Judicial     :", amt(row, "RETJUD")},
-      {"Movilidad     :", amt(row, "MOVILI"), " Rta.5ta.Categoria :", amt(row, "RTA_5TA")},
+      {"Movilidad     :", amt(row, "MOVILI"), " Rta.5ta.Categoria :",
+       extraTax != 0 ? amount(calc::roundMoney(row.num("RTA_5TA") - extraTax), kPicPayslip) : amt(row, "RTA_5TA")},
       {"Gratificacion :", amt(row, "GRATIF"), "Es-Vida           :", amt(row, "ESVIDA")},
       {"Bono Producc. :", amt(row, "PRODUC"), " Adelantos         :", amt(row, "ADELANTO")},
       {"Dias Trabajado:", amt(row, "DIASTRA"), " Otros Dsctos.     :", amt(row, "OTROSD")},
@@ -182,7 +188,11 @@ std::string payslipBody(Session& s, const Table& row, const SlipEmployee& e, con
       {"CTS           :", amt(row, "CTS"), " Tardanzas         :", amt(row, "TARDAN")},
       {"Subsidios     :", amt(row, "SUBSID"), "Total Descuentos  :", amt(row, "T_DSCTOT")},
   });
-  b += slipAmountLines(pairs, /*lastBlank=*/true);
+  // Its line takes the place of the blank line under the amounts, so that the rest
+  // of the slip stays on the frames the header draws.
+  if (extraTax != 0)
+    pairs.insert(pairs.begin() + 6, {"              ", std::string(), " Rta.5ta.Extraord. :", amount(extraTax, kPicPayslip)});
+  b += slipAmountLines(pairs, /*lastBlank=*/extraTax == 0);
   b += slipContributions(row);
   L("{e;$c03;a=l} {tab= -1100} SCTR-SALUD         :{e;$c04;a=r} {tab= -350}" + amt(row, "SNPE") + "{t;\\n;\\n}");
   b += slipClosing(row, in, code, costCentre, "{t;b=n;\\n;\\n}");

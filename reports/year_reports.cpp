@@ -8,6 +8,7 @@
 #include "calc/payroll.h"
 #include "calc/quinta.h"
 #include "calc/record.h"
+#include "calc/tax_law.h"
 #include "reports/institution.h"
 #include "reports/report_common.h"
 #include "reports/report_format.h"
@@ -578,8 +579,14 @@ bool PREP419(Session& s, int year, const std::string& code, bool startViewer) {
   }
   calc::RecordView record(*rates);
   record.load(*rates);
-  const calc::PayrollParams params = calc::readParams(record);
+  calc::PayrollParams params = calc::readParams(record);
   s.closeAll();
+  // A year the table of tax units knows is settled on its own unit and bands (a 2024
+  // certificate printed in 2026 uses 2024's); another year on the rates record's.
+  if (const std::optional<double> uit = calc::yearUit(year)) {
+    params.uit2 = *uit;
+    params.bands = calc::bandsForUit(*uit);
+  }
 
   // The months with results give the income by component; the months taken from the
   // registers give their earnings as one amount. A month of employment with neither

@@ -163,7 +163,7 @@ const Emp kStaff[] = {
     {"E0008", "SALAZAR", "PONCE", "LUCIA", "", 'F', "CONSULTORA EXTERNA", "ADM", 2500, 'S', 0, 0, 0, ' ', 0, "", 'N', '2', 30, 0, 0, ' ', "23", 2023},
     {"E0009", "CASTRO", "NUNEZ", "MIGUEL", "ANGEL", 'M', "ALMACENERO", "PRO", 3000, 'S', 113, 500, 0, ' ', 0, "INTEGR", 'S', '1', 30, 3, 0, ' ', "22", 2016},
     {"E0010", "MENDOZA", "RIOS", "CARMEN", "", 'F', "ASISTENTE ADMINISTRATIVA", "ADM", 2400, 'S', 113, 400, 0, ' ', 0, "PRIMA", 'S', '1', 15, 0, 0, ' ', "23", 2019},
-    {"E0011", "VARGAS", "LOPEZ", "LUIS", "", 'M', "OPERARIO DE MAQUINAS", "PRO", 1500, 'S', 75, 250, 0, ' ', 0, "PROFUT", 'S', '1', 30, 0, 0, ' ', "22", 2020},
+    {"E0011", "VARGAS", "LOPEZ", "LUIS", "", 'M', "OPERARIO DE MAQUINAS", "PRO", 1500, 'S', 113, 250, 0, ' ', 0, "PROFUT", 'S', '1', 30, 0, 0, ' ', "22", 2020},
     {"E0012", "HUAMAN", "CRUZ", "ANA", "MARIA", 'F', "SUPERVISORA DE PLANTA", "PRO", 3500, 'S', 113, 583.33, 0, 'S', 0, "HABITA", 'S', '1', 30, 0, 0, ' ', "23", 2018},
     {"E0013", "ROJAS", "PAREDES", "JULIO", "", 'M', "CHOFER", "VEN", 1800, 'S', 113, 300, 0, ' ', 0, "", 'N', '1', 10, 0, 20, ' ', "22", 2021},
     {"E0014", "SANCHEZ", "VILLA", "ROCIO", "", 'F', "VENDEDORA", "VEN", 2200, 'S', 0, 366.67, 0, ' ', 0, "INTEGR", 'S', '1', 30, 0, 0, ' ', "23", 2022},
@@ -239,6 +239,17 @@ Status demoRates(FileSystem& fs, const std::string& dir, const catalog::Period& 
                       {"tasa30", 30},        {"banco", "BCP"},    {"Firma", "1-ROVAN"}, {"carpeta", "PLANILLAS"}});
   if (!st) return st.withContext(def.dbf());
   return finish(r);
+}
+
+// The company's fifth-category settings: the projection with the gratifications'
+// extraordinary bonus, as the law reads it.
+Status demoTaxSettings(FileSystem& fs, const std::string& dir, const catalog::Period& p) {
+  TableDef def = catalog::define(TableId::TaxSettings, p);
+  auto t = createAndOpen(fs, dir, def);
+  if (!t) return t.status();
+  Status st = append(**t, {{"codigo", "000001"}, {"proyboni", "S"}});
+  if (!st) return st.withContext(def.dbf());
+  return finish(**t);
 }
 
 Status demoFunds(FileSystem& fs, const std::string& dir, const catalog::Period& p) {
@@ -769,6 +780,7 @@ Status installDemo(FileSystem& fs, const std::string& dir, const Date& wd) {
     PLANILLA_RETURN_IF_ERROR(finish(**t));
   }
   PLANILLA_RETURN_IF_ERROR(demoRates(fs, dir, p, wd));
+  PLANILLA_RETURN_IF_ERROR(demoTaxSettings(fs, dir, p));
   PLANILLA_RETURN_IF_ERROR(demoFunds(fs, dir, p));
   PLANILLA_RETURN_IF_ERROR(demoExchange(fs, dir, p, wd));
   PLANILLA_RETURN_IF_ERROR(demoMaster(fs, dir, p, wd));

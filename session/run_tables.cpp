@@ -218,14 +218,22 @@ Status RunTables::buildBags(Built& b) {
   return Status::ok();
 }
 
-Result<Table*> RunTables::fresh(const TableDef& def) {
+Result<Table*> RunTables::fresh(const TableDef& def, const std::vector<FieldSpec>& extra) {
   FileSystem& fs = s_.fs();
   const Place p = tablePlace(s_, def);
   if (fs.exists(p.temp)) PLANILLA_RETURN_IF_ERROR(fs.remove(p.temp));
   {
     auto tpl = Table::openReadOnly(fs, s_.path("pbase18.dbf"), "pbase18");
     if (!tpl) return tpl.status().withContext("pbase18.dbf");
-    Status st = (*tpl)->copyStructure(p.temp);
+    Status st;
+    if (extra.empty()) {
+      st = (*tpl)->copyStructure(p.temp);
+    } else {
+      std::vector<FieldSpec> fields;
+      for (int i = 0; i < (*tpl)->fieldCount(); ++i) fields.push_back((*tpl)->field(i));
+      fields.insert(fields.end(), extra.begin(), extra.end());
+      st = Table::create(fs, p.temp, fields);
+    }
     if (!st) return st.withContext(def.dbf());
   }
   auto t = Table::open(fs, p.temp, OpenMode::Exclusive, def.alias);

@@ -56,9 +56,10 @@ class RunTables {
   // (for tables the run does not itself open exclusively). A file that does not exist
   // is not held. InUse when another station has it open.
   Status hold(const catalog::TableDef& def);
-  // The new table of `def`: empty, with the structure of the results template; its
-  // bags are built when the set is put in place. Open exclusively.
-  Result<Table*> fresh(const catalog::TableDef& def);
+  // The new table of `def`: empty, with the structure of the results template (and
+  // `extra` fields after it, when given); its bags are built when the set is put in
+  // place. Open exclusively.
+  Result<Table*> fresh(const catalog::TableDef& def, const std::vector<FieldSpec>& extra = {});
   // The new table of `def` as a copy of the live records of `current` (the table in
   // place, which the run holds open), with its bags, ordered by the first tag. Open
   // exclusively.

@@ -235,7 +235,7 @@ const std::vector<TableId>& allTables() {
       TableId::VacationRoll,  TableId::GratificationRoll, TableId::ActiveEmployees, TableId::PayrollSoles,
       TableId::PayrollDollars, TableId::GratSoles,     TableId::GratDollars,      TableId::ReportWork,
       TableId::ExtraGrat,     TableId::RunStamps,      TableId::Settlements,      TableId::RunRegister,
-      TableId::ChangeLog};
+      TableId::ChangeLog,     TableId::TaxSettings};
   return ids;
 }
 
@@ -279,6 +279,7 @@ std::string baseName(TableId id, const Period& p) {
     case TableId::Settlements: return "lq" + p.cia + p.ano;
     case TableId::RunRegister: return "rproc" + p.cia;
     case TableId::ChangeLog: return "bitac" + p.cia;
+    case TableId::TaxSettings: return "pmae13" + p.cia;
   }
   return "";
 }
@@ -507,6 +508,16 @@ TableDef define(TableId id, const Period& p) {
       d.tags = {tag(b, "momento", "MOMENTO")};
       d.alias = "Bitacora";
       d.role = "Bitacora De Cambios";
+      break;
+    case TableId::TaxSettings:
+      // Kept apart from the rates record (pmae05) so that its layout stays as other
+      // installations and programs know it. PROYBONI "S": the fifth-category
+      // projection adds the extraordinary bonus of the gratifications and a month
+      // with an extraordinary payment withholds its own tax; anything else: off.
+      d.fields = {C("codigo", 6), C("proyboni", 1)};
+      codigoTag();
+      d.alias = "ParRenta";
+      d.role = "Parametros De Renta";
       break;
   }
   return d;

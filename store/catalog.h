@@ -69,6 +69,7 @@ enum class TableId {
   Settlements,        // lq<cia><ano>            termination settlements of the year (by termination date)
   RunRegister,        // rproc<cia>              every run and export: who, when, totals, how it ended
   ChangeLog,          // bitac<cia>              every change made by hand, field by field (append only)
+  TaxSettings,        // pmae13<cia>  the company's fifth-category settings, one record
 };
 
 // Every id, in catalog order.

@@ -89,6 +89,10 @@ TEST_F(CalcScreenTest, LookedUpCodeStartsTheRun) {
         EXPECT_NE(shown.find("     03 31 "), std::string::npos) << shown;  // then the euro label
       })
       .press(201)
+      // The demo carries 2026's figures; its March of 2025 is told so.
+      .expectMessage(MsgKind::Alert,
+                     "La U.I.T. De Porcentajes (5500.00) No Es La Del A\xF1o 2025 (5350.00): Revise Porcentajes",
+                     "Mensaje")
       .expectMessage(MsgKind::Info, "Fin De Proceso", "Mensaje");
   F_P301(s(), tk);
   EXPECT_TRUE(tk.ok()) << tk.report();

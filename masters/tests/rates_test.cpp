@@ -98,6 +98,27 @@ TEST_F(Rates, NegativeTaxUnitIsRefusedAndZeroAccepted) {
   run();
 }
 
+// "Proyeccion Con Bonificacion Extraordinaria" is kept in pmae13<cia>, not in the
+// rates record: nothing on "&Cancelar"; saved, and shown as saved next time.
+TEST_F(Rates, BonusProjectionIsKeptInItsOwnTable) {
+  const catalog::TableDef tax = st.session.def(TableId::TaxSettings);
+  auto stays = [&](bool on, int button, const char* stored) {
+    st.tk.reset();
+    st.tk.expectDialog("EDITPORCE")
+        .inspect([on](ui::Dialog& d) { EXPECT_EQ(dynamic_cast<ui::CheckBox*>(d.control(231))->checked(), !on); })
+        .setCheck(231, on)
+        .press(button);
+    run();
+    auto t = testing::readAll(dir.path(), tax);
+    EXPECT_EQ(t.rows.empty() ? "" : t.rows[0]["proyboni"], stored);
+    EXPECT_LE(t.rows.size(), 1u);
+  };
+  stays(true, 302, "");
+  stays(true, 301, "S");
+  stays(false, 301, "N");
+  EXPECT_EQ(stored().physical, 1u);  // the rates record keeps its one record
+}
+
 TEST(Impuit2, LimitsRoundedAndOversizedRefused) {
   TempDir dir;
   Station st(dir.path());

@@ -8,6 +8,7 @@
 #include "session/install.h"
 #include "session/startup.h"
 #include "session/tests/session_test_util.h"
+#include "calc/payroll.h"
 #include "reports/payslip.h"
 #include "reports/report_format.h"
 #include "reports/runrpv.h"
@@ -400,4 +401,27 @@ TEST_F(PayslipTest, InstitutionValuesReachTheSignatureBlock) {
             std::string::npos);
   EXPECT_NE(t.find("Registro Patronal :  " + in.patro + "{e;$c03;a=l} {tab= -500} Ruc :  " + in.ruc + "{t;\\n}"),
             std::string::npos);
+}
+
+// A month with an extraordinary payment, as the run leaves it for a company that
+// withholds its tax apart: RTA_5TA holds both taxes, RTA_EXTRA (a field the run adds)
+// the extraordinary one. 1,544.73 - 1,400.00 = 144.73 is the month's tax.
+TEST_F(PayslipTest, ExtraordinaryTaxHasItsOwnLine) {
+  const auto def = catalog::define(catalog::TableId::PayrollSoles, period_);
+  std::vector<FieldSpec> fields = catalog::calcTemplateFields();
+  fields.push_back(calc::extraTaxField());
+  ASSERT_TRUE(Table::create(fs(), dir_.path() + "/" + def.dbf(), fields).isOk());
+  ASSERT_TRUE(catalog::rebuildIndexes(fs(), dir_.path(), def, true).isOk());
+  Values v = kRow;
+  v["RTA_5TA"] = 1544.73;
+  v["RTA_EXTRA"] = 1400;
+  addPayroll("E0001", v);
+  const std::string t = run("E0001");
+  EXPECT_NE(t.find("Rta.5ta.Categoria :{e;$c04;a=r} {tab= -350}   144.73{t;\\n}\r\n"
+                   "{e;$c01;a=l} {tab= 150}               {e;$c02;a=r} {tab= 300}{e;$c03;a=l} {tab= -1100} "
+                   "Rta.5ta.Extraord. :{e;$c04;a=r} {tab= -350} 1,400.00{t;\\n}"),
+            std::string::npos)
+      << t;
+  // It takes the blank line under the amounts: the slip keeps its number of lines.
+  EXPECT_NE(t.find("Total Descuentos  :{e;$c04;a=r} {tab= -350}   325.00{t;\\n}\r\n"), std::string::npos) << t;
 }

@@ -449,40 +449,44 @@ TEST_F(FixedYear, MonthCostByCostCentreIncludesTheGratification) {
   }
 }
 
-// The demo company in December 2025: its registers hold January to November for the
+// The demo company in December 2024: its registers hold January to November for the
 // employees of the fifth category, the system calculates December.
 class DemoDecember : public planilla::testing::DemoFixture {
  protected:
   void SetUp() override {
     ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
-    ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), Date(2025, 12, 31)).isOk());
+    ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), Date(2024, 12, 31)).isOk());
     ::setenv(kViewerEnv, "true", 1);
     tk.setDataDir(dir.path());
     session = std::make_unique<Session>(posixFileSystem(), tk, dir.path());
     session->setRed(false);
-    chooseDemoDate(Date(2025, 12, 31));
+    chooseDemoDate(Date(2024, 12, 31));
   }
 };
 
 TEST_F(DemoDecember, CertificateCountsTheRegistersOfTheMonthsBeforeTheSystem) {
   ASSERT_TRUE(calc::PROCE05(s(), "12 31 "));
   ASSERT_TRUE(calc::PROCE01(s(), "12 31 "));
-  ASSERT_TRUE(PREP419(s(), 2025, "E0001", false));
+  ASSERT_TRUE(PREP419(s(), 2024, "E0001", false));
   // E0001: 15,000 a month and 113.00 of family allowance, the monthly share of the
   // gratification 2,500.00. December's payroll: 15,000.00, 113.00, 2,500.00; December's
   // gratification: (15,000 + 113) / 6 x 6 = 15,113.00 with 9% bonus 1,360.17.
   // Registers January-November: 11 x 15,113.00 = 166,243.00 earned and 11 x 2,039.50 =
-  // 22,434.50 withheld; December withholds 2,270.67: 24,705.17 in all.
-  // Gross 15,000 + 113 + 2,500 + 15,113 + 1,360.17 + 166,243 = 200,329.17; net
-  // 200,329.17 - 38,500 = 161,829.17; tax 2,200 + 11,550 + (161,829.17 - 110,000) x 17%
-  // = 8,810.96 -> 22,560.96; 24,705.17 - 22,560.96 = 2,144.21 back to the worker.
+  // 22,434.50 withheld. December withholds on the rates record's UIT 5,500, the bonus
+  // projected (the demo's setting): 15,113 + July (not calculated) 15,113 and its bonus
+  // 1,360.17 + December's gross 16,473.17 + 166,243 - 38,500 = 175,802.34; tax 2,200 +
+  // 11,550 + 65,802.34 x 17% = 11,186.40 -> 24,936.40, less 22,434.50: 2,501.90.
+  // Gross 15,000 + 113 + 2,500 + 15,113 + 1,360.17 + 166,243 = 200,329.17. The
+  // certificate settles 2024 on 2024's UIT, 5,150: net 200,329.17 - 36,050 = 164,279.17;
+  // tax 25,750 x 8% = 2,060 + 77,250 x 14% = 10,815 + 61,279.17 x 17% = 10,417.46 ->
+  // 23,292.46; withheld 24,936.40: 1,643.94 back to the worker.
   const std::vector<std::string> expected = {
       cert("  Gratificaciones", "17,613.00"), cert("  Bonificacion extraordinaria", "1,360.17"),
       cert("  Otros ingresos", "0.00"), cert("  Remuneraciones segun registro anual", "166,243.00"),
       cert("", "------------"), cert("  Total renta bruta", "200,329.17"),
-      cert("2. DEDUCCION 7 UIT (7 x 5,500.00)", "-38,500.00"), cert("3. RENTA NETA", "161,829.17"),
-      cert("4. IMPUESTO SEGUN ESCALA", "22,560.96"), cert("5. RETENCIONES EFECTUADAS", "-24,705.17"),
-      cert("", "------------"), cert("6. SALDO A FAVOR DEL TRABAJADOR", "2,144.21"), "{\\n}",
+      cert("2. DEDUCCION 7 UIT (7 x 5,150.00)", "-36,050.00"), cert("3. RENTA NETA", "164,279.17"),
+      cert("4. IMPUESTO SEGUN ESCALA", "23,292.46"), cert("5. RETENCIONES EFECTUADAS", "-24,936.40"),
+      cert("", "------------"), cert("6. SALDO A FAVOR DEL TRABAJADOR", "1,643.94"), "{\\n}",
       "{$c00;a=l}Meses segun registro anual de haberes y retenciones:{\\n}",
       "{$c00;a=l}ENE, FEB, MAR, ABR, MAY, JUN, JUL, AGO, SET, OCT, NOV{\\n}", "{\\n;\\n}"};
   const std::vector<std::string> body = bodyLines(dir.file("Test.rpv"));

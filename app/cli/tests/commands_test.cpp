@@ -301,6 +301,15 @@ double monthTax(const std::string& file) {
 // and a gratification run after the payroll leaves the month's reports marked.
 TEST_F(Commands, DecemberPayrollWaitsForItsGratification) {
   enterDemo("31/12/2026");
+  // Without the bonus in the projection: with it, the demo's December gratification
+  // (one monthly pay and its bonus) is projected exactly and both runs withhold alike.
+  {
+    auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(TableId::TaxSettings, {"01", "12", "26"}),
+                                OpenMode::Exclusive);
+    ASSERT_TRUE(t.isOk());
+    ASSERT_TRUE((*t)->goTop().isOk() && (*t)->replace("PROYBONI", std::string_view("N")).isOk());
+    (*t)->close();
+  }
   const std::vector<std::string> calcular = {"calcular", "--cia", "01", "--clave", "PLANILLA", "--tc", "12 31"};
   const std::vector<std::string> libro = {"reporte", "libro", "--cia", "01", "--clave", "PLANILLA"};
   const std::string pending = "PLANILLA PENDIENTE DE RECALCULO";
