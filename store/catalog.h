@@ -66,6 +66,8 @@ enum class TableId {
   ReportWork,         // xx<cia><mes><ano>       (structure of the report's source)
   ExtraGrat,          // ke<cia><mes><ano>       (read when present, never created)
   RunStamps,          // sp<cia><mes><ano>       the month's runs: one record per run kind
+  EmployeeExtra,      // pmae11<cia>  the employee's second record: what the state's registration
+                      //              needs and the master lacks (keyed by CODIGO, made on first use)
 };
 
 // Every id, in catalog order.
@@ -115,6 +117,7 @@ std::string baseName(TableId id, const Period& p);
 // Layouts (also reachable through define()).
 const std::vector<FieldSpec>& employeeFields();       // 73 fields, movili at 30 and 70
 const std::vector<FieldSpec>& ratesFields();          // 41 fields
+const std::vector<FieldSpec>& employeeExtraFields();  // pmae11<cia>, the second record
 // The 45 fields of the general master carried into the active employees of a month
 // (at creation and by the refresh operations); the others start empty.
 const std::vector<std::string>& activeCarriedFields();
