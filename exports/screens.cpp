@@ -4,6 +4,7 @@
 
 #include "exports/afp_year.h"
 #include "exports/afpnet.h"
+#include "exports/bank_screens.h"
 #include "exports/concepts.h"
 #include "exports/files.h"
 #include "exports/month.h"
@@ -109,6 +110,8 @@ const std::vector<ScreenEntry>& exportScreens() {
       {"F_AFPNET04", "Exportar Planilla Mensual", fileScreen(Export::Payroll)},
       {"F_PLAME01", "Archivos P&LAME Del Mes", fileScreen(Export::Plame)},
       {"F_P428", "&Liquidacion Anual Aportes/Retenciones AFP", afpYearScreen},
+      {"F_BANCO01", "Archivos De &Pago Al Banco", F_BANCO01},
+      {"F_BJLG02", "Cuentas De &Cargo Bancarias", F_BJLG02},
   };
   return entries;
 }

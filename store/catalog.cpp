@@ -242,7 +242,7 @@ const std::vector<TableId>& allTables() {
       TableId::PrePayroll,    TableId::CtsMay,         TableId::CtsNovember,      TableId::IncomeEntries,
       TableId::VacationRoll,  TableId::GratificationRoll, TableId::ActiveEmployees, TableId::PayrollSoles,
       TableId::PayrollDollars, TableId::GratSoles,     TableId::GratDollars,      TableId::ReportWork,
-      TableId::ExtraGrat,     TableId::RunStamps,      TableId::EmployeeExtra};
+      TableId::ExtraGrat,     TableId::RunStamps,      TableId::EmployeeExtra, TableId::ChargeAccounts};
   return ids;
 }
 
@@ -284,6 +284,7 @@ std::string baseName(TableId id, const Period& p) {
     case TableId::ExtraGrat: return "ke" + cma;
     case TableId::RunStamps: return "sp" + cma;
     case TableId::EmployeeExtra: return "pmae11" + p.cia;
+    case TableId::ChargeAccounts: return "bmae02" + p.cia;
   }
   return "";
 }
@@ -487,6 +488,16 @@ TableDef define(TableId id, const Period& p) {
       codigoTag();
       d.alias = "EmpAdic";
       d.role = "Datos Adicionales Del Empleado";
+      break;
+    case TableId::ChargeAccounts:
+      // BANCO is the bank's code as the employee's second record keeps it ("02" BCP,
+      // "11" BBVA, "03" Interbank, "38" BanBif); MONEDA "S"/"D"; TIPCTA "C" corriente,
+      // "M" maestra, "A" ahorros; INTERB "S" when the account also pays other banks'
+      // accounts through their CCI (one per currency).
+      d.fields = {C("banco", 2), C("cuenta", 20), C("moneda", 1), C("tipcta", 1), C("interb", 1), C("descrip", 40)};
+      d.tags = {tag(b, "cuenta", "CUENTA")};
+      d.alias = "CtaCargo";
+      d.role = "Cuentas De Cargo Bancarias";
       break;
   }
   return d;

@@ -68,6 +68,7 @@ enum class TableId {
   RunStamps,          // sp<cia><mes><ano>       the month's runs: one record per run kind
   EmployeeExtra,      // pmae11<cia>  the employee's second record: what the state's registration
                       //              needs and the master lacks (keyed by CODIGO, made on first use)
+  ChargeAccounts,     // bmae02<cia>  the company's bank accounts charged with salary transfers
 };
 
 // Every id, in catalog order.
