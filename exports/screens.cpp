@@ -4,6 +4,7 @@
 
 #include "exports/afp_year.h"
 #include "exports/afpnet.h"
+#include "exports/bank_screens.h"
 #include "exports/concepts.h"
 #include "exports/files.h"
 #include "exports/logbook.h"
@@ -122,6 +123,8 @@ const std::vector<ScreenEntry>& exportScreens() {
       {"F_P428", "&Liquidacion Anual Aportes/Retenciones AFP", afpYearScreen},
       {"F_REGPROC", "Registro De Procesos", F_REGPROC},
       {"F_BITACORA", "Bitacora De Cambios", F_BITACORA},
+      {"F_BANCO01", "Archivos De &Pago Al Banco", F_BANCO01},
+      {"F_BJLG02", "Cuentas De &Cargo Bancarias", F_BJLG02},
   };
   return entries;
 }

@@ -30,6 +30,13 @@ fi
 "$BIN" boletas --cia 01 --dir "$ROOT/demo/boletas"
 echo "Boletas de pago en PDF: $ROOT/demo/boletas/"
 
+# The month's salary-transfer files for BCP and BBVA, with their summaries.
+mkdir -p "$ROOT/demo/bancos"
+for BANCO in BCP BBVA; do
+  "$BIN" exportar banco $BANCO --cia 01 --dir "$ROOT/demo/bancos" --pdf "$ROOT/demo/bancos/$BANCO.pdf"
+done
+echo "Archivos de pago al banco: $ROOT/demo/bancos/"
+
 # Every report of the month, and the CTS documents of the year's November half-year
 # (last: choosing 30 November makes it the company's working date).
 mkdir -p "$ROOT/demo/reportes"

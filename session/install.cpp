@@ -617,6 +617,57 @@ Status demoYearTables(FileSystem& fs, const std::string& dir, const catalog::Per
 
 }  // namespace
 
+// The salary accounts of the staff (the employees' second records, made or completed)
+// and the company's charge accounts, for the bank transfer files: most at BCP (the
+// dollar earners in dollars), every third at BBVA, one at Scotiabank paid through its
+// CCI from BCP, the trainee paid in cash.
+Status demoBankAccounts(FileSystem& fs, const std::string& dir, const catalog::Period& p) {
+  {
+    TableDef def = catalog::define(TableId::ChargeAccounts, p);
+    auto t = createAndOpen(fs, dir, def);
+    if (!t) return t.status();
+    struct A {
+      const char *bank, *account, *currency, *interbank, *name;
+    };
+    for (const A& a : {A{"02", "1911000152155", "S", "S", "BCP SOLES - PLANILLAS"},
+                       A{"02", "1912000000001", "D", "N", "BCP DOLARES - PLANILLAS"},
+                       A{"11", "00110123010000012345", "S", "N", "BBVA SOLES"}}) {
+      Status st = append(**t, {{"banco", a.bank}, {"cuenta", a.account}, {"moneda", a.currency},
+                               {"tipcta", "C"}, {"interb", a.interbank}, {"descrip", a.name}});
+      if (!st) return st.withContext(def.dbf());
+    }
+    PLANILLA_RETURN_IF_ERROR(finish(**t));
+  }
+  TableDef def = catalog::define(TableId::EmployeeExtra, p);
+  auto t = createAndOpen(fs, dir, def);
+  if (!t) return t.status();
+  int i = 0;
+  for (const auto& e : kStaff) {
+    ++i;
+    char number[32];
+    Fields f = {{"ctamon", e.dolar == 'D' ? "D" : "S"}, {"tippago", "2"}};
+    if (std::string(e.code) == "E0021") {
+      f = {{"tippago", "1"}};
+    } else if (std::string(e.code) == "E0010") {
+      f.push_back({"bancosun", "09"});
+      f.push_back({"ctacci", "00963200000380987111"});
+    } else if (i % 3 == 0 && e.dolar != 'D') {
+      std::snprintf(number, sizeof number, "0011%04d02%010d", 100 + i, 20000000 + i * 7919);
+      f.push_back({"bancosun", "11"});
+      f.push_back({"ctanum", number});
+    } else {
+      std::snprintf(number, sizeof number, "193%08d1%02d", 40000000 + i * 5431, i);
+      f.push_back({"bancosun", "02"});
+      f.push_back({"ctanum", number});
+    }
+    Status st;
+    if (!(*t)->seek(padTo(e.code, 10))) st = append(**t, Fields{{"codigo", e.code}});
+    if (st) st = put(**t, f);
+    if (!st) return st.withContext(def.dbf());
+  }
+  return finish(**t);
+}
+
 Date defaultDemoDate(const Date& today) {
   return Date(today.year(), today.month(), Date::daysInMonth(today.year(), today.month()));
 }
@@ -789,6 +840,7 @@ Status installDemo(FileSystem& fs, const std::string& dir, const Date& wd) {
   PLANILLA_RETURN_IF_ERROR(demoVacations(fs, dir, p, wd));
   PLANILLA_RETURN_IF_ERROR(demoYearTables(fs, dir, p, wd));
   PLANILLA_RETURN_IF_ERROR(demoCts(fs, dir, p, wd));
+  PLANILLA_RETURN_IF_ERROR(demoBankAccounts(fs, dir, p));
   if (wd.month() == 7 || wd.month() == 12) PLANILLA_RETURN_IF_ERROR(demoGratRoll(fs, dir, p));
   return Status::ok();
 }

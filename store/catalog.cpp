@@ -166,6 +166,33 @@ const std::vector<FieldSpec>& ratesFields() {
   return f;
 }
 
+// The employee's second record: what the state's registration of hires and leavers
+// needs and the master cannot hold. Codes are SUNAT's (the table number in brackets);
+// one-character flags are "1"/"0". EMAIL, CELULAR, TIPDOC, NUMDOC, BANCOSUN, CTANUM,
+// CTACCI and CTAMON are read by the bank transfer files and the payslip delivery: keep
+// their names and widths.
+const std::vector<FieldSpec>& employeeExtraFields() {
+  static const std::vector<FieldSpec> f = {
+      C("CODIGO", 10),                                                 // the master's code
+      C("TIPDOC", 2),    C("NUMDOC", 15),   C("PAISEMI", 3),           // document [3], issuing country [26]
+      C("NACIONAL", 4),  C("CELULAR", 9),   C("EMAIL", 60),            // nationality [4]
+      C("TIPVIA", 2),    C("NOMVIA", 20),   C("NUMVIA", 4),            // address: street type [5]
+      C("DEPTO", 4),     C("INTERIOR", 4),  C("MANZANA", 4),   C("LOTE", 4),
+      C("KILOMETRO", 4), C("BLOCK", 4),     C("ETAPA", 4),
+      C("TIPZONA", 2),   C("NOMZONA", 20),  C("REFEREN", 40),  C("UBIGEO", 6),  // zone type [6]
+      C("ASISTE", 1),                                                  // EsSalud centre by address 1/2
+      C("REGLAB", 2),    C("SITEDU", 2),    C("OCUPACION", 6), C("DISCAPAC", 1),  // [33] [9] [30]
+      C("SCTRPEN", 1),   C("TIPCONT", 2),   C("JORNALT", 1),   C("JORMAX", 1),    // SCTR pension 0/1/2, [12]
+      C("NOCTURNO", 1),  C("SINDICATO", 1), C("PERIODIC", 1),  C("EXON5TA", 1),   // [13]
+      C("SITESP", 1),    C("TIPPAGO", 1),   C("CATOCUP", 2),   C("CONVENIO", 1),  // [35] [16] [24] [25]
+      C("REGSAL", 2),    C("EPS", 1),       C("SCTRSAL", 1),   C("REGPEN", 2),    // [32] [14] 1/2, [11]
+      C("ESTAB", 4),                                                   // workplace (RUC register)
+      C("EDUTIPO", 1),   C("EDUPERU", 1),   C("EDUINST", 9),   C("EDUCARR", 6),  C("EDUANO", 4),
+      C("BANCOSUN", 2),  C("CTANUM", 20),   C("CTACCI", 20),   C("CTAMON", 1),  // [36] without its leading 0
+      C("MOTBAJA", 2)};                                                // end reason [17]
+  return f;
+}
+
 const std::vector<FieldSpec>& institutionFields() {
   static const std::vector<FieldSpec> f = {
       C("COD_CIA", 2),  C("NOM_CIA", 50),  C("RUC", 11),       C("PATRO", 12),    C("DIREC", 50),
@@ -235,7 +262,7 @@ const std::vector<TableId>& allTables() {
       TableId::VacationRoll,  TableId::GratificationRoll, TableId::ActiveEmployees, TableId::PayrollSoles,
       TableId::PayrollDollars, TableId::GratSoles,     TableId::GratDollars,      TableId::ReportWork,
       TableId::ExtraGrat,     TableId::RunStamps,      TableId::Settlements,      TableId::RunRegister,
-      TableId::ChangeLog,     TableId::TaxSettings};
+      TableId::ChangeLog,     TableId::TaxSettings,    TableId::EmployeeExtra,    TableId::ChargeAccounts};
   return ids;
 }
 
@@ -280,6 +307,8 @@ std::string baseName(TableId id, const Period& p) {
     case TableId::RunRegister: return "rproc" + p.cia;
     case TableId::ChangeLog: return "bitac" + p.cia;
     case TableId::TaxSettings: return "pmae13" + p.cia;
+    case TableId::EmployeeExtra: return "pmae11" + p.cia;
+    case TableId::ChargeAccounts: return "bmae02" + p.cia;
   }
   return "";
 }
@@ -518,6 +547,22 @@ TableDef define(TableId id, const Period& p) {
       codigoTag();
       d.alias = "ParRenta";
       d.role = "Parametros De Renta";
+      break;
+    case TableId::EmployeeExtra:
+      d.fields = employeeExtraFields();
+      codigoTag();
+      d.alias = "EmpAdic";
+      d.role = "Datos Adicionales Del Empleado";
+      break;
+    case TableId::ChargeAccounts:
+      // BANCO is the bank's code as the employee's second record keeps it ("02" BCP,
+      // "11" BBVA, "03" Interbank, "38" BanBif); MONEDA "S"/"D"; TIPCTA "C" corriente,
+      // "M" maestra, "A" ahorros; INTERB "S" when the account also pays other banks'
+      // accounts through their CCI (one per currency).
+      d.fields = {C("banco", 2), C("cuenta", 20), C("moneda", 1), C("tipcta", 1), C("interb", 1), C("descrip", 40)};
+      d.tags = {tag(b, "cuenta", "CUENTA")};
+      d.alias = "CtaCargo";
+      d.role = "Cuentas De Cargo Bancarias";
       break;
   }
   return d;

@@ -70,6 +70,9 @@ enum class TableId {
   RunRegister,        // rproc<cia>              every run and export: who, when, totals, how it ended
   ChangeLog,          // bitac<cia>              every change made by hand, field by field (append only)
   TaxSettings,        // pmae13<cia>  the company's fifth-category settings, one record
+  EmployeeExtra,      // pmae11<cia>  the employee's second record: what the state's registration
+                      //              needs and the master lacks (keyed by CODIGO, made on first use)
+  ChargeAccounts,     // bmae02<cia>  the company's bank accounts charged with salary transfers
 };
 
 // Every id, in catalog order.
@@ -119,6 +122,7 @@ std::string baseName(TableId id, const Period& p);
 // Layouts (also reachable through define()).
 const std::vector<FieldSpec>& employeeFields();       // 73 fields, movili at 30 and 70
 const std::vector<FieldSpec>& ratesFields();          // 41 fields
+const std::vector<FieldSpec>& employeeExtraFields();  // pmae11<cia>, the second record
 // The 45 fields of the general master carried into the active employees of a month
 // (at creation and by the refresh operations); the others start empty.
 const std::vector<std::string>& activeCarriedFields();

@@ -150,6 +150,10 @@ const std::vector<MenuRow>& menuRows() {
       {1, K::Entry, "&Resumen De AFPNet", "Permite Generar Resumen de AFPNet Del Mes", "", "F_AFPNET02"},
       {1, K::Entry, "&Empleados No Afiliados", "Permite Listar Empleados No Afiliados a AFPs", "", "F_AFPNET03"},
       {1, K::Entry, "Exportar Planilla Mensual", "Permite Exportar  PLANILLA Mensual a Excel", "", "F_AFPNET04"},
+      {1, K::Entry, "Archivos De &Pago Al Banco", "Permite Generar Los Archivos De Abono De Haberes Para El Banco", "",
+       "F_BANCO01"},
+      {1, K::Entry, "Cuentas De &Cargo Bancarias", "Permite Registrar Las Cuentas De Cargo De La Empresa", "",
+       "F_BJLG02"},
 
       // Menu-bar accelerators are one letter each (an Alt+letter shared by two entries
       // only selects): the daily entries keep their first letter, the rarer ones

@@ -49,6 +49,7 @@ for FECHA in "" "15/07/2016"; do
         pmae0001) TAGS=COD_CIA ;;
         kylusua) TAGS=INICIA ;;
         pm06*) TAGS=MESCODIGO ;;
+        bmae02*) TAGS=CUENTA ;;
         *) TAGS="CODIGO $(echo "$B" | tr a-z A-Z)" ;;
       esac
       for TAG in $TAGS; do

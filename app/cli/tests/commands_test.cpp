@@ -424,6 +424,31 @@ TEST_F(Commands, ExportarWritesTheMonthsFilesIntoTheFolder) {
   }
 }
 
+TEST_F(Commands, ExportarBancoWritesFilesWhoseHeaderAgreesWithTheirLines) {
+  enterDemo("31/03/2026");
+  EXPECT_EQ(run({"exportar", "banco", "HSBC", "--cia", "01", "--clave", "PLANILLA"}).rc, 2);
+  EXPECT_EQ(run({"exportar", "plame", "--cia", "01", "--clave", "PLANILLA", "--pago", "planilla"}).rc, 2);
+  ASSERT_EQ(run({"calcular", "--cia", "01", "--clave", "PLANILLA", "--tc", "03 31"}).rc, 0);
+  std::filesystem::create_directory("out");
+  Outcome o = run({"exportar", "banco", "BCP", "--cia", "01", "--clave", "PLANILLA", "--dir", "out"});
+  ASSERT_EQ(o.rc, 0) << o.err;
+  EXPECT_EQ(o.out, "out/BCP_HABERES_202603_PEN.txt\nout/BCP_HABERES_202603_USD.txt\nTest.rpv\n");
+  for (const char* name : {"out/BCP_HABERES_202603_PEN.txt", "out/BCP_HABERES_202603_USD.txt"}) {
+    std::istringstream in(bytesOf(name));
+    std::string header, line;
+    ASSERT_TRUE(std::getline(in, header));
+    long count = 0, cents = 0;
+    while (std::getline(in, line)) {
+      ASSERT_EQ(line.size(), 196u) << line;  // 195 and the CR
+      ++count;
+      cents += std::stol(line.substr(177, 14)) * 100 + std::stol(line.substr(192, 2));
+    }
+    ASSERT_EQ(header.size(), 114u);
+    EXPECT_EQ(std::stol(header.substr(1, 6)), count) << name;
+    EXPECT_EQ(std::stol(header.substr(41, 14)) * 100 + std::stol(header.substr(56, 2)), cents) << name;
+  }
+}
+
 // ---- reporte --------------------------------------------------------------------------
 
 TEST_F(Commands, ReporteWritesTheReportOrSaysWhyNot) {
