@@ -68,6 +68,8 @@ enum class TableId {
   RunStamps,          // sp<cia><mes><ano>       the month's runs: one record per run kind
   EmployeeExtra,      // pmae11<cia>  the employee's second record: what the state's registration
                       //              needs and the master lacks (keyed by CODIGO, made on first use)
+  PayslipDeliveries,  // eb<cia><ano>            electronic payslips sent: one record per sending
+  DeliverySettings,   // pmae12<cia>             signing and e-mail settings of the company, one record
 };
 
 // Every id, in catalog order.
