@@ -26,7 +26,7 @@ struct DeliverySettings {
   std::string sender;      // From address
   std::string senderName;  // From display name
   std::string subject = "Boleta de pago {periodo} - {nombre}";
-  std::string body[4] = {"Estimado(a) {nombre}:", "Le hacemos llegar su boleta de pago de {periodo}, firmada digitalmente.",
+  std::string body[4] = {"Estimado(a) {nombre}:", "Adjuntamos su boleta de pago de {periodo}.",
                          "Conserve este correo como constancia de entrega.", "Atentamente, {empresa}"};
 };
 
