@@ -29,6 +29,9 @@ fi
 "$BIN" calcular --cia 01 --tc "$MES $DIA"
 "$BIN" boletas --cia 01 --dir "$ROOT/demo/boletas"
 echo "Boletas de pago en PDF: $ROOT/demo/boletas/"
+# The same payslips signed with the demo's test certificate (password "demo").
+PLANILLA_CERT_CLAVE=demo "$BIN" boletas --cia 01 --dir "$ROOT/demo/boletas_firmadas" --firmar
+echo "Boletas firmadas digitalmente: $ROOT/demo/boletas_firmadas/ (pdfsig ARCHIVO.pdf)"
 
 # The month's salary-transfer files for BCP and BBVA, with their summaries.
 mkdir -p "$ROOT/demo/bancos"

@@ -262,7 +262,8 @@ const std::vector<TableId>& allTables() {
       TableId::VacationRoll,  TableId::GratificationRoll, TableId::ActiveEmployees, TableId::PayrollSoles,
       TableId::PayrollDollars, TableId::GratSoles,     TableId::GratDollars,      TableId::ReportWork,
       TableId::ExtraGrat,     TableId::RunStamps,      TableId::Settlements,      TableId::RunRegister,
-      TableId::ChangeLog,     TableId::TaxSettings,    TableId::EmployeeExtra,    TableId::ChargeAccounts};
+      TableId::ChangeLog,     TableId::TaxSettings,    TableId::EmployeeExtra,    TableId::ChargeAccounts,
+      TableId::PayslipDeliveries, TableId::DeliverySettings};
   return ids;
 }
 
@@ -309,6 +310,8 @@ std::string baseName(TableId id, const Period& p) {
     case TableId::TaxSettings: return "pmae13" + p.cia;
     case TableId::EmployeeExtra: return "pmae11" + p.cia;
     case TableId::ChargeAccounts: return "bmae02" + p.cia;
+    case TableId::PayslipDeliveries: return "eb" + p.cia + p.ano;
+    case TableId::DeliverySettings: return "pmae12" + p.cia;
   }
   return "";
 }
@@ -563,6 +566,30 @@ TableDef define(TableId id, const Period& p) {
       d.tags = {tag(b, "cuenta", "CUENTA")};
       d.alias = "CtaCargo";
       d.role = "Cuentas De Cargo Bancarias";
+      break;
+    case TableId::PayslipDeliveries:
+      // One record per payslip sent or tried: PERIODO "AAAAMM", TIPO "M" monthly or
+      // "G" gratification, the SHA-256 of the file sent, the message's Message-ID, and
+      // RESULTADO "ENVIANDO" (written before the server is called), "ENVIADO" or
+      // "FALLIDO" with the reason in DETALLE.
+      d.fields = {C("codigo", 10), C("periodo", 6), C("tipo", 1),     C("email", 60),    C("archivo", 40),
+                  C("sha256", 64), C("msgid", 100), D("fecha"),       C("hora", 8),      C("resultado", 10),
+                  C("detalle", 100)};
+      d.tags = {tag(b, "envio", "CODIGO+PERIODO+TIPO")};
+      d.alias = "Envios";
+      d.role = "Registro De Boletas Enviadas";
+      break;
+    case TableId::DeliverySettings:
+      // The certificate is a file name in the data directory (its password is never
+      // stored); FIRMAR/PROTEGER "S" or "N"; SMTPTLS "N" none, "S" STARTTLS, "T" TLS
+      // from the start; the subject and the body's lines take {periodo}, {nombre},
+      // {codigo} and {empresa}.
+      d.fields = {C("certif", 60),   C("firmar", 1),    C("proteger", 1), C("motivo", 40),   C("lugar", 40),
+                  C("smtphost", 60), N("smtpport", 5),  C("smtptls", 1),  C("smtpuser", 60), C("remite", 60),
+                  C("nombrerem", 60), C("asunto", 100), C("cuerpo1", 100), C("cuerpo2", 100), C("cuerpo3", 100),
+                  C("cuerpo4", 100)};
+      d.alias = "EnvioCfg";
+      d.role = "Configuracion De Boletas Electronicas";
       break;
   }
   return d;

@@ -73,6 +73,8 @@ enum class TableId {
   EmployeeExtra,      // pmae11<cia>  the employee's second record: what the state's registration
                       //              needs and the master lacks (keyed by CODIGO, made on first use)
   ChargeAccounts,     // bmae02<cia>  the company's bank accounts charged with salary transfers
+  PayslipDeliveries,  // eb<cia><ano>            electronic payslips sent: one record per sending
+  DeliverySettings,   // pmae12<cia>             signing and e-mail settings of the company, one record
 };
 
 // Every id, in catalog order.

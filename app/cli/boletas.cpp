@@ -4,7 +4,21 @@
 // archives the month's payslips; the report file "Test.rpv" is left with the last one
 // written. A month without calculated payroll, or with no rows, stops with the
 // payslip screen's message and exit status 1.
+//
+// With --firmar, --enviar or --gratificacion the payslips are made by the electronic
+// payslip batch (delivery/batch.h): --gratificacion takes the month's gratification
+// payslips (gratificacion_<codigo>.pdf), --firmar signs each with the company's
+// certificate (password from $PLANILLA_CERT_CLAVE, else asked on the terminal),
+// --enviar sends each by e-mail through the company's server (its password, when
+// the server asks for a user, from $PLANILLA_SMTP_CLAVE or the terminal) and keeps
+// the register: what it shows as sent is not sent again unless --reenviar is given.
+// Failures are listed at the end; exit 1 when there was any.
 #include <QGuiApplication>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <iostream>
 #include <cstdlib>
 #include <filesystem>
 #include <ostream>
@@ -13,6 +27,8 @@
 #include "app/cli_session.h"
 #include "app/cli/render_pdf.h"
 #include "app/commands.h"
+#include "delivery/batch.h"
+#include "delivery/settings.h"
 #include "reports/payslip.h"
 #include "reports/render/rpv_render.h"
 #include "reports/report_format.h"
@@ -39,36 +55,89 @@ Result<std::vector<std::string>> payrollCodes(Session& s) {
   return std::vector<std::string>(codes.begin(), codes.end());
 }
 
-// The PDF's name for an employee code, one name per code whatever characters it
-// holds: digits and capital letters stay, every other byte (punctuation, blanks inside
-// the code, small letters, accented letters) becomes "_" and its two hex digits, so
-// "E0001", "E0001-" and "E.0001" give boleta_E0001.pdf, boleta_E0001_2D.pdf and
-// boleta_E_2E0001.pdf. Small letters are escaped too, for file systems that do not
-// tell them from capitals. The blanks that pad the code on the right are not part of it.
-std::string payslipFileName(const std::string& code) {
-  static const char* kHex = "0123456789ABCDEF";
-  std::string c = code;
-  while (!c.empty() && c.back() == ' ') c.pop_back();
-  std::string name = "boleta_";
-  for (char ch : c) {
-    const unsigned char u = static_cast<unsigned char>(ch);
-    if ((u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z')) {
-      name += ch;
-    } else {
-      name += '_';
-      name += kHex[u >> 4];
-      name += kHex[u & 15];
-    }
-  }
-  return name + ".pdf";
+// A password from the environment, else typed on the terminal without echo; empty
+// when there is no terminal to ask on.
+std::string password(const char* variable, const std::string& prompt, std::ostream& err) {
+  if (const char* v = std::getenv(variable)) return v;
+  if (!isatty(STDIN_FILENO)) return "";
+  err << prompt << ": " << std::flush;
+  termios old{};
+  tcgetattr(STDIN_FILENO, &old);
+  termios quiet = old;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+  std::string line;
+  std::getline(std::cin, line);
+  tcsetattr(STDIN_FILENO, TCSANOW, &old);
+  err << "\n";
+  return line;
 }
 
-int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// Takes the flags without value out of `args`; true for each one found.
+bool takeFlag(std::vector<std::string>& args, const char* flag) {
+  auto it = std::find(args.begin(), args.end(), flag);
+  if (it == args.end()) return false;
+  args.erase(it);
+  return true;
+}
+
+int electronicBatch(Session& s, const std::string& dir, delivery::BatchOptions o, std::ostream& out,
+                    std::ostream& err) {
+  if (o.sign) {
+    o.certPassword = password(delivery::kCertPasswordVar, "Clave del certificado digital", err);
+    if (o.certPassword.empty()) {
+      err << "planilla boletas: Falta La Clave Del Certificado (" << delivery::kCertPasswordVar << ")\n";
+      return 1;
+    }
+  }
+  if (o.send) {
+    auto settings = delivery::readSettings(s);
+    if (settings && !settings.value().smtpUser.empty()) {
+      o.smtpPassword = password(delivery::kSmtpPasswordVar, "Clave del correo " + settings.value().smtpUser, err);
+      if (o.smtpPassword.empty()) {
+        err << "planilla boletas: Falta La Clave Del Servidor De Correo (" << delivery::kSmtpPasswordVar << ")\n";
+        return 1;
+      }
+    }
+  }
+  o.dir = dir;
+  delivery::BatchResult r;
+  Status st = delivery::runBatch(
+      s, o, [](const std::string& rpvPath, const std::string& pdf) { return rpv::renderFileToPdf(rpvPath, pdf); },
+      &r, [&out](const std::string& line) { out << line << "\n"; });
+  if (!st) {
+    if (!st.message().empty()) err << "planilla boletas: " << st.message() << "\n";
+    return 1;
+  }
+  out << r.written << " boleta(s) en " << dir;
+  if (o.sign) out << ", " << r.signedCount << " firmada(s)";
+  if (o.send) out << ", " << r.sent << " enviada(s), " << r.alreadySent << " ya enviada(s) antes";
+  out << "\n";
+  if (r.stopped) err << "Envio detenido: " << r.stopReason << "\n";
+  if (!r.failures.empty()) {
+    err << r.failures.size() << " boleta(s) con problemas:\n";
+    for (const auto& f : r.failures)
+      err << "  " << f.code << (f.email.empty() ? "" : " <" + f.email + ">") << ": " << f.detail << "\n";
+  }
+  return r.failures.empty() && !r.stopped ? 0 : 1;
+}
+
+int boletasCommand(const std::vector<std::string>& argsIn, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> args = argsIn;
+  delivery::BatchOptions electronic;
+  electronic.sign = takeFlag(args, "--firmar");
+  electronic.send = takeFlag(args, "--enviar");
+  electronic.resend = takeFlag(args, "--reenviar");
+  const bool gratification = takeFlag(args, "--gratificacion");
+  if (gratification) electronic.kind = delivery::PayslipKind::Gratification;
+  if (electronic.resend) electronic.send = true;
+  const bool batch = electronic.sign || electronic.send || gratification;
   CliArgs a;
   if (!parseCliArgs(args, {"--dir"}, a, err)) return 2;
   auto dir = a.extra.find("--dir");
   if (a.cia.empty() || dir == a.extra.end() || dir->second.empty() || !a.positional.empty()) {
-    err << "uso: planilla boletas --cia CC [--fecha DD/MM/AAAA] --dir CARPETA [--clave CLAVE]\n";
+    err << "uso: planilla boletas --cia CC [--fecha DD/MM/AAAA] --dir CARPETA [--clave CLAVE] [--gratificacion]"
+           " [--firmar] [--enviar] [--reenviar]\n";
     return 2;
   }
   CliSession cs(err);
@@ -77,12 +146,12 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
 
   // The checks of the payslip screen: the month calculated and holding rows ("Sin
   // Registros "), the masters present.
-  {
+  if (!batch) {
     reports::PayslipValues values;
     if (!reports::checkPayslipPreconditions(s, values)) return 1;
     s.closeAll();
   }
-  auto codes = payrollCodes(s);
+  auto codes = batch ? Result<std::vector<std::string>>(std::vector<std::string>()) : payrollCodes(s);
   if (!codes) {
     err << "planilla boletas: " << codes.status().message() << "\n";
     return 1;
@@ -110,6 +179,7 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
   int argc = 1;
   char* argv[] = {kBoletasName, nullptr};
   QGuiApplication app(argc, argv);
+  if (batch) return electronicBatch(s, dir->second, electronic, out, err);
 
   // Each payslip is written to a file of the command's own and rendered from it.
   PrivateReport own(s);
@@ -124,7 +194,7 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
       ++failed;
       continue;
     }
-    const std::string pdf = (std::filesystem::path(dir->second) / payslipFileName(code)).string();
+    const std::string pdf = (std::filesystem::path(dir->second) / delivery::payslipFileName(code)).string();
     Status st = checkOutputFile(pdf);
     if (st) st = rpv::renderFileToPdf(own.path(), pdf);
     if (!st) {
@@ -146,7 +216,9 @@ int boletasCommand(const std::vector<std::string>& args, std::ostream& out, std:
 }
 
 CommandRegistration boletasRegistration(
-    "boletas", "boletas --cia CC [--fecha DD/MM/AAAA] --dir CARPETA   boletas del mes de todos los trabajadores en PDF",
+    "boletas",
+    "boletas --cia CC [--fecha DD/MM/AAAA] --dir CARPETA [--gratificacion] [--firmar] [--enviar] [--reenviar]   "
+    "boletas del mes de todos los trabajadores en PDF, firmadas y enviadas por correo",
     boletasCommand);
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "app/cli_session.h"
 #include "app/commands.h"
+#include "delivery/demo.h"
 #include "session/install.h"
 
 namespace planilla {
@@ -61,6 +62,14 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (!st) {
     err << "planilla init: " << st.message() << "\n";
     return 1;
+  }
+  // The demo signs and sends its payslips: a test certificate, the settings and the
+  // employees' e-mail addresses on a test domain.
+  if (demo) {
+    if (Status d = delivery::installDemoDelivery(dir); !d) {
+      err << "planilla init: " << d.message() << "\n";
+      return 1;
+    }
   }
   out << "Instalado en " << dir << ": pmae0001, kylusua, pbase14, pbase18.\n"
       << "Usuario QTR, clave " << kInstallPassword << ".\n";

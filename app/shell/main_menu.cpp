@@ -21,6 +21,9 @@
 #ifdef PLANILLA_HAVE_ADMIN
 #include "admin/screens.h"
 #endif
+#ifdef PLANILLA_HAVE_DELIVERY
+#include "delivery/screens.h"
+#endif
 
 namespace planilla::shell {
 
@@ -105,6 +108,8 @@ const std::vector<MenuRow>& menuRows() {
       {1, K::Entry, "Boletas De Gratificaciones ", "Permite Imprimir Boletas Gratificaciones", "", "F_P403"},
       {1, K::Entry, "Record Vacacional", "Permite Imprimir el Record Vacacional del Año - Un Trabajador", "",
        "F_P429"},
+      {1, K::Entry, "Envio De Boletas Electronicas", "Permite Firmar y Enviar Por Correo Las Boletas Del Mes", "",
+       "F_PENVIO01"},
       {1, K::Submenu, "Resumenes De Planilla", "Permite Imprimir Reportes Varios", "", ""},
       {2, K::Entry, "Resumen Planilla Mensual (&Soles)    ", "Permite Imprimir Libro Planilla Mensual en SOLES", "",
        "F_P406"},
@@ -264,6 +269,10 @@ std::function<void()> screenAction(const std::string& function, Session& s, ui::
     auto run = e->run;
     return [run, &s, &tk] { run(s, tk); };
   }
+#endif
+#ifdef PLANILLA_HAVE_DELIVERY
+  if (function == "F_PENVIO01")
+    return [&s, &tk] { delivery::F_PENVIO01(s, tk, delivery::childProcessRenderer()); };
 #endif
   return [&s] { ui::MSGINFO(s.messages(), "Opcion En Desarrollo", "Mensaje"); };
 }

@@ -1,0 +1,178 @@
+#include "delivery/screens.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+
+#include "delivery/settings.h"
+#include "session/startup.h"
+#include "store/output_path.h"
+#include "store/value.h"
+#include "ui/messages.h"
+
+extern char** environ;
+
+namespace planilla::delivery {
+
+namespace {
+
+constexpr const char* kTitle = "Envio De Boletas Electronicas";
+
+// The screen's copy of the settings, in the types its controls bind.
+struct Form {
+  DeliverySettings v;
+  std::string certPassword, smtpPassword, port, folder;
+  int tls = 2;   // 1 none, 2 STARTTLS, 3 TLS
+  int kind = 1;  // 1 month, 2 gratification
+  bool resend = false;
+};
+
+}  // namespace
+
+std::string batchSummary(const BatchResult& r, bool sign, bool send) {
+  std::string t = std::to_string(r.written) + " Boleta(s) Generada(s)";
+  if (sign) t += ", " + std::to_string(r.signedCount) + " Firmada(s)";
+  if (send)
+    t += ", " + std::to_string(r.sent) + " Enviada(s), " + std::to_string(r.alreadySent) + " Ya Enviada(s) Antes";
+  if (r.stopped) t += "\nEnvio Detenido: " + r.stopReason;
+  if (!r.failures.empty()) {
+    t += "\nNo Enviadas:";
+    size_t shown = 0;
+    for (const BatchLine& f : r.failures) {
+      if (++shown > 20) {
+        t += "\n ... y " + std::to_string(r.failures.size() - 20) + " mas";
+        break;
+      }
+      t += "\n " + f.code + (f.email.empty() ? "" : " <" + f.email + ">") + ": " + f.detail;
+    }
+  }
+  return t;
+}
+
+PdfRenderer childProcessRenderer() {
+  return [](const std::string& rpv, const std::string& pdf) -> Status {
+    char exe[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return Status::notFound("No se encuentra el programa para generar el PDF");
+    exe[n] = '\0';
+    std::string a0 = exe, a1 = "pdf", a2 = rpv, a3 = pdf;
+    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), nullptr};
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, exe, &fa, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&fa);
+    if (rc != 0) return Status::ioError("No se pudo iniciar la generacion del PDF");
+    int st = 0;
+    while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(st) || WEXITSTATUS(st) != 0) return Status::ioError("No se pudo generar el PDF " + pdf);
+    return Status::ok();
+  };
+}
+
+void F_PENVIO01(Session& s, ui::Toolkit& tk, const PdfRenderer& render) {
+  if (!requireCompany(s, true)) return;
+  auto read = readSettings(s);
+  if (!read) {
+    ui::MSGSTOP(s.messages(), read.status().message(), "Mensaje");
+    return;
+  }
+  Form f;
+  f.v = read.value();
+  f.port = std::to_string(f.v.smtpPort);
+  f.tls = f.v.tls == SmtpTls::None ? 1 : f.v.tls == SmtpTls::Implicit ? 3 : 2;
+  f.folder = catalog::joinPath(s.dataDir(), "boletas" + s.YMES + s.ANO_CIE);
+  if (const char* c = std::getenv(kCertPasswordVar)) f.certPassword = c;
+  if (const char* c = std::getenv(kSmtpPasswordVar)) f.smtpPassword = c;
+
+  ui::Dialog dlg(tk, "EnvioBol", kTitle);
+  dlg.field(102, ui::ref(f.v.certificate));
+  dlg.check(103, ui::ref(f.v.sign));
+  dlg.check(104, ui::ref(f.v.protect));
+  dlg.field(106, ui::ref(f.certPassword)).password();
+  dlg.field(108, ui::ref(f.v.reason));
+  dlg.field(109, ui::ref(f.v.location));
+  dlg.field(112, ui::ref(f.v.smtpHost));
+  dlg.field(114, ui::ref(f.port)).picture("99999");
+  dlg.radio({116, 117, 118}, ui::ref(f.tls));
+  dlg.field(120, ui::ref(f.v.smtpUser));
+  dlg.field(121, ui::ref(f.smtpPassword)).password();
+  dlg.field(123, ui::ref(f.v.sender));
+  dlg.field(124, ui::ref(f.v.senderName));
+  dlg.field(132, ui::ref(f.v.subject));
+  for (int i = 0; i < 4; ++i) dlg.field(134 + i, ui::ref(f.v.body[i]));
+  dlg.radio({141, 142}, ui::ref(f.kind));
+  dlg.check(143, ui::ref(f.resend));
+  dlg.field(145, ui::ref(f.folder));
+
+  // The form's settings, checked and written; false after the message.
+  auto save = [&]() -> bool {
+    DeliverySettings v = f.v;
+    v.certificate = trimRight(v.certificate);
+    v.smtpHost = trimRight(v.smtpHost);
+    v.smtpUser = trimRight(v.smtpUser);
+    v.sender = trimRight(v.sender);
+    const std::string port = trimRight(f.port);
+    v.smtpPort = port.empty() || port.find_first_not_of(" 0123456789") != std::string::npos ? 0 : std::atoi(port.c_str());
+    v.tls = f.tls == 1 ? SmtpTls::None : f.tls == 3 ? SmtpTls::Implicit : SmtpTls::StartTls;
+    if (Status st = writeSettings(s, v); !st) {
+      ui::MSGSTOP(s.messages(), st.message(), "Mensaje");
+      return false;
+    }
+    f.v = v;
+    return true;
+  };
+  dlg.button(201, [&] {
+    if (save()) ui::MSGINFO(s.messages(), "Configuracion Grabada", "Mensaje");
+  });
+  dlg.button(202, [&] {
+    if (!save()) return;
+    const std::string what = f.kind == 1 ? "Las Boletas Del Mes" : "Las Boletas De Gratificacion";
+    if (!ui::MSGYESNO(s.messages(), "Enviar " + what + " Por Correo ?", kTitle)) return;
+    const std::string folder = trimRight(f.folder);
+    // Created when missing, but never inside a system folder: the nearest folder that
+    // exists is checked first, the folder itself once it exists.
+    std::error_code ec;
+    std::filesystem::path existing = std::filesystem::absolute(folder, ec);
+    while (!std::filesystem::exists(existing, ec) && existing.has_parent_path() &&
+           existing != existing.parent_path())
+      existing = existing.parent_path();
+    Status where = folder.empty() ? Status::invalid("Indique La Carpeta De Los PDF") : checkOutputFolder(existing.string());
+    if (where) {
+      std::filesystem::create_directories(folder, ec);
+      where = ec ? Status::ioError("No se pudo crear la carpeta " + folder) : checkOutputFolder(folder);
+    }
+    if (!where) {
+      ui::MSGSTOP(s.messages(), where.message(), "Mensaje");
+      return;
+    }
+    BatchOptions o;
+    o.kind = f.kind == 1 ? PayslipKind::Monthly : PayslipKind::Gratification;
+    o.dir = folder;
+    o.sign = f.v.sign;
+    o.send = true;
+    o.resend = f.resend;
+    o.certPassword = f.certPassword;
+    o.smtpPassword = f.smtpPassword;
+    BatchResult r;
+    Status st = runBatch(s, o, render, &r);
+    s.closeAll();
+    if (!st) {
+      if (!st.message().empty()) ui::MSGSTOP(s.messages(), st.message(), "Mensaje");
+      return;
+    }
+    ui::MSGINFO(s.messages(), batchSummary(r, o.sign, true), kTitle);
+    dlg.end();
+  }).defaultButton();
+  dlg.button(203, [&] { dlg.end(); });
+  dlg.activate();
+}
+
+}  // namespace planilla::delivery
