@@ -9,10 +9,12 @@
 #include "exports/month.h"
 #include "exports/payroll_sheet.h"
 #include "exports/plame.h"
+#include "exports/tregistro.h"
 #include "reports/report_screens.h"
 #include "reports/rpv_writer.h"
 #include "reports/runrpv.h"
 #include "store/output_path.h"
+#include "ui/dialogs.h"
 #include "ui/messages.h"
 
 namespace planilla::exports {
@@ -71,6 +73,21 @@ void afpYearScreen(Session& s, ui::Toolkit& tk) {
   if (runAfpYear(s, year, "", written, true)) announceFull(s, written);
 }
 
+// The registration files of the hires and leavers of a range of days, the working
+// date by default (a hire must be registered the day he starts).
+void tregistroScreen(Session& s, ui::Toolkit& tk) {
+  const char* title = "Archivos T-Registro";
+  if (s.YCIA.find_first_not_of(' ') == std::string::npos || !s.YFECHA.valid()) {
+    ui::MSGSTOP(s.messages(), kChooseCompany, "Mensaje");
+    return;
+  }
+  Date from = s.YFECHA, to = s.YFECHA;
+  if (!ui::MSGGET(tk, title, "Altas Y Bajas Desde :", from)) return;
+  if (!ui::MSGGET(tk, title, "Hasta :", to)) return;
+  std::vector<std::string> written;
+  if (runTregistro(s, from, to, "", written)) announceFull(s, written);
+}
+
 }  // namespace
 
 bool runExport(Session& s, Export which, const std::string& dirGiven, std::vector<std::string>& written) {
@@ -109,6 +126,7 @@ const std::vector<ScreenEntry>& exportScreens() {
       {"F_AFPNET04", "Exportar Planilla Mensual", fileScreen(Export::Payroll)},
       {"F_PLAME01", "Archivos P&LAME Del Mes", fileScreen(Export::Plame)},
       {"F_P428", "&Liquidacion Anual Aportes/Retenciones AFP", afpYearScreen},
+      {"F_TREG01", "Archivos &T-Registro", tregistroScreen},
   };
   return entries;
 }

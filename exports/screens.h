@@ -32,9 +32,10 @@ struct ScreenEntry {
 };
 
 // "Generacion &Planilla Unica" F_AFPNET01, "&Resumen De AFPNet" F_AFPNET02, "&Empleados
-// No Afiliados" F_AFPNET03, "Exportar Planilla Mensual" F_AFPNET04 and the PLAME files
-// "Archivos P&LAME Del Mes" F_PLAME01. The file entries close with "Archivos
-// Generados:" and the paths.
+// No Afiliados" F_AFPNET03, "Exportar Planilla Mensual" F_AFPNET04, the PLAME files
+// "Archivos P&LAME Del Mes" F_PLAME01 and the registration files of the hires and
+// leavers "Archivos &T-Registro" F_TREG01 (the days asked, the working date offered).
+// The file entries close with "Archivos Generados:" and the paths.
 const std::vector<ScreenEntry>& exportScreens();
 const ScreenEntry* findScreen(const std::string& function);
 

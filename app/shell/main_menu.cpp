@@ -148,6 +148,8 @@ const std::vector<MenuRow>& menuRows() {
       {1, K::Entry, "&Resumen De AFPNet", "Permite Generar Resumen de AFPNet Del Mes", "", "F_AFPNET02"},
       {1, K::Entry, "&Empleados No Afiliados", "Permite Listar Empleados No Afiliados a AFPs", "", "F_AFPNET03"},
       {1, K::Entry, "Exportar Planilla Mensual", "Permite Exportar  PLANILLA Mensual a Excel", "", "F_AFPNET04"},
+      {1, K::Entry, "Archivos &T-Registro", "Permite Generar los Archivos de Altas y Bajas del T-Registro", "",
+       "F_TREG01"},
 
       // Menu-bar accelerators are one letter each (an Alt+letter shared by two entries
       // only selects): the daily entries keep their first letter, the rarer ones
