@@ -11,12 +11,14 @@
 #include "exports/month.h"
 #include "exports/payroll_sheet.h"
 #include "exports/plame.h"
+#include "exports/tregistro.h"
 #include "reports/report_screens.h"
 #include "reports/rpv_writer.h"
 #include "reports/runrpv.h"
 #include "session/change_log.h"
 #include "session/run_register.h"
 #include "store/output_path.h"
+#include "ui/dialogs.h"
 #include "ui/messages.h"
 
 namespace planilla::exports {
@@ -75,6 +77,21 @@ void afpYearScreen(Session& s, ui::Toolkit& tk) {
   if (runAfpYear(s, year, "", written, true)) announceFull(s, written);
 }
 
+// The registration files of the hires and leavers of a range of days, the working
+// date by default (a hire must be registered the day he starts).
+void tregistroScreen(Session& s, ui::Toolkit& tk) {
+  const char* title = "Archivos T-Registro";
+  if (s.YCIA.find_first_not_of(' ') == std::string::npos || !s.YFECHA.valid()) {
+    ui::MSGSTOP(s.messages(), kChooseCompany, "Mensaje");
+    return;
+  }
+  Date from = s.YFECHA, to = s.YFECHA;
+  if (!ui::MSGGET(tk, title, "Altas Y Bajas Desde :", from)) return;
+  if (!ui::MSGGET(tk, title, "Hasta :", to)) return;
+  std::vector<std::string> written;
+  if (runTregistro(s, from, to, "", written)) announceFull(s, written);
+}
+
 }  // namespace
 
 bool runExport(Session& s, Export which, const std::string& dirGiven, std::vector<std::string>& written) {
@@ -125,6 +142,7 @@ const std::vector<ScreenEntry>& exportScreens() {
       {"F_BITACORA", "Bitacora De Cambios", F_BITACORA},
       {"F_BANCO01", "Archivos De &Pago Al Banco", F_BANCO01},
       {"F_BJLG02", "Cuentas De &Cargo Bancarias", F_BJLG02},
+      {"F_TREG01", "Archivos &T-Registro", tregistroScreen},
   };
   return entries;
 }

@@ -32,11 +32,12 @@ struct ScreenEntry {
 };
 
 // "Generacion &Planilla Unica" F_AFPNET01, "&Resumen De AFPNet" F_AFPNET02, "&Empleados
-// No Afiliados" F_AFPNET03, "Exportar Planilla Mensual" F_AFPNET04 and the PLAME files
-// "Archivos P&LAME Del Mes" F_PLAME01. The file entries close with "Archivos
-// Generados:" and the paths. The bank transfer files "Archivos De &Pago Al Banco"
-// F_BANCO01 and the company's charge accounts "Cuentas De &Cargo Bancarias" F_BJLG02
-// (exports/bank_screens.h).
+// No Afiliados" F_AFPNET03, "Exportar Planilla Mensual" F_AFPNET04, the PLAME files
+// "Archivos P&LAME Del Mes" F_PLAME01 and the registration files of the hires and
+// leavers "Archivos &T-Registro" F_TREG01 (the days asked, the working date offered).
+// The file entries close with "Archivos Generados:" and the paths. The bank transfer
+// files "Archivos De &Pago Al Banco" F_BANCO01 and the company's charge accounts
+// "Cuentas De &Cargo Bancarias" F_BJLG02 (exports/bank_screens.h).
 const std::vector<ScreenEntry>& exportScreens();
 const ScreenEntry* findScreen(const std::string& function);
 

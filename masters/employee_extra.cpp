@@ -91,10 +91,42 @@ Status writeEmployeeExtra(Table& t, const EmployeeExtra& e) {
   return st;
 }
 
-bool cciValid(const std::string& cci) {
-  if (cci.size() != 20) return false;
-  for (char c : cci)
+bool allDigits(const std::string& s) {
+  if (s.empty()) return false;
+  for (char c : s)
     if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+bool emailValid(const std::string& email) {
+  if (email.empty() || email.size() > 50) return false;
+  for (char c : email) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u <= ' ' || u >= 0x7F || c == '|' || c == ',' || c == ';') return false;
+  }
+  const size_t at = email.find('@');
+  if (at == 0 || at == std::string::npos || email.find('@', at + 1) != std::string::npos) return false;
+  const std::string domain = email.substr(at + 1);
+  const size_t dot = domain.rfind('.');
+  // A name before the last dot and at least two letters after it ("x.pe").
+  return dot != std::string::npos && dot > 0 && dot + 3 <= domain.size() && domain.find("..") == std::string::npos;
+}
+
+bool mobileValid(const std::string& mobile) { return mobile.size() == 9 && allDigits(mobile) && mobile[0] == '9'; }
+
+bool dniValid(const std::string& dni) { return dni.size() == 8 && allDigits(dni); }
+
+bool documentNumberValid(const std::string& tipdoc, const std::string& numdoc) {
+  if (tipdoc == "01") return dniValid(numdoc);
+  const size_t most = tipdoc == "04" || tipdoc == "07" ? 12 : 15;
+  if (numdoc.empty() || numdoc.size() > most) return false;
+  for (char c : numdoc)
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  return true;
+}
+
+bool cciValid(const std::string& cci) {
+  if (cci.size() != 20 || !allDigits(cci)) return false;
   return cciCheck(cci.substr(0, 6)) == cci[18] - '0' && cciCheck(cci.substr(6, 12)) == cci[19] - '0';
 }
 

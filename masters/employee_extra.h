@@ -17,6 +17,7 @@
 #include "session/session.h"
 #include "store/status.h"
 #include "store/table.h"
+#include "ui/toolkit.h"
 
 namespace planilla::masters {
 
@@ -81,5 +82,26 @@ Status writeEmployeeExtra(Table& t, const EmployeeExtra& e);
 // check digit: weights 1, 2, 1, 2 ... from the left, the digits of every product
 // added, then (10 - sum mod 10) mod 10.
 bool cciValid(const std::string& cci);
+
+// The checks of the screen and of the registration files:
+// an e-mail as the state's registration takes it (at most 50 characters, one "@"
+// between a name and a domain with a dot, no blanks, no "|", ASCII only);
+bool emailValid(const std::string& email);
+// a Peruvian mobile number: 9 digits, the first a 9;
+bool mobileValid(const std::string& mobile);
+// a DNI: 8 digits;
+bool dniValid(const std::string& dni);
+// a document number of the form its SUNAT type takes, letters and digits only: DNI (01)
+// 8 digits, carne de extranjeria (04) and passport (07) up to 12, any other up to 15.
+bool documentNumberValid(const std::string& tipdoc, const std::string& numdoc);
+// digits only, none of them missing: "" is not.
+bool allDigits(const std::string& s);
+
+// The screen "Datos Adicionales" (template EditAdic) of the employee `codigo`, from the
+// general master's bar and its employee form: every field of the second record, the
+// coded ones as lists of tablas_sunat.txt, the checks above when a field is left and
+// again on "&Aceptar". The record is created blank (with the usual defaults: private
+// regime, monthly pay, EsSalud, no flags) on the first edit. True when saved.
+bool EDITADIC(Session& s, ui::Toolkit& tk, const std::string& codigo, const std::string& name);
 
 }  // namespace planilla::masters

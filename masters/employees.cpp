@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "masters/employee_extra.h"
 #include "masters/maintenance.h"
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
@@ -221,6 +222,11 @@ void employeeDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     codeCombo(dlg, s, 128, f.ccosto, "Costos", "CODNOM");
     text(188, f.tienecta, "!").valid([&] { return INDICA02(s, f.tienecta); });
     codeCombo(dlg, s, 172, f.catego, "Catego", "NOMBRE");
+    // The second record of the code on the form (created on its first edit).
+    dlg.button(403, [&] {
+      EDITADIC(s, tk, f.codigo, employeeName(f.apelli1, f.apelli2, f.nombre1, f.nombre2));
+      selectTable(s, t);
+    });
     dlg.bitmapButton(401, add ? "check1.bmp" : "save1.bmp", [&] {
       accepted = true;
       dlg.end();
@@ -241,6 +247,16 @@ void employeeDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
 }
 
 std::string writerDate(Table& t, const char* field) { return reports::writerDate(t.date(field)); }
+
+// "Datos Adicionales" from the bar: the second record of the employee under the cursor.
+void extraOfListed(Session& s, ui::Toolkit& tk, ui::Browse& br) {
+  Table& t = br.table();
+  if (!onRecord(t)) return;
+  const std::string code = t.str("codigo"), name = t.str("nombre");
+  EDITADIC(s, tk, code, name);
+  selectTable(s, t);
+  settle(br);
+}
 
 }  // namespace
 
@@ -323,6 +339,7 @@ void BUIL01EMPLE(Session& s, ui::Toolkit& tk, ui::Dialog& dlg, ui::Browse& br) {
                      {"buscar10.bmp", "Buscar Registro", [&] { seekGeneralEmployee(s, tk, br); }},
                      {"borrar.bmp", "Elimina Registro", [&] { DELBANCOS(s, tk, br); }},
                      {"print1.bmp", "Imprime Registros", [&] { IMPREMPLEA(s, br); }},
+                     {"datosadic.bmp", "Datos Adicionales", [&] { extraOfListed(s, tk, br); }},
                  });
 }
 

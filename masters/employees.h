@@ -57,7 +57,8 @@ std::string employeeName(const std::string& apelli1, const std::string& apelli2,
 // The screen "Mantenimiento Maestro De Empleados" (template ManteP02). Refuses to open
 // while one of the code tables it lists is missing; creates the master on first use.
 void F_PJLG01(Session& s, ui::Toolkit& tk);
-// Its message bar and button bar: add, modify, search, delete, print, exit.
+// Its message bar and button bar: add, modify, search, delete, print, additional data
+// ("Datos Adicionales", the second record of the employee under the cursor), exit.
 void BUIL01EMPLE(Session& s, ui::Toolkit& tk, ui::Dialog& dlg, ui::Browse& br);
 // Add an employee ("Adicionar Registro") / modify the one under the cursor
 // ("Modificar Registro"), both on the form EditEmple.

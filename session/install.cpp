@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -377,6 +378,55 @@ Status demoMaster(FileSystem& fs, const std::string& dir, const catalog::Period&
                 {"baja", std::string(1, e.baja)}};
     if (fund) f.push_back({"fech_afp", Date(hireYear, 1 + (i * 5) % 12, 1 + (i * 7) % 28)});
     if (e.baja != ' ') f.push_back({"fcese", Date(wd.year(), 1, 31)});
+    Status st = append(**t, f);
+    if (!st) return st.withContext(def.dbf());
+  }
+  return finish(**t);
+}
+
+// Every employee's second record, complete enough for the worker registration files
+// (pmae11<cia>): mobile and e-mail, a Lima address with its UBIGEO, the labour data,
+// the salary account of those paid by deposit and, for the one who left, the reason.
+// The demo's new hire of the month registers cleanly.
+Status demoExtra(FileSystem& fs, const std::string& dir, const catalog::Period& p) {
+  TableDef def = catalog::define(TableId::EmployeeExtra, p);
+  auto t = createAndOpen(fs, dir, def);
+  if (!t) return t.status();
+  // San Isidro, Santiago de Surco, Miraflores, San Borja, Surquillo (RENIEC's codes).
+  static const char* const kDistricts[] = {"140124", "140130", "140115", "140140", "140131"};
+  int i = 0;
+  for (const auto& e : kStaff) {
+    ++i;
+    char phone[16];
+    std::snprintf(phone, sizeof phone, "9%08d", 87654321 - i * 1111);
+    std::string email = std::string(e.n1) + "." + e.ap1 + "@demo.com.pe";
+    for (char& c : email) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string cargo = e.cargo;
+    const char* occupation = std::string(e.tiptrab) == "21" ? "137005"
+                             : cargo == "CHOFER"               ? "885005"
+                             : cargo == "VIGILANTE"            ? "952019"
+                             : cargo == "AUXILIAR DE LIMPIEZA" ? "942008"
+                                                               : "999001";
+    // Those with a salary account (tienecta F) are paid by deposit at the BCP or BBVA.
+    const bool deposit = i % 4 != 0;
+    char account[24];
+    std::snprintf(account, sizeof account, "191%08d0%02d", 30000000 + i * 4321, i);
+    const char* nationality = e.dolar == 'S' ? "9589" : std::string(e.ap1) == "MULLER" ? "9023" : "9249";
+    Fields f = {{"CODIGO", e.code},       {"NACIONAL", nationality},  {"CELULAR", phone},
+                {"EMAIL", email},         {"TIPVIA", "03"},           {"NOMVIA", "LOS PINOS"},
+                {"NUMVIA", std::to_string(100 + i * 7)},              {"UBIGEO", kDistricts[i % 5]},
+                {"REGLAB", "01"},         {"SITEDU", std::string(e.tiptrab) == "22" ? "07" : "12"},
+                {"OCUPACION", occupation}, {"DISCAPAC", "0"},         {"SCTRPEN", "0"},
+                {"TIPCONT", e.hireYear ? "01" : "03"},                {"JORNALT", "0"},
+                {"JORMAX", "0"},          {"NOCTURNO", "0"},          {"SINDICATO", "0"},
+                {"PERIODIC", "1"},        {"EXON5TA", "0"},           {"SITESP", std::string(e.tiptrab) == "21" ? "1" : "0"},
+                {"TIPPAGO", deposit ? "2" : "1"},                     {"CONVENIO", "0"},
+                {"REGSAL", "00"},         {"ESTAB", "0000"},          {"CTAMON", e.dolar == 'D' ? "D" : "S"}};
+    if (deposit) {
+      f.push_back({"BANCOSUN", i % 3 == 0 ? "11" : "02"});
+      f.push_back({"CTANUM", account});
+    }
+    if (e.baja != ' ') f.push_back({"MOTBAJA", "01"});
     Status st = append(**t, f);
     if (!st) return st.withContext(def.dbf());
   }
@@ -835,6 +885,7 @@ Status installDemo(FileSystem& fs, const std::string& dir, const Date& wd) {
   PLANILLA_RETURN_IF_ERROR(demoFunds(fs, dir, p));
   PLANILLA_RETURN_IF_ERROR(demoExchange(fs, dir, p, wd));
   PLANILLA_RETURN_IF_ERROR(demoMaster(fs, dir, p, wd));
+  PLANILLA_RETURN_IF_ERROR(demoExtra(fs, dir, p));
   PLANILLA_RETURN_IF_ERROR(demoActive(fs, dir, p, wd));
   PLANILLA_RETURN_IF_ERROR(demoEntries(fs, dir, p));
   PLANILLA_RETURN_IF_ERROR(demoVacations(fs, dir, p, wd));

@@ -8,6 +8,9 @@
 // [--dir CARPETA] [--pdf SALIDA.pdf]`: the salary-transfer files of the run for the
 // bank, as "Archivos De Pago Al Banco" makes them, and their summary report in
 // "Test.rpv" (rendered with --pdf).
+//
+// `planilla exportar tregistro --cia CC --desde DD/MM/AAAA --hasta DD/MM/AAAA [--dir
+// CARPETA]`: the worker registration files of the hires and leavers of those days.
 #include <optional>
 #include <ostream>
 
@@ -16,6 +19,7 @@
 #include "app/commands.h"
 #include "exports/bank_transfer.h"
 #include "exports/screens.h"
+#include "exports/tregistro.h"
 #include "reports/rpv_writer.h"
 #include "store/catalog.h"
 #include "store/output_path.h"
@@ -27,7 +31,8 @@ const char* kUsage =
     "uso: planilla exportar plame|afpnet|excel --cia CC --fecha DD/MM/AAAA [--dir CARPETA] [--clave CLAVE]\n"
     "     planilla exportar banco BCP|BBVA|INTERBANK|BANBIF --cia CC --fecha DD/MM/AAAA\n"
     "              [--pago planilla|gratificacion] [--cuenta CARGO] [--fecha-proceso DD/MM/AAAA]\n"
-    "              [--dir CARPETA] [--pdf SALIDA.pdf] [--clave CLAVE]\n";
+    "              [--dir CARPETA] [--pdf SALIDA.pdf] [--clave CLAVE]\n"
+    "     planilla exportar tregistro --cia CC --desde DD/MM/AAAA --hasta DD/MM/AAAA [--dir CARPETA] [--clave CLAVE]\n";
 
 int bankCommand(const CliArgs& a, std::ostream& out, std::ostream& err) {
   auto opt = [&](const char* k) { auto it = a.extra.find(k); return it == a.extra.end() ? std::string() : it->second; };
@@ -76,9 +81,31 @@ int bankCommand(const CliArgs& a, std::ostream& out, std::ostream& err) {
   return rc;
 }
 
+int tregistroCommand(const CliArgs& a, std::ostream& out, std::ostream& err) {
+  auto from = a.extra.find("--desde"), to = a.extra.find("--hasta");
+  if (a.cia.empty() || from == a.extra.end() || to == a.extra.end()) {
+    err << kUsage;
+    return 2;
+  }
+  bool okFrom = false, okTo = false;
+  const Date desde = Date::fromDmy(from->second, &okFrom), hasta = Date::fromDmy(to->second, &okTo);
+  if (!okFrom || !okTo || !desde.valid() || !hasta.valid()) {
+    err << "planilla exportar tregistro: Fecha No Valida (use DD/MM/AAAA)\n";
+    return 2;
+  }
+  CliSession cs(err);
+  if (int rc = cs.start(a, true, "AFPNET"); rc != 0) return rc;
+  auto dir = a.extra.find("--dir");
+  std::vector<std::string> written;
+  if (!exports::runTregistro(cs.session(), desde, hasta, dir == a.extra.end() ? "" : dir->second, written)) return 1;
+  for (const std::string& p : written) out << p << "\n";
+  return 0;
+}
+
 int exportarCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   CliArgs a;
-  if (!parseCliArgs(args, {"--dir", "--pago", "--cuenta", "--fecha-proceso", "--pdf"}, a, err)) return 2;
+  if (!parseCliArgs(args, {"--dir", "--pago", "--cuenta", "--fecha-proceso", "--pdf", "--desde", "--hasta"}, a, err))
+    return 2;
   exports::Export which = exports::Export::Plame;
   std::string kind = a.positional.empty() ? "" : a.positional[0];
   if (kind == "banco") {
@@ -88,13 +115,14 @@ int exportarCommand(const std::vector<std::string>& args, std::ostream& out, std
     }
     return bankCommand(a, out, err);
   }
-  const bool bankOption = a.extra.count("--pago") || a.extra.count("--cuenta") || a.extra.count("--fecha-proceso") ||
-                          a.extra.count("--pdf");
+  if (kind == "tregistro" && a.positional.size() == 1) return tregistroCommand(a, out, err);
+  const bool otherOption = a.extra.count("--pago") || a.extra.count("--cuenta") || a.extra.count("--fecha-proceso") ||
+                           a.extra.count("--pdf") || a.extra.count("--desde") || a.extra.count("--hasta");
   if (kind == "plame") which = exports::Export::Plame;
   else if (kind == "afpnet") which = exports::Export::Afpnet;
   else if (kind == "excel") which = exports::Export::Payroll;
   else kind.clear();
-  if (kind.empty() || a.positional.size() != 1 || bankOption) {
+  if (kind.empty() || a.positional.size() != 1 || otherOption) {
     err << kUsage;
     return 2;
   }
@@ -118,7 +146,8 @@ const CommandRegistration kExportar(
     "exportar plame|afpnet|excel --cia CC --fecha DD/MM/AAAA [--dir CARPETA] [--clave CLAVE]  archivos PLAME, "
     "AFPnet o planilla en hoja de calculo; exportar banco BCP|BBVA|INTERBANK|BANBIF --cia CC --fecha DD/MM/AAAA "
     "[--pago planilla|gratificacion] [--cuenta CARGO] [--fecha-proceso DD/MM/AAAA] [--dir CARPETA] [--pdf "
-    "SALIDA.pdf]  archivos de abono de haberes al banco",
+    "SALIDA.pdf]  archivos de abono de haberes al banco; exportar tregistro --cia CC --desde DD/MM/AAAA "
+    "--hasta DD/MM/AAAA [--dir CARPETA]  altas y bajas del T-Registro",
     exportarCommand);
 
 }  // namespace

@@ -159,6 +159,8 @@ const std::vector<MenuRow>& menuRows() {
        "F_BANCO01"},
       {1, K::Entry, "Cuentas De &Cargo Bancarias", "Permite Registrar Las Cuentas De Cargo De La Empresa", "",
        "F_BJLG02"},
+      {1, K::Entry, "Archivos &T-Registro", "Permite Generar los Archivos de Altas y Bajas del T-Registro", "",
+       "F_TREG01"},
 
       // Menu-bar accelerators are one letter each (an Alt+letter shared by two entries
       // only selects): the daily entries keep their first letter, the rarer ones

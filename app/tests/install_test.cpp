@@ -159,7 +159,7 @@ TEST_F(Demo, EveryTableIsConsistentWithItsBags) {
     ++checked;
     EXPECT_EQ(problemsOf(dir(), def), std::vector<std::string>{}) << def.dbf();
   }
-  EXPECT_EQ(checked, 25);  // March: no gratification roll; both CTS half-years; the bank accounts
+  EXPECT_EQ(checked, 26);  // March: no gratification roll; both CTS half-years; the bank accounts; the second records
 }
 
 TEST_F(Demo, InstitutionHoldsTheWorkingDate) {
@@ -332,7 +332,7 @@ TEST_F(Demo, ReindexRebuildsTablesCopiedInWithoutIndexes) {
   s.YANO = "16";
   std::vector<ReindexResult> results;
   ASSERT_TRUE(reindexPeriod(s, results));
-  EXPECT_EQ(results.size(), 23u);  // the 25 tables less the two templates
+  EXPECT_EQ(results.size(), 24u);  // the 26 tables less the two templates
   for (const auto& r : results) EXPECT_TRUE(r.status.isOk()) << r.file << ": " << r.message;
   for (const auto& def : reindexableTables(s))
     if (catalog::tableExists(posixFileSystem(), copy.path(), def)) {

@@ -12,7 +12,7 @@ using catalog::TableId;
 using testing::Station;
 using ui::MsgKind;
 
-constexpr int kAdd = 1, kModify = 2, kSearch = 3, kPrint = 5, kExit = 6;
+constexpr int kAdd = 1, kModify = 2, kSearch = 3, kPrint = 5, kExtra = 6, kExit = 7;
 
 ui::Browse& listOf(ui::Dialog& d) { return *dynamic_cast<ui::Browse*>(d.control(101)); }
 

@@ -449,6 +449,33 @@ TEST_F(Commands, ExportarBancoWritesFilesWhoseHeaderAgreesWithTheirLines) {
   }
 }
 
+TEST_F(Commands, ExportarTregistroWritesTheRangesHiresAndLeavers) {
+  enterDemo("31/03/2026");
+  const std::vector<std::string> base = {"exportar", "tregistro", "--cia", "01", "--clave", "PLANILLA"};
+  auto run2 = [&](std::vector<std::string> extra) {
+    std::vector<std::string> words = base;
+    words.insert(words.end(), extra.begin(), extra.end());
+    return run(words);
+  };
+  EXPECT_EQ(run2({"--desde", "01/03/2026"}).rc, 2);
+  EXPECT_EQ(run2({"--desde", "01/03/2026", "--hasta", "31/13/2026"}).rc, 2);
+  std::filesystem::create_directory("out");
+  // March: the demo's hire of the 16th, paid by deposit, no completed studies.
+  Outcome march = run2({"--desde", "01/03/2026", "--hasta", "31/03/2026", "--dir", "out"});
+  ASSERT_EQ(march.rc, 0) << march.err;
+  const std::string b = "out/RP_20512345678";
+  EXPECT_EQ(march.out, b + ".ide\n" + b + ".tra\n" + b + ".per\n" + b + ".est\n" + b + ".cta\n");
+  // 31 January: the demo's leaver E0017 (DNI 4 + 1234567 + 17 x 98765, hired on the
+  // 8th of month 1 + 85 mod 12, renuncia); the hire's files of March go.
+  Outcome january = run2({"--desde", "31/01/2026", "--hasta", "31/01/2026", "--dir", "out"});
+  ASSERT_EQ(january.rc, 0) << january.err;
+  EXPECT_EQ(namesIn("out"), std::vector<std::string>{"RP_20512345678.per"});
+  std::ifstream per("out/RP_20512345678.per", std::ios::binary);
+  std::string line;
+  std::getline(per, line);
+  EXPECT_EQ(line, "01|42913572||1|1|08/02/2015|31/01/2026|01||\r");
+}
+
 // ---- reporte --------------------------------------------------------------------------
 
 TEST_F(Commands, ReporteWritesTheReportOrSaysWhyNot) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "calc/runs.h"
+#include "exports/screens.h"
 #include "masters/screens.h"
 #include "reports/payslip.h"
 #include "session/tests/demo_fixture.h"
@@ -46,7 +47,7 @@ TEST_F(HireEndToEnd, HiredThroughTheFormGetsAPayslip) {
       .chooseIndex(128, 0)  // ADM
       .chooseIndex(172, 0)
       .press(401)
-      .pressBar(6);
+      .pressBar(7);
   general->run(s(), tk);
   ASSERT_TRUE(tk.ok()) << tk.report();
 
@@ -72,6 +73,75 @@ TEST_F(HireEndToEnd, HiredThroughTheFormGetsAPayslip) {
   EXPECT_NE(rpv.find("FLORES MENA"), std::string::npos);
   EXPECT_NE(rpv.find("ASISTENTE"), std::string::npos);
   EXPECT_NE(rpv.find("1,800.00"), std::string::npos);
+}
+
+// The state's registration the day he starts: the hire's additional data typed from the
+// employee form ("Datos &Adicionales"), then "Archivos &T-Registro" for that day writes
+// his files (the demo's other employees neither start nor leave on 01/03/2025).
+TEST_F(HireEndToEnd, HiredWithHisAdditionalDataIsRegisteredThatDay) {
+  chooseDemoDate();
+  const masters::ScreenEntry* general = masters::findScreen("F_PJLG01");
+  const exports::ScreenEntry* tregistro = exports::findScreen("F_TREG01");
+  ASSERT_NE(general, nullptr);
+  ASSERT_NE(tregistro, nullptr);
+  tk.expectDialog("MANTEP02")
+      .pressBar(1)
+      .expectDialog("EDITEMPLE", "Adicionar Registro")
+      .type(102, "e0099")
+      .type(104, "rosa")
+      .type(164, "flores")
+      .type(166, "mena")
+      .type(108, "15/08/1995")
+      .type(112, "01/03/2025")
+      .type(116, "45678901")
+      .type(158, "f")
+      .choose(160, "EMPLEADO")
+      .type(134, "1800")
+      .chooseIndex(169, 0)  // DNI
+      .chooseIndex(122, 0)  // 11 active
+      .press(403)
+      .expectDialog("EDITADIC", "Datos Adicionales E0099 FLORES MENA, ROSA")
+      .type(105, "987001122")
+      .type(106, "rosa.flores@demo.com.pe")
+      .choose(107, "03 CALLE")
+      .type(108, "las flores")
+      .type(109, "250")
+      .type(120, "140130")
+      .chooseIndex(132, 7)  // education 07, secondary complete
+      .type(133, "999001")
+      .chooseIndex(135, 1)  // contract 01, indefinite
+      .chooseIndex(162, 1)  // BCP (002)
+      .type(163, "19100011122233")
+      .press(401)
+      .press(401)
+      .pressBar(7);
+  general->run(s(), tk);
+  ASSERT_TRUE(tk.ok()) << tk.report();
+
+  const std::string base = dir.path() + "/RP_20512345678";
+  tk.expectDialog("", "Archivos T-Registro")
+      .type(1002, "01/03/2025")
+      .press("Aceptar")
+      .expectDialog("", "Archivos T-Registro")
+      .type(1002, "01/03/2025")
+      .press("Aceptar")
+      .expectMessage(ui::MsgKind::Info,
+                     "Archivos Generados:\r\n" + base + ".ide\r\n" + base + ".tra\r\n" + base + ".per\r\n" + base +
+                         ".est\r\n" + base + ".cta",
+                     "Mensaje");
+  tregistro->run(s(), tk);
+  ASSERT_TRUE(tk.ok()) << tk.report();
+  // Worked from the form: DNI (DOC 1 -> 01), birth, surnames, names, sex F -> 2, Peruvian
+  // 9589, mobile, e-mail, calle 03 LAS FLORES 250, 7 empty parts, no zone, no reference,
+  // Santiago de Surco 140130, the second address and field 41 empty.
+  EXPECT_EQ(read("RP_20512345678.ide"),
+            "01|45678901||15/08/1995|FLORES|MENA|ROSA|2|9589||987001122|rosa.flores@demo.com.pe|03|LAS FLORES|250|"
+            "||||||||||140130|" + std::string(15, '|') + "\r\n");
+  // Empleado (23 -> 21), EsSalud 00, no fund: ONP 02; paid into his BCP account.
+  EXPECT_EQ(read("RP_20512345678.per"),
+            "01|45678901||1|1|01/03/2025||||\r\n01|45678901||1|2|01/03/2025||21||\r\n"
+            "01|45678901||1|3|01/03/2025||00||\r\n01|45678901||1|4|01/03/2025||02||\r\n");
+  EXPECT_EQ(read("RP_20512345678.cta"), "01|45678901||002|19100011122233|\r\n");
 }
 
 }  // namespace
