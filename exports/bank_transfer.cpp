@@ -13,6 +13,8 @@
 #include "reports/report_common.h"
 #include "reports/report_format.h"
 #include "reports/rpv_writer.h"
+#include "session/change_log.h"
+#include "session/run_register.h"
 #include "session/tables.h"
 #include "store/catalog.h"
 #include "store/dbf_format.h"
@@ -771,6 +773,8 @@ bool writeTransferSummary(Session& s, const Transfer& t, bool startViewer) {
 }
 
 bool runBankTransfer(Session& s, const TransferRequest& given, std::vector<std::string>& written, bool startViewer) {
+  RunRecord reg(s, kRunExportBank);
+  if (!reg.started()) return false;
   TransferRequest req = given;
   if (req.dir.empty()) req.dir = s.dataDir();
   if (Status st = checkOutputFolder(req.dir); !st) {
@@ -779,6 +783,7 @@ bool runBankTransfer(Session& s, const TransferRequest& given, std::vector<std::
   }
   Transfer t;
   if (!buildTransfer(s, req, t)) return false;
+  (void)warnIfStale(s, req.payment == Payment::Gratification ? kRunGratification : kRunPayroll);
   if (!t.refusals.empty()) {
     ui::MSGSTOP(s.messages(), refusalMessage(t.refusals), kTitle);
     return false;
@@ -795,6 +800,12 @@ bool runBankTransfer(Session& s, const TransferRequest& given, std::vector<std::
     ui::MSGSTOP(s.messages(), st.message(), kTitle);
     return false;
   }
+  // The register counts the payments and their amount, all currencies together.
+  for (const TransferFile& f : t.files) {
+    reg.totals().employees += static_cast<long>(f.lines.size());
+    reg.totals().net += static_cast<double>(f.totalCents) / 100.0;
+  }
+  reg.finish();
   // The files are in place; a summary that cannot be written says so.
   (void)writeTransferSummary(s, t, startViewer);
   return true;

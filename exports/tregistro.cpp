@@ -6,6 +6,7 @@
 
 #include "exports/plame.h"
 #include "reports/rpv_writer.h"
+#include "session/run_register.h"
 #include "store/catalog.h"
 #include "store/output_path.h"
 #include "ui/messages.h"
@@ -395,6 +396,8 @@ bool runTregistro(Session& s, const Date& from, const Date& to, const std::strin
   };
   if (trim(s.YCIA).empty() || !s.YFECHA.valid()) return stop(kChooseCompany);
   if (!from.valid() || !to.valid() || to < from) return stop("Rango De Fechas No Valido");
+  RunRecord reg(s, kRunExportTregistro);
+  if (!reg.started()) return false;
   const std::string dir = dirGiven.empty() ? s.dataDir() : dirGiven;
   if (Status st = checkOutputFolder(dir); !st) return stop(st.message());
   RegContext c;
@@ -417,7 +420,9 @@ bool runTregistro(Session& s, const Date& from, const Date& to, const std::strin
   Status st = writeTregistro(employees, c, dir, missing, &written);
   if (st.code() == ErrorCode::NotFound) return stop(st.message());
   if (!missing.empty()) written.clear();
-  return reportFailure(s, missing, st);
+  if (!reportFailure(s, missing, st)) return false;
+  reg.finish();
+  return true;
 }
 
 }  // namespace planilla::exports

@@ -399,7 +399,8 @@ Status demoExtra(FileSystem& fs, const std::string& dir, const catalog::Period& 
     ++i;
     char phone[16];
     std::snprintf(phone, sizeof phone, "9%08d", 87654321 - i * 1111);
-    std::string email = std::string(e.n1) + "." + e.ap1 + "@demo.com.pe";
+    // Addresses on a reserved test domain, so that nothing the demo sends can reach anyone.
+    std::string email = std::string(e.code) + "@empresa-demo.test";
     for (char& c : email) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const std::string cargo = e.cargo;
     const char* occupation = std::string(e.tiptrab) == "21" ? "137005"
@@ -670,7 +671,7 @@ Status demoYearTables(FileSystem& fs, const std::string& dir, const catalog::Per
 // The salary accounts of the staff (the employees' second records, made or completed)
 // and the company's charge accounts, for the bank transfer files: most at BCP (the
 // dollar earners in dollars), every third at BBVA, one at Scotiabank paid through its
-// CCI from BCP, the trainee paid in cash.
+// CCI from BCP, the cleaning auxiliary E0024 paid in cash.
 Status demoBankAccounts(FileSystem& fs, const std::string& dir, const catalog::Period& p) {
   {
     TableDef def = catalog::define(TableId::ChargeAccounts, p);
@@ -696,7 +697,7 @@ Status demoBankAccounts(FileSystem& fs, const std::string& dir, const catalog::P
     ++i;
     char number[32];
     Fields f = {{"ctamon", e.dolar == 'D' ? "D" : "S"}, {"tippago", "2"}};
-    if (std::string(e.code) == "E0021") {
+    if (std::string(e.code) == "E0024") {
       f = {{"tippago", "1"}};
     } else if (std::string(e.code) == "E0010") {
       f.push_back({"bancosun", "09"});

@@ -27,6 +27,8 @@ inline constexpr const char* kRunExportPlame = "EXP PLAME";
 inline constexpr const char* kRunExportAfpnet = "EXP AFPNET";
 inline constexpr const char* kRunExportExcel = "EXP EXCEL";
 inline constexpr const char* kRunExportAfpYear = "EXP AFP ANUAL";
+inline constexpr const char* kRunExportBank = "EXP BANCO";
+inline constexpr const char* kRunExportTregistro = "EXP TREGISTRO";
 
 // The current time as the logs store it: AAAAMMDDHHMMSSmmm (local time), so that the
 // text sorts as the time does.

@@ -3,6 +3,7 @@
 // (aiosmtpd): each message read back with Python's e-mail parser (recipient, subject,
 // the attachment's bytes), a signature checked with pdfsig, the register read.
 #include <signal.h>
+#include "test_paths.h"
 
 #include <cstring>
 #include <filesystem>

@@ -3,6 +3,7 @@
 // a line break in a name cannot add a header; a refused recipient and a server that
 // is not there are told apart (the first lets the batch go on, the second stops it).
 #include <gtest/gtest.h>
+#include "test_paths.h"
 #include <signal.h>
 
 #include <cstdio>

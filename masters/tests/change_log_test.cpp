@@ -14,7 +14,7 @@ namespace {
 using catalog::TableId;
 using ui::MsgKind;
 
-constexpr int kModify = 2, kDelete = 4, kExit = 6;
+constexpr int kModify = 2, kDelete = 4, kExit = 7;  // the employee master's bar: 6 is "Datos Adicionales"
 
 class ChangeLogTest : public testing::EmployeesFixture {
  protected:

@@ -102,7 +102,7 @@ TEST_F(HireEndToEnd, HiredWithHisAdditionalDataIsRegisteredThatDay) {
       .press(403)
       .expectDialog("EDITADIC", "Datos Adicionales E0099 FLORES MENA, ROSA")
       .type(105, "987001122")
-      .type(106, "rosa.flores@demo.com.pe")
+      .type(106, "rosa.flores@empresa-demo.test")
       .choose(107, "03 CALLE")
       .type(108, "las flores")
       .type(109, "250")
@@ -135,7 +135,7 @@ TEST_F(HireEndToEnd, HiredWithHisAdditionalDataIsRegisteredThatDay) {
   // 9589, mobile, e-mail, calle 03 LAS FLORES 250, 7 empty parts, no zone, no reference,
   // Santiago de Surco 140130, the second address and field 41 empty.
   EXPECT_EQ(read("RP_20512345678.ide"),
-            "01|45678901||15/08/1995|FLORES|MENA|ROSA|2|9589||987001122|rosa.flores@demo.com.pe|03|LAS FLORES|250|"
+            "01|45678901||15/08/1995|FLORES|MENA|ROSA|2|9589||987001122|rosa.flores@empresa-demo.test|03|LAS FLORES|250|"
             "||||||||||140130|" + std::string(15, '|') + "\r\n");
   // Empleado (23 -> 21), EsSalud 00, no fund: ONP 02; paid into his BCP account.
   EXPECT_EQ(read("RP_20512345678.per"),
