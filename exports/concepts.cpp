@@ -1,16 +1,12 @@
 #include "exports/concepts.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 #include <map>
 #include <optional>
 #include <sstream>
 
+#include "masters/sunat_codes.h"
 #include "reports/rpv_writer.h"
 #include "store/catalog.h"
 #include "ui/picture.h"
@@ -175,39 +171,17 @@ Result<Concepts> parseConcepts(const std::string& text) {
 
 Result<Concepts> loadConcepts(Session& s) {
   const std::string path = s.path(kConceptsFile);
-  // Opened without waiting (a FIFO at the name would hang the export) and checked on
-  // the open descriptor: a regular file of sensible size, or nothing is read.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT)
-      return Status::ioError("No se puede leer " + path + ": " + std::strerror(errno));
-    std::string text = defaultConceptsText();
-    Status st = reports::writeFileAtomically(path, text);
+  // Read as the other data files the operator may edit: without waiting (a FIFO at the
+  // name would hang the export), a regular file of sensible size, or nothing is read.
+  Result<std::string> text = masters::readDataText(path, kConceptsLimit);
+  if (!text && text.status().code() == ErrorCode::NotFound) {
+    std::string made = defaultConceptsText();
+    Status st = reports::writeFileAtomically(path, made);
     if (!st) return st;
-    return parseConcepts(text);
+    return parseConcepts(made);
   }
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return Status::ioError("No se puede leer " + path + ": " + std::strerror(errno));
-  if (!S_ISREG(st.st_mode)) return Status::invalid(path + " no es un archivo de texto comun: reemplacelo por uno");
-  if (st.st_size > kConceptsLimit)
-    return Status::invalid(path + " tiene " + std::to_string(st.st_size) + " bytes, mas del maximo de " +
-                           std::to_string(kConceptsLimit) + ": no parece el archivo de equivalencias");
-  std::string text;
-  char buf[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::ioError("No se puede leer " + path + ": " + std::strerror(errno));
-    if (n == 0) break;
-    text.append(buf, static_cast<size_t>(n));
-    if (text.size() > static_cast<size_t>(kConceptsLimit))
-      return Status::invalid(path + " tiene mas del maximo de " + std::to_string(kConceptsLimit) + " bytes");
-  }
-  return parseConcepts(text);
+  if (!text) return text.status();
+  return parseConcepts(text.value());
 }
 
 }  // namespace planilla::exports
