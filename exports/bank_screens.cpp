@@ -146,7 +146,7 @@ void F_BANCO01(Session& s, ui::Toolkit& tk) {
   dlg.setColors(ui::color::kBlack, ui::color::kFace);
   for (int id : {101, 103, 105, 107, 111}) dlg.label(id);
   dlg.combo(102, ui::ref(bankChoice), kBanks);
-  dlg.combo(104, ui::ref(runChoice), {"Planilla", "Gratificacion"});
+  dlg.combo(104, ui::ref(runChoice), {"Planilla", "Gratificacion", "Liquidacion"});
   dlg.field(106, ui::ref(account)).picture("@!").tooltip("En Blanco: La Cuenta De Cargo Del Banco En Cada Moneda");
   dlg.field(108, ui::ref(process)).picture("@e");
   dlg.button(109, [&] {

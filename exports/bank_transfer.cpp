@@ -70,6 +70,7 @@ struct RunTables {
 
 RunTables runTables(Payment p) {
   if (p == Payment::Gratification) return {TableId::GratSoles, TableId::GratDollars, "GRATIFICACION"};
+  if (p == Payment::Settlement) return {TableId::Settlements, TableId::Settlements, "LIQUIDACION"};
   return {TableId::PayrollSoles, TableId::PayrollDollars, "HABERES"};
 }
 
@@ -154,6 +155,28 @@ bool readResults(Session& s, Table& t, const std::string& file, std::vector<Resu
   return true;
 }
 
+// The settlements whose termination date falls in `period` ("AAAAMM"), with their net.
+// One already marked paid is listed apart (`paid`), never paid again.
+bool readSettlements(Session& s, Table& t, const std::string& file, const std::string& period,
+                     std::vector<ResultLine>& out, std::vector<ResultLine>& paid) {
+  const RecordFields f(t);
+  const FieldLayout *code = f.find("CODIGO"), *name = f.find("NOMBRE"), *cese = f.find("FCESE"),
+                    *estado = f.find("ESTADO");
+  Status st = t.records()([&](uint32_t recno, std::string_view r) -> Status {
+    if (dbf::isDeleted(r) || RecordFields::text(r, cese).substr(0, 6) != period) return Status::ok();
+    ResultLine line{RecordFields::text(r, code), RecordFields::text(r, name), 0};
+    PLANILLA_RETURN_IF_ERROR(f.number(r, "NETO", file, recno, &line.net));
+    (RecordFields::text(r, estado) == "P" ? paid : out).push_back(std::move(line));
+    return Status::ok();
+  });
+  if (!st) {
+    showTableError(s, st);
+    return false;
+  }
+  std::stable_sort(out.begin(), out.end(), [](const ResultLine& a, const ResultLine& b) { return a.code < b.code; });
+  return true;
+}
+
 // The listed fields of the live records of a table keyed by code, in code order (record
 // order within a code, so that the first of a code is the one a seek finds).
 struct Keyed {
@@ -223,6 +246,7 @@ bool paymentByName(const std::string& name, Payment* out) {
   const std::string n = ui::upper1252(name);
   if (n == "PLANILLA") *out = Payment::Payroll;
   else if (n == "GRATIFICACION") *out = Payment::Gratification;
+  else if (n == "LIQUIDACION") *out = Payment::Settlement;
   else return false;
   return true;
 }
@@ -296,9 +320,9 @@ bool buildTransfer(Session& s, const TransferRequest& req, Transfer& out) {
   const catalog::TableDef solesDef = s.def(run.soles);
   if (!catalog::tableExists(s.fs(), s.dataDir(), solesDef)) {
     ui::MSGSTOP(s.messages(),
-                req.payment == Payment::Payroll
-                    ? "Archivo Planilla-1 Mes " + s.YMES + " No Existe "
-                    : "La Gratificacion Del Mes " + s.YMES + " No Esta Calculada",
+                req.payment == Payment::Payroll        ? "Archivo Planilla-1 Mes " + s.YMES + " No Existe "
+                : req.payment == Payment::Gratification ? "La Gratificacion Del Mes " + s.YMES + " No Esta Calculada"
+                                                        : "No Hay Liquidaciones Con Cese En El Mes " + s.YMES,
                 kTitle);
     return false;
   }
@@ -374,10 +398,20 @@ bool buildTransfer(Session& s, const TransferRequest& req, Transfer& out) {
   enum { kAp1, kAp2, kN1, kN2, kDoc, kNum, kDir, kTel, kRetri };
   std::vector<Keyed> people, extras;
   std::unique_ptr<Table> table;
+  const bool settlements = req.payment == Payment::Settlement;
+  std::vector<ResultLine> paidBefore;
   if (!(table = openShared(s, run.soles))) return false;
-  if (!readResults(s, *table, s.def(run.soles).dbf(), lines)) return false;
+  if (!(settlements ? readSettlements(s, *table, s.def(run.soles).dbf(), period, lines, paidBefore)
+                    : readResults(s, *table, s.def(run.soles).dbf(), lines)))
+    return false;
   table.reset();
-  const bool haveDollars = catalog::tableExists(s.fs(), s.dataDir(), s.def(run.dollars));
+  if (settlements && lines.empty() && paidBefore.empty()) {
+    ui::MSGSTOP(s.messages(), "No Hay Liquidaciones Con Cese En El Mes " + s.YMES, kTitle);
+    return false;
+  }
+  for (const ResultLine& r : paidBefore) out.omitted.push_back({r.code, r.name, "liquidacion ya pagada", toCents(r.net), "S"});
+  // Settlements are computed in soles: there is no converted table.
+  const bool haveDollars = !settlements && catalog::tableExists(s.fs(), s.dataDir(), s.def(run.dollars));
   if (haveDollars) {
     if (!(table = openShared(s, run.dollars))) return false;
     std::vector<ResultLine> converted;
@@ -385,10 +419,12 @@ bool buildTransfer(Session& s, const TransferRequest& req, Transfer& out) {
     for (const ResultLine& r : converted) dollarNets.emplace(r.code, r.net);
     table.reset();
   }
-  for (TableId id : {TableId::ActiveEmployees, TableId::EmployeeExtra}) {
+  // A leaver may be missing from the month's active employees (saved before they were
+  // made): settlements take the person from the general master, of the same layout.
+  for (TableId id : {settlements ? TableId::EmployeeMaster : TableId::ActiveEmployees, TableId::EmployeeExtra}) {
     if (!catalog::tableExists(s.fs(), s.dataDir(), s.def(id))) continue;
     if (!(table = openShared(s, id))) return false;
-    const bool person = id == TableId::ActiveEmployees;
+    const bool person = id != TableId::EmployeeExtra;
     const std::vector<const char*> names =
         person ? std::vector<const char*>{"APELLI1", "APELLI2", "NOMBRE1", "NOMBRE2", "DOCIDEN", "ELECTORAL",
                                           "DIRECCION", "TELEFONO", "RETRI"}
@@ -424,7 +460,8 @@ bool buildTransfer(Session& s, const TransferRequest& req, Transfer& out) {
     double net = row.net;
     if (currency == "D") {
       if (!haveDollars) {
-        refuse(code, resultName, "su cuenta es en dolares y la planilla en dolares del mes no existe");
+        refuse(code, resultName, settlements ? "su cuenta es en dolares y la liquidacion se paga en soles"
+                                             : "su cuenta es en dolares y la planilla en dolares del mes no existe");
         continue;
       }
       const auto d = dollarNets.find(code);
@@ -783,7 +820,8 @@ bool runBankTransfer(Session& s, const TransferRequest& given, std::vector<std::
   }
   Transfer t;
   if (!buildTransfer(s, req, t)) return false;
-  (void)warnIfStale(s, req.payment == Payment::Gratification ? kRunGratification : kRunPayroll);
+  if (req.payment != Payment::Settlement)
+    (void)warnIfStale(s, req.payment == Payment::Gratification ? kRunGratification : kRunPayroll);
   if (!t.refusals.empty()) {
     ui::MSGSTOP(s.messages(), refusalMessage(t.refusals), kTitle);
     return false;

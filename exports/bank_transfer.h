@@ -29,9 +29,11 @@
 
 namespace planilla::exports {
 
-enum class Payment { Payroll, Gratification };
+// What is paid: the month's payroll, the gratification, or the settlements of the
+// employees whose termination date falls in the working month (in soles).
+enum class Payment { Payroll, Gratification, Settlement };
 
-// "planilla" / "gratificacion" (any case); false for anything else.
+// "planilla" / "gratificacion" / "liquidacion" (any case); false for anything else.
 bool paymentByName(const std::string& name, Payment* out);
 
 struct TransferRequest {

@@ -4,7 +4,7 @@
 // refusal (data missing, no results) goes to stderr with exit code 1.
 //
 // `planilla exportar banco BCP|BBVA|INTERBANK|BANBIF --cia CC --fecha DD/MM/AAAA
-// [--pago planilla|gratificacion] [--cuenta CARGO] [--fecha-proceso DD/MM/AAAA]
+// [--pago planilla|gratificacion|liquidacion] [--cuenta CARGO] [--fecha-proceso DD/MM/AAAA]
 // [--dir CARPETA] [--pdf SALIDA.pdf]`: the salary-transfer files of the run for the
 // bank, as "Archivos De Pago Al Banco" makes them, and their summary report in
 // "Test.rpv" (rendered with --pdf).
@@ -30,7 +30,7 @@ namespace {
 const char* kUsage =
     "uso: planilla exportar plame|afpnet|excel --cia CC --fecha DD/MM/AAAA [--dir CARPETA] [--clave CLAVE]\n"
     "     planilla exportar banco BCP|BBVA|INTERBANK|BANBIF --cia CC --fecha DD/MM/AAAA\n"
-    "              [--pago planilla|gratificacion] [--cuenta CARGO] [--fecha-proceso DD/MM/AAAA]\n"
+    "              [--pago planilla|gratificacion|liquidacion] [--cuenta CARGO] [--fecha-proceso DD/MM/AAAA]\n"
     "              [--dir CARPETA] [--pdf SALIDA.pdf] [--clave CLAVE]\n"
     "     planilla exportar tregistro --cia CC --desde DD/MM/AAAA --hasta DD/MM/AAAA [--dir CARPETA] [--clave CLAVE]\n";
 
@@ -42,7 +42,7 @@ int bankCommand(const CliArgs& a, std::ostream& out, std::ostream& err) {
     return 2;
   }
   if (const std::string p = opt("--pago"); !p.empty() && !exports::paymentByName(p, &req.payment)) {
-    err << "planilla exportar banco: --pago planilla o gratificacion\n";
+    err << "planilla exportar banco: --pago planilla, gratificacion o liquidacion\n";
     return 2;
   }
   req.chargeAccount = opt("--cuenta");
@@ -145,7 +145,7 @@ const CommandRegistration kExportar(
     "exportar",
     "exportar plame|afpnet|excel --cia CC --fecha DD/MM/AAAA [--dir CARPETA] [--clave CLAVE]  archivos PLAME, "
     "AFPnet o planilla en hoja de calculo; exportar banco BCP|BBVA|INTERBANK|BANBIF --cia CC --fecha DD/MM/AAAA "
-    "[--pago planilla|gratificacion] [--cuenta CARGO] [--fecha-proceso DD/MM/AAAA] [--dir CARPETA] [--pdf "
+    "[--pago planilla|gratificacion|liquidacion] [--cuenta CARGO] [--fecha-proceso DD/MM/AAAA] [--dir CARPETA] [--pdf "
     "SALIDA.pdf]  archivos de abono de haberes al banco; exportar tregistro --cia CC --desde DD/MM/AAAA "
     "--hasta DD/MM/AAAA [--dir CARPETA]  altas y bajas del T-Registro",
     exportarCommand);

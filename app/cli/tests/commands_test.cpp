@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -447,6 +448,34 @@ TEST_F(Commands, ExportarBancoWritesFilesWhoseHeaderAgreesWithTheirLines) {
     EXPECT_EQ(std::stol(header.substr(1, 6)), count) << name;
     EXPECT_EQ(std::stol(header.substr(41, 14)) * 100 + std::stol(header.substr(56, 2)), cents) << name;
   }
+  // A settlement of the month is paid to the leaver's account (E0002: BCP 193 + 40000000 +
+  // 2 x 5431 + 1 + 02 in the demo) for the net it was saved with, once: marked paid, it
+  // is listed apart and no file is written.
+  const std::vector<std::string> leaver = {"liquidacion", "--cia", "01", "--clave", "PLANILLA", "--codigo", "E0002"};
+  auto with = [](std::vector<std::string> v, std::vector<std::string> more) {
+    v.insert(v.end(), more.begin(), more.end());
+    return v;
+  };
+  Outcome saved = run(with(leaver, {"--fecha-cese", "20/03/2026", "--motivo", "01"}));
+  ASSERT_EQ(saved.rc, 0) << saved.err;
+  const size_t at = saved.out.find("NETO A PAGAR:");
+  ASSERT_NE(at, std::string::npos) << saved.out;
+  std::string net;
+  for (char c : saved.out.substr(at + 13, saved.out.find('\n', at) - at - 13))
+    if (std::isdigit(static_cast<unsigned char>(c))) net += c;
+  const std::vector<std::string> pay = {"exportar", "banco", "BCP", "--cia", "01", "--clave", "PLANILLA",
+                                        "--pago", "liquidacion", "--dir", "out"};
+  Outcome paid = run(pay);
+  ASSERT_EQ(paid.rc, 0) << paid.err;
+  EXPECT_EQ(paid.out, "out/BCP_LIQUIDACION_202603_PEN.txt\nTest.rpv\n");
+  const std::string file = bytesOf("out/BCP_LIQUIDACION_202603_PEN.txt");
+  ASSERT_EQ(file.size(), 115u + 197u) << file;  // the header and one payment, each with CR LF
+  EXPECT_NE(file.find("19340010862102"), std::string::npos) << file;
+  EXPECT_EQ(std::to_string(std::stol(file.substr(115 + 177, 14)) * 100 + std::stol(file.substr(115 + 192, 2))), net);
+  ASSERT_EQ(run(with(leaver, {"--pagada", "31/03/2026"})).rc, 0);
+  Outcome again = run(pay);
+  EXPECT_EQ(again.rc, 1);
+  EXPECT_NE(again.err.find("No Se Genero Ningun Archivo"), std::string::npos) << again.err;
 }
 
 TEST_F(Commands, ExportarTregistroWritesTheRangesHiresAndLeavers) {
