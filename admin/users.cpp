@@ -57,6 +57,54 @@ bool keepsTools(Session& s, Table& t, const std::function<void(std::vector<UserR
   return false;
 }
 
+// The function codes a users record may hold: the menu groups and "FUN001", the code
+// that names no group (a password whose records are all FUN001 opens every group).
+struct FunctionCode {
+  const char* code;
+  const char* what;
+};
+const std::vector<FunctionCode>& validFunctions() {
+  static const std::vector<FunctionCode> k = [] {
+    static const std::map<std::string, const char*> kWhat = {
+        {"FECHA", "Fecha De Trabajo"}, {"MAESTROS", "Maestros"},       {"DATOS", "Datos Del Mes"},
+        {"PROCESOS", "Procesos"},      {"REPORTES", "Reportes"},       {"AFPNET", "AFPnet Y Bancos"},
+        {"SUELDOS", "Sueldos"},        {"HERRAMIENT", "Herramientas"}};
+    std::vector<FunctionCode> v;
+    for (const std::string& c : functionCodes()) {
+      auto it = kWhat.find(c);
+      v.push_back({c.c_str(), it == kWhat.end() ? "" : it->second});
+    }
+    v.push_back({"FUN001", "Ningun Grupo Propio"});
+    return v;
+  }();
+  return k;
+}
+
+bool isValidFunction(const std::string& code) {
+  const std::string c = trimRight(code);
+  for (const auto& f : validFunctions())
+    if (c == f.code) return true;
+  return false;
+}
+
+// The list of valid function codes (F4 on the field): one button per code; the one
+// pressed is copied into `code`.
+void chooseFunction(ui::Toolkit& tk, std::string& code) {
+  const auto& codes = validFunctions();
+  ui::Dialog dlg(tk, 2, 10, 4 + static_cast<double>(codes.size()) + 2, 52, "Funciones Validas");
+  dlg.labelAt(0.5, 1, "Elija La Funcion:", 100, 10);
+  for (size_t i = 0; i < codes.size(); ++i) {
+    const std::string chosen = codes[i].code;
+    const std::string caption = padTo(chosen, 11) + codes[i].what;
+    dlg.buttonAt(1.5 + static_cast<double>(i), 1, caption, 150, 12, [&dlg, &code, chosen] {
+      code = padTo(chosen, code.size());
+      dlg.end();
+    });
+  }
+  dlg.buttonAt(2 + static_cast<double>(codes.size()), 1, "&Cancelar", 50, 12, [&dlg] { dlg.end(); });
+  dlg.activate();
+}
+
 void userDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
   Table& t = br.table();
   Form form(t, {{102, "CODIGO", "@!", ""}, {104, "NOMBRE", "@!", ""}, {106, "FUNCION", "@!", ""},
@@ -74,6 +122,18 @@ void userDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     for (int id : {101, 103, 105, 113}) dlg.label(id).colors(ui::color::kBlue, ui::color::kScreen);
     form.bind(dlg, t, ui::color::kBlack, ui::color::kSilver);
     form.control(dlg, "INICIA").password();
+    ui::Field& funcion = form.control(dlg, "FUNCION");
+    funcion.tooltip("F4: Funciones Validas")
+        .lookup([&] {
+          if (!funcion.store()) return;
+          chooseFunction(tk, form.text("FUNCION"));
+          funcion.refresh();
+        })
+        .valid([&] {
+          if (isValidFunction(form.text("FUNCION"))) return true;
+          ui::MSGSTOP(s.messages(), "Funcion No Valida: Elija Una De La Lista (F4)", kTitle);
+          return false;
+        });
     dlg.radio({107, 108}, ui::ref(permiso));
     dlg.bitmapButton(109, "SAVE32.BMP", [&] {
       saved = true;

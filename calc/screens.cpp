@@ -41,6 +41,7 @@ void calculationScreen(Session& s, ui::Toolkit& tk, const char* title,
   ui::Label& rate = dlg.label(551);
   code.picture("@!").colors(ui::color::kNavy, ui::color::kCyan).valid([&] {
     if (!XTIPCAM(s, c)) return false;
+    code.refresh();  // "1231" shows as the code it stands for, "12 31"
     rate.refresh();
     return true;
   });
@@ -63,8 +64,20 @@ void calculationScreen(Session& s, ui::Toolkit& tk, const char* title,
 
 }  // namespace
 
+std::string rateCodeAsTyped(std::string_view typed) {
+  // The exchange-rate records are keyed "MM DD": "1231", "12/31" and "12-31" are
+  // taken as "12 31", so the clerk need not know where the blank goes.
+  std::string digits;
+  for (char ch : typed) {
+    if (ch >= '0' && ch <= '9') digits += ch;
+    else if (ch != ' ' && ch != '/' && ch != '-') return std::string(typed);
+  }
+  if (digits.size() != 4) return std::string(typed);
+  return digits.substr(0, 2) + " " + digits.substr(2);
+}
+
 bool XTIPCAM(Session& s, RateChoice& c) {
-  c.code = padTo(c.code, 6);
+  c.code = padTo(rateCodeAsTyped(c.code), 6);
   Table* t = s.alias(kRatesAlias);
   if (t) s.select(s.areaOf(kRatesAlias));
   if (t && t->seek(c.code)) {

@@ -25,7 +25,11 @@ void F_P301(Session& s, ui::Toolkit& tk);
 // "Calculo De Gratificacion": the same screen running PROCE05.
 void F_P305(Session& s, ui::Toolkit& tk);
 
-// Validation of the code field: seeks the code in TipCam. Found: the dollar label
+// An exchange-rate code as the clerk types it: four digits however separated ("1231",
+// "12/31", "12-31") are the record's "MM DD"; anything else is returned as typed.
+std::string rateCodeAsTyped(std::string_view typed);
+
+// Validation of the code field ("1231" is taken as "12 31"): seeks the code in TipCam. Found: the dollar label
 // becomes CODCAM. Not found: "Tipo De Cambio  " + code + " No Existe" (title "Stop").
 bool XTIPCAM(Session& s, RateChoice& c);
 // The exchange-rate lookup (selector 4 only): "Ventana De Ayuda (Maestro Tipo De

@@ -63,9 +63,13 @@ void announceFull(Session& s, std::vector<std::string> written) {
 }
 
 std::function<void(Session&, ui::Toolkit&)> fileScreen(Export which) {
-  return [which](Session& s, ui::Toolkit&) {
+  return [which](Session& s, ui::Toolkit& tk) {
+    // The operator chooses the folder (the data directory proposed); the files keep
+    // the names the institutions require.
+    const auto dir = tk.askFolder("Carpeta Para Los Archivos", s.dataDir().empty() ? "." : s.dataDir());
+    if (!dir) return;
     std::vector<std::string> written;
-    if (runExport(s, which, "", written)) announceFull(s, written);
+    if (runExport(s, which, *dir, written)) announceFull(s, written);
   };
 }
 
@@ -88,8 +92,10 @@ void tregistroScreen(Session& s, ui::Toolkit& tk) {
   Date from = s.YFECHA, to = s.YFECHA;
   if (!ui::MSGGET(tk, title, "Altas Y Bajas Desde :", from)) return;
   if (!ui::MSGGET(tk, title, "Hasta :", to)) return;
+  const auto dir = tk.askFolder("Carpeta Para Los Archivos", s.dataDir().empty() ? "." : s.dataDir());
+  if (!dir) return;
   std::vector<std::string> written;
-  if (runTregistro(s, from, to, "", written)) announceFull(s, written);
+  if (runTregistro(s, from, to, *dir, written)) announceFull(s, written);
 }
 
 }  // namespace

@@ -51,6 +51,8 @@ bool KYLEMPAYU(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int selector) {
   o.headers = {"CODIGO", "NOMBRES APELLIDOS"};
   o.widths = {90, 220};
   o.listHeight = 150;  // ten rows at once: the common 60 units show four
+  auto [from, to] = c.from.empty() ? workingMonth(s) : std::make_pair(c.from, c.to);
+  o.filter = [m, from, to] { return masters::activeBetween(*m, from, to); };
   std::string chosen = c.code;
   if (!ui::lookupList(tk, *m, o, &chosen) || !masters::onRecord(*m)) return false;
   c.code = padTo(m->str("codigo"), kCodeWidth);
@@ -65,6 +67,37 @@ void CONSULTAEMPBANCOS(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int selec
   c.refresh();
   if (c.dlg)
     if (ui::Field* f = c.dlg->fieldById(102)) (void)f->setFocus();
+}
+
+std::pair<Date, Date> workingMonth(const Session& s) {
+  const Date d = s.YFECHA;
+  if (d.empty()) return {};
+  Date first(d.year(), d.month(), 1);
+  Date last(d.year(), d.month(), 28);
+  while (Date(d.year(), d.month(), last.day() + 1).valid()) last = Date(d.year(), d.month(), last.day() + 1);
+  return {first, last};
+}
+
+Date paidSemesterEnd(const Session& s) {
+  const Date d = s.YFECHA;
+  if (d.empty()) return {};
+  switch (d.month()) {
+    case 7: return Date(d.year(), 6, 30);
+    case 12: return Date(d.year(), 12, 31);
+    case 5: return Date(d.year(), 4, 30);
+    case 11: return Date(d.year(), 10, 31);
+    default: return workingMonth(s).second;
+  }
+}
+
+ui::Combo& activeEmployeeCombo(ui::Dialog& dlg, int id, std::string& code, Table& master, const Date& from,
+                               const Date& to) {
+  const int order = master.order();
+  (void)master.setOrder(2);  // by name
+  ui::Combo& c = dlg.tableCombo(id, ui::ref(code), master, "CODIGO", "NOMBRE",
+                                [&master, from, to] { return masters::activeBetween(master, from, to); });
+  (void)master.setOrder(order);
+  return c;
 }
 
 void SEEKVACACE(Session& s, ui::Toolkit& tk, ui::Browse& br) {
@@ -136,7 +169,18 @@ void runListScreen(Session& s, ui::Toolkit& tk, const std::string& templateName,
                    Table& table, const std::function<void(ui::Browse&)>& columns,
                    const std::function<std::vector<ScreenButton>(ui::Dialog&, ui::Browse&)>& buttons,
                    const std::string& messageBar) {
-  masters::runMaintenanceScreen(s, tk, templateName, title, table, columns, [&](ui::Dialog& dlg, ui::Browse& br) {
+  // Every list of this folder is a list of amounts: its right-aligned columns are
+  // added up on the totals line unless the screen chose the columns itself.
+  auto withTotals = [&columns](ui::Browse& br) {
+    if (columns) columns(br);
+    if (br.hasTotals()) return;
+    std::vector<int> amounts;
+    for (size_t c = 0; c < br.columnCount(); ++c) {
+      if (br.align(c) == ui::Browse::Align::Right) amounts.push_back(static_cast<int>(c));
+    }
+    br.totals(amounts);
+  };
+  masters::runMaintenanceScreen(s, tk, templateName, title, table, withTotals, [&](ui::Dialog& dlg, ui::Browse& br) {
     if (!messageBar.empty()) dlg.messageBar(messageBar);
     std::vector<ScreenButton> list = buttons(dlg, br);
     // A template button the screen has no action for is shown disabled.
@@ -161,6 +205,7 @@ void saveCancelButtons(ui::Dialog& dlg, int saveId, bool& accepted, const std::f
     dlg.end();
   });
   dlg.bitmapButton(saveId + 1, "exit1.bmp", [&dlg] { dlg.end(); }).cancel();
+  dlg.askDiscard();
 }
 
 bool formAccepted(Session& s, Table& t, ui::Browse& br, uint32_t rec, bool accepted, const std::string& code,

@@ -28,6 +28,8 @@ struct EmployeeChoice {
   std::string code = std::string(kCodeWidth, ' ');
   std::string name;
   std::string masterAlias = kMasterHor;
+  // The lookup lists the employees active in these days (empty: the working month).
+  Date from, to;
   ui::Dialog* dlg = nullptr;
   void refresh() const;
 };
@@ -40,12 +42,28 @@ bool CODEMPPER(Session& s, EmployeeChoice& c);
 
 // The employee lookup (selector 1 only): the master in name order from its first
 // record, "Ventana De Ayuda (Maestro De Empleados)" with the columns "CODIGO" and
-// "NOMBRES APELLIDOS". True when an employee was chosen, whose code becomes the
-// choice's; the master stays in name order until CODEMPPER runs.
+// "NOMBRES APELLIDOS", only the employees active in the choice's days (the working
+// month when none are given); the typed name is looked for among them. True when an
+// employee was chosen, whose code becomes the choice's; the master stays in name
+// order until CODEMPPER runs.
 bool KYLEMPAYU(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int selector);
 // The action of the "Buscar" picture: on a choice the code and the name come from the
 // chosen employee, field 102 and label 551 are refreshed and the code takes the focus.
 void CONSULTAEMPBANCOS(Session& s, ui::Toolkit& tk, EmployeeChoice& c, int selector);
+
+// The first and last day of the working month.
+std::pair<Date, Date> workingMonth(const Session& s);
+// The last day of the half-year a July or December gratification (June 30, December
+// 31) or a May or November CTS deposit (April 30, October 31) pays for; the working
+// month's last day in any other month. Whoever left before it is paid that half-year's
+// share with the settlement, not in the roll.
+Date paidSemesterEnd(const Session& s);
+// The employee picker of the gratification and CTS forms: a combo on control `id` of
+// the general master's employees active from `from` to `to`, in name order (the
+// operator types the surname to reach it), storing the code in `code`. The master
+// keeps its order and position.
+ui::Combo& activeEmployeeCombo(ui::Dialog& dlg, int id, std::string& code, Table& master, const Date& from,
+                               const Date& to);
 
 // The key search of every screen of this folder, on the list's table: input box
 // "Buscar", "Codigo ", 10 characters. Not found: "Codigo " + code + " No Existe"
@@ -91,7 +109,8 @@ std::vector<ScreenButton> standardButtons(const std::function<void(bool add)>& e
                                           const std::function<void()>& search,
                                           const std::function<void()>& print = {});
 // The dialog from `templateName` titled `title` with the list 101 over `table`, its
-// columns set by `columns`, the buttons and (when not empty) a message bar text; a
+// columns set by `columns` (and, unless `columns` chose them, a totals line adding up
+// its right-aligned columns), the buttons and (when not empty) a message bar text; a
 // double click runs the modify button (103). Closes every table when it ends.
 void runListScreen(Session& s, ui::Toolkit& tk, const std::string& templateName, const std::string& title,
                    Table& table, const std::function<void(ui::Browse&)>& columns,

@@ -73,7 +73,10 @@ void ctsDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     ui::Label& codeShown = dlg.label(551).text([&f] { return f.code; });
     if (add) {
       if (Table* master = s.alias(kMasterAlias)) {
-        dlg.tableCombo(102, ui::ref(f.code), *master, "CODIGO", "NOMBRE").valid([&] {
+        // On the payroll when the half-year closes (those gone before are paid with
+        // their settlement), in name order.
+        const Date close = paidSemesterEnd(s);
+        activeEmployeeCombo(dlg, 102, f.code, *master, close, close).valid([&] {
           if (!CODCTSEMP(s, f)) return false;
           codeShown.refresh();
           return true;
@@ -197,6 +200,7 @@ void F_CTS(Session& s, ui::Toolkit& tk) {
                     "Calculo"})
             .widths({70, 300, 90, 60, 80, 70, 30, 80})
             .aligns({A::Left, A::Left, A::Right, A::Right, A::Right, A::Left, A::Right, A::Right})
+            .totals({2, 3, 4, 7})  // the amounts; months are not added up
             .line([&tb] {
               return std::vector<std::string>{tb.str("codigo"),
                                               tb.str("nombre"),

@@ -47,7 +47,10 @@ void rollDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
     if (add) {
       Table* master = s.alias(kMasterAlias);
       if (master) {
-        dlg.tableCombo(102, ui::ref(f.code), *master, "CODIGO", "NOMBRE").valid([&] {
+        // On the payroll when the half-year closes (those gone before are paid with
+        // their settlement), in name order.
+        const Date close = paidSemesterEnd(s);
+        activeEmployeeCombo(dlg, 102, f.code, *master, close, close).valid([&] {
           if (!CODVACEMP(s, f.code, f.name)) return false;
           codeShown.refresh();
           return true;

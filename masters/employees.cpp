@@ -232,6 +232,7 @@ void employeeDialog(Session& s, ui::Toolkit& tk, ui::Browse& br, bool add) {
       dlg.end();
     });
     dlg.bitmapButton(402, "exit1.bmp", [&] { dlg.end(); }).cancel();
+    dlg.askDiscard();
     dlg.activate();
   }
   selectTable(s, t);
@@ -298,6 +299,14 @@ Table* openEmployeeScreen(Session& s, TableId own, const std::vector<ScreenTable
   s.select(1);
   (void)t->goTop();
   return t;
+}
+
+bool activeBetween(const Table& master, const Date& from, const Date& to) {
+  const Date hired = master.date("fech_ing");
+  if (!hired.empty() && !to.empty() && hired > to) return false;
+  const Date gone = master.date("fcese");
+  if (isBlank(master.str("baja"))) return gone.empty() || from.empty() || gone >= from;
+  return !gone.empty() && (from.empty() || gone >= from);
 }
 
 void F_PJLG01(Session& s, ui::Toolkit& tk) {

@@ -56,6 +56,11 @@ std::string employeeName(const std::string& apelli1, const std::string& apelli2,
 
 // The screen "Mantenimiento Maestro De Empleados" (template ManteP02). Refuses to open
 // while one of the code tables it lists is missing; creates the master on first use.
+// Was the employee under the master's cursor on the payroll at some day from `from`
+// to `to`? Hired by `to` (no hire date: yes) and not gone before `from`: an employee
+// marked as left ("baja") counts only with a termination date from `from` on.
+bool activeBetween(const Table& master, const Date& from, const Date& to);
+
 void F_PJLG01(Session& s, ui::Toolkit& tk);
 // Its message bar and button bar: add, modify, search, delete, print, additional data
 // ("Datos Adicionales", the second record of the employee under the cursor), exit.

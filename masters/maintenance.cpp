@@ -11,6 +11,7 @@
 #include "reports/runrpv.h"
 #include "store/dbf_format.h"
 #include "ui/dialogs.h"
+#include "ui/dialogs.h"
 #include "ui/messages.h"
 
 namespace planilla::masters {
@@ -36,6 +37,33 @@ Table* openMaintenanceTable(Session& s, const catalog::TableDef& def, const std:
   return t;
 }
 
+std::string exportNameOf(const std::string& title, const Session& s) {
+  // The title's words that say what the list holds: "Maestro De Empleados" is
+  // "empleados", "Archivo De Sueldos Mensual 12/2026" is "sueldos".
+  static const char* const kFiller[] = {"mantenimiento", "maestro", "archivo", "ingreso", "de", "del", "la", "las", "los",
+                                        "el", "y", "mensual", "relacion", "semestral", "registro"};
+  std::string out;
+  std::string words = ui::fileNameOf(title);
+  size_t at = 0;
+  while (at <= words.size()) {
+    size_t end = words.find('_', at);
+    if (end == std::string::npos) end = words.size();
+    const std::string w = words.substr(at, end - at);
+    at = end + 1;
+    const bool filler = std::any_of(std::begin(kFiller), std::end(kFiller), [&](const char* f) { return w == f; });
+    const bool digits = !w.empty() && std::all_of(w.begin(), w.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (w.empty() || filler || digits) continue;
+    out += (out.empty() ? "" : "_") + w;
+  }
+  if (out.empty()) out = "lista";
+  if (!s.YFECHA.empty() && s.YMES.size() == 2) {
+    char period[16];
+    std::snprintf(period, sizeof period, "_%04d-%s", s.YFECHA.year(), s.YMES.c_str());
+    out += period;
+  }
+  return out;
+}
+
 void runMaintenanceScreen(Session& s, ui::Toolkit& tk, const std::string& templateName,
                           const std::string& title, Table& table,
                           const std::function<void(ui::Browse&)>& columns,
@@ -45,6 +73,7 @@ void runMaintenanceScreen(Session& s, ui::Toolkit& tk, const std::string& templa
     dlg.setColors(ui::color::kWhite, ui::color::kScreen);
     ui::Browse& br = dlg.browse(101, table);
     br.columnMoving(false).wholeRowCursor(true);
+    br.exportName(exportNameOf(title, s));
     if (columns) columns(br);
     dlg.activate([&] {
       if (bars) bars(dlg, br);

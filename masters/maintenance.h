@@ -51,6 +51,11 @@ void runMaintenanceScreen(Session& s, ui::Toolkit& tk, const std::string& templa
                           const std::function<void(ui::Browse&)>& columns,
                           const std::function<void(ui::Dialog&, ui::Browse&)>& bars);
 
+// What a list exported to a spreadsheet is called: the words of the screen's title that
+// say what it holds and the working month ("Maestro De Empleados" in December 2026:
+// "empleados_2026-12").
+std::string exportNameOf(const std::string& title, const Session& s);
+
 // The message bar "Varmond" and the button bar of a maintenance screen: one 55 x 55
 // button per entry (image, tooltip, action), then "exit10.bmp" "Salir", which ends it.
 struct BarEntry {

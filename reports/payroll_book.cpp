@@ -221,7 +221,7 @@ bool writeBook(Session& s, ScratchTable& copy, const std::string& ruc, bool grat
   }
   w.PRINTLINE(resumen(sums));
   copy.table.reset();
-  return finishReport(s, w, startViewer);
+  return finishReport(s, w, startViewer, pdfNameOf(s, "libro"));
 }
 
 // The institution's RUC with the screen's messages.

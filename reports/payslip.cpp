@@ -425,7 +425,7 @@ bool PREP401(Session& s, const std::string& code, const PayslipValues& values, c
   if (!writeSlips(s, w, *payroll, key,
                   [&](const Table& row) { return payslipBody(s, row, e, v, values, code, costCentre); }))
     return false;
-  return finishReport(s, w, startViewer);
+  return finishReport(s, w, startViewer, pdfNameOf(s, "boleta", code));
 }
 
 bool PREP403(Session& s, const std::string& code, const std::string& shownName, const PayslipValues& values,
@@ -458,7 +458,7 @@ bool PREP403(Session& s, const std::string& code, const std::string& shownName, 
   if (!writeSlips(s, w, *grati, key,
                   [&](const Table& row) { return gratiSlipBody(s, row, e, values, code, costCentre); }))
     return false;
-  return finishReport(s, w, startViewer);
+  return finishReport(s, w, startViewer, pdfNameOf(s, "boleta_gratificacion", code));
 }
 
 }  // namespace planilla::reports

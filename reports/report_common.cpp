@@ -1,5 +1,9 @@
 #include "reports/report_common.h"
 
+#include <cctype>
+#include <cstdio>
+
+
 #include "calc/run_stamps.h"
 #include "session/change_log.h"
 #include "session/run_register.h"
@@ -126,7 +130,20 @@ double sumOf(const Table& t, std::initializer_list<const char*> fields) {
   return v;
 }
 
-bool finishReport(Session& s, RpvWriter& w, bool startViewer) {
+std::string pdfNameOf(const Session& s, const std::string& what, const std::string& who) {
+  std::string name = what + "_";
+  for (char c : who.empty() ? s.YCIA : who) {
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == '-') name += c;  // a code is never a path
+  }
+  if (!s.YFECHA.empty()) {
+    char period[16];
+    std::snprintf(period, sizeof period, "_%04d-%02d", s.YFECHA.year(), s.YFECHA.month());
+    name += period;
+  }
+  return name + ".pdf";
+}
+
+bool finishReport(Session& s, RpvWriter& w, bool startViewer, const std::string& pdfName) {
   s.closeAll();
   // The viewer is shown a file of this station's own: "Test.rpv" may be replaced by
   // another station's report before the viewer has read it.
@@ -137,7 +154,7 @@ bool finishReport(Session& s, RpvWriter& w, bool startViewer) {
     return false;
   }
   if (startViewer) {
-    Status started = RUNRPV(s.dataDir(), shown);
+    Status started = RUNRPV(s.dataDir(), shown, pdfName);
     if (!started) stopBox(s, started.message(), "Mensaje");
   }
   return true;

@@ -63,7 +63,12 @@ bool addByCode(Session& s, Table& from, Table& into, const std::vector<const cha
 // `startViewer`, starts the viewer on it. The file is the session's reportFile when
 // set; else "Test.rpv", and the viewer is shown a private copy (closeForViewer). A
 // failure is shown ("Mensaje"). True when the report file was written.
-bool finishReport(Session& s, RpvWriter& w, bool startViewer);
+// `pdfName` is the name the viewer proposes for the PDF (see pdfNameOf).
+bool finishReport(Session& s, RpvWriter& w, bool startViewer, const std::string& pdfName = "");
+// A PDF's name that says what it holds: `what`, then `who` (an employee code; the
+// company when empty) and the working month: "boleta_E0001_2026-12.pdf",
+// "libro_01_2026-12.pdf".
+std::string pdfNameOf(const Session& s, const std::string& what, const std::string& who = "");
 
 // Walks `t` from the top in its controlling order, calling `fn` on each row; stops at
 // the first failure, which is shown ("Mensaje"). False on failure or when `fn` says so.

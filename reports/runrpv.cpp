@@ -22,8 +22,9 @@ std::string selfExecutable() {
   return std::string(buf, static_cast<size_t>(n));
 }
 
-std::vector<std::string> viewerCommand(const std::string& reportPath) {
+std::vector<std::string> viewerCommand(const std::string& reportPath, const std::string& pdfPath) {
   std::vector<std::string> argv;
+  bool self = false;
   if (const char* env = std::getenv(kViewerEnv)) {
     std::istringstream words(env);
     std::string w;
@@ -32,8 +33,10 @@ std::vector<std::string> viewerCommand(const std::string& reportPath) {
   if (argv.empty()) {
     argv.push_back(selfExecutable());
     argv.push_back("ver");
+    self = true;
   }
   argv.push_back(reportPath);
+  if (self && !pdfPath.empty()) argv.push_back(pdfPath);
   return argv;
 }
 
@@ -124,11 +127,16 @@ Status startDetached(const std::vector<std::string>& args) {
   return Status::ok();
 }
 
-Status RUNRPV(const std::string& dataDir, const std::string& fileName) {
+Status RUNRPV(const std::string& dataDir, const std::string& fileName, const std::string& pdfName) {
   std::string path = (dataDir.empty() ? std::string(".") : dataDir) + "/" + fileName;
   char resolved[PATH_MAX];
   if (::realpath(path.c_str(), resolved) != nullptr) path = resolved;
-  return startDetached(viewerCommand(path));
+  std::string pdf;
+  if (!pdfName.empty()) {
+    const size_t slash = path.find_last_of('/');
+    pdf = (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "/" + pdfName;
+  }
+  return startDetached(viewerCommand(path, pdf));
 }
 
 }  // namespace planilla::reports

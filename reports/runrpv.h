@@ -16,8 +16,9 @@ namespace planilla::reports {
 inline constexpr const char* kViewerEnv = "PLANILLA_VISOR";
 
 // The argument list that shows `reportPath`: the command of PLANILLA_VISOR when set
-// and not blank, else this program in viewer mode ("<self> ver <reportPath>").
-std::vector<std::string> viewerCommand(const std::string& reportPath);
+// and not blank, else this program in viewer mode ("<self> ver <reportPath>", then
+// `pdfPath` when given: the file its "Guardar PDF" proposes).
+std::vector<std::string> viewerCommand(const std::string& reportPath, const std::string& pdfPath = "");
 
 // Starts argv[0] (searched in PATH when it has no "/") with the given arguments as a
 // detached process (new session, standard input from /dev/null) and returns without
@@ -26,7 +27,9 @@ std::vector<std::string> viewerCommand(const std::string& reportPath);
 [[nodiscard]] Status startDetached(const std::vector<std::string>& argv);
 
 // RUNRPV: shows the report file `fileName` of `dataDir` in the viewer, without waiting.
-[[nodiscard]] Status RUNRPV(const std::string& dataDir, const std::string& fileName);
+// `pdfName` (e.g. "boleta_E0001_2026-12.pdf"): what the viewer proposes, in `dataDir`,
+// when the report is saved as PDF.
+[[nodiscard]] Status RUNRPV(const std::string& dataDir, const std::string& fileName, const std::string& pdfName = "");
 
 // Path of the running executable (from /proc/self/exe); empty when unknown.
 std::string selfExecutable();

@@ -1,6 +1,11 @@
 #include "ui/dialogs.h"
 
+#include "ui/text1252.h"
+
 #include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <optional>
 
 namespace planilla::ui {
 
@@ -67,6 +72,12 @@ void KAPTURAKEY(int key, Dialog& dlg, Browse& list, Field& field) {
   if (key < 32 || key > 255) return;
   std::string text = trim(field.text());
   text += static_cast<char>(key);
+  if (list.filtered()) {
+    // A list of some records only: the typed name is looked for among its rows.
+    (void)list.findName(text);
+    (void)dlg;
+    return;
+  }
   Table& t = list.table();
   uint32_t rec = t.recno();
   bool eof = t.eof();
@@ -92,6 +103,11 @@ bool lookupList(Toolkit& tk, Table& table, const LookupOptions& o, std::string* 
   }
   Browse& list = dlg.browseAt(o.listRow, o.listCol, o.listWidth, o.listHeight, table);
   list.headers(o.headers).widths(o.widths).columnMoving(false).wholeRowCursor(true);
+  if (o.filter) {
+    list.filter(o.filter);
+    // The list starts on its first row, not on a record it leaves out.
+    if (list.rowCount() > 0) (void)list.pick(0);
+  }
   if (o.line) {
     list.line(o.line);
   } else {
@@ -122,6 +138,126 @@ bool lookupList(Toolkit& tk, Table& table, const LookupOptions& o, std::string* 
   list.stabilize();
   dlg.activate();
   return chosen;
+}
+
+namespace {
+// "12345.67", "-1,234.5" as a number with its decimals; nullopt for anything else.
+std::optional<std::pair<double, int>> shownNumber(std::string_view text) {
+  std::string digits;
+  for (char c : text) {
+    if (c != ',' && c != ' ') digits += c;
+  }
+  if (digits.empty() || digits == "-" || digits == ".") return std::nullopt;
+  size_t i = digits[0] == '-' ? 1 : 0;
+  int dots = 0;
+  for (; i < digits.size(); ++i) {
+    if (digits[i] == '.') ++dots;
+    else if (digits[i] < '0' || digits[i] > '9') return std::nullopt;
+  }
+  if (dots > 1) return std::nullopt;
+  size_t dot = digits.find('.');
+  int decimals = dot == std::string::npos ? 0 : static_cast<int>(digits.size() - dot - 1);
+  return std::make_pair(std::strtod(digits.c_str(), nullptr), decimals);
+}
+
+ListCell cellOf(const std::string& shown, bool right) {
+  ListCell c;
+  c.text = trim(shown);
+  if (right) {
+    if (auto n = shownNumber(c.text)) {
+      c.kind = ListCell::Kind::Number;
+      c.number = n->first;
+      c.decimals = n->second;
+      return c;
+    }
+  }
+  if (c.text.size() == 10 && c.text[2] == '/' && c.text[5] == '/') {
+    bool ok = false;
+    Date d = Date::fromDmy(c.text, &ok);
+    if (ok && d.valid()) {
+      c.kind = ListCell::Kind::Day;
+      c.day = d;
+      return c;
+    }
+  }
+  if (c.text == "/  /") c.text.clear();  // an empty date
+  if (!right) {
+    // Text keeps its leading blanks (indented lines), only the padding goes.
+    size_t e = shown.find_last_not_of(' ');
+    c.text = e == std::string::npos ? std::string() : shown.substr(0, e + 1);
+    if (trim(c.text) == "/  /") c.text.clear();
+  }
+  return c;
+}
+}  // namespace
+
+ListSheet listSheet(Browse& list) {
+  ListSheet out;
+  out.title = list.dialog().title();
+  out.headers = list.headerTexts();
+  out.widths = list.columnWidths();
+  const size_t n = list.columnCount();
+  const int rows = list.rowCount();
+  for (int r = 0; rows > 0; ++r) {
+    const std::vector<std::string> line = list.row(r);  // a copy: the window cache moves on
+    if (line.empty()) break;
+    std::vector<ListCell> cells;
+    for (size_t c = 0; c < n; ++c) cells.push_back(c < line.size() ? cellOf(line[c], list.align(c) == Browse::Align::Right) : ListCell{});
+    out.rows.push_back(std::move(cells));
+  }
+  const auto& totals = list.totalsLine();
+  for (size_t c = 0; c < totals.size(); ++c) out.totals.push_back(cellOf(totals[c], list.align(c) == Browse::Align::Right));
+  return out;
+}
+
+std::string fileNameOf(std::string_view title) {
+  std::string out;
+  bool gap = false;
+  for (unsigned char c : title) {
+    char32_t u = cp1252ToUnicode(c);
+    // Accented Latin letters as their plain letter (enough for Spanish titles).
+    static const std::pair<const char*, char> kPlain[] = {{"\xe1\xc1", 'a'}, {"\xe9\xc9", 'e'}, {"\xed\xcd", 'i'},
+                                                          {"\xf3\xd3", 'o'}, {"\xfa\xda\xfc\xdc", 'u'}, {"\xf1\xd1", 'n'}};
+    char plain = 0;
+    if (u < 128 && std::isalnum(static_cast<int>(u))) plain = static_cast<char>(std::tolower(static_cast<int>(u)));
+    for (const auto& [set, to] : kPlain) {
+      if (std::string_view(set).find(static_cast<char>(c)) != std::string_view::npos) plain = to;
+    }
+    if (plain) {
+      if (gap && !out.empty()) out += '_';
+      out += plain;
+      gap = false;
+    } else {
+      gap = true;
+    }
+  }
+  return out.empty() ? std::string("lista") : out;
+}
+
+bool exportList(Toolkit& tk, Browse& list) {
+  const std::string title = "Exportar A Hoja De Calculo";
+  if (!tk.sheetWriter()) {
+    MSGSTOP(tk, "Esta Estacion No Puede Escribir Hojas De Calculo", title);
+    return false;
+  }
+  std::string name = list.exportBaseName().empty() ? fileNameOf(list.dialog().title()) : list.exportBaseName();
+  std::string dir = tk.dataDir().empty() ? std::string(".") : tk.dataDir();
+  auto path = tk.askSaveFile(title, dir + "/" + name + ".xlsx", "Hoja De Calculo (*.xlsx)");
+  if (!path || path->empty()) return false;
+  std::string target = *path;
+  if (target.size() < 5 || target.compare(target.size() - 5, 5, ".xlsx") != 0) target += ".xlsx";
+  ListSheet sheet;
+  {
+    Busy busy(tk, title, list.dialog().title(), 0);
+    sheet = listSheet(list);
+  }
+  std::string error = tk.sheetWriter()(sheet, target);
+  if (!error.empty()) {
+    MSGSTOP(tk, error, title);
+    return false;
+  }
+  MSGINFO(tk, "Lista Grabada En " + target + " (" + std::to_string(sheet.rows.size()) + " Filas)", title);
+  return true;
 }
 
 }  // namespace planilla::ui

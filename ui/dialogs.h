@@ -41,6 +41,9 @@ struct LookupOptions {
   double top = 2, left = 2, bottom = 19, right = 60;
   double listRow = 2.5, listCol = 1, listWidth = 215, listHeight = 60;
   double buttonRow = 9, selectCol = 7, cancelCol = 20;
+  // Only the records for which this is true are listed (e.g. the employees active in
+  // a period); the search then looks for the typed name among them.
+  std::function<bool()> filter;
 };
 
 // Identifiers of the lookup list's controls (for tests and key hooks).
@@ -59,5 +62,19 @@ bool lookupList(Toolkit& tk, Table& table, const LookupOptions& options, std::st
 // re-synchronised on the found record. Not found: the table goes back to the record
 // it was on. Other key codes do nothing.
 void KAPTURAKEY(int key, Dialog& dlg, Browse& list, Field& field);
+
+// --- lists to a spreadsheet ---------------------------------------------------------------
+// The list as shown, every row in its order, with typed cells: a right-aligned value
+// that reads as a number is a number (with the decimals shown), a "dd/mm/yyyy" value
+// a date, the rest text; and the totals line when the list has one.
+ListSheet listSheet(Browse& list);
+// "Exportar A Hoja De Calculo": asks where (proposing `<name>.xlsx` in the data
+// directory, the name the list's exportName or else taken from the dialog's title),
+// writes with the toolkit's spreadsheet writer and says where it went. False when
+// cancelled or not written (the message says why; an earlier file is left whole).
+bool exportList(Toolkit& tk, Browse& list);
+// A file name made of `title`'s words: lower case, letters and digits, joined by "_"
+// ("Maestro De Empleados" -> "maestro_de_empleados"); accents dropped.
+std::string fileNameOf(std::string_view title);
 
 }  // namespace planilla::ui

@@ -39,6 +39,23 @@ ScriptedToolkit& ScriptedToolkit::expectMessage(MsgKind kind, std::string text, 
   s.kind = kind, s.text = std::move(text), s.title = std::move(title), s.flag = answer;
   return push(std::move(s));
 }
+ScriptedToolkit& ScriptedToolkit::typeAhead(int browseId, std::string text) {
+  Step s{Op::TypeAhead};
+  s.id = browseId, s.text = std::move(text);
+  return push(std::move(s));
+}
+ScriptedToolkit& ScriptedToolkit::sortBy(int browseId, int col0) {
+  Step s{Op::SortBy};
+  s.id = browseId, s.n = col0;
+  return push(std::move(s));
+}
+ScriptedToolkit& ScriptedToolkit::expectSaveFile(std::optional<std::string> answer, std::optional<std::string> title) {
+  Step s{Op::SaveFile};
+  s.flag = answer.has_value();
+  s.text = answer.value_or("");
+  s.title = std::move(title);
+  return push(std::move(s));
+}
 ScriptedToolkit& ScriptedToolkit::type(int id, std::string text) {
   Step s{Op::Type};
   s.id = id, s.text = std::move(text);
@@ -162,13 +179,16 @@ std::string ScriptedToolkit::describe(const Step& s) {
     case Op::DoubleClick: return "doble clic en fila " + std::to_string(s.n) + " de " + std::to_string(s.id);
     case Op::Close: return "cerrar dialogo";
     case Op::KeyPress: {
-      static const char* kNames[] = {"Tab", "Mayus+Tab", "Enter", "Insert", "Supr", "F3", "Escape"};
+      static const char* kNames[] = {"Tab", "Mayus+Tab", "Enter", "Insert", "Supr", "F3", "Escape", "F4", "Ctrl+E"};
       return std::string("tecla ") + kNames[static_cast<int>(s.key)] + " en " + std::to_string(s.id);
     }
     case Op::Alt: return "Alt+" + s.text;
     case Op::ExpectFocus: return "foco en " + std::to_string(s.id);
     case Op::ExpectText: return "texto " + quoted(s.text) + " en " + std::to_string(s.id);
     case Op::Inspect: return "comprobacion";
+    case Op::TypeAhead: return "buscar tecleando " + quoted(s.text) + " en la lista " + std::to_string(s.id);
+    case Op::SortBy: return "ordenar por la columna " + std::to_string(s.n + 1) + " de " + std::to_string(s.id);
+    case Op::SaveFile: return "dialogo Guardar" + (s.flag ? " -> " + quoted(s.text) : std::string(" cancelado"));
     case Op::Menu: {
       std::string p;
       for (const auto& x : s.path) p += (p.empty() ? "" : " > ") + x;
@@ -199,6 +219,21 @@ void ScriptedToolkit::reset() {
   sounds_.clear();
   work_.clear();
   failures_.clear();
+}
+
+std::optional<std::string> ScriptedToolkit::askSaveFile(const std::string& title, const std::string& proposed,
+                                                        const std::string& filter) {
+  (void)filter;
+  saves_.push_back(proposed);
+  if (steps_.empty() || steps_.front().op != Op::SaveFile) {
+    fail("dialogo Guardar inesperado: " + quoted(proposed) + (steps_.empty() ? "" : " (se esperaba: " + describe(steps_.front()) + ")"));
+    return std::nullopt;
+  }
+  Step s = steps_.front();
+  steps_.pop_front();
+  if (s.title && *s.title != title) fail("se esperaba " + describe(s) + " titulo " + quoted(*s.title) + ", titulo " + quoted(title));
+  if (!s.flag) return std::nullopt;
+  return s.text;
 }
 
 bool ScriptedToolkit::show(MsgKind kind, const std::string& text, const std::string& title) {
@@ -269,8 +304,24 @@ void ScriptedToolkit::play(const Step& s, Dialog& dlg) {
   switch (s.op) {
     case Op::Dialog:
     case Op::Message:
+    case Op::SaveFile:
       fail("no aparecio el " + describe(s) + "; el dialogo esperaba al operador");
       return;
+    case Op::TypeAhead:
+    case Op::SortBy: {
+      auto* b = dynamic_cast<Browse*>(dlg.control(s.id));
+      if (!b) return cannot("no hay tal lista");
+      if (dlg.focus() != b && !dlg.moveFocus(b)) return cannot("la validacion retuvo el foco");
+      if (s.op == Op::SortBy) {
+        if (!b->sortBy(static_cast<size_t>(s.n))) cannot("ningun indice ordena por esa columna");
+        return;
+      }
+      b->resetTypeAhead();
+      for (char c : s.text) {
+        if (!b->typeKey(static_cast<unsigned char>(c))) return cannot("la lista no tiene ese nombre");
+      }
+      return;
+    }
     case Op::Menu:
     case Op::MainBar:
     case Op::CloseMain:

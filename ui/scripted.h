@@ -73,6 +73,15 @@ class ScriptedToolkit : public Toolkit {
   // Enter, Insert, Delete, F3, Escape (see ui::Key).
   ScriptedToolkit& key(int id, Key k);
   ScriptedToolkit& alt(char letter);             // Alt+letter: the button with that accelerator
+  // Type-ahead on list `browseId`: the characters typed one by one with the list
+  // focused (each one the list does not find is a failure).
+  ScriptedToolkit& typeAhead(int browseId, std::string text);
+  // A click on the header of column `col0` (0-based) of list `browseId`; refused
+  // (no index orders by it) is a failure.
+  ScriptedToolkit& sortBy(int browseId, int col0);
+  // The next save dialog (askSaveFile): its title when given; the operator's answer,
+  // a path, or nullopt to cancel. The proposals are kept in savesAsked().
+  ScriptedToolkit& expectSaveFile(std::optional<std::string> answer, std::optional<std::string> title = std::nullopt);
   // Checks while the dialog is open.
   ScriptedToolkit& expectFocus(int id);
   ScriptedToolkit& expectText(int id, std::string text);  // a field's edit text or a label's text
@@ -87,6 +96,8 @@ class ScriptedToolkit : public Toolkit {
   const std::vector<MessageRecord>& messagesShown() const { return messages_; }
   const std::vector<std::string>& sounds() const { return sounds_; }
   const std::vector<WorkRecord>& work() const { return work_; }
+  // The path each save dialog proposed, in order.
+  const std::vector<std::string>& savesAsked() const { return saves_; }
 
   // --- verdict ---------------------------------------------------------------------
   const std::vector<std::string>& failures() const { return failures_; }
@@ -103,6 +114,14 @@ class ScriptedToolkit : public Toolkit {
   void runModal(Dialog& dlg) override;
   void runMain(MainWindow& w) override;
   void playSound(const std::string& file) override { sounds_.push_back(file); }
+  std::optional<std::string> askSaveFile(const std::string& title, const std::string& proposed,
+                                         const std::string& filter) override;
+  // The folder proposed is taken (and kept in savesAsked()): no step is needed.
+  std::optional<std::string> askFolder(const std::string& title, const std::string& proposed) override {
+    (void)title;
+    saves_.push_back(proposed);
+    return proposed;
+  }
   void workBegin(const std::string& title, const std::string& what, long total) override {
     work_.push_back({title, what, total, -1});
   }
@@ -118,7 +137,8 @@ class ScriptedToolkit : public Toolkit {
  private:
   enum class Op {
     Dialog, Message, Type, Keys, Leave, Press, PressCaption, PressBar, Click, Choose, ChooseIndex, Radio,
-    Check, Pick, DoubleClick, Close, KeyPress, Alt, ExpectFocus, ExpectText, Inspect, Menu, MainBar, CloseMain
+    Check, Pick, DoubleClick, Close, KeyPress, Alt, ExpectFocus, ExpectText, Inspect, Menu, MainBar, CloseMain,
+    TypeAhead, SortBy, SaveFile
   };
   struct Step {
     Op op;
@@ -143,6 +163,7 @@ class ScriptedToolkit : public Toolkit {
   std::vector<MessageRecord> messages_;
   std::vector<std::string> sounds_;
   std::vector<WorkRecord> work_;
+  std::vector<std::string> saves_;
   std::vector<std::string> failures_;
   std::vector<std::string> openDialogs_;
 };

@@ -1,8 +1,13 @@
 #include "ui/toolkit.h"
 
+#include "ui/dialogs.h"
+#include "ui/text1252.h"
+
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 namespace planilla::ui {
 
@@ -155,6 +160,11 @@ Field& Field::onKey(std::function<void(int)> fn) {
   return *this;
 }
 
+Field& Field::lookup(std::function<void()> fn) {
+  lookup_ = std::move(fn);
+  return *this;
+}
+
 Field& Field::column(const Table& t, std::string_view name) {
   int i = t.fieldIndex(name);
   const RecordLayout& lay = t.recordLayout();
@@ -212,6 +222,7 @@ std::string Field::format(const Value& v) const {
 
 bool Field::type(std::string_view text) {
   if (!editable()) return false;
+  const std::string before = text_;
   switch (type_) {
     case Type::Text: {
       // Text wider than the field is refused whole, as the keys beyond its width are:
@@ -242,6 +253,7 @@ bool Field::type(std::string_view text) {
       break;
     }
   }
+  if (text_ != before) dialog().noteChange();
   changed();
   return true;
 }
@@ -352,6 +364,8 @@ bool Button::press() {
   // Leaving the field validates it; the focus itself stays where the operator was.
   if (!cancel_ && d.focus() != this && !d.validateFocused()) return false;
   if (!cancel_ && !d.validateOwed()) return false;
+  // Cancelling a form with changes asks first ("No" keeps the form).
+  if (cancel_ && action_ && !d.mayDiscard()) return false;
   if (action_) action_();
   return true;
 }
@@ -391,6 +405,7 @@ Combo& Combo::valid(std::function<bool()> fn) {
 }
 bool Combo::choose(int index) {
   if (!enabled() || index < 0 || index >= static_cast<int>(items_.size())) return false;
+  if (current_ != index) dialog().noteChange();
   current_ = index;
   const std::string& v = values_.empty() ? items_[static_cast<size_t>(index)] : values_[static_cast<size_t>(index)];
   if (acc_.get && acc_.set) {
@@ -446,6 +461,7 @@ RadioGroup& RadioGroup::onChange(std::function<void()> fn) {
 }
 bool RadioGroup::choose(int index1) {
   if (!enabled() || index1 < 1 || index1 > static_cast<int>(ids_.size())) return false;
+  if (value_ != index1) dialog().noteChange();
   value_ = index1;
   if (acc_.set) acc_.set(static_cast<double>(index1));
   changed();
@@ -474,6 +490,7 @@ CheckBox& CheckBox::onChange(std::function<void()> fn) {
 }
 bool CheckBox::set(bool on) {
   if (!enabled()) return false;
+  if (checked_ != on) dialog().noteChange();
   checked_ = on;
   if (acc_.set) acc_.set(on);
   changed();
@@ -531,6 +548,239 @@ Browse& Browse::rowColors(std::function<std::optional<std::pair<Color, Color>>()
 
 size_t Browse::columnCount() const { return std::max(headers_.size(), widths_.size()); }
 
+Browse& Browse::filter(std::function<bool()> fn) {
+  filter_ = std::move(fn);
+  resetCache();
+  return *this;
+}
+Browse& Browse::nameColumn(int col) {
+  nameCol_ = col;
+  return *this;
+}
+Browse& Browse::sortTags(std::vector<std::string> tags) {
+  sortTags_ = std::move(tags);
+  return *this;
+}
+Browse& Browse::totals(std::vector<int> cols) {
+  totalCols_ = std::move(cols);
+  totalsGen_ = ~uint64_t{0};
+  changed();
+  return *this;
+}
+Browse& Browse::exportName(std::string name) {
+  exportName_ = std::move(name);
+  return *this;
+}
+
+namespace {
+// A header as a tag would be named: its letters and digits, lower case.
+std::string headerKey(std::string_view h) {
+  std::string k;
+  for (char c : h) {
+    if (std::isalnum(static_cast<unsigned char>(c))) k += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return k;
+}
+std::string lowerAscii(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+}  // namespace
+
+int Browse::nameColumnIndex() const {
+  if (nameCol_ != -2) return nameCol_;
+  for (size_t i = 0; i < headers_.size(); ++i) {
+    if (headerKey(headers_[i]).find("nombre") != std::string::npos) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+int Browse::sortTag(size_t col) const {
+  std::string want;
+  if (col < sortTags_.size()) {
+    want = lowerAscii(sortTags_[col]);
+  } else if (sortTags_.empty() && col < headers_.size()) {
+    want = headerKey(headers_[col]);
+    if (static_cast<int>(col) == nameColumnIndex()) want = "nombre";
+  }
+  if (want.empty()) return 0;
+  for (int i = 1; i <= table_->tagCount(); ++i) {
+    if (lowerAscii(table_->tagName(i)) == want) return i;
+  }
+  return 0;
+}
+
+int Browse::sortedColumn() const {
+  const int order = table_->order();
+  if (order <= 0) return -1;
+  for (size_t c = 0; c < columnCount(); ++c) {
+    if (sortTag(c) == order) return static_cast<int>(c);
+  }
+  return -1;
+}
+
+bool Browse::sortBy(size_t col) {
+  const int tag = sortTag(col);
+  if (tag == 0 || !enabled()) return false;
+  if (table_->order() != tag) {
+    const Saved s = save();
+    if (!table_->setOrder(tag).isOk()) return false;
+    restore(s);  // the cursor stays on its record, now in the new order
+  }
+  stabilize();
+  return true;
+}
+
+bool Browse::seekName(const std::string& key) {
+  const int col = nameColumnIndex();
+  const int tag = col < 0 ? 0 : sortTag(static_cast<size_t>(col));
+  if (tag == 0 || filter_) return false;
+  const Saved s = save();
+  const int order = table_->order();
+  if (!table_->setOrder(tag).isOk()) return false;
+  if (table_->seek(key) && !table_->eof()) return true;
+  (void)table_->setOrder(order);
+  restore(s);
+  return false;
+}
+
+bool Browse::scanName(const std::string& key, bool wordStart) {
+  const int col = nameColumnIndex();
+  if (col < 0) return false;
+  for (int i = 0;; ++i) {
+    const auto& line = row(i);
+    if (line.empty()) return false;
+    if (static_cast<size_t>(col) >= line.size()) continue;
+    const std::string name = upper1252(std::string_view(line[static_cast<size_t>(col)]));
+    size_t at = name.find_first_not_of(' ');
+    bool hit = at != std::string::npos && name.compare(at, key.size(), key) == 0;
+    if (!hit && wordStart) {
+      for (size_t p = name.find(' '); !hit && p != std::string::npos; p = name.find(' ', p + 1)) {
+        hit = name.compare(p + 1, key.size(), key) == 0;
+      }
+    }
+    if (hit) return positionAt(i);
+  }
+}
+
+bool Browse::findName(std::string_view text) {
+  std::string key = upper1252(text);
+  while (!key.empty() && key.back() == ' ') key.pop_back();
+  size_t b = key.find_first_not_of(' ');
+  if (b == std::string::npos) return false;
+  key.erase(0, b);
+  const Saved s = save();
+  // The name's index first (the list goes into name order), else the rows in the
+  // list's order: a name that starts so, then a word of the name (a second surname).
+  if (seekName(key) || scanName(key, false) || scanName(key, true)) {
+    stabilize();
+    return true;
+  }
+  restore(s);
+  return false;
+}
+
+bool Browse::typeKey(int code) {
+  if (code == 8) {
+    if (!typed_.empty()) typed_.pop_back();
+    return typed_.empty() || findName(typed_);
+  }
+  if (code < 32 || code > 255) {
+    typed_.clear();
+    return false;
+  }
+  typed_ += static_cast<char>(code);
+  if (findName(typed_)) return true;
+  typed_.pop_back();
+  return false;
+}
+
+void Browse::countFiltered() {
+  Saved s = save();
+  recnoByRow_.clear();
+  rowByRecno_.clear();
+  int n = 0;
+  (void)table_->goTop();
+  while (!table_->eof()) {
+    if (filter_()) {
+      recnoByRow_[n] = table_->recno();
+      rowByRecno_[table_->recno()] = n;
+      ++n;
+    }
+    if (!table_->skip(1).isOk()) break;
+  }
+  count_ = n;
+  exact_ = true;
+  restore(s);
+}
+
+const std::vector<std::string>& Browse::totalsLine() {
+  if (totalCols_.empty()) {
+    totals_.clear();
+    return totals_;
+  }
+  if (totalsGen_ == generation_) return totals_;
+  const size_t n = columnCount();
+  std::vector<double> sum(n, 0.0);
+  std::vector<int> decimals(n, 0);
+  std::vector<bool> unknown(n, false);
+  // Every row as shown, in one pass over the table (its position is restored).
+  const Saved s = save();
+  (void)table_->goTop();
+  while (!table_->eof()) {
+    if (!filter_ || filter_()) {
+      const std::vector<std::string> line = line_ ? line_() : std::vector<std::string>{};
+      for (int c : totalCols_) {
+        if (c < 0 || static_cast<size_t>(c) >= n || static_cast<size_t>(c) >= line.size()) continue;
+        std::string digits;
+        for (char ch : line[static_cast<size_t>(c)]) {
+          if (ch != ',' && ch != ' ') digits += ch;
+        }
+        if (digits.empty()) continue;
+        char* end = nullptr;
+        const double v = std::strtod(digits.c_str(), &end);
+        if (end != digits.c_str() + digits.size()) {
+          unknown[static_cast<size_t>(c)] = true;  // asterisks: the value did not fit its column
+          continue;
+        }
+        size_t dot = digits.find('.');
+        if (dot != std::string::npos)
+          decimals[static_cast<size_t>(c)] = std::max(decimals[static_cast<size_t>(c)], static_cast<int>(digits.size() - dot - 1));
+        sum[static_cast<size_t>(c)] += v;
+      }
+    }
+    if (!table_->skip(1).isOk()) break;
+  }
+  restore(s);
+  totals_.assign(n, std::string());
+  for (int c : totalCols_) {
+    if (c < 0 || static_cast<size_t>(c) >= n) continue;
+    const size_t k = static_cast<size_t>(c);
+    if (unknown[k]) {
+      totals_[k] = "*********";
+      continue;
+    }
+    std::string mask = "999,999,999,999";
+    if (decimals[k] > 0) mask += "." + std::string(static_cast<size_t>(decimals[k]), '9');
+    std::string shown = Picture(mask).formatNumber(roundHalfAway(sum[k], decimals[k]));
+    size_t b = shown.find_first_not_of(' ');
+    totals_[k] = b == std::string::npos ? shown : shown.substr(b);
+  }
+  int label = nameColumnIndex();
+  if (label < 0 || std::find(totalCols_.begin(), totalCols_.end(), label) != totalCols_.end()) {
+    label = -1;
+    for (size_t c = 0; c < n; ++c) {
+      if (std::find(totalCols_.begin(), totalCols_.end(), static_cast<int>(c)) == totalCols_.end()) {
+        label = static_cast<int>(c);
+        break;
+      }
+    }
+  }
+  if (label >= 0) totals_[static_cast<size_t>(label)] = "TOTALES";
+  totalsGen_ = generation_;
+  return totals_;
+}
+
 Browse::Saved Browse::save() const { return {table_->recno(), table_->eof()}; }
 
 void Browse::restore(const Saved& s) {
@@ -566,6 +816,10 @@ void Browse::refresh() {
 
 int Browse::rowCount() {
   if (count_ >= 0) return count_;
+  if (filter_) {
+    countFiltered();
+    return count_;
+  }
   Saved s = save();
   uint32_t physical = table_->recordCount();
   if (physical <= 5000) {
@@ -597,6 +851,11 @@ int Browse::rowCount() {
 bool Browse::positionAt(int index) {
   if (index < 0) return false;
   if (count_ < 0) rowCount();
+  if (filter_) {
+    // A filtered list is counted whole: every row's record is known.
+    auto known = recnoByRow_.find(index);
+    return index < count_ && known != recnoByRow_.end() && table_->go(known->second).isOk();
+  }
   if (exact_ && index >= count_) return false;
   auto it = recnoByRow_.upper_bound(index);
   int from;
@@ -646,6 +905,16 @@ void Browse::fetchWindow(int index) {
   }
   int start = index - index % kWindow;
   Saved s = save();
+  if (filter_) {
+    if (count_ < 0) rowCount();
+    for (int i = start; i < start + kWindow && i < count_; ++i) {
+      if (!positionAt(i)) break;
+      lines_[i] = line_ ? line_() : std::vector<std::string>{};
+      if (rowColor_) colors_[i] = rowColor_();
+    }
+    restore(s);
+    return;
+  }
   if (positionAt(start)) {
     for (int i = start; i < start + kWindow; ++i) {
       recnoByRow_[i] = table_->recno();
@@ -691,6 +960,11 @@ int Browse::currentRow() {
     if (r != recnoByRow_.end() && r->second == rec) return it->second;
   }
   if (table_->deleted()) return -1;
+  if (filter_) {
+    if (count_ < 0) rowCount();
+    auto it = rowByRecno_.find(rec);
+    return it == rowByRecno_.end() ? -1 : it->second;  // a record the filter leaves out
+  }
   Saved s = save();
   int n = 0;
   while (true) {
@@ -810,12 +1084,16 @@ Combo& Dialog::combo(int id, Accessor a, std::vector<std::string> items) {
   return bind<Combo>(id, id, std::move(a), std::move(items), std::vector<std::string>{});
 }
 Combo& Dialog::tableCombo(int id, Accessor a, Table& table, std::string_view valueField,
-                          std::string_view displayField) {
+                          std::string_view displayField, const std::function<bool()>& only) {
   std::vector<std::string> items, values;
   uint32_t rec = table.recno();
   bool eof = table.eof();
   (void)table.goTop();
   while (!table.eof()) {
+    if (only && !only()) {
+      if (!table.skip(1)) break;
+      continue;
+    }
     values.push_back(table.str(valueField));
     items.push_back(rtrim(table.str(displayField)));
     if (!table.skip(1)) break;
@@ -960,7 +1238,37 @@ void Dialog::end() {
   if (onEnd) onEnd();
 }
 
-void Dialog::close() { end(); }
+void Dialog::close() {
+  if (!mayDiscard()) return;
+  end();
+}
+
+bool Dialog::mayDiscard() {
+  if (!askDiscard_ || !touched_ || ended_) return true;
+  if (!MSGNOYES(*tk_, utf8To1252("¿Descartar Los Cambios?"), title_)) return false;
+  touched_ = false;  // answered: closing goes on without asking again
+  return true;
+}
+
+std::function<void()> Dialog::lookupOf(const Field& f) const {
+  if (f.lookupAction()) return f.lookupAction();
+  // The clickable picture right beside the field on its row (the magnifier of a code).
+  const Rect& fr = f.rect();
+  Image* best = nullptr;
+  double bestGap = 0;
+  for (const auto& c : controls_) {
+    if (c->kind() != Control::Kind::Image) continue;
+    auto* img = static_cast<Image*>(c.get());
+    if (!img->clickable() || !img->enabled()) continue;
+    const Rect& r = img->rect();
+    const bool sameRow = r.y < fr.y + fr.h && fr.y < r.y + r.h;
+    const double gap = r.x - (fr.x + fr.w);
+    if (!sameRow || gap < -4 || gap > 60) continue;
+    if (!best || gap < bestGap) best = img, bestGap = gap;
+  }
+  if (!best) return {};
+  return [best] { best->click(); };
+}
 
 void Dialog::setTitle(std::string t) {
   title_ = std::move(t);
@@ -1159,6 +1467,22 @@ bool Dialog::keyPress(Key k) {
       if (pressBarRole(BarRole::Exit)) return true;
       close();
       return true;
+    case Key::Lookup: {
+      if (!at || at->kind() != Control::Kind::Field) return false;
+      auto* f = static_cast<Field*>(at);
+      if (!f->editable()) return false;
+      auto fn = lookupOf(*f);
+      if (!fn) return false;
+      fn();
+      return true;
+    }
+    case Key::Export: {
+      Browse* list = onList ? static_cast<Browse*>(at) : nullptr;
+      for (size_t i = 0; !list && i < controls_.size(); ++i) {
+        if (controls_[i]->kind() == Control::Kind::Browse) list = static_cast<Browse*>(controls_[i].get());
+      }
+      return list && exportList(*tk_, *list);
+    }
   }
   return false;
 }

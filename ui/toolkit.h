@@ -95,7 +95,10 @@ inline constexpr double kColUnits = 4;
 //   - On a browse list: Enter (and a double click) runs the list's double-click action
 //     or else the bar's modify button, Insert the add button, Delete the delete button.
 //   - Find (F3, Ctrl+F) runs the bar's search button; Escape its exit button, or closes.
-enum class Key { Tab, BackTab, Enter, Insert, Delete, Find, Escape };
+//   - Lookup (F4, Alt+Down) in a field opens its lookup: the one given with
+//     Field::lookup(), else the clickable picture beside the field (the magnifier).
+//   - Export (Ctrl+E) on a list writes it to a spreadsheet (exportList in dialogs.h).
+enum class Key { Tab, BackTab, Enter, Insert, Delete, Find, Escape, Lookup, Export };
 
 // What a button of a maintenance bar does, as the list keys need to know. Taken from
 // the image the screens give ("add.bmp", "modify.bmp", "buscar10.bmp", "borrar.bmp",
@@ -232,6 +235,10 @@ class Field : public Control {
   // holds and, when no numeric picture says otherwise, its decimals. Refused keys are
   // refused as they are typed, so nothing is cut when the record is written.
   Field& column(const Table& t, std::string_view name);
+  // The lookup F4 (and Alt+Down) opens from this field. Without one, the clickable
+  // picture beside the field on its row stands for it.
+  Field& lookup(std::function<void()> fn);
+  const std::function<void()>& lookupAction() const { return lookup_; }
 
   Type type() const { return type_; }
   const Picture& pic() const { return picture_; }
@@ -282,6 +289,7 @@ class Field : public Control {
   Picture picture_;
   std::function<bool()> valid_, when_;
   std::function<void(int)> onKey_;
+  std::function<void()> lookup_;
   bool readOnly_ = false, password_ = false, owed_ = false;
   int width_ = 0, maxInt_ = -1, maxDec_ = -1;
   std::string text_;
@@ -432,6 +440,22 @@ class Browse : public Control {
   Browse& wholeRowCursor(bool on);
   // Optional colours of the current record's row.
   Browse& rowColors(std::function<std::optional<std::pair<Color, Color>>()> fn);
+  // Only the records for which `fn` is true are rows (a view of the table, nothing
+  // copied); the table's position is the cursor as before. Such a list is counted
+  // whole when it is first shown.
+  Browse& filter(std::function<bool()> fn);
+  // The column type-ahead searches (default: the one whose header says "NOMBRE"; -1
+  // none).
+  Browse& nameColumn(int col);
+  // The index tag (by name, any case) that orders the table by each column; "" where
+  // none does. Default: the tag named as the column's header (letters only, "N O M B
+  // R E" is "nombre"), and for the name column a tag "nombre".
+  Browse& sortTags(std::vector<std::string> tags);
+  // Columns added up on the totals line (right-aligned amounts as shown).
+  Browse& totals(std::vector<int> cols);
+  // What an exported list is called (the spreadsheet's file name without period and
+  // extension, and its sheet), e.g. "empleados_2026-12".
+  Browse& exportName(std::string name);
 
   const std::vector<std::string>& headerTexts() const { return headers_; }
   const std::vector<int>& columnWidths() const { return widths_; }
@@ -441,6 +465,40 @@ class Browse : public Control {
   bool rowCursor() const { return rowCursor_; }
   Table& table() const { return *table_; }
   bool focusable() const override { return enabled(); }
+  int nameColumnIndex() const;
+  bool hasTotals() const { return !totalCols_.empty(); }
+  const std::vector<int>& totalColumns() const { return totalCols_; }
+  const std::string& exportBaseName() const { return exportName_; }
+  bool filtered() const { return static_cast<bool>(filter_); }
+
+  // --- finding and sorting (operator side) -------------------------------------------
+  // Moves the cursor to the first row whose name starts with `text` (any case; then,
+  // when none does, one where a word of the name starts with it). With a tag on the
+  // name the list is put in name order and the tag is sought; otherwise the rows are
+  // read in the list's order. False, cursor and order unchanged, when no row matches.
+  bool findName(std::string_view text);
+  // Type-ahead: a character (32..255) is added to the text typed so far and sought
+  // with findName; backspace (8) takes the last one back; any other code starts over.
+  // A character that matches no row is not kept (false). The backend starts over
+  // after a pause.
+  bool typeKey(int code);
+  void resetTypeAhead() { typed_.clear(); }
+  const std::string& typedText() const { return typed_; }
+  // The tag that orders by column `col` (1-based tag position; 0 none).
+  int sortTag(size_t col) const;
+  // Puts the list in the order of column `col` (the cursor stays on its record).
+  // False when no index orders by it.
+  bool sortBy(size_t col);
+  // The column the list is ordered by now; -1 when none (or an order of no column).
+  int sortedColumn() const;
+
+  // --- totals --------------------------------------------------------------------------
+  // The totals line: the sum of each totalled column over every row, shown with the
+  // most decimals its values show (asterisks when a value shown did not fit its
+  // column: its sum is not known); "TOTALES" in the name column (else the first
+  // free one). Recomputed whenever the list was stabilised or refreshed. Empty when
+  // the list has no totals.
+  const std::vector<std::string>& totalsLine();
 
   // Re-synchronises with the table after the screen moved it or changed records.
   void stabilize();
@@ -473,6 +531,9 @@ class Browse : public Control {
   bool positionAt(int index);  // moves the table to row `index` (may refine the count)
   void fetchWindow(int index);
   void resetCache();
+  bool seekName(const std::string& key);
+  bool scanName(const std::string& key, bool wordStart);
+  void countFiltered();
 
   Table* table_;
   std::vector<std::string> headers_;
@@ -481,6 +542,13 @@ class Browse : public Control {
   std::function<std::vector<std::string>()> line_;
   std::function<void()> onDouble_;
   std::function<std::optional<std::pair<Color, Color>>()> rowColor_;
+  std::function<bool()> filter_;
+  int nameCol_ = -2;  // -2: from the headers
+  std::vector<std::string> sortTags_;
+  std::vector<int> totalCols_;
+  std::string exportName_, typed_;
+  std::vector<std::string> totals_;
+  uint64_t totalsGen_ = ~uint64_t{0};
   bool moving_ = true, rowCursor_ = false;
   uint64_t generation_ = 0;
   // Cache: known record numbers by row, fetched rows, and the row count.
@@ -514,8 +582,9 @@ class Dialog {
   Combo& combo(int id, Accessor a, std::vector<std::string> items);
   // Items read now from `table` (from its first record in its controlling order; the
   // table's position is restored): `valueField` is stored, `displayField` shown.
+  // With `only`, the records for which it is false are left out.
   Combo& tableCombo(int id, Accessor a, Table& table, std::string_view valueField,
-                    std::string_view displayField);
+                    std::string_view displayField, const std::function<bool()>& only = {});
   RadioGroup& radio(std::vector<int> ids, Accessor a);
   CheckBox& check(int id, Accessor a);
   Browse& browse(int id, Table& table);
@@ -596,8 +665,27 @@ class Dialog {
   // The button Enter presses from the last input: the default one, else the first
   // enabled button that is not cancel(), in tab order. nullptr when none.
   Button* enterButton() const;
-  // Close box / Escape: ends without validation.
+  // Close box / Escape: ends without validation (after the discard question, see
+  // askDiscard; the dialog stays open when the operator keeps the form).
   void close();
+  // A form whose changes are worth keeping: once the operator has changed a value
+  // (typed into a field, chosen in a combo, radio group or check box), closing it
+  // or pressing a cancel() button first asks "¿Descartar Los Cambios?" (default No);
+  // "No" keeps the form open as it is. Nothing is asked without changes.
+  Dialog& askDiscard(bool on = true) {
+    askDiscard_ = on;
+    return *this;
+  }
+  bool asksDiscard() const { return askDiscard_; }
+  bool changedByOperator() const { return touched_; }
+  // Called by the controls when the operator changed a value.
+  void noteChange() { touched_ = true; }
+  // True when the dialog may be left without saving: no changes, not a form that
+  // asks, or the operator answered "Si".
+  bool mayDiscard();
+  // The action F4 runs from field `f` (its lookup, else the picture beside it);
+  // empty when it has none.
+  std::function<void()> lookupOf(const Field& f) const;
   // Runs the leave rules of the focused control (store and validate a field) without
   // moving the focus; false when refused.
   bool validateFocused();
@@ -631,6 +719,7 @@ class Dialog {
   int nextId_ = 1001;
   bool ended_ = false, active_ = false, centered_ = true;
   bool validating_ = false, movedInValid_ = false;
+  bool askDiscard_ = false, touched_ = false;
   std::optional<Color> fg_, bg_;
 };
 
@@ -708,10 +797,50 @@ class MainWindow {
   bool closed_ = false;
 };
 
+// --- a list as a spreadsheet ------------------------------------------------------------
+// What "Exportar A Hoja De Calculo" writes: the list's columns with typed cells (an
+// amount a number, a date a date, the rest text as shown) and its totals line.
+struct ListCell {
+  enum class Kind { Text, Number, Day } kind = Kind::Text;
+  std::string text;  // Windows-1252, as shown (trailing blanks cut)
+  double number = 0;
+  int decimals = 0;
+  Date day;
+};
+struct ListSheet {
+  std::string title;                           // the dialog's title
+  std::vector<std::string> headers;
+  std::vector<int> widths;                     // pixels, as on screen
+  std::vector<std::vector<ListCell>> rows;
+  std::vector<ListCell> totals;                // empty: no totals line
+};
+// Writes `sheet` to the file `path`; returns "" when written, else what went wrong.
+using SheetWriter = std::function<std::string(const ListSheet& sheet, const std::string& path)>;
+
 // --- the backend -----------------------------------------------------------------------
 // One toolkit per session: it is also the session's message boxes.
 class Toolkit : public Messages {
  public:
+  // Where to write a file the operator asked for (an export, a PDF): the desktop asks
+  // with the system's save dialog, starting in `proposed` (a path: folder and a name
+  // that says what the file is). nullopt when the operator cancelled. Without a
+  // screen the proposal is taken as it is.
+  virtual std::optional<std::string> askSaveFile(const std::string& title, const std::string& proposed,
+                                                 const std::string& filter) {
+    (void)title, (void)filter;
+    return proposed;
+  }
+  // The folder to write a set of files into whose names are fixed (the statutory
+  // files): the desktop asks with the system's folder dialog, starting in `proposed`.
+  // nullopt when cancelled; without a screen `proposed` as it is.
+  virtual std::optional<std::string> askFolder(const std::string& title, const std::string& proposed) {
+    (void)title;
+    return proposed;
+  }
+  // The spreadsheet writer lists are exported with (installed by the program).
+  void setSheetWriter(SheetWriter w) { sheetWriter_ = std::move(w); }
+  const SheetWriter& sheetWriter() const { return sheetWriter_; }
+
   // Runs `dlg` modally: shows it, lets the operator work until dlg.end()/close().
   virtual void runModal(Dialog& dlg) = 0;
   // Shows the main window; returns when it is closed.
@@ -727,6 +856,7 @@ class Toolkit : public Messages {
 
  private:
   std::string dataDir_ = ".";
+  SheetWriter sheetWriter_;
 };
 
 // Plays `file` (a name of the data directory) once, without waiting.

@@ -5,6 +5,7 @@
 #include "app/commands.h"
 #include "session/session.h"
 #include "app/shell/shell.h"
+#include "exports/list_sheet.h"
 #include "store/io.h"
 #include "ui/qt/qt_toolkit.h"
 
@@ -16,6 +17,7 @@ int desktopMain(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("planilla"));
   ui::qt::QtToolkit tk;
   tk.setDataDir(".");
+  tk.setSheetWriter(&exports::writeListSheet);  // "Exportar A Hoja De Calculo" on every list
   Session session(posixFileSystem(), tk, ".");
   return shell::XXMAIN(session, tk);
 }

@@ -72,8 +72,8 @@ int pdfCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
 }
 
 int verCommand(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
-  if (args.size() != 1) {
-    err << "uso: planilla ver ARCHIVO.rpv\n";
+  if (args.size() != 1 && args.size() != 2) {
+    err << "uso: planilla ver ARCHIVO.rpv [PROPUESTA.pdf]\n";
     return 2;
   }
   const char* platform = std::getenv("QT_QPA_PLATFORM");
@@ -84,11 +84,11 @@ int verCommand(const std::vector<std::string>& args, std::ostream&, std::ostream
   int argc = 1;
   char* argv[] = {kProgramName, nullptr};
   QApplication app(argc, argv);
-  return rpv::runViewer(args[0], err);
+  return rpv::runViewer(args[0], err, args.size() == 2 ? args[1] : std::string());
 }
 
 CommandRegistration pdfRegistration("pdf", "pdf ENTRADA.rpv SALIDA.pdf   convierte un reporte a PDF", pdfCommand);
-CommandRegistration verRegistration("ver", "ver ARCHIVO.rpv              muestra un reporte en pantalla", verCommand);
+CommandRegistration verRegistration("ver", "ver ARCHIVO.rpv [PDF]        muestra un reporte en pantalla (PDF: el nombre que propone al guardar)", verCommand);
 
 }  // namespace
 }  // namespace planilla

@@ -239,3 +239,33 @@ TEST_F(DecemberCalcTest, GratificationRunsWithTheLookedUpRate) {
 
 }  // namespace
 }  // namespace planilla::calc
+
+namespace planilla::calc {
+namespace {
+
+// The rate code as a clerk types it, and F4 on the code field opening the lookup the
+// magnifier beside it opens.
+TEST_F(CalcScreenTest, FourDigitsAreTheRateCodeAndF4OpensTheLookup) {
+  EXPECT_EQ(rateCodeAsTyped("1231"), "12 31");
+  EXPECT_EQ(rateCodeAsTyped("12/31"), "12 31");
+  EXPECT_EQ(rateCodeAsTyped("12 31"), "12 31");
+  EXPECT_EQ(rateCodeAsTyped("XX"), "XX");
+  EXPECT_EQ(rateCodeAsTyped("123"), "123");
+  chooseDemoDate();
+  tk.expectDialog("CALCU01", "Calculo De Planilla")
+      .type(102, "0331")
+      .leave(102)
+      .inspect([](ui::Dialog& d) {
+        EXPECT_EQ(trimRight(d.fieldById(102)->text()), "03 31");
+        EXPECT_EQ(d.labelById(551)->shown().substr(0, 5), "03 31");  // the record was found
+      })
+      .key(102, ui::Key::Lookup)
+      .expectDialog("", "Ventana De Ayuda (Maestro Tipo De Cambio)")
+      .press("&Cancela")
+      .press(202);
+  F_P301(s(), tk);
+  EXPECT_TRUE(tk.ok()) << tk.report();
+}
+
+}  // namespace
+}  // namespace planilla::calc

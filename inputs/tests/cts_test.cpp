@@ -155,6 +155,7 @@ TEST_F(CtsScreen, AddComputesOnSaveAndRefusesASecondRecordAndBadFields) {
       .leave(102)
       .expectMessage(MsgKind::Stop, "Codigo E001       Existe", "Stop")
       .press(302)
+      .expectMessage(MsgKind::NoYes, testing::discardQuestion(), "Adicionar Registro", true)
       .press(testing::kExit);
   F_CTS(st.session, st.tk);
   EXPECT_TRUE(st.tk.ok()) << st.tk.report();

@@ -140,6 +140,7 @@ TEST_F(IncomeEntries, EveryAmountInItsOwnFieldAndOneEntryPerEmployee) {
       .expectMessage(MsgKind::Stop, taken, "Stop")
       .expectFocus(102)
       .press(202)
+      .expectMessage(MsgKind::NoYes, testing::discardQuestion(), "Adicionar Registro", true)
       .doubleClick(101, 2)
       .expectDialog("EDITHORAE", "Modificar Registro")
       .expectText(102, "E002")
@@ -147,6 +148,7 @@ TEST_F(IncomeEntries, EveryAmountInItsOwnFieldAndOneEntryPerEmployee) {
       .leave(102)
       .expectMessage(MsgKind::Stop, taken, "Stop")
       .press(202)
+      .expectMessage(MsgKind::NoYes, testing::discardQuestion(), "Modificar Registro", true)
       .press(testing::kExit);
   F_PFMR201(st.session, st.tk);
   EXPECT_TRUE(st.tk.ok()) << st.tk.report();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "masters/tests/masters_test_util.h"
+#include "ui/text1252.h"
 #include "ui/toolkit.h"
 
 namespace planilla::inputs::testing {
@@ -27,6 +28,9 @@ inline void seedMaster(const std::string& dir, Station& st,
 }
 
 inline ui::Browse& listOf(ui::Dialog& d) { return *dynamic_cast<ui::Browse*>(d.control(101)); }
+
+// Asked when a form with changes is cancelled.
+inline std::string discardQuestion() { return ui::utf8To1252("¿Descartar Los Cambios?"); }
 
 // The buttons of the list screens.
 constexpr int kAdd = 102, kModify = 103, kDelete = 104, kSearch = 105, kPrint = 106, kExit = 107;

@@ -188,6 +188,7 @@ TEST_F(Rolls, GratificationRollOutsideJulyWarnsAndChecksItsFields) {
       .press(301)
       .expectMessage(MsgKind::Stop, "Codigo E002       Existe", "Stop")
       .press(302)
+      .expectMessage(MsgKind::NoYes, testing::discardQuestion(), "Adicionar Registro", true)
       // Modify: the employee is shown, not offered.
       .press(testing::kModify)
       .expectDialog("MODIGRATI", "Modificar Registro")

@@ -4,6 +4,7 @@
 
 #include "masters/employees.h"
 #include "masters/tests/employees_test_util.h"
+#include "ui/text1252.h"
 
 namespace planilla::masters {
 namespace {
@@ -192,7 +193,7 @@ TEST_F(General, ValidationsRefuseAtTheirFields) {
         .leave(c.field);
   }
   st.tk.type(188, "").leave(188);  // a blank indicator is allowed
-  st.tk.press(402).pressBar(kExit);
+  st.tk.press(402).expectMessage(MsgKind::NoYes, ui::utf8To1252("¿Descartar Los Cambios?"), "Adicionar Registro", true).pressBar(kExit);
   run();
   EXPECT_EQ(stored(TableId::EmployeeMaster).rows.size(), 0u);
 }
@@ -248,6 +249,7 @@ TEST_F(General, BlankCodeDuplicateCodeModifySearchAndListing) {
       .leave(102)
       .expectMessage(MsgKind::Stop, "Codigo  E002       Existe", "Mensaje")
       .press(402)
+      .expectMessage(MsgKind::NoYes, ui::utf8To1252("¿Descartar Los Cambios?"), "Adicionar Registro", true)
       .pick(101, 2)
       .pressBar(kModify)
       .expectDialog("EDITEMPLE", "Modificar Registro")

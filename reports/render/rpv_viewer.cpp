@@ -146,8 +146,26 @@ void ViewerWindow::updateStatus() {
 
 Status ViewerWindow::saveAsPdf(const QString& path) { return writePdf(report_, path.toLocal8Bit().toStdString()); }
 
+QString ViewerWindow::proposedPdf() const {
+  if (!proposedPdf_.isEmpty()) return proposedPdf_;
+  QString name;
+  bool gap = false;
+  for (QChar c : QString::fromLatin1(report_.doc.title.c_str()).toLower()) {
+    if (c.isLetterOrNumber() && c.unicode() < 128) {
+      if (gap && !name.isEmpty()) name += QLatin1Char('_');
+      name += c;
+      gap = false;
+    } else {
+      gap = true;
+    }
+  }
+  if (name.isEmpty()) name = QStringLiteral("reporte");
+  const QString dir = report_.pictureDir.empty() ? QStringLiteral(".") : QString::fromLocal8Bit(report_.pictureDir.c_str());
+  return dir + QLatin1Char('/') + name + QStringLiteral(".pdf");
+}
+
 void ViewerWindow::askSaveAsPdf() {
-  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Guardar como PDF"), QStringLiteral("reporte.pdf"),
+  QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Guardar como PDF"), proposedPdf(),
                                               QStringLiteral("Documentos PDF (*.pdf)"));
   if (path.isEmpty()) return;
   if (!path.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += QStringLiteral(".pdf");
@@ -169,7 +187,7 @@ void ViewerWindow::print() {
   if (!s) QMessageBox::warning(this, QStringLiteral("Mensaje"), QString::fromStdString(s.message()));
 }
 
-int runViewer(const std::string& path, std::ostream& err) {
+int runViewer(const std::string& path, std::ostream& err, const std::string& pdfPath) {
   Result<RenderedReport> r = loadReport(path);
   if (!r) {
     err << "planilla ver: " << r.status().message() << "\n";
@@ -178,6 +196,7 @@ int runViewer(const std::string& path, std::ostream& err) {
   // Qt's own dialogs (save, print) in Spanish, as on the desktop.
   std::unique_ptr<QTranslator> spanish = ui::qt::installSpanish();
   ViewerWindow w(std::move(r.value()), QString::fromLocal8Bit(path.c_str()));
+  if (!pdfPath.empty()) w.setProposedPdf(QString::fromLocal8Bit(pdfPath.c_str()));
   w.show();
   return QApplication::exec();
 }

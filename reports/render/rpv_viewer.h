@@ -23,6 +23,10 @@ class ViewerWindow : public QMainWindow {
   size_t pageCount() const;
   // Actions, public so that tests can run them without dialogs.
   [[nodiscard]] Status saveAsPdf(const QString& path);
+  // The file "Guardar PDF" proposes; without one, the report's title as a name in
+  // the report's folder ("Boleta De Pago" -> "boleta_de_pago.pdf").
+  void setProposedPdf(QString path) { proposedPdf_ = std::move(path); }
+  QString proposedPdf() const;
   void zoomBy(double factor);
   double zoom() const;
 
@@ -34,10 +38,12 @@ class ViewerWindow : public QMainWindow {
   PagesView* view_ = nullptr;
   QScrollArea* scroll_ = nullptr;
   QLabel* pageLabel_ = nullptr;
+  QString proposedPdf_;
 };
 
 // `planilla ver FILE`: needs a QApplication; shows the window and runs the event loop.
 // Returns the exit code; errors are written to `err` in Spanish.
-int runViewer(const std::string& path, std::ostream& err);
+// `pdfPath`: the file "Guardar PDF" proposes (empty: see proposedPdf()).
+int runViewer(const std::string& path, std::ostream& err, const std::string& pdfPath = "");
 
 }  // namespace planilla::rpv

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QMenu>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -25,12 +27,14 @@
 #include <QShortcutEvent>
 #include <QStyleOptionFocusRect>
 #include <QToolButton>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 #include "ui/qt/qt_toolkit.h"
+#include "ui/dialogs.h"
 #include "ui/text1252.h"
 
 namespace planilla::ui::qt {
@@ -151,6 +155,13 @@ PictureEdit::PictureEdit(Field& field, QWidget* parent) : QLineEdit(parent), fie
 }
 
 void PictureEdit::keyPressEvent(QKeyEvent* e) {
+  // F4 and Alt+Down open the field's lookup (the magnifier beside it).
+  if ((e->key() == Qt::Key_F4 && e->modifiers() == Qt::NoModifier) ||
+      (e->key() == Qt::Key_Down && e->modifiers() == Qt::AltModifier)) {
+    e->accept();
+    if (!field_->dialog().keyPress(Key::Lookup)) QApplication::beep();
+    return;
+  }
   if (field_->hasKeyHook()) field_->keyDown(hookCode(e));
   if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) {
     // Enter moves to the next input, or presses the default button from the last one.
@@ -381,8 +392,10 @@ bool DialogHost::focusNextPrevChild(bool next) {
 }
 
 void DialogHost::reject() {
-  // Close box and Escape end the dialog without validating.
+  // Close box and Escape end the dialog without validating; a form with changes asks
+  // first and stays open on "No".
   if (!dlg_->ended()) dlg_->close();
+  if (!dlg_->ended()) return;
   QDialog::reject();
 }
 
@@ -409,6 +422,27 @@ bool DialogHost::eventFilter(QObject* o, QEvent* e) {
     if (list && ke->modifiers() == Qt::NoModifier) {
       if (ke->key() == Qt::Key_Insert) return dlg_->keyPress(Key::Insert) || true;
       if (ke->key() == Qt::Key_Delete) return dlg_->keyPress(Key::Delete) || true;
+    }
+    if (list) {
+      auto* br = static_cast<Browse*>(c);
+      const auto mods = ke->modifiers() & ~Qt::KeypadModifier;
+      // Ctrl+E: the list to a spreadsheet; Ctrl+1..9: ordered by that column.
+      if (mods == Qt::ControlModifier && ke->key() == Qt::Key_E) return dlg_->keyPress(Key::Export) || true;
+      if (mods == Qt::ControlModifier && ke->key() >= Qt::Key_1 && ke->key() <= Qt::Key_9) {
+        if (!br->sortBy(static_cast<size_t>(ke->key() - Qt::Key_1))) QApplication::beep();
+        return true;
+      }
+      // Type-ahead: letters typed on the list look for a name; a pause starts over.
+      const QString text = ke->text();
+      const bool plain = mods == Qt::NoModifier || mods == Qt::ShiftModifier;
+      if (plain && (ke->key() == Qt::Key_Backspace || (text.size() == 1 && text[0].isPrint() && text[0] != QLatin1Char(' ')) ||
+                    (text == QLatin1String(" ") && !br->typedText().empty()))) {
+        if (typeAheadClock_.isValid() && typeAheadClock_.elapsed() > 1500) br->resetTypeAhead();
+        typeAheadClock_.start();
+        const int code = ke->key() == Qt::Key_Backspace ? 8 : static_cast<unsigned char>(fromQ(text).empty() ? '?' : fromQ(text)[0]);
+        if (!br->typeKey(code)) QApplication::beep();
+        return true;
+      }
     }
   }
   return QDialog::eventFilter(o, e);
@@ -546,7 +580,9 @@ void DialogHost::fitToScreen() {
   QRect avail = scr ? scr->availableGeometry().adjusted(0, 0, -16, -48) : QRect(0, 0, 1024, 720);
   QSize content = canvas_->natural();
   QWidget* list = canvas_->stretch();
-  if (auto* tv = qobject_cast<QTableView*>(list)) {
+  auto* tv = qobject_cast<QTableView*>(list);
+  if (!tv && list) tv = list->findChild<QTableView*>(QString(), Qt::FindDirectChildrenOnly);  // the list above its totals
+  if (tv) {
     // The list is widened to show every column and its scroll bar.
     // Frame, scroll bar and the grid's last line.
     int need = tv->frameWidth() * 2 + tv->verticalScrollBar()->sizeHint().width() + 2;
@@ -820,6 +856,76 @@ QWidget* DialogHost::makeWidget(Control& c, QWidget* canvas, const std::string& 
       tv->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
       fitColumns(tv, m);
       tv->installEventFilter(this);
+      // A click on a header orders the list by that column where an index allows it.
+      tv->horizontalHeader()->setSectionsClickable(true);
+      auto showOrder = [tv, &m] {
+        const int col = m.sortedColumn();
+        tv->horizontalHeader()->setSortIndicatorShown(col >= 0);
+        if (col >= 0) tv->horizontalHeader()->setSortIndicator(col, Qt::AscendingOrder);
+      };
+      showOrder();
+      connect(tv->horizontalHeader(), &QHeaderView::sectionClicked, this, [this, &m, showOrder](int section) {
+        if (section < 0 || !dlg_->moveFocus(&m) || !m.sortBy(static_cast<size_t>(section))) QApplication::beep();
+        showOrder();
+        syncFocus();
+      });
+      // The list's own menu: the spreadsheet export, wherever the list is.
+      tv->setContextMenuPolicy(Qt::CustomContextMenu);
+      connect(tv, &QWidget::customContextMenuRequested, this, [this, tv, &m](const QPoint& at) {
+        QMenu menu(tv);
+        QAction* xls = menu.addAction(QStringLiteral("Exportar A Hoja De Calculo\tCtrl+E"));
+        if (menu.exec(tv->viewport()->mapToGlobal(at)) == xls) (void)exportList(dlg_->toolkit(), m);
+      });
+      // The totals line: a one-row table under the list, its columns as wide as the
+      // list's and scrolled with it.
+      QTableView* foot = nullptr;
+      QStandardItemModel* footModel = nullptr;
+      QWidget* box = nullptr;
+      if (m.hasTotals()) {
+        box = new QWidget(canvas);
+        box->setFocusProxy(tv);
+        auto* lay = new QVBoxLayout(box);
+        lay->setContentsMargins(0, 0, 0, 0);
+        lay->setSpacing(0);
+        tv->setParent(box);
+        lay->addWidget(tv, 1);
+        foot = new QTableView(box);
+        footModel = new QStandardItemModel(1, static_cast<int>(m.columnCount()), foot);
+        foot->setModel(footModel);
+        foot->horizontalHeader()->hide();
+        foot->verticalHeader()->hide();
+        foot->setFocusPolicy(Qt::NoFocus);
+        foot->setSelectionMode(QAbstractItemView::NoSelection);
+        foot->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        foot->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        foot->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        foot->verticalHeader()->setDefaultSectionSize(tv->verticalHeader()->defaultSectionSize());
+        foot->setFixedHeight(tv->verticalHeader()->defaultSectionSize() + 2 * foot->frameWidth());
+        QFont bold = foot->font();
+        bold.setBold(true);
+        foot->setFont(bold);
+        foot->setAccessibleName(QStringLiteral("Totales"));
+        lay->addWidget(foot);
+        for (int i = 0; i < static_cast<int>(m.columnCount()); ++i) foot->setColumnWidth(i, tv->columnWidth(i));
+        connect(tv->horizontalHeader(), &QHeaderView::sectionResized, foot,
+                [foot](int i, int, int size) { foot->setColumnWidth(i, size); });
+        connect(tv->horizontalScrollBar(), &QScrollBar::valueChanged, foot->horizontalScrollBar(), &QScrollBar::setValue);
+      }
+      auto fillTotals = [foot, footModel, tv, &m] {
+        if (!foot) return;
+        const auto& line = m.totalsLine();
+        for (int i = 0; i < static_cast<int>(line.size()); ++i) {
+          auto* item = new QStandardItem(toQ(line[static_cast<size_t>(i)]));
+          item->setTextAlignment(m.align(static_cast<size_t>(i)) == Browse::Align::Right ? (Qt::AlignRight | Qt::AlignVCenter)
+                                                                                          : (Qt::AlignLeft | Qt::AlignVCenter));
+          footModel->setItem(0, i, item);
+          // A total is wider than the amounts it adds up (and bold): the column widens.
+          const int need = QFontMetrics(foot->font()).horizontalAdvance(item->text()) + 14;
+          if (tv->columnWidth(i) < need) tv->setColumnWidth(i, need);
+          foot->setColumnWidth(i, tv->columnWidth(i));
+        }
+      };
+      fillTotals();
       auto lastGen = std::make_shared<uint64_t>(m.generation());
       auto selecting = std::make_shared<bool>(false);
       auto select = [tv, &m, selecting] {
@@ -846,12 +952,14 @@ QWidget* DialogHost::makeWidget(Control& c, QWidget* canvas, const std::string& 
       connect(tv, &QTableView::doubleClicked, this, [&m](const QModelIndex& i) {
         if (i.isValid()) m.doubleClick(i.row());
       });
-      v->onUpdate = [model, &m, lastGen, select, tv] {
+      v->onUpdate = [model, &m, lastGen, select, tv, fillTotals, showOrder] {
         if (m.generation() != *lastGen) {
           *lastGen = m.generation();
           model->reload();
           fitColumns(tv, m);
           select();
+          fillTotals();
+          showOrder();
         }
       };
       v->onFocus = [this, tv] {
@@ -860,7 +968,7 @@ QWidget* DialogHost::makeWidget(Control& c, QWidget* canvas, const std::string& 
         busy_ = false;
       };
       QTimer::singleShot(0, tv, select);
-      w = tv;
+      w = box ? box : tv;
       break;
     }
   }

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QToolButton>
+#include <QElapsedTimer>
 #include <QValidator>
 #include <functional>
 #include <map>
@@ -157,6 +158,7 @@ class DialogHost : public QDialog {
   std::vector<std::unique_ptr<ControlView>> views_;
   bool busy_ = false;
   bool placed_ = false;
+  QElapsedTimer typeAheadClock_;  // since the last key typed on a list
   QMetaObject::Connection focusConn_;
 };
 

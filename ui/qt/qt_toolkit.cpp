@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QLabel>
@@ -197,6 +198,24 @@ QWidget* QtToolkit::activeWindow() const {
   if (QWidget* w = QApplication::activeModalWidget()) return w;
   if (QWidget* w = QApplication::activeWindow()) return w;
   return main_ ? main_->frame : nullptr;
+}
+
+std::optional<std::string> QtToolkit::askSaveFile(const std::string& title, const std::string& proposed,
+                                                  const std::string& filter) {
+  if (workDepth_ > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const QString path = QFileDialog::getSaveFileName(activeWindow(), toQ(title), QFileInfo(QFile::decodeName(proposed.c_str())).absoluteFilePath(), toQ(filter));
+  if (workDepth_ > 0) QApplication::restoreOverrideCursor();
+  if (path.isEmpty()) return std::nullopt;
+  return QFile::encodeName(path).toStdString();
+}
+
+std::optional<std::string> QtToolkit::askFolder(const std::string& title, const std::string& proposed) {
+  if (workDepth_ > 0) QApplication::setOverrideCursor(Qt::ArrowCursor);
+  const QString dir =
+      QFileDialog::getExistingDirectory(activeWindow(), toQ(title), QFileInfo(QFile::decodeName(proposed.c_str())).absoluteFilePath());
+  if (workDepth_ > 0) QApplication::restoreOverrideCursor();
+  if (dir.isEmpty()) return std::nullopt;
+  return QFile::encodeName(dir).toStdString();
 }
 
 bool QtToolkit::show(MsgKind kind, const std::string& text, const std::string& title) {

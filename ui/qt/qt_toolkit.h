@@ -43,6 +43,10 @@ class QtToolkit : public Toolkit {
   void runModal(Dialog& dlg) override;
   void runMain(MainWindow& w) override;
   void playSound(const std::string& file) override;
+  // The system's save dialog, parented to the window in front.
+  std::optional<std::string> askSaveFile(const std::string& title, const std::string& proposed,
+                                         const std::string& filter) override;
+  std::optional<std::string> askFolder(const std::string& title, const std::string& proposed) override;
   void mainChanged(MainWindow& w) override;
   // Busy cursor and a progress window with the count (see Messages::workBegin).
   void workBegin(const std::string& title, const std::string& what, long total) override;
