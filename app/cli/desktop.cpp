@@ -16,7 +16,7 @@ int desktopMain(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("planilla"));
   ui::qt::QtToolkit tk;
   tk.setDataDir(".");
-  Session session(posixFileSystem(), tk, ".");
+  Session session(platformFileSystem(), tk, ".");
   return shell::XXMAIN(session, tk);
 }
 

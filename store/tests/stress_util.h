@@ -97,7 +97,7 @@ inline RawHeader rawHeader(const std::string& bytes) {
 // clean). A check that cannot run at all is reported as a problem too.
 inline std::string verifyProblems(const std::string& table, const std::vector<std::string>& bags) {
   std::vector<std::string> problems;
-  Status st = verifyTable(posixFileSystem(), table, bags, problems);
+  Status st = verifyTable(platformFileSystem(), table, bags, problems);
   std::string all;
   if (!st) all += "verificacion no ejecutada: " + st.message() + "\n";
   for (const auto& p : problems) all += p + "\n";
