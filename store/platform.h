@@ -160,6 +160,10 @@ bool isSystemFolder(const std::string& real);
 // program, IoError with the system's reason when it cannot be started.
 Status startDetached(const std::vector<std::string>& args);
 
+// Runs a program (args[0] a path) with these arguments, its standard output thrown
+// away, and waits for it: its exit code.
+Result<int> runProgram(const std::vector<std::string>& args);
+
 // Sets an environment variable unless it is already set.
 void setEnvDefault(const char* name, const char* value);
 

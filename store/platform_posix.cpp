@@ -2,6 +2,7 @@
 #ifndef _WIN32  // platform_win32.cpp is the Windows side
 
 #include <dirent.h>
+#include <spawn.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -351,6 +352,25 @@ Status startDetached(const std::vector<std::string>& args) {
   if (got == static_cast<ssize_t>(sizeof childErr))
     return Status::ioError(std::strerror(childErr));
   return Status::ok();
+}
+
+Result<int> runProgram(const std::vector<std::string>& args) {
+  if (args.empty() || args[0].empty()) return Status::invalid("falta el programa");
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv;
+  for (auto& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int rc = ::posix_spawn(&pid, copy[0].c_str(), &fa, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&fa);
+  if (rc != 0) return Status::ioError(std::string("no se pudo iniciar ") + args[0] + ": " + std::strerror(rc));
+  int st = 0;
+  while (::waitpid(pid, &st, 0) < 0)
+    if (errno != EINTR) return Status::ioError(std::string("no se pudo esperar a ") + args[0]);
+  return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + (WIFSIGNALED(st) ? WTERMSIG(st) : 0);
 }
 
 std::tm localTime(std::time_t t) {

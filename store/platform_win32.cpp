@@ -430,6 +430,36 @@ Status startDetached(const std::vector<std::string>& args) {
   return Status::ok();
 }
 
+Result<int> runProgram(const std::vector<std::string>& args) {
+  if (args.empty() || args[0].empty()) return Status::invalid("falta el programa");
+  std::wstring cmd;
+  for (const std::string& a : args) {
+    auto w = widen(a);
+    if (!w) return Status::invalid("argumento no valido: " + a);
+    cmd += (cmd.empty() ? L"" : L" ") + quoteArgument(*w);
+  }
+  auto exe = widen(args[0]);
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE nul = ::CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = nul;
+  si.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION pi{};
+  const BOOL ok = ::CreateProcessW(exe->c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  const DWORD e = ok ? 0 : ::GetLastError();
+  if (nul != INVALID_HANDLE_VALUE) ::CloseHandle(nul);
+  if (!ok) return Status::ioError("no se pudo iniciar " + args[0] + ": " + winError(e));
+  ::CloseHandle(pi.hThread);
+  ::WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 1;
+  ::GetExitCodeProcess(pi.hProcess, &code);
+  ::CloseHandle(pi.hProcess);
+  return static_cast<int>(code);
+}
+
 void setEnvDefault(const char* name, const char* value) {
   if (std::getenv(name) == nullptr) ::_putenv_s(name, value);
 }

@@ -4,6 +4,7 @@
 // completes. After each cut the parent checks what a station would meet next: the
 // table opens, the records written before are intact, the header's count agrees
 // with the file, and the index either verifies or is reported and rebuilt clean.
+#ifndef _WIN32  // fork(), signals and pipes: these stations run on Linux only
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -334,3 +335,5 @@ TEST_F(ProcessCut, BlankAppendAfterACutBlankAppendIsNotRefused) {
 
 }  // namespace
 }  // namespace planilla
+
+#endif  // !_WIN32

@@ -5,6 +5,7 @@
 // that the header's record count agrees with the file, and that an index caught in
 // the middle of an update is reported by the consistency check and comes back clean
 // after the tags are rebuilt.
+#ifndef _WIN32  // fork(), signals and pipes: these stations run on Linux only
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -359,3 +360,5 @@ TEST(SlowCrash, WriterKilledAtRandomMoments) {
 
 }  // namespace
 }  // namespace planilla
+
+#endif  // !_WIN32

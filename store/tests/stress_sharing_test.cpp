@@ -2,6 +2,7 @@
 // (building tags, packing, recreating or deleting a file) is refused while the
 // other station has the table open and changes nothing; what one station appends,
 // changes, flushes or deletes is what the other sees on its next read.
+#ifndef _WIN32  // fork(), signals and pipes: these stations run on Linux only
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -411,3 +412,5 @@ TEST_F(SharedStations, AnotherProcessSeesAppendsChangesAndDeletions) {
 
 }  // namespace
 }  // namespace planilla
+
+#endif  // !_WIN32

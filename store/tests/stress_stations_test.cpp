@@ -4,6 +4,7 @@
 // key fields, deletions, seeks and skips. Every station logs what it did; afterwards
 // the parent checks that no append was lost or doubled, that no locked change was
 // lost, and that both tables verify against their indexes.
+#ifndef _WIN32  // fork(), signals and pipes: these stations run on Linux only
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -454,3 +455,5 @@ TEST(SlowStress, StationsShareTwoIndexedTables) {
 
 }  // namespace
 }  // namespace planilla
+
+#endif  // !_WIN32

@@ -1,10 +1,13 @@
 // The table cursor in record order: create, append, replace, delete, navigation,
 // whole-table work, sharing between stations, damaged files.
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 #include <gtest/gtest.h>
 
 #include "store/dbf_format.h"
+#include "store/platform.h"
 #include "store/table.h"
 #include "store/tests/station_process.h"
 #include "store_test_util.h"
@@ -486,6 +489,41 @@ TEST_F(TableTest, DamagedFilesGiveNamedErrors) {
 
 namespace planilla {
 namespace {
+
+// The data stays below the lock bytes: record n is locked at 0x7FFFFFFE - n, and
+// Windows would bar every other station from reading a record written over a held
+// lock. A table grown to that edge refuses the next append and stays as it was.
+TEST_F(TableTest, AppendStopsBeforeTheLockBytes) {
+  dbf::Layout l;
+  ASSERT_TRUE(dbf::decodeLayout(testing::readAll(path_), &l).isOk());
+  const uint64_t h = l.header.headerLength, len = l.header.recordLength;
+  // Record n ends, with the end-of-file mark, at h + n*len; its lock byte is at
+  // 0x7FFFFFFE - n. The last record that fits has h + n*len < 0x7FFFFFFE - n, that is
+  // n < (0x7FFFFFFE - h) / (len + 1). For the 46-byte records here, some 45.7 million.
+  const uint64_t last = (0x7FFFFFFEull - h - 1) / (len + 1);
+  ASSERT_LT(h + last * len, 0x7FFFFFFEull - last);
+  ASSERT_GE(h + (last + 1) * len, 0x7FFFFFFEull - (last + 1));
+  {
+    // The count one short of the edge, over a sparse file of that size.
+    std::fstream f(platform::fsPath(path_), std::ios::in | std::ios::out | std::ios::binary);
+    const uint32_t count = static_cast<uint32_t>(last - 1);
+    const char le[4] = {static_cast<char>(count), static_cast<char>(count >> 8), static_cast<char>(count >> 16),
+                        static_cast<char>(count >> 24)};
+    f.seekp(4);
+    f.write(le, 4);
+  }
+  std::filesystem::resize_file(platform::fsPath(path_), h + (last - 1) * len + 1);
+  auto t = openOk(path_, OpenMode::Shared);
+  ASSERT_TRUE(t);
+  ASSERT_TRUE(t->appendBlank().isOk());  // record `last`
+  t->unlockAll();
+  const uint64_t size = std::filesystem::file_size(platform::fsPath(path_));
+  const Status st = t->appendBlank();
+  EXPECT_EQ(st.code(), ErrorCode::Invalid) << st.message();
+  EXPECT_NE(st.message().find("tamano maximo"), std::string::npos) << st.message();
+  EXPECT_EQ(t->recordCount(), static_cast<uint32_t>(last));
+  EXPECT_EQ(std::filesystem::file_size(platform::fsPath(path_)), size);
+}
 
 TEST_F(TableTest, AppendRawWritesAWholeRecord) {
   auto t = openOk(path_, OpenMode::Exclusive);
