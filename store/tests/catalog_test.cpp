@@ -382,7 +382,9 @@ TEST(CatalogOpen, MissingBagIsReportedNotRebuilt) {
   EXPECT_FALSE(fs.exists(dir.file("pmno0101.cdx")));
   // The file names match without regard to case.
   std::filesystem::rename(dir.file("pmae0101.dbf"), dir.file("PMAE0101.DBf"));
+#ifndef _WIN32  // Windows itself finds names without regard to case
   ASSERT_FALSE(std::filesystem::exists(dir.file("pmae0101.dbf")));
+#endif
   EXPECT_TRUE(catalog::tableExists(fs, dir.path(), def));
 }
 
