@@ -74,7 +74,7 @@ bool StreamMessages::show(ui::MsgKind kind, const std::string& text, const std::
 }
 
 CliSession::CliSession(std::ostream& err, const std::string& dir) : err_(err), messages_(err) {
-  session_ = std::make_unique<Session>(posixFileSystem(), messages_, dir);
+  session_ = std::make_unique<Session>(platformFileSystem(), messages_, dir);
 }
 
 CliSession::~CliSession() = default;

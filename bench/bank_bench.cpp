@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
   const std::string dir = mkdtemp(tmpl.data());
   QuietMessages msgs;
   {
-    Session s(posixFileSystem(), msgs, dir);
+    Session s(platformFileSystem(), msgs, dir);
     s.setRed(false);
     s.YCIA = "01";
     s.YFECHA = Date(2026, 3, 31);

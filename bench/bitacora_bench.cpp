@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   QuietMessages msgs;
-  Session s(posixFileSystem(), msgs, dir);
+  Session s(platformFileSystem(), msgs, dir);
   s.YCIA = "01";
   s.userCode = "BENCH";
   if (!FECRETE(s, Date(2016, 12, 31))) return 1;

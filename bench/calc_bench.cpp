@@ -75,8 +75,8 @@ void fill(const std::string& dir, TableDef def, const std::vector<FieldSpec>& fi
     std::filesystem::remove(path, ec);
     for (const auto& tag : def.tags) std::filesystem::remove(catalog::joinPath(dir, tag.bag + ".cdx"), ec);
   }
-  check(Table::create(posixFileSystem(), path, def.fields), def.dbf().c_str());
-  auto t = Table::open(posixFileSystem(), path, OpenMode::Exclusive, def.alias);
+  check(Table::create(platformFileSystem(), path, def.fields), def.dbf().c_str());
+  auto t = Table::open(platformFileSystem(), path, OpenMode::Exclusive, def.alias);
   check(t.status(), def.dbf().c_str());
   calc::PendingRecord rec = calc::PendingRecord::forTable(**t);
   for (int i = 0; i < n; ++i) {
@@ -210,7 +210,7 @@ double runOnce(int n, bool red) {
   QuietMessages msgs;
   double seconds = -1;
   {
-    Session s(posixFileSystem(), msgs, dir);
+    Session s(platformFileSystem(), msgs, dir);
     s.setRed(red);
     s.YCIA = "01";
     s.YFECHA = Date(2016, 12, 31);
@@ -245,7 +245,7 @@ int generateInto(const std::string& dir, int n, const std::string& date) {
     return 2;
   }
   QuietMessages msgs;
-  Session s(posixFileSystem(), msgs, dir);
+  Session s(platformFileSystem(), msgs, dir);
   s.YCIA = "01";
   s.YFECHA = Date(y, m, d);
   if (!FECRETE(s, s.YFECHA)) return 1;

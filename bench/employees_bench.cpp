@@ -47,8 +47,8 @@ std::string code(int i) {
 }
 
 void codeTable(const std::string& dir, const TableDef& def, const char* c, const char* name) {
-  check(catalog::ensureTable(posixFileSystem(), dir, def), def.dbf().c_str());
-  auto t = catalog::openTable(posixFileSystem(), dir, def, OpenMode::Exclusive);
+  check(catalog::ensureTable(platformFileSystem(), dir, def), def.dbf().c_str());
+  auto t = catalog::openTable(platformFileSystem(), dir, def, OpenMode::Exclusive);
   check(t.status(), def.dbf().c_str());
   check((*t)->appendBlank(), "append");
   check((*t)->replace("codigo", c), "codigo");
@@ -66,11 +66,11 @@ void generate(const std::string& dir, const catalog::Period& p, int n) {
   codeTable(dir, catalog::define(TableId::MovementTypes, p), "0", "SIN MOVIMIENTO");
   codeTable(dir, catalog::define(TableId::UniqueCodes, p), "01", "PLANILLA");
   TableDef funds = catalog::define(TableId::PensionFunds, p);
-  check(catalog::ensureTable(posixFileSystem(), dir, funds), "pm06");
+  check(catalog::ensureTable(platformFileSystem(), dir, funds), "pm06");
   TableDef master = catalog::define(TableId::EmployeeMaster, p);
-  check(Table::create(posixFileSystem(), catalog::joinPath(dir, master.dbf()), catalog::employeeFields()), "create");
+  check(Table::create(platformFileSystem(), catalog::joinPath(dir, master.dbf()), catalog::employeeFields()), "create");
   {
-    auto t = Table::open(posixFileSystem(), catalog::joinPath(dir, master.dbf()), OpenMode::Exclusive, "Emplea");
+    auto t = Table::open(platformFileSystem(), catalog::joinPath(dir, master.dbf()), OpenMode::Exclusive, "Emplea");
     check(t.status(), "open");
     for (int i = n; i >= 1; --i) {  // reverse record order: the list's code order differs
       check((*t)->appendBlank(), "append");
@@ -84,7 +84,7 @@ void generate(const std::string& dir, const catalog::Period& p, int n) {
     check((*t)->flush(), "flush");
     (*t)->close();
   }
-  check(catalog::rebuildIndexes(posixFileSystem(), dir, master, false), "index");
+  check(catalog::rebuildIndexes(platformFileSystem(), dir, master, false), "index");
 }
 
 struct Times {
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
   const catalog::Period p{"01", "05", "16"};
   generate(dir, p, n);
   ui::ScriptedToolkit tk;
-  Session s(posixFileSystem(), tk, dir);
+  Session s(platformFileSystem(), tk, dir);
   s.YCIA = "01", s.YMES = "05", s.YANO = "16";
   ::setenv("PLANILLA_VISOR", "true", 1);
   std::printf("%d employees (one in 50 terminated)\n", n);

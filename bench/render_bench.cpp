@@ -131,7 +131,7 @@ void check(const Status& st, const char* what) {
 // of December 2026, for company 01.
 void generateMonth(const std::string& dir, int n) {
   using catalog::TableId;
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   check(installBase(fs, dir), "instalacion");
   const catalog::Period p{"01", "12", "26"};
   auto table = [&](TableId id, const catalog::Period& per) {
@@ -194,7 +194,7 @@ void payrollBook(const std::string& dir, int employees) {
   std::filesystem::create_directories(data);
   generateMonth(data, employees);
   FailOnMessage messages;
-  Session s(posixFileSystem(), messages, data);
+  Session s(platformFileSystem(), messages, data);
   s.setRed(false);
   s.YCIA = "01";
   s.YFECHA = Date(2026, 12, 31);

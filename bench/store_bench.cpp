@@ -149,7 +149,7 @@ double runSeeks(Table& t, const std::vector<Row>& rows, const std::vector<uint32
 // Child process of the memory measurement: open, seek, print resident memory.
 int measureMemory(const std::string& tablePath, const std::string& bagPath, uint32_t n) {
   long before = residentKb("VmRSS:");
-  auto t = Table::open(posixFileSystem(), tablePath, OpenMode::Shared);
+  auto t = Table::open(platformFileSystem(), tablePath, OpenMode::Shared);
   if (!t) die(t.status().message());
   check((*t)->openIndex(bagPath), "openIndex");
   check((*t)->setOrder(1), "setOrder");
@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
   namespace fs = std::filesystem;
   fs::path dir = fs::temp_directory_path() / ("planilla-bench-" + std::to_string(::getpid()));
   fs::create_directories(dir);
-  FileSystem& pfs = posixFileSystem();
+  FileSystem& pfs = platformFileSystem();
   std::printf("planilla store benchmark: %u records, %u appends, folder %s\n", n, appends, dir.c_str());
 
   const auto rows = makeRows(n, 42);

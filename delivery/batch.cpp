@@ -1,6 +1,5 @@
 #include "delivery/batch.h"
 
-#include <unistd.h>
 
 #include <cstdio>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "reports/payslip.h"
 #include "reports/rpv_writer.h"
 #include "store/catalog.h"
+#include "store/platform.h"
 #include "store/value.h"
 #include "ui/text1252.h"
 
@@ -198,7 +198,7 @@ Status runBatch(Session& s, const BatchOptions& o, const PdfRenderer& render, Ba
     const std::string pdf = joinDir(o.dir, fileName);
     // Rendered beside its final name, signed into it or renamed to it: a payslip in
     // the folder is always whole.
-    const std::string tmp = joinDir(o.dir, "." + fileName + "." + std::to_string(getpid()) + ".tmp");
+    const std::string tmp = joinDir(o.dir, "." + fileName + "." + std::to_string(platform::processId()) + ".tmp");
     Status st = render(own.path(), tmp);
     if (st && signer) {
       SignatureText text;
@@ -207,7 +207,7 @@ Status runBatch(Session& s, const BatchOptions& o, const PdfRenderer& render, Ba
       st = signer->signPdf(tmp, pdf, text, protect ? contact.document : "");
       std::remove(tmp.c_str());
       if (st) ++res.signedCount;
-    } else if (st && std::rename(tmp.c_str(), pdf.c_str()) != 0) {
+    } else if (st && !platform::replaceFile(tmp, pdf)) {
       st = Status::ioError("No se pudo escribir " + pdf);
     }
     if (!st) {

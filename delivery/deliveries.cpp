@@ -4,6 +4,7 @@
 
 #include "calc/record.h"
 #include "store/catalog.h"
+#include "store/platform.h"
 #include "store/value.h"
 
 namespace planilla::delivery {
@@ -29,8 +30,7 @@ DeliveryRecord fromRecord(const Table& t) {
 
 void nowParts(Date* d, std::string* hora) {
   const std::time_t now = std::time(nullptr);
-  struct tm lt {};
-  localtime_r(&now, &lt);
+  const std::tm lt = platform::localTime(now);
   *d = Date(lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday);
   char buf[12];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", lt.tm_hour, lt.tm_min, lt.tm_sec);

@@ -22,7 +22,7 @@ class NoMessages : public ui::Messages {
 
 Status installDemoDelivery(const std::string& dir) {
   NoMessages quiet;
-  Session s(posixFileSystem(), quiet, dir);
+  Session s(platformFileSystem(), quiet, dir);
   s.YCIA = "01";
   PLANILLA_RETURN_IF_ERROR(writeTestCertificate(catalog::joinPath(dir, kDemoCertificate), kDemoCertificatePassword,
                                                 "EMPRESA DEMOSTRACION S.A.C. (PRUEBA)"));

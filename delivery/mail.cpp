@@ -5,6 +5,8 @@
 
 #include <ctime>
 
+#include "store/platform.h"
+
 namespace planilla::delivery {
 
 namespace {
@@ -49,8 +51,7 @@ std::string rfc5322Date() {
   static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
   const std::time_t now = std::time(nullptr);
-  struct tm lt {};
-  localtime_r(&now, &lt);
+  const std::tm lt = platform::localTime(now);
   char zone[8];
   std::strftime(zone, sizeof zone, "%z", &lt);
   char buf[64];
@@ -107,8 +108,7 @@ std::string newMessageId(const std::string& sender, const std::string& tag) {
   }
   char t[20];
   const std::time_t now = std::time(nullptr);
-  struct tm g {};
-  gmtime_r(&now, &g);
+  const std::tm g = platform::utcTime(now);
   std::strftime(t, sizeof t, "%Y%m%d%H%M%S", &g);
   std::string clean;
   for (char c : tag)

@@ -1,10 +1,5 @@
 #include "delivery/screens.h"
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -12,10 +7,9 @@
 #include "delivery/settings.h"
 #include "session/startup.h"
 #include "store/output_path.h"
+#include "store/platform.h"
 #include "store/value.h"
 #include "ui/messages.h"
-
-extern char** environ;
 
 namespace planilla::delivery {
 
@@ -56,23 +50,11 @@ std::string batchSummary(const BatchResult& r, bool sign, bool send) {
 
 PdfRenderer childProcessRenderer() {
   return [](const std::string& rpv, const std::string& pdf) -> Status {
-    char exe[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) return Status::notFound("No se encuentra el programa para generar el PDF");
-    exe[n] = '\0';
-    std::string a0 = exe, a1 = "pdf", a2 = rpv, a3 = pdf;
-    char* argv[] = {a0.data(), a1.data(), a2.data(), a3.data(), nullptr};
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, exe, &fa, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return Status::ioError("No se pudo iniciar la generacion del PDF");
-    int st = 0;
-    while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(st) || WEXITSTATUS(st) != 0) return Status::ioError("No se pudo generar el PDF " + pdf);
+    const std::string exe = platform::executablePath();
+    if (exe.empty()) return Status::notFound("No se encuentra el programa para generar el PDF");
+    Result<int> rc = platform::runProgram({exe, "pdf", rpv, pdf});
+    if (!rc) return Status::ioError("No se pudo iniciar la generacion del PDF");
+    if (rc.value() != 0) return Status::ioError("No se pudo generar el PDF " + pdf);
     return Status::ok();
   };
 }

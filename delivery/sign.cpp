@@ -8,7 +8,6 @@
 #include <openssl/provider.h>
 #include <openssl/rand.h>
 #include <openssl/x509.h>
-#include <unistd.h>
 
 #include <podofo/podofo.h>
 
@@ -16,6 +15,8 @@
 #include <ctime>
 #include <fstream>
 #include <vector>
+
+#include "store/platform.h"
 
 namespace planilla::delivery {
 
@@ -51,17 +52,13 @@ std::string opensslError() {
   return buf;
 }
 
-std::string tempBeside(const std::string& path) { return path + ".firma." + std::to_string(getpid()) + ".tmp"; }
+std::string tempBeside(const std::string& path) { return path + ".firma." + std::to_string(platform::processId()) + ".tmp"; }
 
 // Flushes `tmp` to disk and renames it over `target`: the target is the old file or
 // the new one, never a part of it.
 Status putInPlace(const std::string& tmp, const std::string& target) {
-  if (FILE* f = std::fopen(tmp.c_str(), "rb+")) {
-    std::fflush(f);
-    fsync(fileno(f));
-    std::fclose(f);
-  }
-  if (std::rename(tmp.c_str(), target.c_str()) != 0) {
+  (void)platform::syncFile(tmp);
+  if (!platform::replaceFile(tmp, target)) {
     std::remove(tmp.c_str());
     return Status::ioError("No se pudo escribir " + target);
   }
@@ -79,8 +76,7 @@ std::string asn1Date(const ASN1_TIME* t) {
 // The signing time as the box shows it: local time with its offset from UTC.
 std::string localNow() {
   const std::time_t now = std::time(nullptr);
-  struct tm lt {};
-  localtime_r(&now, &lt);
+  std::tm lt = platform::localTime(now);
   char buf[40];
   std::strftime(buf, sizeof buf, "%d/%m/%Y %H:%M:%S %z", &lt);
   std::string s = buf;  // "... -0500" -> "... -05:00"

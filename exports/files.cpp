@@ -1,11 +1,5 @@
 #include "exports/files.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -14,6 +8,7 @@
 
 #include "store/catalog.h"
 #include "store/output_path.h"
+#include "store/platform.h"
 #include "ui/messages.h"
 
 namespace planilla::exports {
@@ -22,7 +17,7 @@ namespace {
 
 constexpr size_t kSuffix = 12;                  // letters and digits after ".tmp-"
 constexpr size_t kBuffered = 1 << 16;           // bytes kept before a write
-constexpr off_t kJournalLimit = 64 * 1024;      // a journal lists a few names
+constexpr long kJournalLimit = 64 * 1024;       // a journal lists a few names
 constexpr const char* kJournalHead = "planilla conjunto de archivos 1";
 
 std::string randomSuffix() {
@@ -42,59 +37,42 @@ bool tempOf(const std::string& name, const std::string& final) {
   return true;
 }
 
-Status ioFailure(const std::string& what, const std::string& path, int err) {
-  return Status::ioError(what + " " + path + ": " + std::strerror(err));
+// The platform's reason after what failed and where.
+Status ioFailure(const std::string& what, const std::string& path, const Status& why) {
+  return Status::ioError(what + " " + path + ": " + why.message());
 }
 
 // Creates a file under a fresh random name beside `final`, never through a link.
-Status createTemp(const std::string& final, std::string& tmp, int& fd) {
+Status createTemp(const std::string& final, std::string& tmp, platform::NewFile& file) {
+  Status why;
   for (int attempt = 0; attempt < 100; ++attempt) {
     tmp = final + ".tmp-" + randomSuffix();
-    do {
-      fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) return Status::ok();
-    if (errno != EEXIST) break;
+    auto f = platform::NewFile::create(tmp);
+    if (f) {
+      file = std::move(f).value();
+      return Status::ok();
+    }
+    why = f.status();
+    if (why.code() != ErrorCode::Invalid) break;  // anything but a name taken
   }
-  const int e = errno;
   tmp.clear();
-  return ioFailure("No se pudo crear el archivo", final, e);
+  return ioFailure("No se pudo crear el archivo", final, why);
 }
 
-Status writeAll(int fd, std::string_view bytes, const std::string& shown) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return ioFailure("No se pudo escribir el archivo", shown, n < 0 ? errno : EIO);
-    done += static_cast<size_t>(n);
-  }
-  return Status::ok();
+Status writeAll(platform::NewFile& file, std::string_view bytes, const std::string& shown) {
+  Status st = file.write(bytes);
+  return st ? st : ioFailure("No se pudo escribir el archivo", shown, st);
 }
 
-// fsync and close; the descriptor is closed whatever happens.
-Status syncClose(int& fd, const std::string& shown) {
-  const int syncRc = ::fsync(fd), syncErr = errno;
-  const int closeRc = ::close(fd), closeErr = errno;
-  fd = -1;
-  if (syncRc != 0) return ioFailure("No se pudo grabar el archivo", shown, syncErr);
-  if (closeRc != 0) return ioFailure("No se pudo grabar el archivo", shown, closeErr);
-  return Status::ok();
+// Flush and close; the file is closed whatever happens.
+Status syncClose(platform::NewFile& file, const std::string& shown) {
+  Status st = file.commit();
+  return st ? st : ioFailure("No se pudo grabar el archivo", shown, st);
 }
 
-void syncFolder(const std::string& dir) {
-  const int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd < 0) return;
-  (void)::fsync(dfd);
-  ::close(dfd);
-}
+void syncFolder(const std::string& dir) { (void)platform::syncFile(dir); }
 
-bool regularFile(const std::string& path, off_t* size = nullptr) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  if (size) *size = st.st_size;
-  return true;
-}
+bool regularFile(const std::string& path) { return platform::isRegularFile(path); }
 
 }  // namespace
 
@@ -110,7 +88,7 @@ std::string missingMessage(const std::vector<Missing>& missing) {
 
 struct FileSet::Temp {
   std::string path;
-  int fd = -1;
+  platform::NewFile file;
   std::string buffer;
 };
 
@@ -123,12 +101,11 @@ std::string FileSet::path(size_t i) const { return catalog::joinPath(dir_, membe
 
 void FileSet::discard() {
   for (Temp& t : temps_) {
-    if (t.fd >= 0) ::close(t.fd);
-    if (!t.path.empty()) ::unlink(t.path.c_str());
+    t.file = platform::NewFile();  // closes
+    if (!t.path.empty()) (void)platform::removeFile(t.path);
   }
   temps_.clear();
-  if (lockFd_ >= 0) ::close(lockFd_);  // releases the folder's lock
-  lockFd_ = -1;
+  lock_.release();
 }
 
 // The journal names members only, never paths: every name it holds must be one of this
@@ -136,12 +113,11 @@ void FileSet::discard() {
 // written by a FileSet of this set and is removed without acting on it.
 Status FileSet::recover() {
   const std::string journal = catalog::joinPath(dir_, set_ + ".cambio");
-  off_t size = 0;
-  if (regularFile(journal, &size) && size <= kJournalLimit) {
-    std::string text(static_cast<size_t>(size), '\0');
-    const int fd = ::open(journal.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    const bool read = fd >= 0 && ::read(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    if (fd >= 0) ::close(fd);
+  if (regularFile(journal)) {
+    // Too big, or not a plain file once open: not read, and removed below.
+    Result<std::string> content = platform::readRegularFile(journal, kJournalLimit);
+    const bool read = content.isOk();
+    const std::string text = read ? content.value() : std::string();
     struct Step {
       std::string tmp, final;
     };
@@ -168,27 +144,21 @@ Status FileSet::recover() {
       for (const Step& st : steps) {
         const std::string final = catalog::joinPath(dir_, st.final);
         if (st.tmp.empty()) {
-          if (regularFile(final) && ::unlink(final.c_str()) != 0 && errno != ENOENT)
-            return ioFailure("No se pudo quitar el archivo", final, errno);
+          if (regularFile(final) && !platform::removeFile(final))
+            return Status::ioError("No se pudo quitar el archivo " + final);
         } else if (const std::string tmp = catalog::joinPath(dir_, st.tmp); regularFile(tmp)) {
-          if (::rename(tmp.c_str(), final.c_str()) != 0) return ioFailure("No se pudo reemplazar el archivo", final, errno);
+          if (Status r = platform::replaceFile(tmp, final); !r) return ioFailure("No se pudo reemplazar el archivo", final, r);
         }
       }
       syncFolder(dir_);
     }
   }
-  if (::unlink(journal.c_str()) != 0 && errno != ENOENT) return ioFailure("No se pudo quitar el archivo", journal, errno);
+  if (!platform::removeFile(journal)) return Status::ioError("No se pudo quitar el archivo " + journal);
   // Temporary files of the set that no journal names are what killed runs left.
-  if (DIR* d = ::opendir(dir_.c_str())) {
-    std::vector<std::string> stale;
-    while (dirent* e = ::readdir(d)) {
-      const std::string n = e->d_name;
-      bool ours = tempOf(n, set_ + ".cambio");
-      for (const std::string& m : members_) ours = ours || tempOf(n, m);
-      if (ours) stale.push_back(n);
-    }
-    ::closedir(d);
-    for (const std::string& n : stale) ::unlink(catalog::joinPath(dir_, n).c_str());
+  for (const std::string& n : platform::listFolder(dir_)) {
+    bool ours = tempOf(n, set_ + ".cambio");
+    for (const std::string& m : members_) ours = ours || tempOf(n, m);
+    if (ours) (void)platform::removeFile(catalog::joinPath(dir_, n));
   }
   syncFolder(dir_);
   return Status::ok();
@@ -198,12 +168,9 @@ Status FileSet::open() {
   discard();
   PLANILLA_RETURN_IF_ERROR(checkOutputFolder(dir_));
   for (size_t i = 0; i < members_.size(); ++i) PLANILLA_RETURN_IF_ERROR(checkOutputFile(path(i)));
-  lockFd_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (lockFd_ < 0) return ioFailure("No se pudo abrir la carpeta", dir_, errno);
-  int rc;
-  do {
-    rc = ::flock(lockFd_, LOCK_EX);
-  } while (rc != 0 && errno == EINTR);
+  auto lock = platform::FolderLock::acquire(dir_);
+  if (!lock) return lock.status();
+  lock_ = std::move(lock).value();
   // A folder whose file system has no locks is still written; only the exclusion
   // between two stations exporting into it at the same moment is lost.
   if (Status st = recover(); !st) {
@@ -212,7 +179,7 @@ Status FileSet::open() {
   }
   for (size_t i = 0; i < members_.size(); ++i) {
     Temp t;
-    if (Status st = createTemp(path(i), t.path, t.fd); !st) {
+    if (Status st = createTemp(path(i), t.path, t.file); !st) {
       discard();
       return st;
     }
@@ -222,13 +189,13 @@ Status FileSet::open() {
 }
 
 Status FileSet::flush(Temp& t) {
-  Status st = writeAll(t.fd, t.buffer, t.path);
+  Status st = writeAll(t.file, t.buffer, t.path);
   t.buffer.clear();
   return st;
 }
 
 Status FileSet::write(size_t i, std::string_view bytes) {
-  if (i >= temps_.size() || temps_[i].fd < 0) return Status::ioError("No se pudo escribir el archivo " + path(i));
+  if (i >= temps_.size() || !temps_[i].file.isOpen()) return Status::ioError("No se pudo escribir el archivo " + path(i));
   Temp& t = temps_[i];
   t.buffer.append(bytes);
   if (t.buffer.size() < kBuffered) return Status::ok();
@@ -243,26 +210,28 @@ Status FileSet::commit(const std::vector<bool>& present) {
   for (size_t i = 0; i < temps_.size(); ++i) {
     Temp& t = temps_[i];
     Status st = flush(t);
-    if (st) st = syncClose(t.fd, path(i));
+    if (st) st = syncClose(t.file, path(i));
     if (!st) {
       discard();
       return st;
     }
-    const std::string tmpName = t.path.substr(t.path.rfind('/') + 1);
+    const std::string tmpName = t.path.substr(t.path.find_last_of("/\\") + 1);
     journal += i < present.size() && present[i] ? "R " + tmpName + " " + members_[i] + "\n" : "D " + members_[i] + "\n";
   }
   journal += "FIN\n";
   // The journal itself takes its place whole: complete, or absent.
   const std::string journalPath = catalog::joinPath(dir_, set_ + ".cambio");
   std::string jtmp;
-  int jfd = -1;
-  Status st = createTemp(journalPath, jtmp, jfd);
+  platform::NewFile jfile;
+  Status st = createTemp(journalPath, jtmp, jfile);
   if (st) {
-    st = writeAll(jfd, journal, journalPath);
-    if (st) st = syncClose(jfd, journalPath);
-    else ::close(jfd);
-    if (st && ::rename(jtmp.c_str(), journalPath.c_str()) != 0) st = ioFailure("No se pudo grabar el archivo", journalPath, errno);
-    if (!st) ::unlink(jtmp.c_str());
+    st = writeAll(jfile, journal, journalPath);
+    if (st) st = syncClose(jfile, journalPath);
+    if (st) {
+      if (Status r = platform::replaceFile(jtmp, journalPath); !r) st = ioFailure("No se pudo grabar el archivo", journalPath, r);
+    }
+    jfile = platform::NewFile();
+    if (!st) (void)platform::removeFile(jtmp);
   }
   if (!st) {
     discard();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "session/session.h"
+#include "store/platform.h"
 #include "store/status.h"
 
 namespace planilla::exports {
@@ -55,7 +56,7 @@ class FileSet {
   std::string dir_, set_;
   std::vector<std::string> members_;
   std::vector<Temp> temps_;
-  int lockFd_ = -1;
+  platform::FolderLock lock_;
 };
 
 // Shows why an export failed: the stop box of `missing` (title "Mensaje") when it is

@@ -1,8 +1,5 @@
 #include "exports/xlsx.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <xlsxwriter.h>
 #include <zlib.h>
 
@@ -12,8 +9,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "exports/files.h"
+#include "store/platform.h"
 
 namespace planilla::exports {
 
@@ -25,7 +24,7 @@ struct PrivateDir {
   ~PrivateDir() {
     if (path.empty()) return;
     std::error_code ec;
-    std::filesystem::remove_all(path, ec);
+    std::filesystem::remove_all(platform::fsPath(path), ec);
   }
 };
 
@@ -62,25 +61,12 @@ uint32_t le32(const unsigned char* p) {
   return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
-bool readAt(int fd, void* buf, size_t n, off_t at) {
-  auto* out = static_cast<char*>(buf);
-  while (n > 0) {
-    const ssize_t r = ::pread(fd, out, n, at);
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) return false;
-    out += r;
-    n -= static_cast<size_t>(r);
-    at += r;
-  }
-  return true;
+bool readAt(std::ifstream& in, void* buf, size_t n, int64_t at) {
+  in.clear();
+  in.seekg(static_cast<std::streamoff>(at));
+  in.read(static_cast<char*>(buf), static_cast<std::streamsize>(n));
+  return static_cast<size_t>(in.gcount()) == n;
 }
-
-struct Fd {
-  int fd = -1;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 // The root element of an XML text's beginning: the name after the declaration.
 std::string rootElement(const std::string& head) {
@@ -107,16 +93,15 @@ Status checkXlsx(const std::string& path, const std::string& shown) {
     return Status::ioError("La hoja de calculo " + shown + " no se grabo completa (" + why +
                            "); no se reemplazo el archivo anterior");
   };
-  Fd f;
-  f.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  if (f.fd < 0 || ::fstat(f.fd, &st) != 0) return bad(std::strerror(errno));
-  const off_t size = st.st_size;
+  std::ifstream file(platform::fsPath(path), std::ios::binary | std::ios::ate);
+  if (!file) return bad("no se pudo abrir");
+  using off_t = int64_t;
+  const off_t size = static_cast<off_t>(file.tellg());
   // The end of central directory record: 22 bytes and a comment of up to 65,535.
   if (size < 22) return bad("archivo de " + std::to_string(size) + " bytes");
   const off_t tailAt = size > 65557 ? size - 65557 : 0;
   std::vector<unsigned char> tail(static_cast<size_t>(size - tailAt));
-  if (!readAt(f.fd, tail.data(), tail.size(), tailAt)) return bad("no se pudo leer");
+  if (!readAt(file, tail.data(), tail.size(), tailAt)) return bad("no se pudo leer");
   off_t eocd = -1;
   for (size_t i = tail.size() - 22 + 1; i-- > 0;)
     if (le32(&tail[i]) == 0x06054b50) {
@@ -128,7 +113,7 @@ Status checkXlsx(const std::string& path, const std::string& shown) {
   const uint32_t entries = le16(e + 10), cdSize = le32(e + 12), cdAt = le32(e + 16);
   if (entries == 0 || static_cast<off_t>(cdAt) + cdSize > eocd) return bad("directorio zip no valido");
   std::vector<unsigned char> cd(cdSize);
-  if (!readAt(f.fd, cd.data(), cd.size(), cdAt)) return bad("no se pudo leer el directorio zip");
+  if (!readAt(file, cd.data(), cd.size(), cdAt)) return bad("no se pudo leer el directorio zip");
   size_t pos = 0;
   for (uint32_t n = 0; n < entries; ++n) {
     if (pos + 46 > cd.size() || le32(&cd[pos]) != 0x02014b50) return bad("directorio zip no valido");
@@ -140,7 +125,7 @@ Status checkXlsx(const std::string& path, const std::string& shown) {
     pos += 46 + nameLen + extraLen + commentLen;
 
     unsigned char lh[30];
-    if (static_cast<off_t>(local) + 30 > cdAt || !readAt(f.fd, lh, 30, local) || le32(lh) != 0x04034b50)
+    if (static_cast<off_t>(local) + 30 > cdAt || !readAt(file, lh, 30, local) || le32(lh) != 0x04034b50)
       return bad("parte " + name + " sin cabecera");
     const off_t dataAt = static_cast<off_t>(local) + 30 + le16(lh + 26) + le16(lh + 28);
     if (dataAt + csize > cdAt) return bad("parte " + name + " cortada");
@@ -163,7 +148,7 @@ Status checkXlsx(const std::string& path, const std::string& shown) {
     bool ended = method == 0, broken = false;
     for (uint32_t done = 0; done < csize && !broken;) {
       const size_t k = std::min<size_t>(in.size(), csize - done);
-      if (!readAt(f.fd, in.data(), k, dataAt + done)) {
+      if (!readAt(file, in.data(), k, dataAt + done)) {
         broken = true;
         break;
       }
@@ -209,12 +194,12 @@ struct Workbook::Impl {
 };
 
 Workbook::Workbook() : impl_(new Impl) {
-  const char* env = std::getenv("TMPDIR");
-  std::string tmpl = std::string(env && *env ? env : "/tmp") + "/planilla-xlsx-XXXXXX";
-  if (::mkdtemp(tmpl.data()) == nullptr) {
-    impl_->failed = Status::ioError("No se pudo crear la carpeta temporal " + tmpl + ": " + std::strerror(errno));
+  auto made = platform::makeUniqueFolder("", "planilla-xlsx");
+  if (!made) {
+    impl_->failed = Status::ioError("No se pudo crear la carpeta temporal: " + made.status().message());
     return;
   }
+  const std::string tmpl = made.value();
   impl_->dir.path = tmpl;
   impl_->file = tmpl + "/libro.xlsx";
   // One row in memory at a time: the rows go to the library's files in the private folder.
@@ -301,17 +286,15 @@ Status Workbook::save(const std::string& dir, const std::string& name, std::vect
   PLANILLA_RETURN_IF_ERROR(close());
   FileSet set(dir, name, {name});
   PLANILLA_RETURN_IF_ERROR(set.open());
-  Fd in;
-  in.fd = ::open(impl_->file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (in.fd < 0) return Status::ioError("No se pudo leer la hoja de calculo: " + std::string(std::strerror(errno)));
+  std::ifstream in(platform::fsPath(impl_->file), std::ios::binary);
+  if (!in) return Status::ioError("No se pudo leer la hoja de calculo " + impl_->file);
   std::vector<char> buf(1 << 16);
-  for (off_t at = 0;;) {
-    const ssize_t n = ::pread(in.fd, buf.data(), buf.size(), at);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::ioError("No se pudo leer la hoja de calculo: " + std::string(std::strerror(errno)));
-    if (n == 0) break;
-    PLANILLA_RETURN_IF_ERROR(set.write(0, std::string_view(buf.data(), static_cast<size_t>(n))));
-    at += n;
+  for (;;) {
+    in.read(buf.data(), static_cast<std::streamsize>(buf.size()));
+    const std::streamsize n = in.gcount();
+    if (n > 0) PLANILLA_RETURN_IF_ERROR(set.write(0, std::string_view(buf.data(), static_cast<size_t>(n))));
+    if (in.eof()) break;
+    if (!in) return Status::ioError("No se pudo leer la hoja de calculo " + impl_->file);
   }
   PLANILLA_RETURN_IF_ERROR(set.commit({true}));
   if (written) written->push_back(set.path(0));

@@ -1,15 +1,12 @@
 #include "masters/sunat_codes.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <sstream>
 
 #include "reports/rpv_writer.h"
+#include "store/platform.h"
 #include "ui/text1252.h"
 
 namespace planilla::masters {
@@ -139,35 +136,9 @@ Result<SunatCodes> loadSunatCodes(Session& s) {
 }
 
 Result<std::string> readDataText(const std::string& path, long limit) {
-  // Opened without waiting and checked on the open descriptor: a regular file of
-  // sensible size, or nothing is read.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return Status::notFound(path + " no existe");
-    return Status::ioError("No se puede leer " + path + ": " + std::strerror(errno));
-  }
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return Status::ioError("No se puede leer " + path + ": " + std::strerror(errno));
-  if (!S_ISREG(st.st_mode)) return Status::invalid(path + " no es un archivo de texto comun: reemplacelo por uno");
-  if (st.st_size > limit)
-    return Status::invalid(path + " tiene " + std::to_string(st.st_size) + " bytes, mas del maximo de " +
-                           std::to_string(limit));
-  std::string text;
-  char buf[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Status::ioError("No se puede leer " + path + ": " + std::strerror(errno));
-    if (n == 0) break;
-    text.append(buf, static_cast<size_t>(n));
-    if (text.size() > static_cast<size_t>(limit))
-      return Status::invalid(path + " tiene mas del maximo de " + std::to_string(limit) + " bytes");
-  }
-  return text;
+  // Opened without waiting and checked on the open file: a plain file of sensible
+  // size, or nothing is read.
+  return platform::readRegularFile(path, limit);
 }
 
 }  // namespace planilla::masters

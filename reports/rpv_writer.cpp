@@ -1,20 +1,16 @@
 #include "reports/rpv_writer.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <time.h>
-#include <unistd.h>
-
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <random>
 
 #include "reports/report_format.h"
+#include "store/platform.h"
 
 namespace planilla::reports {
 
@@ -70,7 +66,7 @@ void RpvWriter::spill() {
 std::string RpvWriter::contents() const {
   if (!file_) return text_;
   std::string all;
-  std::ifstream in(file_->tempPath(), std::ios::binary);
+  std::ifstream in(platform::fsPath(file_->tempPath()), std::ios::binary);
   all.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return all + text_;
 }
@@ -94,15 +90,14 @@ namespace {
 // Removes other spellings of the report name ("test.rpv", "TEST.RPV") so a viewer
 // started on either form cannot show a stale report.
 void removeOtherSpellings(const std::string& dir) {
-  if (DIR* d = ::opendir(dir.c_str())) {
-    std::vector<std::string> stale;
-    while (dirent* e = ::readdir(d)) {
-      if (::strcasecmp(e->d_name, kReportFile) == 0 && std::strcmp(e->d_name, kReportFile) != 0)
-        stale.push_back(e->d_name);
-    }
-    ::closedir(d);
-    for (const auto& n : stale) ::unlink((dir + "/" + n).c_str());
-  }
+  auto sameIgnoringCase = [](std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+  };
+  for (const std::string& n : platform::listFolder(dir))
+    if (sameIgnoringCase(n, kReportFile) && n != kReportFile) (void)platform::removeFile(dir + "/" + n);
 }
 
 }  // namespace
@@ -120,7 +115,7 @@ Status RpvWriter::closeForViewer(std::string* shown) {
   const std::string ownPath = dir_ + "/" + own;
   // The shared name gets a copy made from the private file, which no other station
   // writes: what the viewer shows and what "Test.rpv" holds are the same report.
-  std::ifstream in(ownPath, std::ios::binary);
+  std::ifstream in(platform::fsPath(ownPath), std::ios::binary);
   ReplacementFile copy(path());
   Status st = in ? copy.open() : Status::ioError("No se pudo leer el archivo " + ownPath);
   std::vector<char> buf(64 * 1024);
@@ -131,7 +126,7 @@ Status RpvWriter::closeForViewer(std::string* shown) {
   if (st && in.bad()) st = Status::ioError("No se pudo leer el archivo " + ownPath);
   if (st) st = copy.commit();
   if (!st) {
-    ::unlink(ownPath.c_str());
+    (void)platform::removeFile(ownPath);
     return st;
   }
   removeOtherSpellings(dir_);
@@ -176,10 +171,9 @@ std::string privateReportName() {
 Status publishReport(const std::string& dataDir, const std::string& fileName) {
   const std::string dir = dataDir.empty() ? std::string(".") : dataDir;
   const std::string from = dir + "/" + fileName, to = dir + "/" + kReportFile;
-  if (::rename(from.c_str(), to.c_str()) != 0) {
-    const int e = errno;
-    ::unlink(from.c_str());
-    return Status::ioError("No se pudo reemplazar el archivo " + to + ": " + std::strerror(e));
+  if (Status st = platform::replaceFile(from, to); !st) {
+    (void)platform::removeFile(from);
+    return Status::ioError("No se pudo reemplazar el archivo " + to + ": " + st.message());
   }
   removeOtherSpellings(dir);
   return Status::ok();
@@ -187,23 +181,17 @@ Status publishReport(const std::string& dataDir, const std::string& fileName) {
 
 void removeStalePrivateReports(const std::string& dataDir, long maxAgeSeconds) {
   const std::string dir = dataDir.empty() ? std::string(".") : dataDir;
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return;
-  const time_t now = ::time(nullptr);
-  std::vector<std::string> stale;
-  while (dirent* e = ::readdir(d)) {
-    const std::string_view n(e->d_name);
+  const std::time_t now = std::time(nullptr);
+  for (const std::string& name : platform::listFolder(dir)) {
+    const std::string_view n(name);
     if (n.size() != kPrivatePrefix.size() + kPrivateRandom + kPrivateSuffix.size() ||
         n.substr(0, kPrivatePrefix.size()) != kPrivatePrefix ||
         n.substr(n.size() - kPrivateSuffix.size()) != kPrivateSuffix)
       continue;
-    struct stat st;
-    const std::string full = dir + "/" + e->d_name;
-    if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime > maxAgeSeconds)
-      stale.push_back(full);
+    const std::string full = dir + "/" + name;
+    const auto changed = platform::modifiedTime(full);
+    if (platform::isRegularFile(full) && changed && now - *changed > maxAgeSeconds) (void)platform::removeFile(full);
   }
-  ::closedir(d);
-  for (const auto& f : stale) ::unlink(f.c_str());
 }
 
 ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {}
@@ -211,9 +199,8 @@ ReplacementFile::ReplacementFile(std::string path) : path_(std::move(path)) {}
 ReplacementFile::~ReplacementFile() { discard(); }
 
 void ReplacementFile::discard() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
-  if (!tmp_.empty()) ::unlink(tmp_.c_str());
+  file_ = platform::NewFile();  // closes
+  if (!tmp_.empty()) (void)platform::removeFile(tmp_);
   tmp_.clear();
 }
 
@@ -221,62 +208,41 @@ Status ReplacementFile::open() {
   discard();
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string tmp = path_ + ".tmp-" + randomSuffix();
-    int fd;
-    do {
-      fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) {
-      fd_ = fd;
+    auto f = platform::NewFile::create(tmp);
+    if (f) {
+      file_ = std::move(f).value();
       tmp_ = std::move(tmp);
       return Status::ok();
     }
-    if (errno != EEXIST)
-      return Status::ioError("No se pudo crear el archivo " + path_ + ": " + std::strerror(errno));
+    if (f.status().code() != ErrorCode::Invalid)  // anything but a name taken
+      return Status::ioError("No se pudo crear el archivo " + path_ + ": " + f.status().message());
   }
   return Status::ioError("No se pudo crear el archivo " + path_ + ": " + std::strerror(EEXIST));
 }
 
 Status ReplacementFile::write(std::string_view bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int e = n < 0 ? errno : EIO;
-      discard();
-      return Status::ioError("No se pudo escribir el archivo " + path_ + ": " + std::strerror(e));
-    }
-    done += static_cast<size_t>(n);
+  Status st = file_.write(bytes);
+  if (!st) {
+    discard();
+    return Status::ioError("No se pudo escribir el archivo " + path_ + ": " + st.message());
   }
   return Status::ok();
 }
 
 Status ReplacementFile::commit() {
-  if (fd_ < 0) return Status::ioError("No se pudo grabar el archivo " + path_);
-  int syncRc = ::fsync(fd_);
-  int syncErr = errno;
-  int closeRc = ::close(fd_);
-  int closeErr = errno;
-  fd_ = -1;
-  if (syncRc != 0 || closeRc != 0) {
+  if (!file_.isOpen()) return Status::ioError("No se pudo grabar el archivo " + path_);
+  Status st = file_.commit();
+  if (!st) {
     discard();
-    return Status::ioError("No se pudo grabar el archivo " + path_ + ": " +
-                           std::strerror(syncRc != 0 ? syncErr : closeErr));
+    return Status::ioError("No se pudo grabar el archivo " + path_ + ": " + st.message());
   }
-  if (::rename(tmp_.c_str(), path_.c_str()) != 0) {
-    int e = errno;
+  // In place with its new name durable: it must survive a power cut as well as the contents.
+  st = platform::replaceFile(tmp_, path_);
+  if (!st) {
     discard();
-    return Status::ioError("No se pudo reemplazar el archivo " + path_ + ": " + std::strerror(e));
+    return Status::ioError("No se pudo reemplazar el archivo " + path_ + ": " + st.message());
   }
   tmp_.clear();
-  // The new name must survive a power cut as well as the contents.
-  const size_t slash = path_.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path_.substr(0, slash);
-  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    (void)::fsync(dfd);
-    ::close(dfd);
-  }
   return Status::ok();
 }
 

@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "store/platform.h"
 #include "store/status.h"
 
 namespace planilla::reports {
@@ -121,7 +122,7 @@ class ReplacementFile {
 
   [[nodiscard]] Status open();
   // The open temporary file, for writers that need a descriptor (-1 before open()).
-  int fd() const { return fd_; }
+  int fd() const { return file_.descriptor(); }
   [[nodiscard]] Status write(std::string_view bytes);
   [[nodiscard]] Status commit();
   const std::string& tempPath() const { return tmp_; }
@@ -133,7 +134,7 @@ class ReplacementFile {
   void discard();
   std::string path_;
   std::string tmp_;
-  int fd_ = -1;
+  platform::NewFile file_;
 };
 
 // Writes `bytes` to `path` through a ReplacementFile.

@@ -1,12 +1,10 @@
 #include "reports/scratch.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "store/numbers.h"
+#include "store/platform.h"
 
 namespace planilla::reports {
 
@@ -22,11 +20,12 @@ ScratchOutcome fail(const Status& st, Status* status) {
 // removed itself, never followed, or the copy would be written wherever it points.
 Status removeIfPresent(FileSystem& fs, const std::string& path) {
   const std::string real = fs.resolve(path);
-  struct stat st;
-  if (::lstat(real.c_str(), &st) != 0) return Status::ok();
-  if (S_ISLNK(st.st_mode)) {
-    if (::unlink(real.c_str()) != 0 && errno != ENOENT)
-      return Status::ioError("no se puede borrar " + path + ": " + std::strerror(errno));
+  std::error_code ec;
+  const auto st = std::filesystem::symlink_status(platform::fsPath(real), ec);
+  if (ec || !std::filesystem::exists(st)) return Status::ok();
+  if (std::filesystem::is_symlink(st)) {
+    std::filesystem::remove(platform::fsPath(real), ec);
+    if (ec) return Status::ioError("no se puede borrar " + path + ": " + ec.message());
     return Status::ok();
   }
   return fs.remove(real);

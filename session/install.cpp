@@ -1,9 +1,5 @@
 #include "session/install.h"
 
-#include <sys/stat.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -16,6 +12,7 @@
 #include <vector>
 
 #include "store/catalog.h"
+#include "store/platform.h"
 #include "store/table.h"
 
 namespace planilla {
@@ -746,27 +743,15 @@ Status installBase(FileSystem& fs, const std::string& dir) {
 
 namespace {
 
-Status osError(const std::string& what, int err) { return Status::ioError(what + ": " + std::strerror(err)); }
-
-// Makes what was written under `path` (a file's data or a directory's entries) durable.
-Status syncPath(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return osError("no se puede abrir " + path, errno);
-  int rc = ::fsync(fd);
-  int err = errno;
-  ::close(fd);
-  return rc == 0 ? Status::ok() : osError("no se puede grabar " + path, err);
-}
-
 // The files of a new installation, made inside `tmp` and synced to disk.
 Status fillNewDirectory(FileSystem& fs, const std::string& tmp, bool demo, const Date& workDate) {
   PLANILLA_RETURN_IF_ERROR(installBase(fs, tmp));
   if (demo) PLANILLA_RETURN_IF_ERROR(installDemo(fs, tmp, workDate));
   std::error_code ec;
-  for (const auto& entry : std::filesystem::directory_iterator(tmp, ec))
-    PLANILLA_RETURN_IF_ERROR(syncPath(entry.path().string()));
+  for (const auto& entry : std::filesystem::directory_iterator(platform::fsPath(tmp), ec))
+    PLANILLA_RETURN_IF_ERROR(platform::syncFile(platform::utf8(entry.path())));
   if (ec) return Status::ioError("no se puede leer " + tmp + ": " + ec.message());
-  return syncPath(tmp);
+  return platform::syncFile(tmp);
 }
 
 }  // namespace
@@ -774,60 +759,55 @@ Status fillNewDirectory(FileSystem& fs, const std::string& tmp, bool demo, const
 Status installDirectory(FileSystem& fs, const std::string& dirIn, bool demo, const Date& workDate) {
   namespace fsys = std::filesystem;
   std::string dir = dirIn;
-  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  while (dir.size() > 1 && (dir.back() == '/' || dir.back() == fsys::path::preferred_separator)) dir.pop_back();
   if (dir.empty()) return Status::invalid("falta el directorio");
-  const fsys::path target(dir);
-  const std::string name = target.filename().string();
+  const fsys::path target = platform::fsPath(dir);
+  const std::string name = platform::utf8(target.filename());
   // "." and ".." are names of directories that exist already, under other names.
   if (name.empty() || name == "." || name == "..") return Status::invalid(dir + ": indique un directorio nuevo");
   const fsys::path parent = target.has_parent_path() ? target.parent_path() : fsys::path(".");
 
   // What is already there: nothing, or an empty directory to take the place of.
-  struct stat existing {};
   bool replace = false;
-  if (::stat(dir.c_str(), &existing) == 0) {
-    if (!S_ISDIR(existing.st_mode)) return Status::invalid(dir + " existe y no es un directorio");
+  std::error_code there;
+  const fsys::file_status existing = fsys::status(target, there);
+  if (fsys::exists(existing)) {
+    if (!fsys::is_directory(existing)) return Status::invalid(dir + " existe y no es un directorio");
     if (catalog::tableExists(fs, dir, catalog::define(TableId::Institutions, {})) &&
         catalog::tableExists(fs, dir, catalog::define(TableId::Users, {})))
       return Status::invalid(dir + " ya esta instalado");
     std::error_code ec;
     if (!fsys::is_empty(target, ec) || ec)
       return Status::invalid(dir + " no esta vacio; indique un directorio nuevo");
-    struct stat here {};
-    if (::stat(".", &here) == 0 && here.st_dev == existing.st_dev && here.st_ino == existing.st_ino)
+    if (platform::sameFile(".", dir))
       return Status::invalid("no se puede instalar en el directorio actual; indique uno nuevo");
     replace = true;
-  } else if (errno != ENOENT) {
-    return osError("no se puede consultar " + dir, errno);
+  } else if (existing.type() != fsys::file_type::not_found) {
+    return Status::ioError("no se puede consultar " + dir + ": " + there.message());
   } else {
     std::error_code ec;
     fsys::create_directories(parent, ec);
-    if (ec) return Status::ioError("no se puede crear " + parent.string() + ": " + ec.message());
+    if (ec) return Status::ioError("no se puede crear " + platform::utf8(parent) + ": " + ec.message());
   }
 
-  // The sibling: a name nobody else holds, created by mkdtemp (mode 0700, exclusive).
-  std::string tmpl = (parent / ("." + name + ".init-XXXXXX")).string();
-  if (::mkdtemp(tmpl.data()) == nullptr) return osError("no se puede crear un directorio junto a " + dir, errno);
-  const std::string tmp = tmpl;
+  // The sibling: a name nobody else holds, made by this call alone (owner only).
+  auto made = platform::makeUniqueFolder(platform::utf8(parent), "." + name + ".init");
+  if (!made) return made.status().withContext("no se puede crear un directorio junto a " + dir);
+  const std::string tmp = made.value();
   auto discard = [&tmp](Status st) {
     std::error_code ec;
-    fsys::remove_all(tmp, ec);
+    fsys::remove_all(platform::fsPath(tmp), ec);
     return st;
   };
 
   Status st = fillNewDirectory(fs, tmp, demo, workDate);
   if (!st) return discard(st);
   // The permissions of the directory it replaces, or those of a new directory.
-  if (replace) {
-    if (::chmod(tmp.c_str(), existing.st_mode & 07777) != 0) return discard(osError("chmod " + dir, errno));
-    (void)::chown(tmp.c_str(), static_cast<uid_t>(-1), existing.st_gid);  // the group when allowed
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::chmod(tmp.c_str(), 0777 & ~mask) != 0) return discard(osError("chmod " + dir, errno));
-  }
-  if (::rename(tmp.c_str(), dir.c_str()) != 0) return discard(osError("no se puede crear " + dir, errno));
-  (void)syncPath(parent.string());
+  st = platform::setFolderPermissions(tmp, replace ? dir : std::string());
+  if (!st) return discard(st);
+  st = platform::renameFolder(tmp, dir);
+  if (!st) return discard(st);
+  (void)platform::syncFile(platform::utf8(parent));
   return Status::ok();
 }
 

@@ -6,6 +6,7 @@
 
 #include "session/record_bytes.h"
 #include "store/catalog.h"
+#include "store/platform.h"
 #include "store/value.h"
 #include "ui/messages.h"
 
@@ -20,8 +21,7 @@ std::string nowStamp() {
   const auto now = system_clock::now();
   const std::time_t secs = system_clock::to_time_t(now);
   const long ms = static_cast<long>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
-  std::tm tm{};
-  localtime_r(&secs, &tm);
+  const std::tm tm = platform::localTime(secs);
   char buf[64];
   std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d%03ld", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                 tm.tm_hour, tm.tm_min, tm.tm_sec, ms);

@@ -1,32 +1,25 @@
 #include "session/session.h"
 
-#include <unistd.h>
-
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 
 #include "session/app_info.h"
+#include "store/platform.h"
 
 namespace planilla {
 
 namespace {
 
 Date systemToday() {
-  std::time_t now = std::time(nullptr);
-  std::tm tmv{};
-  localtime_r(&now, &tmv);
+  const std::tm tmv = platform::localTime(std::time(nullptr));
   return Date(tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday);
 }
 
 }  // namespace
 
-std::string computerNetworkName() {
-  char buf[256] = {0};
-  if (gethostname(buf, sizeof buf - 1) != 0) return "";
-  return buf;
-}
+std::string computerNetworkName() { return platform::computerName(); }
 
 bool detectRed() {
   if (const char* env = std::getenv("PLANILLA_RED")) {

@@ -1,12 +1,11 @@
 #include "session/startup.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 
 #include "session/tables.h"
+#include "store/platform.h"
 #include "ui/messages.h"
 
 namespace planilla {
@@ -127,18 +126,7 @@ PasswordAccess accessOf(const std::vector<AccessRecord>& records) {
   return a;
 }
 
-long applyProcessSettings(long handles) {
-  struct rlimit rl {};
-  if (getrlimit(RLIMIT_NOFILE, &rl) != 0) return -1;
-  if (rl.rlim_cur != RLIM_INFINITY && rl.rlim_cur < static_cast<rlim_t>(handles)) {
-    rlim_t want = static_cast<rlim_t>(handles);
-    if (rl.rlim_max != RLIM_INFINITY && want > rl.rlim_max) want = rl.rlim_max;
-    rl.rlim_cur = want;
-    (void)setrlimit(RLIMIT_NOFILE, &rl);
-    if (getrlimit(RLIMIT_NOFILE, &rl) != 0) return -1;
-  }
-  return rl.rlim_cur == RLIM_INFINITY ? handles : static_cast<long>(rl.rlim_cur);
-}
+long applyProcessSettings(long handles) { return platform::raiseOpenFileLimit(handles); }
 
 const char* monthName(int month) {
   static const char* names[] = {"Enero", "Febrero", "Marzo",     "Abril",   "Mayo",      "Junio",

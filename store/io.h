@@ -68,7 +68,18 @@ class FileSystem {
   virtual std::string resolve(const std::string& path) = 0;
 };
 
-// The real thing: POSIX calls with open-file-description locks (F_OFD_SETLK).
+// The real thing for the machine the program runs on: POSIX calls with
+// open-file-description locks (F_OFD_SETLK) on Linux, Win32 calls with LockFileEx on
+// Windows. Everything above the storage engine reaches files through this one.
+FileSystem& platformFileSystem();
+
+#ifdef _WIN32
+// CreateFileW with every share mode, LockFileEx/UnlockFileEx at the same byte offsets
+// as the POSIX side (record, header, index and use locks), MoveFileExW for renames,
+// names in UTF-8 turned into wide characters.
+FileSystem& win32FileSystem();
+#else
 FileSystem& posixFileSystem();
+#endif
 
 }  // namespace planilla

@@ -1,5 +1,7 @@
 // POSIX implementation of File and FileSystem: pread/pwrite, open-file-description
 // locks (F_OFD_SETLK, never waiting) and case-insensitive name resolution.
+#ifndef _WIN32  // io_win32.cpp is the Windows side
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <strings.h>
@@ -294,4 +296,8 @@ FileSystem& posixFileSystem() {
   return fs;
 }
 
+FileSystem& platformFileSystem() { return posixFileSystem(); }
+
 }  // namespace planilla
+
+#endif  // !_WIN32

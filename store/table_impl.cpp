@@ -21,15 +21,14 @@
 
 #include "store/dbf_format.h"
 #include "store/index.h"
+#include "store/platform.h"
 #include "store/table.h"
 
 namespace planilla {
 namespace {
 
 Date today() {
-  time_t now = ::time(nullptr);
-  struct tm tm;
-  ::localtime_r(&now, &tm);
+  const std::tm tm = platform::localTime(std::time(nullptr));
   return Date(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday);
 }
 
@@ -48,7 +47,11 @@ std::string upper(std::string_view s) {
 }
 
 std::string fileName(const std::string& path) {
+#ifdef _WIN32
+  auto slash = path.find_last_of("/\\");  // Windows names take either separator
+#else
   auto slash = path.rfind('/');
+#endif
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
@@ -956,11 +959,13 @@ Status DbfTable::appendRecord(const std::string& image, bool keepLock) {
     unlockHeader();
     return st;
   }
-  if (count_ + 1 > dbf::kMaxRecords) {
-    unlockHeader();
-    return Status::invalid("la tabla " + alias_ + " no admite mas registros");
-  }
   uint32_t n = count_ + 1;
+  // The data stays below the lock bytes (0x7FFFFFFE - n): where locks bind readers
+  // (Windows), a record written over them could not be read by another station.
+  if (count_ + 1 > dbf::kMaxRecords || dbf::endOffset(layout_.header, n) >= dbf::recordLockOffset(n)) {
+    unlockHeader();
+    return Status::invalid("la tabla " + alias_ + " no admite mas registros: llego a su tamano maximo (2 GB)");
+  }
   bool recLocked = false;
   if (shared) {
     st = file_->lock(dbf::recordLockOffset(n), 1, LockKind::Exclusive);

@@ -13,7 +13,11 @@ namespace planilla {
 namespace {
 
 std::string fileName(const std::string& path) {
+#ifdef _WIN32
+  auto slash = path.find_last_of("/\\");  // Windows names take either separator
+#else
   auto slash = path.rfind('/');
+#endif
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

@@ -36,7 +36,7 @@ inline std::vector<std::string> verifyAll(const std::string& dir) {
   for (const auto& e : std::filesystem::directory_iterator(dir)) {
     if (e.path().extension() != ".dbf") continue;
     const std::string path = e.path().string();
-    Status st = verifyTable(posixFileSystem(), path, {}, problems, catalogExpectations(path));
+    Status st = verifyTable(platformFileSystem(), path, {}, problems, catalogExpectations(path));
     if (!st) problems.push_back(path + ": " + st.message());
   }
   return problems;

@@ -34,7 +34,7 @@ class Utilities : public DemoFixture {
   std::string path(const std::string& name) const { return dir.file(name); }
   // Appends a record and marks it deleted, so the reindex has one to remove.
   void addDeleted(const catalog::TableDef& def) {
-    auto t = Table::open(posixFileSystem(), path(def.dbf()), OpenMode::Exclusive);
+    auto t = Table::open(platformFileSystem(), path(def.dbf()), OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk()) << t.status().message();
     ASSERT_TRUE((*t)->appendBlank().isOk());
     ASSERT_TRUE((*t)->markDeleted().isOk());
@@ -50,7 +50,7 @@ TEST_F(Utilities, EachSelectorRebuildsItsTablesBagsAndRemovesDeletedRecords) {
     SCOPED_TRACE(sel.n);
     catalog::TableDef def;
     ASSERT_TRUE(reindexTableOf(s(), sel.n, &def));
-    ASSERT_TRUE(catalog::ensureTable(posixFileSystem(), dir.path(), def).isOk());
+    ASSERT_TRUE(catalog::ensureTable(platformFileSystem(), dir.path(), def).isOk());
     const size_t live = readAll(dir.path(), def).rows.size();
     addDeleted(def);
     for (const auto& bag : def.bags()) std::filesystem::remove(path(bag));  // lost index files
@@ -64,10 +64,10 @@ TEST_F(Utilities, EachSelectorRebuildsItsTablesBagsAndRemovesDeletedRecords) {
 
     EXPECT_EQ(readAll(dir.path(), def).physical, live);  // the deleted record is gone for good
     std::vector<std::string> problems;
-    EXPECT_TRUE(verifyTable(posixFileSystem(), path(def.dbf()), {}, problems, catalogExpectations(path(def.dbf())))
+    EXPECT_TRUE(verifyTable(platformFileSystem(), path(def.dbf()), {}, problems, catalogExpectations(path(def.dbf())))
                     .isOk());
     EXPECT_TRUE(problems.empty()) << problems.front();
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), def, OpenMode::Shared);
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), def, OpenMode::Shared);
     ASSERT_TRUE(t.isOk()) << t.status().message();
     EXPECT_EQ((*t)->tagCount(), static_cast<int>(def.tags.size()));  // 18, 19: the codigo tag too
   }
@@ -77,7 +77,7 @@ TEST_F(Utilities, EachSelectorRebuildsItsTablesBagsAndRemovesDeletedRecords) {
 // Each utility while a second station has its file open: refused with its message,
 // and every file of the directory byte for byte as before.
 TEST_F(Utilities, RefusedWhileAnotherStationHoldsTheFileOpen) {
-  ASSERT_TRUE(catalog::ensureTable(posixFileSystem(), dir.path(), s().def(TableId::AccountingParams)).isOk());
+  ASSERT_TRUE(catalog::ensureTable(platformFileSystem(), dir.path(), s().def(TableId::AccountingParams)).isOk());
   struct Case {
     const char* held;
     std::function<void(Session&, ui::Toolkit&)> run;
@@ -102,7 +102,7 @@ TEST_F(Utilities, RefusedWhileAnotherStationHoldsTheFileOpen) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.held);
     const auto before = snapshot(dir.path());
-    auto other = posixFileSystem().open(path(c.held), OpenOptions{});  // the other station
+    auto other = platformFileSystem().open(path(c.held), OpenOptions{});  // the other station
     ASSERT_TRUE(other.isOk());
     const bool migration = std::string(c.held) == "pmae0101.dbf";
     tk.expectDialog(migration ? "MAYORIZACIONCONTABLE" : "INDEX01HONORA")
@@ -148,8 +148,8 @@ class Migration : public Utilities {
     old.fields.push_back({"antiguo", 'C', 5, 0});
     ASSERT_EQ(old.fields.size(), 60u);
     for (const char* f : {"pmae0101.dbf", "pmae0101.cdx", "pmno0101.cdx"}) std::filesystem::remove(path(f));
-    ASSERT_TRUE(catalog::createWithTags(posixFileSystem(), dir.path(), old).isOk());
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), old, OpenMode::Exclusive);
+    ASSERT_TRUE(catalog::createWithTags(platformFileSystem(), dir.path(), old).isOk());
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), old, OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk());
     struct Row { const char* code; const char* name; double movili; bool deleted; };
     for (Row r : {Row{"E2", "ZAPATA LUIS", 125.5, false}, Row{"E1", "ALVA ROSA", 0, true},
@@ -169,7 +169,7 @@ class Migration : public Utilities {
   // The migrated master: 73 fields, the two live employees in code order of their
   // names, movili (field 30) carried and the second movili (field 70) zero.
   void expectMigrated() {
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), s().def(TableId::EmployeeMaster), OpenMode::Shared);
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), s().def(TableId::EmployeeMaster), OpenMode::Shared);
     ASSERT_TRUE(t.isOk()) << t.status().message();
     Table& m = **t;
     ASSERT_EQ(m.fieldCount(), 73);
@@ -203,7 +203,7 @@ TEST_F(Migration, KeepsValuesByNameNamesWhatHadNoPlaceAndVerifiesClean) {
 // A fault at each write in turn: the master found afterwards is the old one byte for
 // byte, or the new one whole; a second run then completes the migration.
 TEST_F(Migration, AnInterruptionLeavesTheOldMasterOrTheNewOneWhole) {
-  FaultyFileSystem faulty(posixFileSystem());
+  FaultyFileSystem faulty(platformFileSystem());
   Quiet quiet;
   int sawOld = 0, sawNew = 0;
   for (int n = 1;; ++n) {
@@ -221,7 +221,7 @@ TEST_F(Migration, AnInterruptionLeavesTheOldMasterOrTheNewOneWhole) {
       }
       EXPECT_FALSE(done);
     }
-    auto t = Table::openReadOnly(posixFileSystem(), path("pmae0101.dbf"));
+    auto t = Table::openReadOnly(platformFileSystem(), path("pmae0101.dbf"));
     ASSERT_TRUE(t.isOk()) << t.status().message();
     const int fields = (*t)->fieldCount();
     (*t)->close();
@@ -232,7 +232,7 @@ TEST_F(Migration, AnInterruptionLeavesTheOldMasterOrTheNewOneWhole) {
       ++sawNew;
       ASSERT_EQ(fields, 73);
     }
-    Session healthy(posixFileSystem(), quiet, dir.path());
+    Session healthy(platformFileSystem(), quiet, dir.path());
     healthy.YCIA = "01", healthy.YMES = "03", healthy.YANO = "25";
     ASSERT_TRUE(MAESTRO01(healthy));
     expectMigrated();

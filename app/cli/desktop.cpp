@@ -18,7 +18,7 @@ int desktopMain(int argc, char** argv) {
   ui::qt::QtToolkit tk;
   tk.setDataDir(".");
   tk.setSheetWriter(&exports::writeListSheet);  // "Exportar A Hoja De Calculo" on every list
-  Session session(posixFileSystem(), tk, ".");
+  Session session(platformFileSystem(), tk, ".");
   return shell::XXMAIN(session, tk);
 }
 

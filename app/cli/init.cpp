@@ -58,7 +58,7 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
   }
   const std::string dir = a.positional[0];
-  Status st = installDirectory(posixFileSystem(), dir, demo, work);
+  Status st = installDirectory(platformFileSystem(), dir, demo, work);
   if (!st) {
     err << "planilla init: " << st.message() << "\n";
     return 1;

@@ -16,7 +16,7 @@ int runVerificar(const std::vector<std::string>& args, std::ostream& out, std::o
     err << "uso: planilla verificar TABLA [INDICE ...]\n";
     return 2;
   }
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   const std::string& table = args[0];
   std::vector<std::string> bags(args.begin() + 1, args.end());
   const std::vector<BagExpectation> expected = catalogExpectations(table);

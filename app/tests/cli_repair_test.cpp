@@ -30,9 +30,9 @@ class CliRepair : public ::testing::Test {
   std::string file(const std::string& name) const { return catalog::joinPath(data, name); }
   // What an index build cut short used to leave: the bag with its tag directory only.
   void emptyBag(const std::string& table, const std::string& bag) {
-    auto t = Table::openReadOnly(posixFileSystem(), file(table));
+    auto t = Table::openReadOnly(platformFileSystem(), file(table));
     ASSERT_TRUE(t.isOk());
-    ASSERT_TRUE(IndexBag::create(posixFileSystem(), file(bag), (*t)->recordLayout()).isOk());
+    ASSERT_TRUE(IndexBag::create(platformFileSystem(), file(bag), (*t)->recordLayout()).isOk());
   }
   testing::Run planilla(const std::vector<std::string>& args) { return runPlanilla(data, args); }
   testing::Run calcular() { return planilla({"calcular", "--cia", "01", "--tc", "07 31", "--sin-gratificacion"}); }

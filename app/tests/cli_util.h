@@ -83,7 +83,7 @@ inline std::map<std::string, std::vector<std::string>> liveRecords(const std::st
     // no two runs leave the same records there.
     if (name.compare(0, 5, "rproc") == 0 || name.compare(0, 5, "bitac") == 0) continue;
     std::vector<std::string>& rows = out[name];
-    auto t = Table::openReadOnly(posixFileSystem(), e.path().string());
+    auto t = Table::openReadOnly(platformFileSystem(), e.path().string());
     if (!t) {
       rows.push_back("ilegible: " + t.status().message());
       continue;

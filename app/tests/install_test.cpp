@@ -30,7 +30,7 @@ const Date kDemoDate(2016, 3, 15);
 std::vector<std::string> problemsOf(const std::string& dir, const catalog::TableDef& def) {
   std::vector<std::string> bags, problems;
   for (const auto& b : def.bags()) bags.push_back(catalog::joinPath(dir, b));
-  Status st = verifyTable(posixFileSystem(), catalog::joinPath(dir, def.dbf()), bags, problems);
+  Status st = verifyTable(platformFileSystem(), catalog::joinPath(dir, def.dbf()), bags, problems);
   if (!st) problems.push_back(st.message());
   return problems;
 }
@@ -39,8 +39,8 @@ class Demo : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir;
-    ASSERT_TRUE(installBase(posixFileSystem(), dir_->path()).isOk());
-    Status st = installDemo(posixFileSystem(), dir_->path(), kDemoDate);
+    ASSERT_TRUE(installBase(platformFileSystem(), dir_->path()).isOk());
+    Status st = installDemo(platformFileSystem(), dir_->path(), kDemoDate);
     ASSERT_TRUE(st.isOk()) << st.message();
   }
   static void TearDownTestSuite() {
@@ -50,7 +50,7 @@ class Demo : public ::testing::Test {
   static const std::string& dir() { return dir_->path(); }
   static catalog::Period period() { return {"01", "03", "16"}; }
   std::unique_ptr<Table> open(TableId id) {
-    auto t = catalog::openTable(posixFileSystem(), dir(), catalog::define(id, period()), OpenMode::Shared);
+    auto t = catalog::openTable(platformFileSystem(), dir(), catalog::define(id, period()), OpenMode::Shared);
     EXPECT_TRUE(t.isOk()) << t.status().message();
     return t ? std::move(*t) : nullptr;
   }
@@ -60,10 +60,10 @@ TempDir* Demo::dir_ = nullptr;
 
 TEST(Install, RefusesToOverwriteAnInstallation) {
   TempDir dir;
-  ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
-  Status st = installBase(posixFileSystem(), dir.path());
+  ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());
+  Status st = installBase(platformFileSystem(), dir.path());
   EXPECT_EQ(st.code(), ErrorCode::Invalid);
-  auto users = catalog::openTable(posixFileSystem(), dir.path(), catalog::define(TableId::Users, {}),
+  auto users = catalog::openTable(platformFileSystem(), dir.path(), catalog::define(TableId::Users, {}),
                                   OpenMode::Shared);
   ASSERT_TRUE(users.isOk());
   EXPECT_EQ((*users)->recordCount(), 1u);
@@ -84,7 +84,7 @@ TEST(Install, NewDirectoryAppearsOnlyWhenComplete) {
   TempDir parent;
   const std::string target = parent.file("datos");
   // How many writes, syncs, creations ... a whole demo installation makes.
-  FaultyFileSystem counting(posixFileSystem());
+  FaultyFileSystem counting(platformFileSystem());
   {
     TempDir scratch;
     ASSERT_TRUE(installDirectory(counting, scratch.file("x"), true, kDemoDate).isOk());
@@ -94,14 +94,14 @@ TEST(Install, NewDirectoryAppearsOnlyWhenComplete) {
   // Interrupted at the first, a middle and the last of them: nothing under the final
   // name, no sibling left behind, and a new attempt installs.
   for (int64_t n : {int64_t{1}, total / 3, 2 * total / 3, total}) {
-    FaultyFileSystem faulty(posixFileSystem());
+    FaultyFileSystem faulty(platformFileSystem());
     faulty.failAt(n, /*sticky=*/true);
     Status st = installDirectory(faulty, target, true, kDemoDate);
     EXPECT_FALSE(st.isOk()) << n;
     EXPECT_TRUE(faulty.failed()) << n;
     EXPECT_EQ(namesIn(parent.path()), std::vector<std::string>{}) << n;
   }
-  ASSERT_TRUE(installDirectory(posixFileSystem(), target, true, kDemoDate).isOk());
+  ASSERT_TRUE(installDirectory(platformFileSystem(), target, true, kDemoDate).isOk());
   EXPECT_EQ(namesIn(parent.path()), std::vector<std::string>{"datos"});
   for (const char* f : {"pmae0001.dbf", "kylusua.dbf", "kylusua.cdx", "pbase18.dbf", "p9031601.dbf"})
     EXPECT_TRUE(std::filesystem::exists(catalog::joinPath(target, f))) << f;
@@ -118,7 +118,7 @@ TEST(Install, ExistingDirectories) {
   const std::string empty = parent.file("vacio");
   ASSERT_TRUE(std::filesystem::create_directory(empty));
   std::filesystem::permissions(empty, static_cast<std::filesystem::perms>(0750));
-  ASSERT_TRUE(installDirectory(posixFileSystem(), empty, false, kDemoDate).isOk());
+  ASSERT_TRUE(installDirectory(platformFileSystem(), empty, false, kDemoDate).isOk());
   EXPECT_TRUE(std::filesystem::exists(catalog::joinPath(empty, "kylusua.dbf")));
   EXPECT_EQ(std::filesystem::status(empty).permissions(), static_cast<std::filesystem::perms>(0750));
 
@@ -129,7 +129,7 @@ TEST(Install, ExistingDirectories) {
   // A directory half filled by an installation of earlier versions, or anything else.
   const std::string partial = parent.file("parcial");
   ASSERT_TRUE(std::filesystem::create_directory(partial));
-  ASSERT_TRUE(installBase(posixFileSystem(), partial).isOk());
+  ASSERT_TRUE(installBase(platformFileSystem(), partial).isOk());
   std::filesystem::remove(catalog::joinPath(partial, "kylusua.dbf"));
   const Case cases[] = {
       {empty, empty + " ya esta instalado"},
@@ -138,7 +138,7 @@ TEST(Install, ExistingDirectories) {
   };
   for (const Case& c : cases) {
     const std::vector<std::string> before = namesIn(c.dir);
-    Status st = installDirectory(posixFileSystem(), c.dir, true, kDemoDate);
+    Status st = installDirectory(platformFileSystem(), c.dir, true, kDemoDate);
     EXPECT_EQ(st.code(), ErrorCode::Invalid) << c.dir;
     EXPECT_EQ(st.message(), c.message);
     EXPECT_EQ(namesIn(c.dir), before) << c.dir;
@@ -155,7 +155,7 @@ TEST_F(Demo, EveryTableIsConsistentWithItsBags) {
   int checked = 0;
   for (TableId id : catalog::allTables()) {
     auto def = catalog::define(id, period());
-    if (!catalog::tableExists(posixFileSystem(), dir(), def)) continue;
+    if (!catalog::tableExists(platformFileSystem(), dir(), def)) continue;
     ++checked;
     EXPECT_EQ(problemsOf(dir(), def), std::vector<std::string>{}) << def.dbf();
   }
@@ -266,7 +266,7 @@ TEST_F(Demo, MonthInputs) {
   EXPECT_EQ(h->num("mar"), 0);  // the working month is left to the run
   EXPECT_EQ(h->num("tot"), h->num("ene") + h->num("feb"));
   // No gratification roll outside July and December.
-  EXPECT_FALSE(catalog::tableExists(posixFileSystem(), dir(), catalog::define(TableId::GratificationRoll, period())));
+  EXPECT_FALSE(catalog::tableExists(platformFileSystem(), dir(), catalog::define(TableId::GratificationRoll, period())));
 }
 
 TEST_F(Demo, CommandLineSessionLogsInAndTakesTheStoredDate) {
@@ -335,7 +335,7 @@ TEST_F(Demo, ReindexRebuildsTablesCopiedInWithoutIndexes) {
   EXPECT_EQ(results.size(), 24u);  // the 26 tables less the two templates
   for (const auto& r : results) EXPECT_TRUE(r.status.isOk()) << r.file << ": " << r.message;
   for (const auto& def : reindexableTables(s))
-    if (catalog::tableExists(posixFileSystem(), copy.path(), def)) {
+    if (catalog::tableExists(platformFileSystem(), copy.path(), def)) {
       EXPECT_EQ(problemsOf(copy.path(), def), std::vector<std::string>{}) << def.dbf();
     }
   EXPECT_TRUE(std::filesystem::exists(copy.file("ph010316.cdx")));

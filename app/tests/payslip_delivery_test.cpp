@@ -80,7 +80,7 @@ class PayslipDelivery : public ::testing::Test {
   // Points the demo's settings at `port`.
   void usePort(int port) {
     Quiet q;
-    Session s(posixFileSystem(), q, data);
+    Session s(platformFileSystem(), q, data);
     s.YCIA = "01";
     auto v = delivery::readSettings(s);
     ASSERT_TRUE(v.isOk());
@@ -94,7 +94,7 @@ class PayslipDelivery : public ::testing::Test {
   // Result of the register's records of March 2026, by code.
   std::map<std::string, std::vector<delivery::DeliveryRecord>> registerByCode() {
     Quiet q;
-    Session s(posixFileSystem(), q, data);
+    Session s(platformFileSystem(), q, data);
     s.YCIA = "01";
     s.YANO = "26";
     auto recs = delivery::readDeliveries(s, "202603");
@@ -183,7 +183,7 @@ TEST_F(PayslipDelivery, BatchCutByTheServerIsResumedWithoutDuplicates) {
   const std::string kept = "<20260331.202603ME0001.cortado@empresa-demo.test>";
   {
     Quiet q;
-    Session s(posixFileSystem(), q, data);
+    Session s(platformFileSystem(), q, data);
     s.YCIA = "01";
     s.YANO = "26";
     auto reg = delivery::DeliveryRegister::open(s);

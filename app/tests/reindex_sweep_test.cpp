@@ -44,7 +44,7 @@ class ReindexSweep : public ::testing::Test {
     ASSERT_EQ(r.code, 0) << r.err;
     // Records marked deleted make the reindex write the tables anew (pack), and an
     // append cut short leaves a record past a count for it to drop.
-    FileSystem& posix = posixFileSystem();
+    FileSystem& posix = platformFileSystem();
     const catalog::Period july{"01", "07", "16"};
     using catalog::TableId;
     for (auto [id, recno] : {std::pair{TableId::IncomeEntries, 2u}, std::pair{TableId::Earnings, 3u}}) {

@@ -38,7 +38,7 @@ class ReportFiles : public ::testing::Test {
   // (the book's).
   void rename(const std::string& code, const std::string& name) {
     for (catalog::TableId id : {catalog::TableId::EmployeeMaster, catalog::TableId::ActiveEmployees}) {
-      auto t = catalog::openTable(posixFileSystem(), data, catalog::define(id, {"01", "03", "26"}), OpenMode::Exclusive);
+      auto t = catalog::openTable(platformFileSystem(), data, catalog::define(id, {"01", "03", "26"}), OpenMode::Exclusive);
       ASSERT_TRUE(t.isOk()) << t.status().message();
       ASSERT_TRUE((*t)->seek(code));
       ASSERT_TRUE((*t)->replace("NOMBRE", name).isOk());

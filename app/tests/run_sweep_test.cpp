@@ -77,7 +77,7 @@ class RunSweep : public ::testing::Test {
     // The inputs change so that the new month differs from it for every employee the
     // first one's pay touches: 250.00 more in the active table and in the master.
     for (TableId id : {TableId::ActiveEmployees, TableId::EmployeeMaster}) {
-      auto t = catalog::openTable(posixFileSystem(), base, catalog::define(id, kJuly), OpenMode::Exclusive);
+      auto t = catalog::openTable(platformFileSystem(), base, catalog::define(id, kJuly), OpenMode::Exclusive);
       ASSERT_TRUE(t.isOk()) << t.status().message();
       ASSERT_TRUE((*t)->goTop().isOk());
       ASSERT_TRUE((*t)->replace("BAS_MEN", (*t)->num("BAS_MEN") + 250).isOk());
@@ -153,7 +153,7 @@ class RunSweep : public ::testing::Test {
         std::set<int> months;  // 0 previous, 1 new
         for (TableId id : run.set) {
           const catalog::TableDef def = catalog::define(id, kJuly);
-          auto t = catalog::openTable(posixFileSystem(), k, def, OpenMode::Shared);
+          auto t = catalog::openTable(platformFileSystem(), k, def, OpenMode::Shared);
           if (!t) continue;
           std::string name = def.dbf();
           for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

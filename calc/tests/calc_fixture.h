@@ -89,7 +89,7 @@ class CalcFixture : public ::testing::Test {
     std::string tmpl = (std::filesystem::temp_directory_path() / "calc_testXXXXXX").string();
     dir_ = mkdtemp(tmpl.data());
     ASSERT_FALSE(dir_.empty());
-    session_ = std::make_unique<Session>(posixFileSystem(), msgs, dir_);
+    session_ = std::make_unique<Session>(platformFileSystem(), msgs, dir_);
     session_->setRed(false);
     setDate(2016, 3, 31);
   }

@@ -104,10 +104,10 @@ TEST_F(CalcScreenTest, LookedUpCodeStartsTheRun) {
 class DecemberScreen : public CalcScreenTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
-    ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), kDecember).isOk());
+    ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installDemo(platformFileSystem(), dir.path(), kDecember).isOk());
     tk.setDataDir(dir.path());
-    session = std::make_unique<Session>(posixFileSystem(), tk, dir.path());
+    session = std::make_unique<Session>(platformFileSystem(), tk, dir.path());
     session->setRed(false);
     chooseDemoDate(kDecember);
   }
@@ -200,11 +200,11 @@ class DecemberCalcTest : public testing::DemoFixture {
  protected:
   void SetUp() override {
     ASSERT_FALSE(dir.path().empty());
-    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
-    ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), Date(2025, 12, 31)).isOk());
+    ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installDemo(platformFileSystem(), dir.path(), Date(2025, 12, 31)).isOk());
     ::setenv("PLANILLA_VISOR", "true", 1);
     tk.setDataDir(dir.path());
-    session = std::make_unique<Session>(posixFileSystem(), tk, dir.path());
+    session = std::make_unique<Session>(platformFileSystem(), tk, dir.path());
     session->setRed(false);
     chooseDemoDate(Date(2025, 12, 31));
   }

@@ -50,7 +50,7 @@ TEST_F(Register, FinishedStoppedInterruptedAndRunning) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     DyingMessages dying;
-    Session other(posixFileSystem(), dying, dir());
+    Session other(platformFileSystem(), dying, dir());
     other.YCIA = "01";
     other.YFECHA = s().YFECHA;
     if (!FECRETE(other, other.YFECHA)) ::_exit(1);
@@ -83,7 +83,7 @@ TEST_F(Register, FinishedStoppedInterruptedAndRunning) {
   // A run going on in another session: its record is read as running until it ends.
   {
     testing::RecordingMessages quiet;
-    Session other(posixFileSystem(), quiet, dir());
+    Session other(platformFileSystem(), quiet, dir());
     other.YCIA = "01";
     ASSERT_TRUE(FECRETE(other, s().YFECHA));
     RunRecord going(other, kRunGratification);

@@ -359,7 +359,7 @@ TEST_F(Proce01, ReadersMeetingARunAreToldSo) {
   addEmployee("E001");
   const catalog::TableDef e2 = s().def(TableId::PayrollSoles);
   auto readerSees = [&]() {
-    auto t = catalog::openTable(posixFileSystem(), dir(), e2, OpenMode::Shared);
+    auto t = catalog::openTable(platformFileSystem(), dir(), e2, OpenMode::Shared);
     return t ? std::string("abierta") : t.status().message();
   };
   {
@@ -374,7 +374,7 @@ TEST_F(Proce01, ReadersMeetingARunAreToldSo) {
   {
     RunTables run(s());
     ASSERT_TRUE(run.hold(e2).isOk());
-    auto t = catalog::openTable(posixFileSystem(), dir(), e2, OpenMode::Shared);
+    auto t = catalog::openTable(platformFileSystem(), dir(), e2, OpenMode::Shared);
     ASSERT_FALSE(t.isOk());
     showTableError(s(), t.status());
     EXPECT_EQ(msgs.shown.back().text, catalog::kRunInProgress);

@@ -17,7 +17,7 @@ class Quiet : public ui::Messages {
 TEST(DeliverySettings, WrittenTwiceReadsTheLastAndRefusalsWriteNothing) {
   testutil::TempDir dir{"planilla-envio-cfg"};
   Quiet q;
-  Session s(posixFileSystem(), q, dir.path());
+  Session s(platformFileSystem(), q, dir.path());
   s.YCIA = "01";
   bool found = true;
   auto none = readSettings(s, &found);

@@ -56,7 +56,7 @@ TEST(ListSheet, TheListAsShownWithTypedCellsAndTotals) {
   masters::testing::seed(dir.path(), def,
                          {{{"codigo", "E002"}, {"nombre", "PE\xd1" "A ROJAS ANA"}, {"fech_ing", "20160610"}, {"bas_men", "1500.5"}},
                           {{"codigo", "00017"}, {"nombre", "ALVA LUNA JUAN"}, {"bas_men", "12345.25"}}});
-  auto opened = catalog::openTable(posixFileSystem(), dir.path(), def, OpenMode::Shared);
+  auto opened = catalog::openTable(platformFileSystem(), dir.path(), def, OpenMode::Shared);
   ASSERT_TRUE(opened.isOk());
   Table& t = **opened;
   (void)t.setOrder(0);  // record order: E002 first

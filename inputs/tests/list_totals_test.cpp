@@ -20,7 +20,7 @@ constexpr size_t kSimple = 2, kMeal = 3;  // HOR/SIMPLE, REFRIGERIO
 class InputLists : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());  // the rolls' template
+    ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());  // the rolls' template
     st.session.MES_CIE = "Mayo";
   }
   TempDir dir;

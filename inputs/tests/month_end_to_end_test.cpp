@@ -20,7 +20,7 @@ class MonthEndToEnd : public planilla::testing::DemoFixture {
   // A second station runs the calculation and the payslips, as the command line does,
   // so that their closing messages need no script.
   std::unique_ptr<Session> runner(const Date& d) {
-    auto r = std::make_unique<Session>(posixFileSystem(), msgs, dir.path());
+    auto r = std::make_unique<Session>(platformFileSystem(), msgs, dir.path());
     r->YCIA = "01";
     r->YFECHA = d;
     EXPECT_TRUE(acceptWorkingDate(*r));
@@ -103,7 +103,7 @@ TEST_F(MonthEndToEnd, TypedInputsOfThreeEmployeesReachTheirPayslips) {
 
 TEST_F(MonthEndToEnd, GratificationRollEntryChangesTheJulyRun) {
   const Date july(2025, 7, 31);
-  ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), july).isOk());
+  ASSERT_TRUE(installDemo(platformFileSystem(), dir.path(), july).isOk());
   chooseDemoDate(july);
   // E0024 (800 a month, no allowance) with three months, ten days and a discount of 40.
   tk.expectDialog("MANTE04", "Ingreso Rol De GratificacionesJulio")

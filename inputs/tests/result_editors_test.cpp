@@ -27,7 +27,7 @@ const std::map<std::string, std::string> kResult = {
 class ResultEditors : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());
     st.session.MES_CIE = "Mayo";
     testing::seedMaster(dir.path(), st);
   }
@@ -41,7 +41,7 @@ TEST_F(ResultEditors, GratificationTotalsFollowTheAmountsTyped) {
   ASSERT_TRUE(st.tk.ok()) << st.tk.report();
 
   const catalog::TableDef he = st.session.def(TableId::GratSoles);
-  ASSERT_TRUE(catalog::recreateCalcFile(posixFileSystem(), dir.path(), he).isOk());
+  ASSERT_TRUE(catalog::recreateCalcFile(platformFileSystem(), dir.path(), he).isOk());
   testing::seed(dir.path(), he, {kResult});
   st.tk.expectDialog("MANTE04", "Archivo De Gratificacion Mayo")
       .inspect([](ui::Dialog& d) {
@@ -105,7 +105,7 @@ TEST_F(ResultEditors, PayrollDetailNeverWrites) {
   ASSERT_TRUE(st.tk.ok()) << st.tk.report();
 
   const catalog::TableDef e2 = st.session.def(TableId::PayrollSoles);
-  ASSERT_TRUE(catalog::recreateCalcFile(posixFileSystem(), dir.path(), e2).isOk());
+  ASSERT_TRUE(catalog::recreateCalcFile(platformFileSystem(), dir.path(), e2).isOk());
   testing::seed(dir.path(), e2, {kResult});
   const auto before = testing::readAll(dir.path(), e2);
   st.tk.expectDialog("MANTE041", "Archivo De Sueldos Mensual Mayo")

@@ -20,7 +20,7 @@ const char* kWrongMonth = "Mes Debe ser Coincidente Con Mes del Cierre de la Pla
 class Rolls : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());
     st.session.YMES = "03";
     st.session.MES_CIE = "Marzo";
     testing::seedMaster(dir.path(), st);

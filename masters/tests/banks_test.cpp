@@ -402,7 +402,7 @@ TEST_F(Banks, ReportFileThatCannotBeWrittenIsReportedAndNoViewerStarts) {
 
 TEST_F(Banks, TableHeldExclusivelyElsewhereDoesNotOpen) {
   seedBanks();
-  auto other = catalog::openTable(posixFileSystem(), dir.path(), def(), OpenMode::Exclusive);
+  auto other = catalog::openTable(platformFileSystem(), dir.path(), def(), OpenMode::Exclusive);
   ASSERT_TRUE(other.isOk());
   tk().expectMessage(MsgKind::Stop, "Apertura Denegada El Archivo Esta En Uso", "Mensaje");
   run();

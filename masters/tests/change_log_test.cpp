@@ -68,7 +68,7 @@ TEST_F(ChangeLogTest, PayChangeAndDeletionThroughTheScreenSurviveReindexAndPack)
   check("al grabar");
   // The reindex utilities pack every table: the master loses its deleted record, the
   // log keeps both of its own.
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   ASSERT_TRUE(catalog::rebuildIndexes(fs, dir.path(), def(TableId::EmployeeMaster), true).isOk());
   ASSERT_TRUE(catalog::rebuildIndexes(fs, dir.path(), def(TableId::ChangeLog), true).isOk());
   EXPECT_EQ(stored(TableId::EmployeeMaster).physical, 1u);
@@ -78,13 +78,13 @@ TEST_F(ChangeLogTest, PayChangeAndDeletionThroughTheScreenSurviveReindexAndPack)
 // What the detail says, by kind of change, on the users table (whose password must
 // never be written down) and on a table with a date.
 TEST_F(ChangeLogTest, DetailOfAdditionsChangesDeletionsAndPasswords) {
-  ASSERT_TRUE(catalog::createWithTags(posixFileSystem(), dir.path(), catalog::define(TableId::Users, {})).isOk());
+  ASSERT_TRUE(catalog::createWithTags(platformFileSystem(), dir.path(), catalog::define(TableId::Users, {})).isOk());
   testing::seed(dir.path(), catalog::define(TableId::Users, {}),
        {{{"CODIGO", "ANA"}, {"FUNCION", "FUN001"}, {"ACCESO", "T"}, {"INICIA", "SECRETO1"}}});
   seedMaster({{"E001", "PEREZ", "JUAN", " "}});
-  auto users = catalog::openTable(posixFileSystem(), dir.path(), catalog::define(TableId::Users, {}),
+  auto users = catalog::openTable(platformFileSystem(), dir.path(), catalog::define(TableId::Users, {}),
                                   OpenMode::Shared);
-  auto master = catalog::openTable(posixFileSystem(), dir.path(), def(TableId::EmployeeMaster), OpenMode::Shared);
+  auto master = catalog::openTable(platformFileSystem(), dir.path(), def(TableId::EmployeeMaster), OpenMode::Shared);
   ASSERT_TRUE(users.isOk() && master.isOk());
   ASSERT_TRUE((*users)->goTop().isOk());
   ASSERT_TRUE((*master)->goTop().isOk());

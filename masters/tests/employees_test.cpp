@@ -302,7 +302,7 @@ TEST_F(General, SecondStationIsRefusedTheRecordInUse) {
   seedMaster({{"E001", "PEREZ", "JUAN", " "}});
   st.session.setRed(true);
   // The other station, holding the employee's record while it writes.
-  auto other = catalog::openTable(posixFileSystem(), dir.path(), def(TableId::EmployeeMaster), OpenMode::Shared);
+  auto other = catalog::openTable(platformFileSystem(), dir.path(), def(TableId::EmployeeMaster), OpenMode::Shared);
   ASSERT_TRUE(other.isOk()) << other.status().message();
   Table& held = **other;
   ASSERT_TRUE(held.goTop().isOk());

@@ -32,7 +32,7 @@ struct TempDir : testutil::TempDir {
 // A workstation: its own scripted operator and session on the shared directory, with a
 // working date of 15/05/2016 for company 01 (month and company may be changed).
 struct Station {
-  explicit Station(const std::string& dir, bool red = false) : session(posixFileSystem(), tk, dir) {
+  explicit Station(const std::string& dir, bool red = false) : session(platformFileSystem(), tk, dir) {
     session.setRed(red);
     session.YCIA = "01";
     session.YMES = "05";
@@ -50,8 +50,8 @@ struct Station {
 // text (numbers are parsed).
 inline void seed(const std::string& dir, const catalog::TableDef& def,
                  const std::vector<std::map<std::string, std::string>>& rows) {
-  ASSERT_TRUE(catalog::ensureTable(posixFileSystem(), dir, def).isOk());
-  auto t = catalog::openTable(posixFileSystem(), dir, def, OpenMode::Exclusive);
+  ASSERT_TRUE(catalog::ensureTable(platformFileSystem(), dir, def).isOk());
+  auto t = catalog::openTable(platformFileSystem(), dir, def, OpenMode::Exclusive);
   ASSERT_TRUE(t.isOk()) << t.status().message();
   for (const auto& r : rows) {
     ASSERT_TRUE((*t)->appendBlank().isOk());
@@ -68,8 +68,8 @@ inline void seed(const std::string& dir, const catalog::TableDef& def,
 // Changes the first record of a catalog table (the rates table's single record).
 inline void updateFirst(const std::string& dir, const catalog::TableDef& def,
                         const std::map<std::string, std::string>& values) {
-  ASSERT_TRUE(catalog::ensureTable(posixFileSystem(), dir, def).isOk());
-  auto t = catalog::openTable(posixFileSystem(), dir, def, OpenMode::Exclusive);
+  ASSERT_TRUE(catalog::ensureTable(platformFileSystem(), dir, def).isOk());
+  auto t = catalog::openTable(platformFileSystem(), dir, def, OpenMode::Exclusive);
   ASSERT_TRUE(t.isOk()) << t.status().message();
   ASSERT_TRUE((*t)->goTop().isOk());
   ASSERT_FALSE((*t)->eof());
@@ -90,7 +90,7 @@ struct Stored {
 };
 inline Stored readAll(const std::string& dir, const catalog::TableDef& def) {
   Stored out;
-  auto t = Table::openReadOnly(posixFileSystem(), catalog::joinPath(dir, def.dbf()));
+  auto t = Table::openReadOnly(platformFileSystem(), catalog::joinPath(dir, def.dbf()));
   if (!t.isOk()) return out;
   Table& tb = **t;
   out.physical = tb.recordCount();

@@ -185,9 +185,9 @@ TEST_F(Rates, CancelLeavesTheRecordAsItWas) {
 }
 
 TEST_F(Rates, TableWithoutItsRecordGetsItBackOnSave) {
-  ASSERT_TRUE(catalog::ensureTable(posixFileSystem(), dir.path(), def()).isOk());
+  ASSERT_TRUE(catalog::ensureTable(platformFileSystem(), dir.path(), def()).isOk());
   {
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), def(), OpenMode::Exclusive);
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), def(), OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk());
     ASSERT_TRUE((*t)->goTop().isOk());
     ASSERT_TRUE((*t)->markDeleted().isOk());
@@ -205,8 +205,8 @@ TEST(RatesTwoStations, LockedRecordIsNotWritten) {
   TempDir dir;
   Station a(dir.path(), true), b(dir.path(), true);
   const catalog::TableDef def = a.session.def(TableId::Rates);
-  ASSERT_TRUE(catalog::ensureTable(posixFileSystem(), dir.path(), def).isOk());
-  auto held = catalog::openTable(posixFileSystem(), dir.path(), def, OpenMode::Shared);
+  ASSERT_TRUE(catalog::ensureTable(platformFileSystem(), dir.path(), def).isOk());
+  auto held = catalog::openTable(platformFileSystem(), dir.path(), def, OpenMode::Shared);
   ASSERT_TRUE(held.isOk());
   ASSERT_TRUE((*held)->goTop().isOk());
   ASSERT_TRUE((*held)->lockRecord().isOk());

@@ -53,8 +53,8 @@ class PayslipTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::setenv(kViewerEnv, "true", 1);
-    ASSERT_TRUE(installBase(posixFileSystem(), dir_.path()).isOk());
-    ASSERT_TRUE(installDemo(posixFileSystem(), dir_.path(), Date(2026, 3, 31)).isOk());
+    ASSERT_TRUE(installBase(platformFileSystem(), dir_.path()).isOk());
+    ASSERT_TRUE(installDemo(platformFileSystem(), dir_.path(), Date(2026, 3, 31)).isOk());
     station_ = std::make_unique<Station>(dir_.path());
     Session& s = session();
     s.YCIA = "01";
@@ -68,7 +68,7 @@ class PayslipTest : public ::testing::Test {
   }
 
   Session& session() { return station_->session; }
-  FileSystem& fs() { return posixFileSystem(); }
+  FileSystem& fs() { return platformFileSystem(); }
 
   std::unique_ptr<Table> open(catalog::TableId id) {
     auto t = catalog::openTable(fs(), dir_.path(), catalog::define(id, period_), OpenMode::Exclusive);

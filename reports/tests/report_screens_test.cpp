@@ -15,7 +15,7 @@ class ReportScreens : public DemoFixture {
   // The month's calculation, run by another station of the same data directory.
   void runPayroll() {
     planilla::testing::RecordingMessages msgs;
-    Session other(posixFileSystem(), msgs, dir.path());
+    Session other(platformFileSystem(), msgs, dir.path());
     other.YCIA = "01";
     other.YFECHA = testing::demoDate();
     ASSERT_TRUE(acceptWorkingDate(other));

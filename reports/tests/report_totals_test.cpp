@@ -45,7 +45,7 @@ class ReportTotals : public testing::DemoFixture {
   // Sums of the result rows accepted by `keep`, per field.
   std::map<std::string, double> sums(const std::function<bool(const Table&)>& keep) {
     std::map<std::string, double> out;
-    auto t = Table::openReadOnly(posixFileSystem(), dir.file(s().def(TableId::PayrollSoles).dbf()));
+    auto t = Table::openReadOnly(platformFileSystem(), dir.file(s().def(TableId::PayrollSoles).dbf()));
     EXPECT_TRUE(t.isOk());
     EXPECT_TRUE(t.value()->goTop().isOk());
     for (; !t.value()->eof(); (void)t.value()->skip(1)) {
@@ -59,7 +59,7 @@ class ReportTotals : public testing::DemoFixture {
 
   std::map<std::string, std::string> currencies() {
     std::map<std::string, std::string> m;
-    auto t = Table::openReadOnly(posixFileSystem(), dir.file(s().def(TableId::EmployeeMaster).dbf()));
+    auto t = Table::openReadOnly(platformFileSystem(), dir.file(s().def(TableId::EmployeeMaster).dbf()));
     EXPECT_TRUE(t.isOk());
     EXPECT_TRUE(t.value()->goTop().isOk());
     for (; !t.value()->eof(); (void)t.value()->skip(1)) m[t.value()->str("CODIGO")] = t.value()->str("DOLAR");

@@ -79,7 +79,7 @@ class FixedMonth : public ::testing::Test {
     workOn(Date(2026, 12, 31));
   }
 
-  FileSystem& fs() { return posixFileSystem(); }
+  FileSystem& fs() { return platformFileSystem(); }
   Session& s() { return station_->session; }
   std::vector<planilla::testing::RecordingMessages::Box>& boxes() { return station_->messages.boxes; }
 

@@ -23,7 +23,7 @@ class ScratchTest : public ::testing::Test {
     ASSERT_TRUE(catalog::recreateCalcFile(fs(), dir_.path(), src_).isOk());
     source_ = dir_.path() + "/" + src_.dbf();
   }
-  FileSystem& fs() { return posixFileSystem(); }
+  FileSystem& fs() { return platformFileSystem(); }
 
   void addRows(std::initializer_list<std::pair<const char*, const char*>> rows, bool deleteFirst = false) {
     auto t = catalog::openTable(fs(), dir_.path(), src_, OpenMode::Exclusive);

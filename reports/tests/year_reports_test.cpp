@@ -90,7 +90,7 @@ class FixedYear : public ::testing::Test {
     boxes().clear();
   }
 
-  FileSystem& fs() { return posixFileSystem(); }
+  FileSystem& fs() { return platformFileSystem(); }
   Session& s() { return station_->session; }
   std::vector<planilla::testing::RecordingMessages::Box>& boxes() { return station_->messages.boxes; }
   std::string rpv() { return dir_.path() + "/Test.rpv"; }
@@ -454,11 +454,11 @@ TEST_F(FixedYear, MonthCostByCostCentreIncludesTheGratification) {
 class DemoDecember : public planilla::testing::DemoFixture {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
-    ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), Date(2024, 12, 31)).isOk());
+    ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installDemo(platformFileSystem(), dir.path(), Date(2024, 12, 31)).isOk());
     ::setenv(kViewerEnv, "true", 1);
     tk.setDataDir(dir.path());
-    session = std::make_unique<Session>(posixFileSystem(), tk, dir.path());
+    session = std::make_unique<Session>(platformFileSystem(), tk, dir.path());
     session->setRed(false);
     chooseDemoDate(Date(2024, 12, 31));
   }

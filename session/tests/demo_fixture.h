@@ -29,12 +29,12 @@ class DemoFixture : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(dir.path().empty());
-    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
-    ASSERT_TRUE(installDemo(posixFileSystem(), dir.path(), demoDate()).isOk());
+    ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installDemo(platformFileSystem(), dir.path(), demoDate()).isOk());
     // The report viewer is a program that does nothing.
     ::setenv("PLANILLA_VISOR", "true", 1);
     tk.setDataDir(dir.path());
-    session = std::make_unique<Session>(posixFileSystem(), tk, dir.path());
+    session = std::make_unique<Session>(platformFileSystem(), tk, dir.path());
     session->setRed(false);
   }
   void TearDown() override {

@@ -45,7 +45,7 @@ class RecordingMessages : public ui::Messages {
 
 // A station: a session on `dir` with its own message recorder.
 struct Station {
-  explicit Station(const std::string& dir, bool red = false) : session(posixFileSystem(), messages, dir) {
+  explicit Station(const std::string& dir, bool red = false) : session(platformFileSystem(), messages, dir) {
     session.setRed(red);
   }
   RecordingMessages messages;

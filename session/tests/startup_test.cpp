@@ -31,9 +31,9 @@ void damageBag(const std::string& dir, const std::string& table, const std::stri
     std::ofstream(catalog::joinPath(dir, bag), std::ios::binary | std::ios::trunc) << std::string(3072, 'x');
     return;
   }
-  auto t = Table::openReadOnly(posixFileSystem(), catalog::joinPath(dir, table));
+  auto t = Table::openReadOnly(platformFileSystem(), catalog::joinPath(dir, table));
   ASSERT_TRUE(t.isOk());
-  ASSERT_TRUE(IndexBag::create(posixFileSystem(), catalog::joinPath(dir, bag), (*t)->recordLayout()).isOk());
+  ASSERT_TRUE(IndexBag::create(platformFileSystem(), catalog::joinPath(dir, bag), (*t)->recordLayout()).isOk());
 }
 
 // --- FECRETE ---------------------------------------------------------------------------
@@ -176,10 +176,10 @@ TEST(SessionGlobals, OpeningCheckOfTheScreens) {
 class Login : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
+    ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());
     // A second password with another function: the login matches any function (one
     // that names no menu group opens them all; access "F" everywhere would refuse it).
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), catalog::define(TableId::Users, {}),
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), catalog::define(TableId::Users, {}),
                                 OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk());
     ASSERT_TRUE((*t)->appendBlank().isOk());
@@ -232,7 +232,7 @@ TEST_F(Login, PasswordIsPaddedNotAPrefix) {
 
 TEST_F(Login, OtherUserIsRefusedWithoutLookingUp) {
   // Without the users file a lookup would end the program: the user check comes first.
-  ASSERT_TRUE(posixFileSystem().remove(dir.file("kylusua.dbf")).isOk());
+  ASSERT_TRUE(platformFileSystem().remove(dir.file("kylusua.dbf")).isOk());
   Station st(dir.path());
   Session& s = st.session;
   for (const char* user : {"QTR", "QTRX", "ABC ", "    "}) {
@@ -246,7 +246,7 @@ TEST_F(Login, OtherUserIsRefusedWithoutLookingUp) {
 }
 
 TEST_F(Login, MissingUsersFilesEndTheProgram) {
-  ASSERT_TRUE(posixFileSystem().remove(dir.file("kylusua.cdx")).isOk());
+  ASSERT_TRUE(platformFileSystem().remove(dir.file("kylusua.cdx")).isOk());
   {
     Station st(dir.path());
     EXPECT_TRUE(VALACEPTAR(st.session, "PLANILLA", "QTR "));
@@ -254,7 +254,7 @@ TEST_F(Login, MissingUsersFilesEndTheProgram) {
     EXPECT_TRUE(st.session.endRequested);
     EXPECT_EQ(st.messages.texts(), std::vector<std::string>{"Archivo De Accesos-2  No Existe"});
   }
-  ASSERT_TRUE(posixFileSystem().remove(dir.file("kylusua.dbf")).isOk());
+  ASSERT_TRUE(platformFileSystem().remove(dir.file("kylusua.dbf")).isOk());
   Station st(dir.path());
   EXPECT_TRUE(VALACEPTAR(st.session, "PLANILLA", "QTR "));
   EXPECT_TRUE(st.session.endRequested);
@@ -292,8 +292,8 @@ TEST_F(Login, DamagedUsersIndexIsNamedAndTheTableReadWithoutIt) {
 class WorkingDate : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(installBase(posixFileSystem(), dir.path()).isOk());
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), catalog::define(TableId::Institutions, {}),
+    ASSERT_TRUE(installBase(platformFileSystem(), dir.path()).isOk());
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), catalog::define(TableId::Institutions, {}),
                                 OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk());
     ASSERT_TRUE((*t)->appendBlank().isOk());
@@ -337,11 +337,11 @@ TEST_F(WorkingDate, LookupChoiceCopiesCodeAndName) {
 }
 
 TEST_F(WorkingDate, MissingInstitutionFiles) {
-  ASSERT_TRUE(posixFileSystem().remove(dir.file("pmae0001.cdx")).isOk());
+  ASSERT_TRUE(platformFileSystem().remove(dir.file("pmae0001.cdx")).isOk());
   Station st(dir.path());
   EXPECT_FALSE(openInstitutions(st.session));
   EXPECT_EQ(st.messages.texts(), std::vector<std::string>{"WARNING MAIN-2"});
-  ASSERT_TRUE(posixFileSystem().remove(dir.file("pmae0001.dbf")).isOk());
+  ASSERT_TRUE(platformFileSystem().remove(dir.file("pmae0001.dbf")).isOk());
   EXPECT_FALSE(openInstitutions(st.session));
   EXPECT_EQ(st.messages.boxes.back().text, "WARNING MAIN");
 }
@@ -363,7 +363,7 @@ TEST_F(WorkingDate, AcceptanceUpdatesRecordGlobalsAndTitle) {
   EXPECT_EQ(s.current(), nullptr);
   EXPECT_TRUE(st.messages.boxes.empty());
 
-  auto t = catalog::openTable(posixFileSystem(), dir.path(), catalog::define(TableId::Institutions, {}),
+  auto t = catalog::openTable(platformFileSystem(), dir.path(), catalog::define(TableId::Institutions, {}),
                               OpenMode::Shared);
   ASSERT_TRUE(t.isOk());
   ASSERT_TRUE((*t)->seek("01"));
@@ -395,7 +395,7 @@ TEST_F(WorkingDate, DamagedIndexIsNamedAndTheCompanyFoundWithoutIt) {
     EXPECT_EQ(s.windowTitle, "01 ABCDEFGH" + blanks(37) + "   15 de Marzo de  2016");
     EXPECT_EQ(st.messages.boxes.size(), 2u);  // no lock, no write attempted
     // Read without its index, the record is not written.
-    auto t = Table::openReadOnly(posixFileSystem(), dir.file("pmae0001.dbf"));
+    auto t = Table::openReadOnly(platformFileSystem(), dir.file("pmae0001.dbf"));
     ASSERT_TRUE(t.isOk());
     ASSERT_TRUE((*t)->go(1).isOk());
     EXPECT_TRUE((*t)->date("FECHA").empty());

@@ -140,7 +140,7 @@ class ReadOnlyFileSystem final : public FileSystem {
 
  private:
   static Status refused(const std::string& path) { return Status::ioError(path + ": permiso denegado"); }
-  FileSystem& base_ = posixFileSystem();
+  FileSystem& base_ = platformFileSystem();
 };
 
 TEST(RecordHelpers, AReadOnlyFolderIsReportedAsSuchNotAsARecordInUse) {

@@ -23,7 +23,7 @@ namespace {
 using cdxtest::MemTable;
 using cdxtest::TempDir;
 
-FileSystem& fs() { return posixFileSystem(); }
+FileSystem& fs() { return platformFileSystem(); }
 
 std::string randomText(std::mt19937& rng, size_t maxLen, const char* alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ ") {
   size_t n = rng() % (maxLen + 1);

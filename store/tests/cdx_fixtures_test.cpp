@@ -43,7 +43,7 @@ std::string tableFor(const std::string& indexPath) {
   std::string ext = p.extension().string();
   for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   std::string base = (p.parent_path() / p.stem()).string();
-  return posixFileSystem().resolve(base + (ext == ".dcx" ? ".dbc" : ".dbf"));
+  return platformFileSystem().resolve(base + (ext == ".dcx" ? ".dbc" : ".dbf"));
 }
 
 class CdxFixtures : public ::testing::Test {
@@ -62,7 +62,7 @@ TEST_F(CdxFixtures, EveryTagWalksAsExpectedBothWays) {
     std::string path = kFixtures + "/" + file;
     FixtureTable table(tableFor(path));
     ASSERT_TRUE(table.ok) << "tabla de " << file;
-    auto bag = IndexBag::open(posixFileSystem(), path, table.layout, false);
+    auto bag = IndexBag::open(platformFileSystem(), path, table.layout, false);
     ASSERT_TRUE(bag.isOk()) << bag.status().message();
     ASSERT_EQ(bag.value()->tagCount(), static_cast<int>(tags.obj.size()));
     for (const auto& [name, want] : tags.obj) {
@@ -127,7 +127,7 @@ TEST_F(CdxFixtures, KeysComputedFromRecordsMatchTheStoredOnes) {
     std::string path = kFixtures + "/" + file;
     FixtureTable table(tableFor(path));
     ASSERT_TRUE(table.ok);
-    auto bag = IndexBag::open(posixFileSystem(), path, table.layout, false);
+    auto bag = IndexBag::open(platformFileSystem(), path, table.layout, false);
     ASSERT_TRUE(bag.isOk()) << bag.status().message();
     std::vector<std::string> problems;
     ASSERT_TRUE(bag.value()->verify(table.walker(), problems).isOk());
@@ -149,7 +149,7 @@ TEST_F(CdxFixtures, TagsComeInCreationOrder) {
       byOffset.emplace_back(std::stol((*it)[2].str(), nullptr, 16), (*it)[1].str());
     std::sort(byOffset.begin(), byOffset.end());
     FixtureTable table(tableFor(path));
-    auto bag = IndexBag::open(posixFileSystem(), path, table.layout, false);
+    auto bag = IndexBag::open(platformFileSystem(), path, table.layout, false);
     ASSERT_TRUE(bag.isOk());
     ASSERT_EQ(bag.value()->tagCount(), static_cast<int>(byOffset.size()));
     for (int i = 0; i < bag.value()->tagCount(); ++i) EXPECT_EQ(bag.value()->tag(i).name(), byOffset[i].second);

@@ -3,7 +3,9 @@
 // reader for the fixtures' expected keys.
 #pragma once
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -38,12 +40,19 @@ inline void spit(const std::string& path, const std::string& bytes) {
 
 inline int run(const std::string& cmd, std::string* out) {
   out->clear();
+#ifdef _WIN32
+  // The reference tools (python3, perl, shell pipes) are the build machine's: a
+  // Windows test program does as if they were absent, and the tests using them skip.
+  (void)cmd;
+  return -1;
+#else
   FILE* p = ::popen(cmd.c_str(), "r");
   if (!p) return -1;
   char buf[65536];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
   return ::pclose(p);
+#endif
 }
 
 inline std::string hex(std::string_view s) {

@@ -4,6 +4,7 @@
 // completes. After each cut the parent checks what a station would meet next: the
 // table opens, the records written before are intact, the header's count agrees
 // with the file, and the index either verifies or is reported and rebuilt clean.
+#ifndef _WIN32  // fork(), signals and pipes: these stations run on Linux only
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -127,7 +128,7 @@ bool runOp(FileSystem& fs, const std::string& table, const std::string& bag, Op 
 }
 
 Status rebuildTags(const std::string& table, const std::string& bag) {
-  auto t = Table::open(posixFileSystem(), table, OpenMode::Exclusive);
+  auto t = Table::open(platformFileSystem(), table, OpenMode::Exclusive);
   if (!t) return t.status();
   return (*t)->rebuildBags({{bag, {{"CODIGO", "CODIGO"}, {"NOMBRE", "UPPER(NOMBRE)"}}}}, false);
 }
@@ -137,9 +138,9 @@ class ProcessCut : public ::testing::Test {
   void SetUp() override {
     table_ = dir_.file("corte.dbf");
     bag_ = dir_.file("corte.cdx");
-    ASSERT_TRUE(Table::create(posixFileSystem(), table_, {{"CODIGO", 'C', 8, 0}, {"NOMBRE", 'C', 20, 0}}).isOk());
+    ASSERT_TRUE(Table::create(platformFileSystem(), table_, {{"CODIGO", 'C', 8, 0}, {"NOMBRE", 'C', 20, 0}}).isOk());
     {
-      auto t = Table::open(posixFileSystem(), table_, OpenMode::Exclusive);
+      auto t = Table::open(platformFileSystem(), table_, OpenMode::Exclusive);
       ASSERT_TRUE(t.isOk());
       for (int i = 1; i <= kRecords; ++i) {
         ASSERT_TRUE((*t)->appendBlank().isOk());
@@ -169,7 +170,7 @@ void ProcessCut::cutAtEveryWrite(Op op) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      CuttingFileSystem fs(posixFileSystem(), n);
+      CuttingFileSystem fs(platformFileSystem(), n);
       _exit(runOp(fs, table_, bag_, op) ? 0 : 1);
     }
     kids.add(pid);
@@ -189,7 +190,7 @@ void ProcessCut::cutAtEveryWrite(Op op) {
     const uint32_t want = kRecords + ((appends && completed) ? 1 : 0);
     ASSERT_TRUE(h.count == want || (appends && h.count == kRecords + 1)) << h.count;
     {
-      auto t = Table::open(posixFileSystem(), table_, OpenMode::Exclusive);
+      auto t = Table::open(platformFileSystem(), table_, OpenMode::Exclusive);
       ASSERT_TRUE(t.isOk()) << t.status().message();
       for (uint32_t i = 1; i <= kRecords; ++i) {
         ASSERT_TRUE((*t)->go(i).isOk());
@@ -218,7 +219,7 @@ void ProcessCut::cutAtEveryWrite(Op op) {
       ASSERT_EQ(testing::verifyProblems(table_, {bag_}), "");
     }
     // Whatever the check said, every live record is found by its key.
-    auto t = Table::open(posixFileSystem(), table_, OpenMode::Shared);
+    auto t = Table::open(platformFileSystem(), table_, OpenMode::Shared);
     ASSERT_TRUE(t.isOk());
     Table& x = **t;
     ASSERT_TRUE(x.openIndex(bag_).isOk());
@@ -266,7 +267,7 @@ TEST_F(ProcessCut, NextAppendDoesNotInheritTheKeysOfACutAppend) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      CuttingFileSystem fs(posixFileSystem(), n);
+      CuttingFileSystem fs(platformFileSystem(), n);
       _exit(runOp(fs, table_, bag_, Op::AppendWhole) ? 0 : 1);
     }
     kids.add(pid);
@@ -275,7 +276,7 @@ TEST_F(ProcessCut, NextAppendDoesNotInheritTheKeysOfACutAppend) {
     if (WEXITSTATUS(st) == 0) break;
     ASSERT_EQ(WEXITSTATUS(st), kCutExit);
     // Another station appends its own record, with the index as the cut left it.
-    auto t = Table::open(posixFileSystem(), table_, OpenMode::Shared);
+    auto t = Table::open(platformFileSystem(), table_, OpenMode::Shared);
     ASSERT_TRUE(t.isOk());
     Table& x = **t;
     ASSERT_TRUE(x.openIndex(bag_).isOk());
@@ -303,7 +304,7 @@ TEST_F(ProcessCut, BlankAppendAfterACutBlankAppendIsNotRefused) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      CuttingFileSystem fs(posixFileSystem(), n);
+      CuttingFileSystem fs(platformFileSystem(), n);
       _exit(runOp(fs, table_, bag_, Op::Append) ? 0 : 1);
     }
     kids.add(pid);
@@ -311,7 +312,7 @@ TEST_F(ProcessCut, BlankAppendAfterACutBlankAppendIsNotRefused) {
     ASSERT_TRUE(WIFEXITED(st));
     if (WEXITSTATUS(st) == 0) break;
     ASSERT_EQ(WEXITSTATUS(st), kCutExit);
-    auto t = Table::open(posixFileSystem(), table_, OpenMode::Shared);
+    auto t = Table::open(platformFileSystem(), table_, OpenMode::Shared);
     ASSERT_TRUE(t.isOk());
     Table& x = **t;
     ASSERT_TRUE(x.openIndex(bag_).isOk());
@@ -334,3 +335,5 @@ TEST_F(ProcessCut, BlankAppendAfterACutBlankAppendIsNotRefused) {
 
 }  // namespace
 }  // namespace planilla
+
+#endif  // !_WIN32

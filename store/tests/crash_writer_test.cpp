@@ -5,6 +5,7 @@
 // that the header's record count agrees with the file, and that an index caught in
 // the middle of an update is reported by the consistency check and comes back clean
 // after the tags are rebuilt.
+#ifndef _WIN32  // fork(), signals and pipes: these stations run on Linux only
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -68,7 +69,7 @@ struct Rec {
     say("E " + what + ": " + st.message() + "\n");
     _exit(1);
   };
-  auto t = Table::open(posixFileSystem(), table, buildTags ? OpenMode::Exclusive : OpenMode::Shared);
+  auto t = Table::open(platformFileSystem(), table, buildTags ? OpenMode::Exclusive : OpenMode::Shared);
   if (!t) die("apertura", t.status());
   Table& tb = **t;
   Status st = tb.openIndex(bag);
@@ -131,7 +132,7 @@ struct Rec {
 // Builds the bag anew with both tags over all records, exclusively, as a reindex does
 // (a record an append cut short left past the count is dropped).
 Status rebuildTags(const std::string& table, const std::string& bag) {
-  auto t = Table::open(posixFileSystem(), table, OpenMode::Exclusive);
+  auto t = Table::open(platformFileSystem(), table, OpenMode::Exclusive);
   if (!t) return t.status();
   return (*t)->rebuildBags({{bag, {{"CODIGO", "CODIGO"}, {"GRUPCTA", "GRUPO+STR(CUENTA,6)"}}}}, false);
 }
@@ -139,7 +140,7 @@ Status rebuildTags(const std::string& table, const std::string& bag) {
 TEST(SlowCrash, WriterKilledAtRandomMoments) {
   ScratchDir dir;
   const std::string table = dir.file("crash.dbf"), bag = dir.file("crash.cdx");
-  ASSERT_TRUE(Table::create(posixFileSystem(), table, crashFields()).isOk());
+  ASSERT_TRUE(Table::create(platformFileSystem(), table, crashFields()).isOk());
   ASSERT_TRUE(rebuildTags(table, bag).isOk());
 
   std::vector<Rec> model(1);  // by record number; [0] unused
@@ -242,10 +243,10 @@ TEST(SlowCrash, WriterKilledAtRandomMoments) {
 
     // The table opens, shared and exclusively; every reported record holds its data.
     {
-      auto s = Table::open(posixFileSystem(), table, OpenMode::Shared);
+      auto s = Table::open(platformFileSystem(), table, OpenMode::Shared);
       ASSERT_TRUE(s.isOk()) << s.status().message();
     }
-    auto t = Table::open(posixFileSystem(), table, OpenMode::Exclusive);
+    auto t = Table::open(platformFileSystem(), table, OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk()) << t.status().message();
     Table& x = **t;
     ASSERT_EQ(x.recordCount(), h.count);
@@ -303,7 +304,7 @@ TEST(SlowCrash, WriterKilledAtRandomMoments) {
     // A clean check must mean a usable index: every record changed in this round,
     // and some others, are found by their keys.
     {
-      auto r = Table::open(posixFileSystem(), table, OpenMode::Exclusive);
+      auto r = Table::open(platformFileSystem(), table, OpenMode::Exclusive);
       ASSERT_TRUE(r.isOk()) << r.status().message();
       Table& y = **r;
       ASSERT_TRUE(y.openIndex(bag).isOk());
@@ -359,3 +360,5 @@ TEST(SlowCrash, WriterKilledAtRandomMoments) {
 
 }  // namespace
 }  // namespace planilla
+
+#endif  // !_WIN32

@@ -1,9 +1,12 @@
-// The POSIX file system: names found without regard to case, open-file-description
-// locks that conflict inside one process, and files in use that cannot be removed.
+// The platform file system (POSIX or Win32): names found without regard to case,
+// locks that conflict between two opens of one process, and files in use that
+// cannot be removed.
 #include <gtest/gtest.h>
 
 #include "store/io.h"
 #include "store/io_faulty.h"
+#include "store/platform.h"
+#include "store/tests/station_process.h"
 #include "store_test_util.h"
 
 namespace planilla {
@@ -17,9 +20,9 @@ std::unique_ptr<File> openOk(FileSystem& fs, const std::string& p, OpenOptions o
   return f ? std::move(f).value() : nullptr;
 }
 
-TEST(PosixFiles, NamesMatchWithoutRegardToCase) {
+TEST(Files, NamesMatchWithoutRegardToCase) {
   ScratchDir dir;
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   testing::writeAll(dir.file("pmae0101.dbf"), "hello");
   EXPECT_TRUE(fs.exists(dir.file("PMAE0101.DBF")));
   EXPECT_TRUE(fs.exists(dir.file("pmae0101.DBf")));
@@ -54,9 +57,9 @@ TEST(PosixFiles, NamesMatchWithoutRegardToCase) {
   EXPECT_EQ(fs.open(dir.file("nada.dbf"), {}).status().code(), ErrorCode::NotFound);
 }
 
-TEST(PosixFiles, ReadWriteSizeTruncate) {
+TEST(Files, ReadWriteSizeTruncate) {
   ScratchDir dir;
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   OpenOptions create;
   create.create = true;
   auto f = openOk(fs, dir.file("a.bin"), create);
@@ -73,9 +76,9 @@ TEST(PosixFiles, ReadWriteSizeTruncate) {
   EXPECT_TRUE(f->sync().isOk());
 }
 
-TEST(PosixFiles, LocksConflictBetweenTwoOpensOfOneProcess) {
+TEST(Files, LocksConflictBetweenTwoOpensOfOneProcess) {
   ScratchDir dir;
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   testing::writeAll(dir.file("t.dbf"), "x");
   auto a = openOk(fs, dir.file("t.dbf"));
   auto b = openOk(fs, dir.file("T.DBF"));
@@ -93,9 +96,9 @@ TEST(PosixFiles, LocksConflictBetweenTwoOpensOfOneProcess) {
   EXPECT_TRUE(a->lock(rec5, 1, LockKind::Exclusive).isOk());
 }
 
-TEST(PosixFiles, FileInUseCannotBeRemovedRenamedOrEmptied) {
+TEST(Files, FileInUseCannotBeRemovedRenamedOrEmptied) {
   ScratchDir dir;
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   testing::writeAll(dir.file("e2010316.dbf"), "data");
   testing::writeAll(dir.file("other.dbf"), "other");
   {
@@ -122,9 +125,152 @@ TEST(PosixFiles, FileInUseCannotBeRemovedRenamedOrEmptied) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("e2010316.dbf")));
 }
 
+// Linux locks an open file description's range again (a no-op) or changes its kind;
+// Windows refuses a handle the range it already holds. Both behave the same here.
+TEST(Files, LockKindsChangeAndDataStaysReadableAroundLocks) {
+  ScratchDir dir;
+  FileSystem& fs = platformFileSystem();
+  testing::writeAll(dir.file("t.dbf"), std::string(100, 'd'));
+  auto a = openOk(fs, dir.file("t.dbf"));
+  auto b = openOk(fs, dir.file("t.dbf"));
+  auto c = openOk(fs, dir.file("t.dbf"));
+  ASSERT_TRUE(a && b && c);
+  const uint64_t head = 0x7FFFFFFEull, rec1 = head - 1;
+  ASSERT_TRUE(a->lock(rec1, 1, LockKind::Shared).isOk());
+  ASSERT_TRUE(a->lock(rec1, 1, LockKind::Shared).isOk());  // again: still one lock
+  ASSERT_TRUE(b->lock(rec1, 1, LockKind::Shared).isOk());
+  EXPECT_EQ(a->lock(rec1, 1, LockKind::Exclusive).code(), ErrorCode::Locked);  // b shares it
+  EXPECT_EQ(c->lock(rec1, 1, LockKind::Exclusive).code(), ErrorCode::Locked);  // a kept its share
+  ASSERT_TRUE(b->unlock(rec1, 1).isOk());
+  ASSERT_TRUE(a->lock(rec1, 1, LockKind::Exclusive).isOk());  // shared to exclusive
+  EXPECT_EQ(c->lock(rec1, 1, LockKind::Shared).code(), ErrorCode::Locked);
+  ASSERT_TRUE(a->lock(rec1, 1, LockKind::Shared).isOk());  // and back
+  EXPECT_TRUE(c->lock(rec1, 1, LockKind::Shared).isOk());
+  ASSERT_TRUE(c->unlock(rec1, 1).isOk());
+  ASSERT_TRUE(a->unlock(rec1, 1).isOk());  // one unlock frees what two locks took
+  EXPECT_TRUE(c->lock(rec1, 1, LockKind::Exclusive).isOk());
+  EXPECT_TRUE(a->unlock(head - 7, 1).isOk());  // a range not held
+
+  // Header, record and use bytes held by others leave the data readable and
+  // writable (Windows locks bind reads and writes of the locked bytes only).
+  ASSERT_TRUE(a->lock(head, 1, LockKind::Exclusive).isOk());
+  ASSERT_TRUE(a->lock(head - 2, 1, LockKind::Exclusive).isOk());
+  char buf[100];
+  size_t got = 0;
+  ASSERT_TRUE(b->readAt(0, buf, sizeof buf, &got).isOk());
+  EXPECT_EQ(std::string(buf, got), std::string(100, 'd'));
+  EXPECT_TRUE(b->writeAt(99, "e", 1).isOk());
+  EXPECT_EQ(b->size().value(), 100u);
+}
+
+// A data folder and files whose names carry "Ñ": opened, found without regard to the
+// case of their other letters, renamed, replaced and removed, listed back as written.
+TEST(Files, NamesWithEnye) {
+  ScratchDir scratch;
+  FileSystem& fs = platformFileSystem();
+  auto dir = platform::makeUniqueFolder(scratch.path(), "PLANILLA ÑAÑA");
+  ASSERT_TRUE(dir.isOk()) << dir.status().message();
+  const std::string folder = dir.value(), file = folder + "/AÑO2026.dbf";
+  OpenOptions create;
+  create.create = true;
+  {
+    auto f = openOk(fs, file, create);
+    ASSERT_TRUE(f);
+    ASSERT_TRUE(f->writeAt(0, "ano", 3).isOk());
+  }
+  EXPECT_TRUE(fs.exists(folder + "/AÑO2026.DBF"));
+  EXPECT_EQ(fs.resolve(folder + "/AÑO2026.DBF"), file);
+  EXPECT_EQ(platform::listFolder(folder), std::vector<std::string>{"AÑO2026.dbf"});
+  ASSERT_TRUE(fs.rename(file, folder + "/MAÑANA.dbf").isOk());
+  auto made = platform::NewFile::create(folder + "/NUEVO Ñ.tmp");
+  ASSERT_TRUE(made.isOk()) << made.status().message();
+  ASSERT_TRUE(made->write("nuevo").isOk());
+  ASSERT_TRUE(made->commit().isOk());
+  EXPECT_EQ(platform::NewFile::create(folder + "/NUEVO Ñ.tmp").status().code(), ErrorCode::Invalid);
+  ASSERT_TRUE(platform::replaceFile(folder + "/NUEVO Ñ.tmp", folder + "/MAÑANA.dbf").isOk());
+  auto f = openOk(fs, folder + "/MAÑANA.DBF");
+  ASSERT_TRUE(f);
+  char buf[8];
+  size_t got = 0;
+  ASSERT_TRUE(f->readAt(0, buf, sizeof buf, &got).isOk());
+  EXPECT_EQ(std::string(buf, got), "nuevo");
+  f.reset();
+  ASSERT_TRUE(fs.remove(folder + "/MAÑANA.dbf").isOk());
+  EXPECT_TRUE(platform::listFolder(folder).empty());
+}
+
+// A table or index rebuilt beside the old file takes its place while the caller
+// still holds the old one open (Windows refuses a rename over an open file unless
+// the holder lets go); the new file, open under its old name, goes on working.
+TEST(Files, ReplaceOverAFileHeldOpen) {
+  ScratchDir dir;
+  FileSystem& fs = platformFileSystem();
+  testing::writeAll(dir.file("pmae.cdx"), "old");
+  auto held = openOk(fs, dir.file("pmae.cdx"));
+  ASSERT_TRUE(held);
+  ASSERT_TRUE(held->lock(kUseLockOffset, 1, LockKind::Exclusive).isOk());
+  OpenOptions fresh;
+  fresh.mustCreate = true;
+  auto built = openOk(fs, dir.file("pmae.tmp"), fresh);
+  ASSERT_TRUE(built);
+  ASSERT_TRUE(built->lock(kUseLockOffset, 1, LockKind::Exclusive).isOk());
+  ASSERT_TRUE(built->writeAt(0, "new", 3).isOk());
+  ASSERT_TRUE(fs.replace(dir.file("pmae.tmp"), dir.file("PMAE.CDX")).isOk());
+  EXPECT_FALSE(fs.exists(dir.file("pmae.tmp")));
+  ASSERT_TRUE(built->writeAt(3, "er", 2).isOk());
+  EXPECT_EQ(testing::readAll(dir.file("pmae.cdx")), "newer");
+  // The new file is held exclusively: the old holder's claim went with the old file.
+  EXPECT_EQ(fs.open(dir.file("pmae.cdx"), {}).status().code(), ErrorCode::InUse);
+  held.reset();
+  built.reset();
+  EXPECT_TRUE(fs.open(dir.file("pmae.cdx"), {}).isOk());
+}
+
+// Two processes: exclusive use refuses every open, remove and rename from the other;
+// a record lock refuses the other's lock on that record only.
+TEST(Files, LocksHoldBetweenTwoProcesses) {
+  const uint64_t rec5 = 0x7FFFFFFEull - 5;
+  if (auto station = testing::stationRole()) {
+    const std::string path = station->dir + "/t.dbf";
+    auto f = platformFileSystem().open(path, {});
+    ASSERT_TRUE(f.isOk()) << f.status().message();
+    ASSERT_TRUE((*f)->lock(kUseLockOffset, 1, LockKind::Exclusive).isOk());
+    testing::signalDone(station->dir, "exclusive");
+    ASSERT_TRUE(testing::awaitSignal(station->dir, "share"));
+    ASSERT_TRUE((*f)->lock(kUseLockOffset, 1, LockKind::Shared).isOk());
+    ASSERT_TRUE((*f)->lock(rec5, 1, LockKind::Exclusive).isOk());
+    testing::signalDone(station->dir, "record");
+    ASSERT_TRUE(testing::awaitSignal(station->dir, "end"));
+    return;
+  }
+  ScratchDir dir;
+  FileSystem& fs = platformFileSystem();
+  testing::writeAll(dir.file("t.dbf"), "registro");
+  testing::StationProcess other;
+  ASSERT_TRUE(other.start("holder", dir.path()));
+  ASSERT_TRUE(testing::awaitSignal(dir.path(), "exclusive"));
+  EXPECT_EQ(fs.open(dir.file("t.dbf"), {}).status().code(), ErrorCode::InUse);
+  EXPECT_EQ(fs.remove(dir.file("t.dbf")).code(), ErrorCode::InUse);
+  EXPECT_EQ(fs.rename(dir.file("t.dbf"), dir.file("u.dbf")).code(), ErrorCode::InUse);
+  testing::signalDone(dir.path(), "share");
+  ASSERT_TRUE(testing::awaitSignal(dir.path(), "record"));
+  auto f = openOk(fs, dir.file("t.dbf"));
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->lock(rec5, 1, LockKind::Exclusive).code(), ErrorCode::Locked);
+  EXPECT_EQ(f->lock(rec5, 1, LockKind::Shared).code(), ErrorCode::Locked);
+  EXPECT_TRUE(f->lock(rec5 + 1, 1, LockKind::Exclusive).isOk());
+  EXPECT_EQ(f->lock(kUseLockOffset, 1, LockKind::Exclusive).code(), ErrorCode::Locked);
+  EXPECT_EQ(testing::readAll(dir.file("t.dbf")), "registro");
+  testing::signalDone(dir.path(), "end");
+  EXPECT_EQ(other.wait(), 0);
+  // The other process is gone, and its locks with it.
+  EXPECT_TRUE(f->lock(rec5, 1, LockKind::Exclusive).isOk());
+  EXPECT_TRUE(f->lock(kUseLockOffset, 1, LockKind::Exclusive).isOk());
+}
+
 TEST(FaultyFiles, FailsExactlyTheNthMutatingCall) {
   ScratchDir dir;
-  FaultyFileSystem fs(posixFileSystem());
+  FaultyFileSystem fs(platformFileSystem());
   OpenOptions create;
   create.create = true;
   auto f = openOk(fs, dir.file("f.bin"), create);

@@ -2,16 +2,21 @@
 #include "store/output_path.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <fstream>
+#endif
 
 #include "store/tests/temp_dir.h"
 
 namespace planilla {
 namespace {
 
+#ifndef _WIN32
 TEST(OutputPath, SystemFoldersAndWhatIsNotAFileAreRefused) {
   testutil::TempDir d("planilla-salida");
   std::ofstream(d.file("viejo.pdf")) << "x";
@@ -44,6 +49,29 @@ TEST(OutputPath, SystemFoldersAndWhatIsNotAFileAreRefused) {
   EXPECT_EQ(checkOutputFolder("/").message(), "La Carpeta / Es Del Sistema: Elija Otra Carpeta Para Los Archivos");
   EXPECT_EQ(checkOutputFolder(d.file("no-existe")).message(), "La Carpeta " + d.file("no-existe") + " No Existe");
 }
+#else
+// Windows: the drive's root, the Windows folder and the programs' folders are the
+// system's; the user's temporary folder is an ordinary place.
+TEST(OutputPath, SystemFoldersAndWhatIsNotAFileAreRefused) {
+  testutil::TempDir d("planilla-salida");
+  std::ofstream(d.file("viejo.pdf")) << "x";
+  std::filesystem::create_directory(d.file("carpeta"));
+  const std::string windows = std::getenv("SystemRoot") ? std::getenv("SystemRoot") : "C:\\Windows";
+  struct Case {
+    std::string path;
+    bool folder;
+    bool ok;
+  } cases[] = {
+      {"C:\\", true, false},          {windows, true, false},          {windows + "\\System32", true, false},
+      {d.path(), true, true},          {d.file("no-existe"), true, false}, {d.file("carpeta"), false, false},
+      {d.file("viejo.pdf"), false, true}, {d.path() + "\\nuevo.pdf", false, true}, {windows + "\\x.pdf", false, false},
+  };
+  for (const Case& c : cases) {
+    const Status st = c.folder ? checkOutputFolder(c.path) : checkOutputFile(c.path);
+    EXPECT_EQ(st.isOk(), c.ok) << c.path << ": " << st.message();
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace planilla

@@ -33,7 +33,7 @@ std::string employee(int i) {
 // The employee master of company 01 with `n` employees, every fourth one marked
 // deleted, so that a rebuild packs. Returns the codes of the live ones.
 std::set<std::string> makeMaster(const std::string& dir, int n) {
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   std::set<std::string> live;
   EXPECT_TRUE(catalog::createWithTags(fs, dir, kMaster).isOk());
   auto t = catalog::openTable(fs, dir, kMaster, OpenMode::Exclusive);
@@ -77,7 +77,7 @@ TEST(RebuildCutShort, BagsAreWholeOrRefusedAndReindexRepairs) {
     SCOPED_TRACE("corte en la llamada " + std::to_string(n));
     ScratchDir dir;
     for (const char* f : kFiles) testing::writeAll(dir.file(f), testing::readAll(clean.file(f)));
-    FaultyFileSystem fs(posixFileSystem());
+    FaultyFileSystem fs(platformFileSystem());
     fs.failAt(n, /*sticky=*/true);  // from the cut on nothing reaches the disk
     Status st = catalog::rebuildIndexes(fs, dir.path(), kMaster, true);
     const bool cut = fs.failed();
@@ -85,15 +85,15 @@ TEST(RebuildCutShort, BagsAreWholeOrRefusedAndReindexRepairs) {
     if (!cut) {
       ASSERT_TRUE(st.isOk()) << st.message();
     }
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), kMaster, OpenMode::Shared);
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), kMaster, OpenMode::Shared);
     if (!t) {
       // Refused, saying what to rebuild; the reindex repairs it.
       EXPECT_TRUE(cut);
       EXPECT_TRUE(t.status().code() == ErrorCode::NeedsReindex || t.status().code() == ErrorCode::NotFound)
           << t.status().message();
       EXPECT_NE(t.status().message().find("pmae0101"), std::string::npos) << t.status().message();
-      ASSERT_TRUE(catalog::rebuildIndexes(posixFileSystem(), dir.path(), kMaster, true).isOk());
-      t = catalog::openTable(posixFileSystem(), dir.path(), kMaster, OpenMode::Shared);
+      ASSERT_TRUE(catalog::rebuildIndexes(platformFileSystem(), dir.path(), kMaster, true).isOk());
+      t = catalog::openTable(platformFileSystem(), dir.path(), kMaster, OpenMode::Shared);
       ASSERT_TRUE(t.isOk()) << t.status().message();
     }
     expectFindsExactly(**t, live);
@@ -105,9 +105,9 @@ TEST(RebuildCutShort, BagsAreWholeOrRefusedAndReindexRepairs) {
 // What an index build cut short used to leave: the bag's file with its tag directory
 // and no tag.
 void emptyBag(const std::string& dir, const std::string& bag) {
-  auto t = Table::openReadOnly(posixFileSystem(), catalog::joinPath(dir, "pmae0101.dbf"));
+  auto t = Table::openReadOnly(platformFileSystem(), catalog::joinPath(dir, "pmae0101.dbf"));
   ASSERT_TRUE(t.isOk());
-  ASSERT_TRUE(IndexBag::create(posixFileSystem(), catalog::joinPath(dir, bag), (*t)->recordLayout()).isOk());
+  ASSERT_TRUE(IndexBag::create(platformFileSystem(), catalog::joinPath(dir, bag), (*t)->recordLayout()).isOk());
 }
 
 TEST(CatalogOpen, BagWithoutItsTagIsRefusedNamingWhatToReindex) {
@@ -116,13 +116,13 @@ TEST(CatalogOpen, BagWithoutItsTagIsRefusedNamingWhatToReindex) {
     ScratchDir dir;
     const std::set<std::string> live = makeMaster(dir.path(), 6);
     emptyBag(dir.path(), bag);
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), kMaster, OpenMode::Shared);
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), kMaster, OpenMode::Shared);
     ASSERT_FALSE(t.isOk());
     EXPECT_EQ(t.status().code(), ErrorCode::NeedsReindex);
     for (const char* part : {bag, tag, "pmae0101.dbf", "Reindexe"})
       EXPECT_NE(t.status().message().find(part), std::string::npos) << t.status().message();
-    ASSERT_TRUE(catalog::rebuildIndexes(posixFileSystem(), dir.path(), kMaster, true).isOk());
-    t = catalog::openTable(posixFileSystem(), dir.path(), kMaster, OpenMode::Shared);
+    ASSERT_TRUE(catalog::rebuildIndexes(platformFileSystem(), dir.path(), kMaster, true).isOk());
+    t = catalog::openTable(platformFileSystem(), dir.path(), kMaster, OpenMode::Shared);
     ASSERT_TRUE(t.isOk()) << t.status().message();
     expectFindsExactly(**t, live);
   }
@@ -166,7 +166,7 @@ class ProbingFileSystem final : public FileSystem {
     ProbingFileSystem* fs_;
     std::unique_ptr<File> f_;
   };
-  FileSystem& base_ = posixFileSystem();
+  FileSystem& base_ = platformFileSystem();
   std::function<void()> probe_;
 };
 
@@ -176,7 +176,7 @@ TEST(RebuildByAnotherStation, TheTableIsInUseNotMissingItsIndex) {
   int probes = 0;
   ProbingFileSystem fs([&] {
     ++probes;
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), kMaster, OpenMode::Shared);
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), kMaster, OpenMode::Shared);
     ASSERT_FALSE(t.isOk());
     EXPECT_EQ(t.status().code(), ErrorCode::InUse) << t.status().message();
   });
@@ -221,7 +221,7 @@ TEST(Verify, ReportsWhatInterruptedWorkLeft) {
       expected = catalogExpectations(table);
     else
       bags = {dir.file("pmae0101.cdx")};
-    ASSERT_TRUE(verifyTable(posixFileSystem(), table, bags, problems, expected).isOk());
+    ASSERT_TRUE(verifyTable(platformFileSystem(), table, bags, problems, expected).isOk());
     ASSERT_EQ(problems.size(), c.expected.size()) << (problems.empty() ? "" : problems[0]);
     for (size_t i = 0; i < problems.size(); ++i) EXPECT_EQ(problems[i].rfind(c.expected[i], 0), 0u) << problems[i];
   }
@@ -237,7 +237,7 @@ TEST(MadeOnFirstUse, ACutNeverLeavesAHalfFilledTable) {
     SCOPED_TRACE("corte en la llamada " + std::to_string(n));
     ScratchDir dir;
     for (const char* f : kFiles) testing::writeAll(dir.file(f), testing::readAll(clean.file(f)));
-    FaultyFileSystem fs(posixFileSystem());
+    FaultyFileSystem fs(platformFileSystem());
     fs.failAt(n, /*sticky=*/true);
     Status st = catalog::ensureTable(fs, dir.path(), active);
     const bool cut = fs.failed();
@@ -246,13 +246,13 @@ TEST(MadeOnFirstUse, ACutNeverLeavesAHalfFilledTable) {
       ASSERT_TRUE(st.isOk()) << st.message();
     }
     // The next opening makes it (again, when the cut left nothing) and finds it whole.
-    ASSERT_TRUE(catalog::ensureTable(posixFileSystem(), dir.path(), active).isOk());
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), active, OpenMode::Shared);
+    ASSERT_TRUE(catalog::ensureTable(platformFileSystem(), dir.path(), active).isOk());
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), active, OpenMode::Shared);
     if (!t) {
       EXPECT_TRUE(t.status().code() == ErrorCode::NeedsReindex || t.status().code() == ErrorCode::NotFound)
           << t.status().message();
-      ASSERT_TRUE(catalog::rebuildIndexes(posixFileSystem(), dir.path(), active, true).isOk());
-      t = catalog::openTable(posixFileSystem(), dir.path(), active, OpenMode::Shared);
+      ASSERT_TRUE(catalog::rebuildIndexes(platformFileSystem(), dir.path(), active, true).isOk());
+      t = catalog::openTable(platformFileSystem(), dir.path(), active, OpenMode::Shared);
       ASSERT_TRUE(t.isOk()) << t.status().message();
     }
     expectFindsExactly(**t, live);

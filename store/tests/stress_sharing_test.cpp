@@ -2,6 +2,7 @@
 // (building tags, packing, recreating or deleting a file) is refused while the
 // other station has the table open and changes nothing; what one station appends,
 // changes, flushes or deletes is what the other sees on its next read.
+#ifndef _WIN32  // fork(), signals and pipes: these stations run on Linux only
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,7 +32,7 @@ const std::vector<FieldSpec>& empFields() {
 }
 
 std::unique_ptr<Table> openOk(const std::string& path, OpenMode mode) {
-  auto t = Table::open(posixFileSystem(), path, mode);
+  auto t = Table::open(platformFileSystem(), path, mode);
   EXPECT_TRUE(t.isOk()) << t.status().message();
   return t ? std::move(t).value() : nullptr;
 }
@@ -73,7 +74,7 @@ class SharedStations : public ::testing::Test {
     table_ = dir_.file("pmae0101.dbf");
     bag_ = dir_.file("pmae0101.cdx");
     other_ = dir_.file("pmno0101.cdx");
-    ASSERT_TRUE(Table::create(posixFileSystem(), table_, empFields()).isOk());
+    ASSERT_TRUE(Table::create(platformFileSystem(), table_, empFields()).isOk());
     auto t = openOk(table_, OpenMode::Exclusive);
     ASSERT_TRUE(t);
     ASSERT_TRUE(t->createTag(bag_, "CODIGO", "CODIGO").isOk());
@@ -101,7 +102,7 @@ class SharedStations : public ::testing::Test {
   // Every kind of exclusive work, tried by a station while someone else holds the
   // table open: each one is refused as "in use" and leaves every file as it was.
   void expectExclusiveWorkRefused() {
-    FileSystem& fs = posixFileSystem();
+    FileSystem& fs = platformFileSystem();
     const Snapshot before = snapshot();
     ASSERT_FALSE(before.dbf.empty());
 
@@ -165,8 +166,8 @@ TEST_F(SharedStations, ExclusiveWorkIsRefusedWhileAnotherStationHasTheTable) {
     auto a = station(OpenMode::Exclusive);
     ASSERT_TRUE(a);
     const Snapshot before = snapshot();
-    EXPECT_EQ(Table::open(posixFileSystem(), table_, OpenMode::Shared).status().code(), ErrorCode::InUse);
-    EXPECT_EQ(Table::openReadOnly(posixFileSystem(), table_).status().code(), ErrorCode::InUse);
+    EXPECT_EQ(Table::open(platformFileSystem(), table_, OpenMode::Shared).status().code(), ErrorCode::InUse);
+    EXPECT_EQ(Table::openReadOnly(platformFileSystem(), table_).status().code(), ErrorCode::InUse);
     expectExclusiveWorkRefused();
     EXPECT_TRUE(snapshot() == before);
   }
@@ -178,9 +179,9 @@ TEST_F(SharedStations, ExclusiveWorkIsRefusedWhileAnotherStationHasTheTable) {
   ASSERT_TRUE(x->createTag(bag_, "SUELDO", "STR(SUELDO,10,2)").isOk());
   x->close();
   EXPECT_EQ(testing::verifyProblems(table_, {bag_, other_}), "");
-  EXPECT_TRUE(Table::create(posixFileSystem(), table_, empFields()).isOk());
-  EXPECT_TRUE(posixFileSystem().remove(bag_).isOk());
-  EXPECT_FALSE(posixFileSystem().exists(bag_));
+  EXPECT_TRUE(Table::create(platformFileSystem(), table_, empFields()).isOk());
+  EXPECT_TRUE(platformFileSystem().remove(bag_).isOk());
+  EXPECT_FALSE(platformFileSystem().exists(bag_));
 }
 
 // A table held exclusively may build tags only into bags nobody else has open: a
@@ -190,7 +191,7 @@ TEST_F(SharedStations, TagIntoABagAnotherStationHasOpenIsRefused) {
   auto a = station(OpenMode::Shared);
   ASSERT_TRUE(a);
   const std::string spare = dir_.file("trabajo.dbf");
-  ASSERT_TRUE(Table::create(posixFileSystem(), spare, empFields()).isOk());
+  ASSERT_TRUE(Table::create(platformFileSystem(), spare, empFields()).isOk());
   auto w = openOk(spare, OpenMode::Exclusive);
   ASSERT_TRUE(w);
   const Snapshot before = snapshot();
@@ -210,7 +211,7 @@ TEST_F(SharedStations, ExclusiveWorkIsRefusedWhileAnotherProcessHasTheTable) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      auto t = Table::open(posixFileSystem(), table_, held);
+      auto t = Table::open(platformFileSystem(), table_, held);
       bool ok = t.isOk() && (*t)->openIndex(bag_).isOk() && (*t)->openIndex(other_).isOk();
       char c = ok ? 'o' : 'e';
       if (::write(toParent[1], &c, 1) != 1) _exit(2);
@@ -222,7 +223,7 @@ TEST_F(SharedStations, ExclusiveWorkIsRefusedWhileAnotherProcessHasTheTable) {
     ASSERT_EQ(got, "o");
     expectExclusiveWorkRefused();
     if (held == OpenMode::Exclusive) {
-      EXPECT_EQ(Table::open(posixFileSystem(), table_, OpenMode::Shared).status().code(), ErrorCode::InUse);
+      EXPECT_EQ(Table::open(platformFileSystem(), table_, OpenMode::Shared).status().code(), ErrorCode::InUse);
     }
     char c = 'x';
     ASSERT_EQ(::write(toChild[1], &c, 1), 1);
@@ -325,7 +326,7 @@ TEST_F(SharedStations, AnotherProcessSeesAppendsChangesAndDeletions) {
   ASSERT_GE(pid, 0);
   if (pid == 0) {
     // The writer: one step per command from the parent, answering 'k' or 'e'.
-    auto t = Table::open(posixFileSystem(), table_, OpenMode::Shared);
+    auto t = Table::open(platformFileSystem(), table_, OpenMode::Shared);
     if (!t || !(*t)->openIndex(bag_) || !(*t)->openIndex(other_)) _exit(2);
     Table& w = **t;
     char c;
@@ -411,3 +412,5 @@ TEST_F(SharedStations, AnotherProcessSeesAppendsChangesAndDeletions) {
 
 }  // namespace
 }  // namespace planilla
+
+#endif  // !_WIN32

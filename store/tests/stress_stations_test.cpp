@@ -4,6 +4,7 @@
 // key fields, deletions, seeks and skips. Every station logs what it did; afterwards
 // the parent checks that no append was lost or doubled, that no locked change was
 // lost, and that both tables verify against their indexes.
+#ifndef _WIN32  // fork(), signals and pipes: these stations run on Linux only
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,7 +73,7 @@ class Station {
 
   int run(std::chrono::steady_clock::time_point deadline) {
     for (int t = 0; t < 2; ++t) {
-      auto r = Table::open(posixFileSystem(), paths_.table[t], OpenMode::Shared);
+      auto r = Table::open(platformFileSystem(), paths_.table[t], OpenMode::Shared);
       if (!r) return fatal(t, "apertura: " + r.status().message());
       tables_[t] = std::move(r).value();
       Status st = tables_[t]->openIndex(paths_.bag[t]);
@@ -294,8 +295,8 @@ TEST(SlowStress, StationsShareTwoIndexedTables) {
   std::vector<std::map<uint32_t, Expect>> expect(2);
   std::mt19937_64 rng(20261207);
   for (int t = 0; t < 2; ++t) {
-    ASSERT_TRUE(Table::create(posixFileSystem(), paths.table[t], movFields()).isOk());
-    auto tb = Table::open(posixFileSystem(), paths.table[t], OpenMode::Exclusive);
+    ASSERT_TRUE(Table::create(platformFileSystem(), paths.table[t], movFields()).isOk());
+    auto tb = Table::open(platformFileSystem(), paths.table[t], OpenMode::Exclusive);
     ASSERT_TRUE(tb.isOk()) << tb.status().message();
     ASSERT_TRUE((*tb)->createTag(paths.bag[t], "CODIGO", "CODIGO").isOk());
     Status st = (*tb)->createTag(paths.bag[t], "GRUPOCTA", "GRUPO+STR(CUENTA,8)");
@@ -406,7 +407,7 @@ TEST(SlowStress, StationsShareTwoIndexedTables) {
   long updatesSeen = 0;
   for (int t = 0; t < 2; ++t) {
     SCOPED_TRACE("tabla " + paths.table[t]);
-    auto tb = Table::open(posixFileSystem(), paths.table[t], OpenMode::Exclusive);
+    auto tb = Table::open(platformFileSystem(), paths.table[t], OpenMode::Exclusive);
     ASSERT_TRUE(tb.isOk()) << tb.status().message();
     Table& x = **tb;
     ASSERT_EQ(x.recordCount(), static_cast<uint32_t>(kInitialRecords + logged[t]))
@@ -454,3 +455,5 @@ TEST(SlowStress, StationsShareTwoIndexedTables) {
 
 }  // namespace
 }  // namespace planilla
+
+#endif  // !_WIN32

@@ -3,10 +3,12 @@
 // the engine's own decoder, and the consistency check as a list of problems.
 #pragma once
 
+#ifndef _WIN32  // fork(), signals and pipes: Children and the pipe readers are Linux only
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdint>
@@ -19,6 +21,7 @@
 
 namespace planilla::testing {
 
+#ifndef _WIN32
 // Child processes of one test. Whatever is still running when the guard goes
 // (a failed assertion returned early) is killed by its id and reaped.
 class Children {
@@ -72,6 +75,7 @@ class Children {
   }
   std::vector<pid_t> pids_;
 };
+#endif  // !_WIN32
 
 // The few header words the checks need, read straight from the bytes.
 struct RawHeader {
@@ -97,13 +101,14 @@ inline RawHeader rawHeader(const std::string& bytes) {
 // clean). A check that cannot run at all is reported as a problem too.
 inline std::string verifyProblems(const std::string& table, const std::vector<std::string>& bags) {
   std::vector<std::string> problems;
-  Status st = verifyTable(posixFileSystem(), table, bags, problems);
+  Status st = verifyTable(platformFileSystem(), table, bags, problems);
   std::string all;
   if (!st) all += "verificacion no ejecutada: " + st.message() + "\n";
   for (const auto& p : problems) all += p + "\n";
   return all;
 }
 
+#ifndef _WIN32
 // Reads from fd until `want` bytes arrived, end of file, or the time is up.
 inline std::string readSome(int fd, size_t want, int timeoutMs) {
   std::string out;
@@ -138,5 +143,7 @@ inline std::string readToEnd(int fd) {
   }
   return out;
 }
+
+#endif  // !_WIN32
 
 }  // namespace planilla::testing

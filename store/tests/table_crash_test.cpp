@@ -28,7 +28,7 @@ std::string code(int i) {
 
 Files makeTable(const ScratchDir& dir, int records) {
   Files f{dir.file("planilla.dbf"), dir.file("planilla.cdx")};
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   EXPECT_TRUE(Table::create(fs, f.table, {{"CODIGO", 'C', 6, 0}, {"MES", 'C', 2, 0}, {"NETO", 'N', 10, 2}}).isOk());
   auto t = Table::open(fs, f.table, OpenMode::Exclusive);
   EXPECT_TRUE(t.isOk());
@@ -46,7 +46,7 @@ Files makeTable(const ScratchDir& dir, int records) {
 // Opens after the "crash", checks what must hold, rebuilds the tags and checks again.
 std::set<std::string> recoverAndCheck(const Files& f) {
   std::set<std::string> codes;
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   std::vector<std::string> problems;
   EXPECT_TRUE(verifyTable(fs, f.table, {}, problems).isOk());
   // The table itself is always sound, but for the traces of the cut.
@@ -83,7 +83,7 @@ TEST(CrashPoints, AppendAndReplaceInSharedMode) {
     SCOPED_TRACE("parada en la llamada " + std::to_string(n));
     ScratchDir dir;
     Files f = makeTable(dir, 20);
-    FaultyFileSystem fs(posixFileSystem());
+    FaultyFileSystem fs(platformFileSystem());
     bool stopped = false;
     bool appended = false, replaced = false;
     {
@@ -125,7 +125,7 @@ TEST(CrashPoints, TagBuildAndPack) {
     ScratchDir dir;
     Files f = makeTable(dir, 30);
     {
-      auto t = Table::open(posixFileSystem(), f.table, OpenMode::Exclusive);
+      auto t = Table::open(platformFileSystem(), f.table, OpenMode::Exclusive);
       ASSERT_TRUE(t.isOk());
       ASSERT_TRUE((*t)->openIndex(f.bag).isOk());
       for (uint32_t r = 1; r <= 30; r += 4) {
@@ -133,7 +133,7 @@ TEST(CrashPoints, TagBuildAndPack) {
         ASSERT_TRUE((*t)->markDeleted().isOk());
       }
     }
-    FaultyFileSystem fs(posixFileSystem());
+    FaultyFileSystem fs(platformFileSystem());
     bool stopped;
     {
       auto t = Table::open(fs, f.table, OpenMode::Exclusive);

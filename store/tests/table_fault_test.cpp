@@ -20,7 +20,7 @@ class FaultBase : public ::testing::Test {
   void SetUp() override {
     table_ = dir_.file("datos.dbf");
     bag_ = dir_.file("datos.cdx");
-    FileSystem& fs = posixFileSystem();
+    FileSystem& fs = platformFileSystem();
     ASSERT_TRUE(Table::create(fs, table_, {{"CODIGO", 'C', 6, 0}, {"NOMBRE", 'C', 12, 0}, {"ACTIVO", 'L', 1, 0}}).isOk());
     auto t = Table::open(fs, table_, OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk());
@@ -56,7 +56,7 @@ class FaultBase : public ::testing::Test {
   // append leaves past the count, when `afterAppend`).
   void expectSound(bool afterAppend = false) {
     std::vector<std::string> problems;
-    ASSERT_TRUE(verifyTable(posixFileSystem(), table_, {bag_}, problems).isOk());
+    ASSERT_TRUE(verifyTable(platformFileSystem(), table_, {bag_}, problems).isOk());
     if (afterAppend) problems = testing::withoutInterrupted(problems);
     std::string all;
     for (auto& p : problems) all += p + "\n";
@@ -65,7 +65,7 @@ class FaultBase : public ::testing::Test {
 
   std::multiset<std::string> liveCodes() {
     std::multiset<std::string> r;
-    auto t = Table::open(posixFileSystem(), table_, OpenMode::Shared);
+    auto t = Table::open(platformFileSystem(), table_, OpenMode::Shared);
     EXPECT_TRUE(t.isOk()) << t.status().message();
     if (!t) return r;
     EXPECT_TRUE((*t)->goTop().isOk());
@@ -91,7 +91,7 @@ class FaultTest : public FaultBase, public ::testing::WithParamInterface<OpenMod
 };
 
 TEST_P(FaultTest, AppendFailsCleanlyAtEveryCall) {
-  FaultyFileSystem fs(posixFileSystem());
+  FaultyFileSystem fs(platformFileSystem());
   for (int n = 1;; ++n) {
     SCOPED_TRACE("falla en la llamada " + std::to_string(n));
     auto t = openVia(fs);
@@ -107,7 +107,7 @@ TEST_P(FaultTest, AppendFailsCleanlyAtEveryCall) {
       break;
     }
     t.reset();
-    auto check = Table::open(posixFileSystem(), table_, OpenMode::Shared);
+    auto check = Table::open(platformFileSystem(), table_, OpenMode::Shared);
     ASSERT_TRUE(check.isOk()) << check.status().message();
     uint32_t after = (*check)->recordCount();
     check->reset();
@@ -124,7 +124,7 @@ TEST_P(FaultTest, AppendFailsCleanlyAtEveryCall) {
 }
 
 TEST_P(FaultTest, ReplaceFailsCleanlyAtEveryCall) {
-  FaultyFileSystem fs(posixFileSystem());
+  FaultyFileSystem fs(platformFileSystem());
   for (int n = 1;; ++n) {
     SCOPED_TRACE("falla en la llamada " + std::to_string(n));
     auto t = openVia(fs);
@@ -149,7 +149,7 @@ TEST_P(FaultTest, ReplaceFailsCleanlyAtEveryCall) {
       break;
     }
     // Put the code back for the next round.
-    auto fix = openVia(posixFileSystem());
+    auto fix = openVia(platformFileSystem());
     ASSERT_TRUE(fix);
     ASSERT_TRUE(fix->setOrder(1).isOk());
     if (now) {
@@ -161,7 +161,7 @@ TEST_P(FaultTest, ReplaceFailsCleanlyAtEveryCall) {
 }
 
 TEST_F(FaultBase, TagBuildFailsCleanlyAtEveryCall) {
-  FaultyFileSystem fs(posixFileSystem());
+  FaultyFileSystem fs(platformFileSystem());
   for (int n = 1;; ++n) {
     SCOPED_TRACE("falla en la llamada " + std::to_string(n));
     {
@@ -178,7 +178,7 @@ TEST_F(FaultBase, TagBuildFailsCleanlyAtEveryCall) {
       EXPECT_FALSE(st.isOk());  // never a false success
     }
     // The files still open; building again without faults restores a clean bag.
-    auto again = openVia(posixFileSystem());
+    auto again = openVia(platformFileSystem());
     ASSERT_TRUE(again);
     ASSERT_TRUE(again->createTag(bag_, "MIXTO", "NOMBRE+CODIGO").isOk());
     again.reset();
@@ -191,7 +191,7 @@ TEST_F(FaultBase, TagBuildFailsCleanlyAtEveryCall) {
 TEST_F(FaultBase, PackFailsWithoutLosingRecords) {
   const auto expected = liveCodes();
   ASSERT_EQ(expected.size(), 36u);
-  FaultyFileSystem fs(posixFileSystem());
+  FaultyFileSystem fs(platformFileSystem());
   for (int n = 1;; ++n) {
     SCOPED_TRACE("falla en la llamada " + std::to_string(n));
     // A fresh copy of the unpacked files for every round.
@@ -210,7 +210,7 @@ TEST_F(FaultBase, PackFailsWithoutLosingRecords) {
       injected = fs.failed();
       fs.disarm();
     }
-    auto t = Table::open(posixFileSystem(), t0, OpenMode::Exclusive);
+    auto t = Table::open(platformFileSystem(), t0, OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk()) << t.status().message();
     std::set<std::string> seen;
     ASSERT_TRUE((*t)->goTop().isOk());
@@ -229,7 +229,7 @@ TEST_F(FaultBase, PackFailsWithoutLosingRecords) {
       ASSERT_TRUE((*t)->openIndex(b0).isOk());
       t->reset();
       std::vector<std::string> problems;
-      ASSERT_TRUE(verifyTable(posixFileSystem(), t0, {b0}, problems).isOk());
+      ASSERT_TRUE(verifyTable(platformFileSystem(), t0, {b0}, problems).isOk());
       EXPECT_TRUE(problems.empty());
       break;
     }
@@ -244,14 +244,14 @@ TEST_F(FaultBase, PackFailsWithoutLosingRecords) {
     ASSERT_TRUE((*t)->rebuildBags({{b0, testing::tagSpecsOf(b0, (*t)->recordLayout())}}, true).isOk());
     t->reset();
     std::vector<std::string> problems;
-    ASSERT_TRUE(verifyTable(posixFileSystem(), t0, {b0}, problems).isOk());
+    ASSERT_TRUE(verifyTable(platformFileSystem(), t0, {b0}, problems).isOk());
     EXPECT_TRUE(problems.empty()) << (problems.empty() ? "" : problems[0]);
     ASSERT_LT(n, 300);
   }
 }
 
 TEST_P(FaultTest, StickyFailureNeverReportsSuccess) {
-  FaultyFileSystem fs(posixFileSystem());
+  FaultyFileSystem fs(platformFileSystem());
   auto t = openVia(fs);
   ASSERT_TRUE(t);
   ASSERT_TRUE(t->go(1).isOk());

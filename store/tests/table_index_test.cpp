@@ -18,14 +18,14 @@ using testing::padRight;
 using testing::ScratchDir;
 
 std::unique_ptr<Table> openOk(const std::string& path, OpenMode mode) {
-  auto t = Table::open(posixFileSystem(), path, mode);
+  auto t = Table::open(platformFileSystem(), path, mode);
   EXPECT_TRUE(t.isOk()) << t.status().message();
   return t ? std::move(t).value() : nullptr;
 }
 
 void expectVerifies(const std::string& table, const std::vector<std::string>& bags) {
   std::vector<std::string> problems;
-  Status st = verifyTable(posixFileSystem(), table, bags, problems);
+  Status st = verifyTable(platformFileSystem(), table, bags, problems);
   ASSERT_TRUE(st.isOk()) << st.message();
   std::string all;
   for (auto& p : problems) all += p + "\n";
@@ -58,7 +58,7 @@ class IndexedTable : public ::testing::Test {
   void SetUp() override {
     table_ = dir_.file("pmae0101.dbf");
     bag_ = dir_.file("pmae0101.cdx");
-    ASSERT_TRUE(Table::create(posixFileSystem(), table_,
+    ASSERT_TRUE(Table::create(platformFileSystem(), table_,
                               {{"CODIGO", 'C', 6, 0}, {"NOMBRE", 'C', 20, 0}, {"MES", 'C', 2, 0},
                                {"SUELDO", 'N', 10, 2}, {"ACTIVO", 'L', 1, 0}})
                     .isOk());
@@ -308,7 +308,7 @@ TEST_F(IndexedTable, AppendOverKeysOfARecordThatNeverWasAsksForAReindex) {
 TEST_F(IndexedTable, TagThatCannotBeEvaluatedRefusesChanges) {
   // A bag built for another layout: its tags name a field this table lacks.
   std::string other = dir_.file("otra.dbf");
-  ASSERT_TRUE(Table::create(posixFileSystem(), other, {{"CODIGO", 'C', 6, 0}, {"MES", 'C', 2, 0}}).isOk());
+  ASSERT_TRUE(Table::create(platformFileSystem(), other, {{"CODIGO", 'C', 6, 0}, {"MES", 'C', 2, 0}}).isOk());
   {
     auto own = openWithBag(OpenMode::Exclusive);
     ASSERT_TRUE(own);
@@ -396,7 +396,7 @@ TEST_F(IndexedTable, StationsShareTheIndex) {
   EXPECT_FALSE(a->seek("000100"));
   EXPECT_EQ(walk(*a), (std::vector<uint32_t>{2}));
   // The bag is in use: it cannot be removed or rebuilt from under the stations.
-  EXPECT_EQ(posixFileSystem().remove(bag_).code(), ErrorCode::InUse);
+  EXPECT_EQ(platformFileSystem().remove(bag_).code(), ErrorCode::InUse);
   a.reset();
   b.reset();
   expectVerifies(table_, {bag_});
@@ -481,8 +481,8 @@ TEST_F(IndexedTable, VerifyFindsProblems) {
     add(*t, "000002", "b", "01");
   }
   expectVerifies(table_, {bag_});
-  EXPECT_EQ(companionBag(posixFileSystem(), dir_.file("PMAE0101.DBF")), bag_);
-  EXPECT_EQ(companionBag(posixFileSystem(), dir_.file("nada.dbf")), "");
+  EXPECT_EQ(companionBag(platformFileSystem(), dir_.file("PMAE0101.DBF")), bag_);
+  EXPECT_EQ(companionBag(platformFileSystem(), dir_.file("nada.dbf")), "");
 
   // A change written behind the index's back.
   {
@@ -492,7 +492,7 @@ TEST_F(IndexedTable, VerifyFindsProblems) {
     ASSERT_TRUE(t->replace("CODIGO", "999999").isOk());
   }
   std::vector<std::string> problems;
-  ASSERT_TRUE(verifyTable(posixFileSystem(), table_, {bag_}, problems).isOk());
+  ASSERT_TRUE(verifyTable(platformFileSystem(), table_, {bag_}, problems).isOk());
   EXPECT_FALSE(problems.empty());
   for (const auto& p : problems) EXPECT_NE(p.find("pmae0101.cdx"), std::string::npos) << p;
 
@@ -503,17 +503,17 @@ TEST_F(IndexedTable, VerifyFindsProblems) {
   bad[bad.size() - 1 - 40] = '#';  // deletion flag of record 2 (records are 40 bytes)
   testing::writeAll(dir_.file("danada.dbf"), bad);
   problems.clear();
-  ASSERT_TRUE(verifyTable(posixFileSystem(), dir_.file("danada.dbf"), {}, problems).isOk());
+  ASSERT_TRUE(verifyTable(platformFileSystem(), dir_.file("danada.dbf"), {}, problems).isOk());
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0].find("marca de borrado"), std::string::npos) << problems[0];
 
   testing::writeAll(dir_.file("corta.dbf"), bytes.substr(0, bytes.size() - 20));
   problems.clear();
-  ASSERT_TRUE(verifyTable(posixFileSystem(), dir_.file("corta.dbf"), {}, problems).isOk());
+  ASSERT_TRUE(verifyTable(platformFileSystem(), dir_.file("corta.dbf"), {}, problems).isOk());
   ASSERT_EQ(problems.size(), 1u);
   EXPECT_NE(problems[0].find("registros"), std::string::npos);
 
-  EXPECT_EQ(verifyTable(posixFileSystem(), dir_.file("nada.dbf"), {}, problems).code(), ErrorCode::NotFound);
+  EXPECT_EQ(verifyTable(platformFileSystem(), dir_.file("nada.dbf"), {}, problems).code(), ErrorCode::NotFound);
 }
 
 }  // namespace

@@ -58,7 +58,7 @@ std::string hex(std::string_view s) {
 }
 
 void writeSample(const std::string& path) {
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   ASSERT_TRUE(Table::create(fs, path, {{"CODIGO", 'C', 6, 0}, {"NOMBRE", 'C', 12, 0}, {"SUELDO", 'N', 10, 2},
                                        {"HORAS", 'N', 4, 0}, {"INGRESO", 'D', 8, 0}, {"ACTIVO", 'L', 1, 0}})
                   .isOk());
@@ -125,7 +125,7 @@ TEST(Fixtures, EveryTableOpensAndReadsLikeDbfread) {
     if (ext != ".dbf" && ext != ".dbc") continue;
     ++tables;
     SCOPED_TRACE(e.path().string());
-    auto t = Table::openReadOnly(posixFileSystem(), e.path().string());
+    auto t = Table::openReadOnly(platformFileSystem(), e.path().string());
     ASSERT_TRUE(t.isOk()) << t.status().message();
     Table& tb = **t;
     uint32_t count = tb.recordCount();
@@ -188,7 +188,7 @@ TEST(Fixtures, EveryTableOpensAndReadsLikeDbfread) {
 TEST(Fixtures, RoomsReadsDespiteItsTerminator) {
   std::string p = testing::sharedDir() + "/fixtures/DBD-XBase/rooms.dbf";
   if (!std::filesystem::exists(p)) GTEST_SKIP() << "no esta " << p;
-  auto t = Table::openReadOnly(posixFileSystem(), testing::sharedDir() + "/fixtures/DBD-XBase/ROOMS.DBF");
+  auto t = Table::openReadOnly(platformFileSystem(), testing::sharedDir() + "/fixtures/DBD-XBase/ROOMS.DBF");
   ASSERT_TRUE(t.isOk()) << t.status().message();
   EXPECT_EQ((*t)->recordCount(), 42u);
   ASSERT_EQ((*t)->fieldCount(), 2);
@@ -275,7 +275,7 @@ TEST(Fixtures, TagsWalkAndSeekThroughTheCursor) {
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     fs::path table = bag;
     table.replace_extension(ext == ".dcx" ? ".dbc" : ".dbf");
-    auto t = Table::openReadOnly(posixFileSystem(), table.string());
+    auto t = Table::openReadOnly(platformFileSystem(), table.string());
     ASSERT_TRUE(t.isOk()) << t.status().message();
     Table& tb = **t;
     ASSERT_TRUE(tb.openIndex(bag.string()).isOk());

@@ -1,14 +1,15 @@
 // The table cursor in record order: create, append, replace, delete, navigation,
 // whole-table work, sharing between stations, damaged files.
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 #include <gtest/gtest.h>
 
 #include "store/dbf_format.h"
+#include "store/platform.h"
 #include "store/table.h"
+#include "store/tests/station_process.h"
 #include "store_test_util.h"
 
 namespace planilla {
@@ -18,7 +19,7 @@ using testing::personFields;
 using testing::ScratchDir;
 
 std::unique_ptr<Table> openOk(const std::string& path, OpenMode mode, const std::string& alias = "") {
-  auto t = Table::open(posixFileSystem(), path, mode, alias);
+  auto t = Table::open(platformFileSystem(), path, mode, alias);
   EXPECT_TRUE(t.isOk()) << t.status().message();
   return t ? std::move(t).value() : nullptr;
 }
@@ -48,7 +49,7 @@ class TableTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = dir_.file("personas.dbf");
-    ASSERT_TRUE(Table::create(posixFileSystem(), path_, personFields()).isOk());
+    ASSERT_TRUE(Table::create(platformFileSystem(), path_, personFields()).isOk());
   }
   ScratchDir dir_;
   std::string path_;
@@ -207,7 +208,7 @@ TEST_F(TableTest, RecordsWalkerSeesEveryRecordWithFlag) {
 
 TEST_F(TableTest, DuplicateFieldNames) {
   std::string p = dir_.file("dup.dbf");
-  ASSERT_TRUE(Table::create(posixFileSystem(), p, {{"IMPORTE", 'N', 8, 2}, {"CODIGO", 'C', 3, 0},
+  ASSERT_TRUE(Table::create(platformFileSystem(), p, {{"IMPORTE", 'N', 8, 2}, {"CODIGO", 'C', 3, 0},
                                                    {"importe", 'N', 8, 2}})
                   .isOk());
   auto t = openOk(p, OpenMode::Exclusive);
@@ -249,7 +250,7 @@ TEST_F(TableTest, CopyStructureAndAppendFromByName) {
 
   // Another layout: fields in another order, one missing, one extra, other widths.
   std::string dst = dir_.file("resumen.dbf");
-  ASSERT_TRUE(Table::create(posixFileSystem(), dst,
+  ASSERT_TRUE(Table::create(platformFileSystem(), dst,
                             {{"SUELDO", 'N', 12, 3}, {"EXTRA", 'C', 4, 0}, {"codigo", 'C', 2, 0},
                              {"INGRESO", 'D', 8, 0}, {"ACTIVO", 'L', 1, 0}})
                   .isOk());
@@ -274,7 +275,7 @@ TEST_F(TableTest, CopyStructureAndAppendFromByName) {
 
   // A number that does not fit the destination is an error, never asterisks.
   std::string narrow = dir_.file("narrow.dbf");
-  ASSERT_TRUE(Table::create(posixFileSystem(), narrow, {{"SUELDO", 'N', 2, 0}}).isOk());
+  ASSERT_TRUE(Table::create(platformFileSystem(), narrow, {{"SUELDO", 'N', 2, 0}}).isOk());
   auto n = openOk(narrow, OpenMode::Exclusive);
   ASSERT_TRUE(n);
   Status st = n->appendFrom(path_);
@@ -338,7 +339,7 @@ TEST_F(TableTest, PackRemovesDeletedRecordsInOrder) {
 }
 
 TEST_F(TableTest, ExclusiveAndSharedRefuseEachOther) {
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   {
     auto a = openOk(path_, OpenMode::Shared);
     auto b = openOk(dir_.file("PERSONAS.DBF"), OpenMode::Shared);  // two shared opens are fine
@@ -447,7 +448,7 @@ TEST_F(TableTest, DamagedFilesGiveNamedErrors) {
   dbf::Layout l;
   ASSERT_TRUE(dbf::decodeLayout(good, &l).isOk());
   std::string p = dir_.file("bad.dbf");
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
 
   // Truncations at every length.
   for (size_t len = 0; len < good.size(); len += (len < 200 ? 1 : 7)) {
@@ -489,6 +490,41 @@ TEST_F(TableTest, DamagedFilesGiveNamedErrors) {
 namespace planilla {
 namespace {
 
+// The data stays below the lock bytes: record n is locked at 0x7FFFFFFE - n, and
+// Windows would bar every other station from reading a record written over a held
+// lock. A table grown to that edge refuses the next append and stays as it was.
+TEST_F(TableTest, AppendStopsBeforeTheLockBytes) {
+  dbf::Layout l;
+  ASSERT_TRUE(dbf::decodeLayout(testing::readAll(path_), &l).isOk());
+  const uint64_t h = l.header.headerLength, len = l.header.recordLength;
+  // Record n ends, with the end-of-file mark, at h + n*len; its lock byte is at
+  // 0x7FFFFFFE - n. The last record that fits has h + n*len < 0x7FFFFFFE - n, that is
+  // n < (0x7FFFFFFE - h) / (len + 1). For the 46-byte records here, some 45.7 million.
+  const uint64_t last = (0x7FFFFFFEull - h - 1) / (len + 1);
+  ASSERT_LT(h + last * len, 0x7FFFFFFEull - last);
+  ASSERT_GE(h + (last + 1) * len, 0x7FFFFFFEull - (last + 1));
+  {
+    // The count one short of the edge, over a sparse file of that size.
+    std::fstream f(platform::fsPath(path_), std::ios::in | std::ios::out | std::ios::binary);
+    const uint32_t count = static_cast<uint32_t>(last - 1);
+    const char le[4] = {static_cast<char>(count), static_cast<char>(count >> 8), static_cast<char>(count >> 16),
+                        static_cast<char>(count >> 24)};
+    f.seekp(4);
+    f.write(le, 4);
+  }
+  std::filesystem::resize_file(platform::fsPath(path_), h + (last - 1) * len + 1);
+  auto t = openOk(path_, OpenMode::Shared);
+  ASSERT_TRUE(t);
+  ASSERT_TRUE(t->appendBlank().isOk());  // record `last`
+  t->unlockAll();
+  const uint64_t size = std::filesystem::file_size(platform::fsPath(path_));
+  const Status st = t->appendBlank();
+  EXPECT_EQ(st.code(), ErrorCode::Invalid) << st.message();
+  EXPECT_NE(st.message().find("tamano maximo"), std::string::npos) << st.message();
+  EXPECT_EQ(t->recordCount(), static_cast<uint32_t>(last));
+  EXPECT_EQ(std::filesystem::file_size(platform::fsPath(path_)), size);
+}
+
 TEST_F(TableTest, AppendRawWritesAWholeRecord) {
   auto t = openOk(path_, OpenMode::Exclusive);
   ASSERT_TRUE(t);
@@ -507,54 +543,45 @@ TEST_F(TableTest, AppendRawWritesAWholeRecord) {
 // Stations in separate processes: exclusive use refuses them, and appends from
 // several processes at once are neither lost nor written over each other.
 TEST_F(TableTest, ProcessesShareAndRefuseAcrossTheSystem) {
-  int toChild[2], toParent[2];
-  ASSERT_EQ(::pipe(toChild), 0);
-  ASSERT_EQ(::pipe(toParent), 0);
-  pid_t pid = ::fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    auto t = Table::open(posixFileSystem(), path_, OpenMode::Exclusive);
-    char c = t.isOk() ? 'x' : 'e';
-    if (::write(toParent[1], &c, 1) != 1) _exit(2);
-    if (::read(toChild[0], &c, 1) != 1) _exit(3);
-    _exit(0);
+  constexpr int kProcs = 3, kEach = 300;
+  if (auto station = testing::stationRole()) {
+    const std::string table = station->dir + "/personas.dbf";
+    if (station->role == "exclusive") {
+      auto t = Table::open(platformFileSystem(), table, OpenMode::Exclusive);
+      ASSERT_TRUE(t.isOk()) << t.status().message();
+      testing::signalDone(station->dir, "held");
+      ASSERT_TRUE(testing::awaitSignal(station->dir, "release"));
+      return;
+    }
+    const std::string p = station->role.substr(1);  // "a0", "a1", ...
+    auto t = Table::open(platformFileSystem(), table, OpenMode::Shared);
+    ASSERT_TRUE(t.isOk()) << t.status().message();
+    for (int i = 0; i < kEach; ++i) {
+      char code[32];
+      std::snprintf(code, sizeof code, "%s%05d", p.c_str(), i);
+      ASSERT_TRUE((*t)->appendBlank().isOk());
+      ASSERT_TRUE((*t)->replace("CODIGO", code).isOk());
+      (*t)->unlockAll();
+    }
+    return;
   }
-  char c = 0;
-  ASSERT_EQ(::read(toParent[0], &c, 1), 1);
-  ASSERT_EQ(c, 'x');
-  EXPECT_EQ(Table::open(posixFileSystem(), path_, OpenMode::Shared).status().code(), ErrorCode::InUse);
-  EXPECT_EQ(posixFileSystem().remove(path_).code(), ErrorCode::InUse);
-  ASSERT_EQ(::write(toChild[1], &c, 1), 1);
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  for (int fd : {toChild[0], toChild[1], toParent[0], toParent[1]}) ::close(fd);
+  {
+    testing::StationProcess holder;
+    ASSERT_TRUE(holder.start("exclusive", dir_.path()));
+    ASSERT_TRUE(testing::awaitSignal(dir_.path(), "held"));
+    EXPECT_EQ(Table::open(platformFileSystem(), path_, OpenMode::Shared).status().code(), ErrorCode::InUse);
+    EXPECT_EQ(platformFileSystem().remove(path_).code(), ErrorCode::InUse);
+    testing::signalDone(dir_.path(), "release");
+    EXPECT_EQ(holder.wait(), 0);
+  }
 
   // Three processes append 300 records each to one shared table.
-  constexpr int kProcs = 3, kEach = 300;
-  std::vector<pid_t> kids;
+  std::vector<std::unique_ptr<testing::StationProcess>> kids;
   for (int p = 0; p < kProcs; ++p) {
-    pid_t k = ::fork();
-    ASSERT_GE(k, 0);
-    if (k == 0) {
-      auto t = Table::open(posixFileSystem(), path_, OpenMode::Shared);
-      if (!t) _exit(2);
-      for (int i = 0; i < kEach; ++i) {
-        char code[32];
-        std::snprintf(code, sizeof code, "%d%05d", p, i);
-        if (!(*t)->appendBlank()) _exit(3);
-        if (!(*t)->replace("CODIGO", code)) _exit(4);
-        (*t)->unlockAll();
-      }
-      _exit(0);
-    }
-    kids.push_back(k);
+    kids.push_back(std::make_unique<testing::StationProcess>());
+    ASSERT_TRUE(kids.back()->start("a" + std::to_string(p), dir_.path()));
   }
-  for (pid_t k : kids) {
-    int st = 0;
-    ASSERT_EQ(::waitpid(k, &st, 0), k);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "exit " << WEXITSTATUS(st);
-  }
+  for (auto& k : kids) EXPECT_EQ(k->wait(), 0);
   auto t = openOk(path_, OpenMode::Exclusive);
   ASSERT_TRUE(t);
   EXPECT_EQ(t->recordCount(), static_cast<uint32_t>(kProcs * kEach));

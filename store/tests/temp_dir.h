@@ -3,34 +3,31 @@
 // Shared by the test helpers of every folder (include "store/tests/temp_dir.h").
 #pragma once
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "store/platform.h"
 
 namespace planilla::testutil {
 
 class TempDir {
  public:
   explicit TempDir(const std::string& prefix = "planilla") {
-    std::string tmpl = (std::filesystem::temp_directory_path() / (prefix + "-XXXXXX")).string();
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back('\0');
-    char* d = ::mkdtemp(buf.data());
-    path_ = d ? d : "";
+    auto d = platform::makeUniqueFolder("", prefix);
+    path_ = d ? d.value() : "";
   }
   ~TempDir() {
     std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    if (!path_.empty()) std::filesystem::remove_all(platform::fsPath(path_), ec);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
-  bool has(const std::string& name) const { return std::filesystem::exists(file(name)); }
+  bool has(const std::string& name) const { return std::filesystem::exists(platform::fsPath(file(name))); }
 
  private:
   std::string path_;

@@ -23,10 +23,10 @@ TEST(Verify, WhatLiesPastTheRecordsAndInsideTheAmounts) {
   testing::ScratchDir dir;
   const std::string table = dir.file("pagos.dbf");
   ASSERT_TRUE(
-      Table::create(posixFileSystem(), table, {{"CODIGO", 'C', 4, 0}, {"SUELDO", 'N', 8, 2}, {"TASA", 'F', 6, 2}})
+      Table::create(platformFileSystem(), table, {{"CODIGO", 'C', 4, 0}, {"SUELDO", 'N', 8, 2}, {"TASA", 'F', 6, 2}})
           .isOk());
   {
-    auto t = Table::open(posixFileSystem(), table, OpenMode::Exclusive);
+    auto t = Table::open(platformFileSystem(), table, OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk());
     ASSERT_TRUE((*t)->appendRaw("A001 1500.00  1.50").isOk());
     ASSERT_TRUE((*t)->appendRaw("A002              ").isOk());  // blank amounts are 0, not damage
@@ -75,7 +75,7 @@ TEST(Verify, WhatLiesPastTheRecordsAndInsideTheAmounts) {
     SCOPED_TRACE(c.what);
     testing::writeAll(table, c.bytes);
     std::vector<std::string> problems, notes;
-    ASSERT_TRUE(verifyTable(posixFileSystem(), table, {}, problems, {}, &notes).isOk());
+    ASSERT_TRUE(verifyTable(platformFileSystem(), table, {}, problems, {}, &notes).isOk());
     EXPECT_EQ(lines(problems), c.problems);
     EXPECT_EQ(lines(notes), c.notes);
   }
@@ -95,8 +95,8 @@ TEST(Verify, EveryFixtureTablePasses) {
     const std::string path = e.path().string();
     SCOPED_TRACE(path);
     std::vector<std::string> bags, problems, notes;
-    if (std::string bag = companionBag(posixFileSystem(), path); !bag.empty()) bags.push_back(bag);
-    ASSERT_TRUE(verifyTable(posixFileSystem(), path, bags, problems, {}, &notes).isOk());
+    if (std::string bag = companionBag(platformFileSystem(), path); !bag.empty()) bags.push_back(bag);
+    ASSERT_TRUE(verifyTable(platformFileSystem(), path, bags, problems, {}, &notes).isOk());
     EXPECT_EQ(lines(problems), "");
     if (e.path().filename() == "rooms.dbf") roomsNotes = lines(notes);
     ++tables;

@@ -10,7 +10,7 @@ namespace {
 
 TEST(WorkAreas, SelectUseCloseByNumberAndAlias) {
   testing::ScratchDir dir;
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   ASSERT_TRUE(Table::create(fs, dir.file("bancos.dbf"), {{"CODIGO", 'C', 2, 0}}).isOk());
   ASSERT_TRUE(Table::create(fs, dir.file("pmae0101.dbf"), {{"CODIGO", 'C', 6, 0}}).isOk());
 

@@ -25,7 +25,7 @@ class BrowseOverStore : public ::testing::Test {
 };
 
 TEST_F(BrowseOverStore, ListsByCodeAndFollowsSeeks) {
-  FileSystem& fs = posixFileSystem();
+  FileSystem& fs = platformFileSystem();
   ASSERT_TRUE(Table::create(fs, path("bmae0101.dbf"), {{"CODIGO", 'C', 4, 0}, {"NOMBRE", 'C', 30, 0}}).isOk());
   auto opened = Table::open(fs, path("bmae0101.dbf"), OpenMode::Exclusive, "Costos");
   ASSERT_TRUE(opened.isOk()) << opened.status().message();

@@ -64,7 +64,7 @@ TEST_F(Bitacora, InputChangedAfterTheRunMakesThePayslipWarn) {
   {
     std::ostringstream shown;
     StreamMessages msgs(shown);
-    Session s(posixFileSystem(), msgs, ".");
+    Session s(platformFileSystem(), msgs, ".");
     s.YCIA = "01";
     s.userCode = "QTR";
     ASSERT_TRUE(FECRETE(s, Date(2026, 3, 31)));
@@ -113,7 +113,7 @@ TEST_F(Bitacora, InputChangedAfterTheRunMakesThePayslipWarn) {
 
   // A password limited to the reports does not see the logs.
   {
-    auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(catalog::TableId::Users, {}),
+    auto t = catalog::openTable(platformFileSystem(), ".", catalog::define(catalog::TableId::Users, {}),
                                 OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk());
     ASSERT_TRUE((*t)->appendBlank().isOk());

@@ -100,7 +100,7 @@ std::pair<size_t, size_t> placeOf(const Table& t, const std::string& field) {
 
 // Adds to a table of the demo a copy of the record of `from` under the code `code`.
 void copyEmployee(TableId id, const std::string& from, const std::string& code) {
-  auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(id, {"01", "03", "26"}), OpenMode::Exclusive);
+  auto t = catalog::openTable(platformFileSystem(), ".", catalog::define(id, {"01", "03", "26"}), OpenMode::Exclusive);
   ASSERT_TRUE(t.isOk()) << t.status().message();
   ASSERT_TRUE((*t)->seek(from));
   std::string raw = (*t)->rawRecord();
@@ -115,7 +115,7 @@ void copyEmployee(TableId id, const std::string& from, const std::string& code) 
 
 // Writes `bytes` as they are into a field of the record of `code`.
 void poke(TableId id, const std::string& code, const std::string& field, const std::string& bytes) {
-  auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(id, {"01", "03", "26"}), OpenMode::Exclusive);
+  auto t = catalog::openTable(platformFileSystem(), ".", catalog::define(id, {"01", "03", "26"}), OpenMode::Exclusive);
   ASSERT_TRUE(t.isOk()) << t.status().message();
   ASSERT_TRUE((*t)->seek(code)) << code;
   std::string raw = (*t)->rawRecord();
@@ -168,7 +168,7 @@ TEST_F(Commands, InitMakesTheDirectoryWholeOrRefusesClearly) {
 TEST_F(Commands, RunsFollowTheAccessOfThePassword) {
   enterDemo("31/03/2026");
   {
-    auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(TableId::Users, {}), OpenMode::Exclusive);
+    auto t = catalog::openTable(platformFileSystem(), ".", catalog::define(TableId::Users, {}), OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk()) << t.status().message();
     // MIX1 opens the reports and holds a closed record for the processes; AFP1 opens
     // only the AFPnet group.
@@ -288,7 +288,7 @@ TEST_F(Commands, GratificacionWithAnUnknownRateKeepsTheResults) {
 
 // The month's fifth-category tax withheld by the payroll (every employee).
 double monthTax(const std::string& file) {
-  auto t = Table::openReadOnly(posixFileSystem(), file);
+  auto t = Table::openReadOnly(platformFileSystem(), file);
   if (!t) return -1;
   double sum = 0;
   for ((void)(*t)->goTop(); !(*t)->eof(); (void)(*t)->skip(1)) sum += (*t)->num("RTA_5TA");
@@ -305,7 +305,7 @@ TEST_F(Commands, DecemberPayrollWaitsForItsGratification) {
   // Without the bonus in the projection: with it, the demo's December gratification
   // (one monthly pay and its bonus) is projected exactly and both runs withhold alike.
   {
-    auto t = catalog::openTable(posixFileSystem(), ".", catalog::define(TableId::TaxSettings, {"01", "12", "26"}),
+    auto t = catalog::openTable(platformFileSystem(), ".", catalog::define(TableId::TaxSettings, {"01", "12", "26"}),
                                 OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk());
     ASSERT_TRUE((*t)->goTop().isOk() && (*t)->replace("PROYBONI", std::string_view("N")).isOk());
@@ -336,7 +336,7 @@ TEST_F(Commands, DecemberPayrollWaitsForItsGratification) {
 
   // A roll changed after its run: the gratification is out of date.
   {
-    auto t = catalog::openTable(posixFileSystem(), ".",
+    auto t = catalog::openTable(platformFileSystem(), ".",
                                 catalog::define(TableId::GratificationRoll, {"01", "12", "26"}), OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk()) << t.status().message();
     ASSERT_TRUE((*t)->goTop().isOk());
@@ -386,7 +386,7 @@ TEST_F(Commands, BoletasOfAMonthWithoutPayrollFail) {
   EXPECT_EQ(none.rc, 1);
   EXPECT_NE(none.err.find("Stop: Archivo Planilla-1 Mes 03 No Existe"), std::string::npos) << none.err;
   // Calculated and empty.
-  ASSERT_TRUE(catalog::recreateCalcFile(posixFileSystem(), ".", catalog::define(TableId::PayrollSoles, kMarch))
+  ASSERT_TRUE(catalog::recreateCalcFile(platformFileSystem(), ".", catalog::define(TableId::PayrollSoles, kMarch))
                   .isOk());
   Outcome empty = run(words);
   EXPECT_EQ(empty.rc, 1);

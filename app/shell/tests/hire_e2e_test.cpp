@@ -60,7 +60,7 @@ TEST_F(HireEndToEnd, HiredThroughTheFormGetsAPayslip) {
 
   // The calculation and the payslip, as the command line runs them.
   testing::RecordingMessages msgs;
-  Session other(posixFileSystem(), msgs, dir.path());
+  Session other(platformFileSystem(), msgs, dir.path());
   other.YCIA = "01";
   other.YFECHA = testing::demoDate();
   ASSERT_TRUE(acceptWorkingDate(other));

@@ -269,7 +269,7 @@ TEST_F(MenuTest, InputEntriesAndButtonsOpenTheirScreens) {
 // is greyed and cannot be chosen, but for the working date, which every screen needs.
 TEST_F(MenuTest, APasswordLimitedToReportsSeesTheOtherGroupsDisabled) {
   {
-    auto t = catalog::openTable(posixFileSystem(), dir.path(), s().def(catalog::TableId::Users), OpenMode::Exclusive);
+    auto t = catalog::openTable(platformFileSystem(), dir.path(), s().def(catalog::TableId::Users), OpenMode::Exclusive);
     ASSERT_TRUE(t.isOk());
     // The processes' record says "F": that group stays closed like those without one.
     for (auto [function, access] : {std::pair{"REPORTES", "T"}, std::pair{"PROCESOS", "F"}}) {

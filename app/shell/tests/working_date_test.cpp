@@ -185,7 +185,7 @@ TEST_F(WorkingDateTest, MissingInstitutionFilesShowTheWarningsAndNoDialog) {
 
 TEST_F(WorkingDateTest, RecordLockedByAnotherStationStillRetitles) {
   s().setRed(true);
-  Session other(posixFileSystem(), tk, dir.path());
+  Session other(platformFileSystem(), tk, dir.path());
   other.setRed(true);
   auto t = other.open(1, other.def(catalog::TableId::Institutions));
   ASSERT_TRUE(t.isOk());
