@@ -6,16 +6,17 @@
 
 #include "app/cli_session.h"
 #include "app/commands.h"
+#ifdef PLANILLA_HAVE_DELIVERY
 #include "delivery/demo.h"
+#endif
 #include "session/install.h"
+#include "store/platform.h"
 
 namespace planilla {
 namespace {
 
 Date todayDate() {
-  std::time_t now = std::time(nullptr);
-  std::tm tmv{};
-  localtime_r(&now, &tmv);
+  const std::tm tmv = platform::localTime(std::time(nullptr));
   return Date(tmv.tm_year + 1900, tmv.tm_mon + 1, tmv.tm_mday);
 }
 
@@ -64,13 +65,15 @@ int runInit(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     return 1;
   }
   // The demo signs and sends its payslips: a test certificate, the settings and the
-  // employees' e-mail addresses on a test domain.
+  // employees' e-mail addresses on a test domain (in a build that signs and sends).
+#ifdef PLANILLA_HAVE_DELIVERY
   if (demo) {
     if (Status d = delivery::installDemoDelivery(dir); !d) {
       err << "planilla init: " << d.message() << "\n";
       return 1;
     }
   }
+#endif
   out << "Instalado en " << dir << ": pmae0001, kylusua, pbase14, pbase18.\n"
       << "Usuario QTR, clave " << kInstallPassword << ".\n";
   if (demo) out << "Empresa de demostracion " << kDemoCompany << ", fecha de trabajo " << work.dmy() << ".\n";

@@ -42,25 +42,6 @@ int renderPdf(const std::string& rpv, const std::string& pdf, const std::string&
   return 0;
 }
 
-PrivateReport::PrivateReport(Session& s) : s_(s), name_(reports::privateReportName()) {
-  // Files of this kind left by killed commands go first.
-  reports::removeStalePrivateReports(s.dataDir());
-  s_.reportFile = name_;
-}
-
-PrivateReport::~PrivateReport() {
-  s_.reportFile.clear();
-  if (!published_) ::unlink(path().c_str());
-}
-
-std::string PrivateReport::path() const { return catalog::joinPath(s_.dataDir(), name_); }
-
-Status PrivateReport::publish() {
-  published_ = true;
-  s_.reportFile.clear();
-  return reports::publishReport(s_.dataDir(), name_);
-}
-
 namespace {
 
 int pdfCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

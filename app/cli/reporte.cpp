@@ -11,7 +11,9 @@
 #include "app/cli/render_pdf.h"
 #include "app/cli_session.h"
 #include "app/commands.h"
+#ifdef PLANILLA_HAVE_EXPORTS
 #include "exports/afp_year.h"
+#endif
 #include "reports/cts_reports.h"
 #include "reports/payslip.h"
 #include "reports/settlement_docs.h"
@@ -86,7 +88,14 @@ bool runReport(Session& s, const std::string& name, const Options& o, std::vecto
   if (name == "certificado-quinta") return PREP419(s, year, o.code, false);
   if (name == "retencion-aportes") return PREP414(s, year, o.code, false);
   if (name == "comprobante-aportes") return PREP420(s, year, o.code, false);
+#ifdef PLANILLA_HAVE_EXPORTS
   if (name == "afp-anual") return exports::runAfpYear(s, year, "", *written, false);
+#else
+  if (name == "afp-anual") {
+    stopBox(s, "El Reporte AFP Anual No Es Parte De Esta Compilacion (Sin Hoja De Calculo)", "Mensaje");
+    return false;
+  }
+#endif
   if (name == "costo-cc") return REPCOSTOCC(s, false);
   for (SettlementDoc d : {SettlementDoc::Settlement, SettlementDoc::Certificate, SettlementDoc::CtsLetter})
     if (name == settlementDocName(d)) return printSettlementDoc(s, d, o.code, false);
