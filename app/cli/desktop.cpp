@@ -17,6 +17,7 @@ int desktopMain(int argc, char** argv) {
   ui::qt::QtToolkit tk;
   tk.setDataDir(".");
   Session session(posixFileSystem(), tk, ".");
+  session.monthStatusOnOpening = true;
   return shell::XXMAIN(session, tk);
 }
 

@@ -1,0 +1,62 @@
+#include "session/list_table.h"
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+
+#include <unistd.h>
+
+namespace planilla {
+
+Result<std::unique_ptr<ListTable>> ListTable::create(FileSystem& fs, const std::vector<Column>& columns) {
+  static std::atomic<unsigned> serial{0};
+  std::error_code ec;
+  const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+  if (ec) return Status::ioError("No hay carpeta temporal para la lista");
+  std::unique_ptr<ListTable> out(new ListTable());
+  out->columns_ = columns;
+  // A fresh folder per list: create_directory refuses a name that is taken.
+  const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (int attempt = 0; attempt < 100 && out->dir_.empty(); ++attempt) {
+    const auto dir = base / ("planilla-lista-" + std::to_string(getpid()) + "-" + std::to_string(serial++) + "-" +
+                             std::to_string(tick + attempt));
+    if (std::filesystem::create_directory(dir, ec)) out->dir_ = dir.string();
+  }
+  if (out->dir_.empty()) return Status::ioError("No se pudo crear la carpeta temporal de la lista");
+  std::vector<FieldSpec> fields;
+  for (const Column& c : columns) fields.push_back({c.name, 'C', c.width, 0});
+  const std::string path = (std::filesystem::path(out->dir_) / "lista.dbf").string();
+  PLANILLA_RETURN_IF_ERROR(Table::create(fs, path, fields));
+  auto t = Table::open(fs, path, OpenMode::Exclusive, "Lista");
+  if (!t) return t.status();
+  out->table_ = std::move(t).value();
+  return out;
+}
+
+ListTable::~ListTable() {
+  if (table_) table_->close();
+  table_.reset();
+  std::error_code ec;
+  if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+}
+
+Status ListTable::clear() {
+  for (Status st = table_->goTop(); !table_->eof(); st = table_->skip()) {
+    PLANILLA_RETURN_IF_ERROR(st);
+    PLANILLA_RETURN_IF_ERROR(table_->markDeleted());
+  }
+  return table_->pack();
+}
+
+Status ListTable::add(const std::vector<std::string>& values) {
+  std::string bytes;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    std::string v = i < values.size() ? values[i] : "";
+    v.resize(static_cast<size_t>(columns_[i].width), ' ');
+    bytes += v;
+  }
+  return table_->appendRaw(bytes);
+}
+
+}  // namespace planilla
