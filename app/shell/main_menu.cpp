@@ -245,19 +245,20 @@ const std::vector<BarRow>& barRows() {
 }
 
 std::function<void()> screenAction(const std::string& function, Session& s, ui::Toolkit& tk, ui::MainWindow& w) {
+  // The checklist's lines open their screens as the menu does: only those the
+  // password may open.
+  auto openStep = [&s, &tk, &w](const std::string& f) {
+    if (!opens(s, groupOfFunction(f), f)) {
+      ui::MSGSTOP(s.messages(), "Su Clave No Tiene Acceso A Esta Opcion", "Mensaje");
+      return;
+    }
+    if (auto action = screenAction(f, s, tk, w)) action();
+  };
   if (function == "F_I00001")
-    return [&s, &tk, &w] {
-      if (F_I00001(s, tk, &w) && s.monthStatusOnOpening && showMonthStatusOnOpening(s))
-        F_ESTMES(s, tk, [&s, &tk, &w](const std::string& f) {
-          if (auto action = screenAction(f, s, tk, w)) action();
-        });
+    return [&s, &tk, &w, openStep] {
+      if (F_I00001(s, tk, &w) && s.monthStatusOnOpening && showMonthStatusOnOpening(s)) F_ESTMES(s, tk, openStep);
     };
-  if (function == "F_ESTMES")
-    return [&s, &tk, &w] {
-      F_ESTMES(s, tk, [&s, &tk, &w](const std::string& f) {
-        if (auto action = screenAction(f, s, tk, w)) action();
-      });
-    };
+  if (function == "F_ESTMES") return [&s, &tk, openStep] { F_ESTMES(s, tk, openStep); };
   if (function.empty()) return {};
   if (function == "F_P301") return [&s, &tk] { calc::F_P301(s, tk); };
   if (function == "F_P305") return [&s, &tk] { calc::F_P305(s, tk); };

@@ -26,8 +26,15 @@
 namespace planilla {
 namespace {
 
-int run(const std::vector<std::string>& words) {
+int run(const std::vector<std::string>& words, std::string* errText = nullptr) {
   std::ostringstream out, err;
+  struct Keep {
+    std::ostringstream& e;
+    std::string* to;
+    ~Keep() {
+      if (to) *to = e.str();
+    }
+  } keep{err, errText};
   for (const auto& c : commandRegistry())
     if (c.name == words.at(0)) return c.run(std::vector<std::string>(words.begin() + 1, words.end()), out, err);
   return -1;
@@ -142,6 +149,21 @@ TEST_F(Month, PayslipsOfTheMonthOnePdfPerEmployeeAndOnePdfForAll) {
     ++slips;
   EXPECT_EQ(slips, codes.size());
   EXPECT_EQ(pages, codes.size());
+}
+
+// `planilla importar`: one bad line lists its problem and writes nothing; the sheet
+// mended, every row is written and the checklist shows the entries' change.
+TEST_F(Month, ImportCommandWritesAllRowsOrNone) {
+  std::ofstream("horas.csv") << "CODIGO;HOR/SIMPLE;HOR/DOBLE\r\nE0001;10,5;2\r\nE0002;8;\r\nE0003;x;1\r\n";
+  const std::vector<std::string> cmd = {"importar", "horas.csv", "--cia", "01", "--clave", "PLANILLA"};
+  const std::string before = line("Ingresos De Trabajador");
+  std::string err;
+  EXPECT_EQ(run(cmd, &err), 1);
+  EXPECT_NE(err.find("linea 4: HOR/SIMPLE: \"x\" No Es Un Numero\n"), std::string::npos) << err;
+  EXPECT_EQ(line("Ingresos De Trabajador"), before);
+  std::ofstream("horas.csv") << "CODIGO;HOR/SIMPLE;HOR/DOBLE\r\nE0001;10,5;2\r\nE0002;8;\r\nE0003;3;1\r\n";
+  EXPECT_EQ(run(cmd, &err), 0) << err;
+  EXPECT_NE(line("Ingresos De Trabajador").find("; Ultimo Cambio "), std::string::npos) << line("Ingresos De Trabajador");
 }
 
 }  // namespace
