@@ -2,8 +2,10 @@
 
 
 #include <cstdio>
+#include <fstream>
 #include <memory>
 #include <set>
+#include <sstream>
 
 #include "delivery/contact.h"
 #include "delivery/deliveries.h"
@@ -12,6 +14,8 @@
 #include "delivery/sign.h"
 #include "reports/payslip.h"
 #include "reports/rpv_writer.h"
+#include "reports/runrpv.h"
+#include "session/run_register.h"
 #include "store/catalog.h"
 #include "store/platform.h"
 #include "store/value.h"
@@ -86,6 +90,14 @@ std::string periodText(const Session& s, PayslipKind kind) {
 }
 
 }  // namespace
+
+std::string namePeriod(const Session& s) { return s.ANO_CIE + "-" + s.YMES; }
+
+std::string payslipFileName(const std::string& code, PayslipKind kind, const std::string& period) {
+  std::string name = payslipFileName(code, kind);
+  if (period.empty()) return name;
+  return name.substr(0, name.size() - 4) + "_" + period + ".pdf";
+}
 
 std::string payslipFileName(const std::string& code, PayslipKind kind) {
   static const char* kHex = "0123456789ABCDEF";
@@ -194,7 +206,7 @@ Status runBatch(Session& s, const BatchOptions& o, const PdfRenderer& render, Ba
       continue;
     }
     line.name = ui::cp1252ToUtf8(trimRight(name));
-    const std::string fileName = payslipFileName(code, o.kind);
+    const std::string fileName = payslipFileName(code, o.kind, o.periodInName ? namePeriod(s) : "");
     const std::string pdf = joinDir(o.dir, fileName);
     // Rendered beside its final name, signed into it or renamed to it: a payslip in
     // the folder is always whole.
@@ -268,6 +280,103 @@ Status runBatch(Session& s, const BatchOptions& o, const PdfRenderer& render, Ba
       break;
     }
   }
+  return Status::ok();
+}
+
+namespace {
+
+// The body of a payslip report: what follows its "[Data]" line (the whole text when
+// it has none).
+std::string dataPart(const std::string& rpv) {
+  const size_t at = rpv.find("[Data]");
+  if (at == std::string::npos) return rpv;
+  const size_t eol = rpv.find('\n', at);
+  return eol == std::string::npos ? std::string() : rpv.substr(eol + 1);
+}
+
+Result<std::string> readWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Status::ioError("No se pudo leer " + path);
+  std::ostringstream b;
+  b << in.rdbuf();
+  return b.str();
+}
+
+}  // namespace
+
+Status writeMonthPayslips(Session& s, const MonthPayslips& m, const PdfRenderer& render, MonthPayslipsResult* out,
+                          const std::function<void(int, int)>& progress, bool startViewer) {
+  MonthPayslipsResult& res = *out;
+  res = MonthPayslipsResult();
+  {
+    reports::PayslipValues values;
+    if (!preconditions(s, m.kind, values)) return Status::invalid("");
+    s.closeAll();
+  }
+  auto codes = payrollCodes(s, m.kind);
+  if (!codes) return codes.status();
+  res.total = static_cast<int>(codes.value().size());
+  RunRecord run(s, kRunPayslips);
+  if (!run.started()) return Status::invalid("");
+
+  if (m.to == PayslipsTo::PdfPerEmployee) {
+    BatchOptions o;
+    o.kind = m.kind;
+    o.dir = m.target;
+    o.periodInName = true;
+    BatchResult r;
+    int done = 0;
+    Status st = runBatch(s, o, render, &r, [&](const std::string&) {
+      if (progress) progress(++done, res.total);
+    });
+    if (!st) return st;
+    res.written = r.written;
+    res.failures = r.failures;
+    run.totals().employees = r.written;
+    run.finish();
+    return Status::ok();
+  }
+
+  // One report of every payslip: the first whole, each next one's body after a page
+  // break (the settings and the page header are the company's, the same for all).
+  const std::string combinedName = reports::privateReportName();
+  const std::string combined = catalog::joinPath(s.dataDir(), combinedName);
+  std::string text;
+  {
+    OwnReport own(s);
+    int done = 0;
+    for (const std::string& code : codes.value()) {
+      std::string name;
+      if (writePayslip(s, m.kind, code, &name)) {
+        auto one = readWhole(own.path());
+        if (!one) return one.status();
+        text += text.empty() ? one.value() : "{\\np}\r\n" + dataPart(one.value());
+        ++res.written;
+      } else {
+        res.failures.push_back({trimRight(code), ui::cp1252ToUtf8(trimRight(name)), "", "No se pudo preparar la boleta"});
+      }
+      if (progress) progress(++done, res.total);
+    }
+  }
+  if (res.written == 0) return Status::notFound("No Hay Boletas Que Imprimir");
+  {
+    std::ofstream f(combined, std::ios::binary | std::ios::trunc);
+    if (!(f << text) || !f.flush()) {
+      std::remove(combined.c_str());
+      return Status::ioError("No se pudo escribir el reporte de las boletas en " + s.dataDir());
+    }
+  }
+  Status st;
+  if (m.to == PayslipsTo::OnePdf) {
+    st = render(combined, m.target);
+    std::remove(combined.c_str());
+  } else {
+    res.report = combined;
+    if (startViewer) st = reports::RUNRPV(s.dataDir(), combinedName);
+  }
+  if (!st) return st;
+  run.totals().employees = res.written;
+  run.finish();
   return Status::ok();
 }
 

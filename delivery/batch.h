@@ -27,6 +27,11 @@ enum class PayslipKind { Monthly, Gratification };
 // file systems that do not tell them from capitals. The blanks that pad the code on
 // the right are not part of it. Gratification payslips are "gratificacion_<code>.pdf".
 std::string payslipFileName(const std::string& code, PayslipKind kind = PayslipKind::Monthly);
+// The same with the period the desktop's save dialogs name: "boleta_E0001_2026-12.pdf"
+// (`period` is "2026-12"; empty gives payslipFileName's name).
+std::string payslipFileName(const std::string& code, PayslipKind kind, const std::string& period);
+// The session's period as those names write it: "2026-12".
+std::string namePeriod(const Session& s);
 
 struct BatchOptions {
   PayslipKind kind = PayslipKind::Monthly;
@@ -34,6 +39,7 @@ struct BatchOptions {
   bool sign = false;
   bool send = false;
   bool resend = false;  // send again what the register shows as sent
+  bool periodInName = false;  // "boleta_E0001_2026-12.pdf" (the desktop's "Boletas Del Mes")
   std::string certPassword;
   std::string smtpPassword;
 };
@@ -65,5 +71,32 @@ using PdfRenderer = std::function<Status(const std::string& rpv, const std::stri
 // `progress` (optional) hears one line per employee.
 Status runBatch(Session& s, const BatchOptions& o, const PdfRenderer& render, BatchResult* out,
                 const std::function<void(const std::string&)>& progress = {});
+
+// --- "Boletas Del Mes" -----------------------------------------------------------------
+// Every payslip of the month (or of the gratification) at once: into one PDF, into
+// one PDF per employee in a folder (the batch above, with the period in the names),
+// or into one report shown in the viewer, from which it is printed.
+enum class PayslipsTo { OnePdf, PdfPerEmployee, Viewer };
+
+struct MonthPayslips {
+  PayslipsTo to = PayslipsTo::OnePdf;
+  PayslipKind kind = PayslipKind::Monthly;
+  std::string target;  // the PDF (OnePdf) or the folder (PdfPerEmployee); the caller checked it
+};
+
+struct MonthPayslipsResult {
+  int written = 0;  // payslips made
+  int total = 0;    // employees of the calculated month
+  std::vector<BatchLine> failures;
+  std::string report;  // Viewer: the report file shown (a private name in the data directory)
+};
+
+// `progress` (optional) hears (payslips done, total) after each employee. The run is
+// recorded in the run register ("BOLETAS", with the number of payslips), for the
+// month's checklist. Refused as runBatch is (a month without calculated payroll: the
+// payslip screen's stop box; an empty message). The single PDF is put in place whole
+// or not at all. `startViewer` (Viewer) starts it; tests leave it false.
+Status writeMonthPayslips(Session& s, const MonthPayslips& m, const PdfRenderer& render, MonthPayslipsResult* out,
+                          const std::function<void(int done, int total)>& progress = {}, bool startViewer = true);
 
 }  // namespace planilla::delivery

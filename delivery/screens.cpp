@@ -6,6 +6,7 @@
 
 #include "delivery/settings.h"
 #include "session/startup.h"
+#include "store/catalog.h"
 #include "store/output_path.h"
 #include "store/platform.h"
 #include "store/value.h"
@@ -57,6 +58,101 @@ PdfRenderer childProcessRenderer() {
     if (rc.value() != 0) return Status::ioError("No se pudo generar el PDF " + pdf);
     return Status::ok();
   };
+}
+
+namespace {
+
+// A folder to write in: created when missing, but never inside a system folder (the
+// nearest folder that exists is checked first, the folder itself once it exists).
+Status prepareFolder(const std::string& folder) {
+  if (folder.empty()) return Status::invalid("Indique La Carpeta De Los PDF");
+  std::error_code ec;
+  std::filesystem::path existing = std::filesystem::absolute(folder, ec);
+  while (!std::filesystem::exists(existing, ec) && existing.has_parent_path() && existing != existing.parent_path())
+    existing = existing.parent_path();
+  Status where = checkOutputFolder(existing.string());
+  if (!where) return where;
+  std::filesystem::create_directories(folder, ec);
+  return ec ? Status::ioError("No se pudo crear la carpeta " + folder) : checkOutputFolder(folder);
+}
+
+bool endsWithPdf(const std::string& path) {
+  if (path.size() < 4) return false;
+  std::string ext = path.substr(path.size() - 4);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".pdf";
+}
+
+}  // namespace
+
+void F_BOLMES(Session& s, ui::Toolkit& tk, const PdfRenderer& render) {
+  constexpr const char* kMonthTitle = "Boletas Del Mes";
+  if (!requireCompany(s, true)) return;
+  int to = 1;    // 1 one PDF, 2 one per employee, 3 viewer
+  int kind = 1;  // 1 month, 2 gratification
+  std::string target = padTo(catalog::joinPath(s.dataDir(), "boletas_" + namePeriod(s)), 200);
+  bool accepted = false;
+  {
+    ui::Dialog dlg(tk, "BoletasMes", kMonthTitle);
+    dlg.radio({101, 102, 103}, ui::ref(to));
+    dlg.field(105, ui::ref(target));
+    dlg.radio({106, 107}, ui::ref(kind));
+    dlg.button(201, [&] {
+         accepted = true;
+         dlg.end();
+       }).defaultButton();
+    dlg.button(202, [&] { dlg.end(); }).cancel();
+    dlg.activate();
+  }
+  if (!accepted) return;
+  MonthPayslips m;
+  m.to = to == 1 ? PayslipsTo::OnePdf : to == 2 ? PayslipsTo::PdfPerEmployee : PayslipsTo::Viewer;
+  m.kind = kind == 1 ? PayslipKind::Monthly : PayslipKind::Gratification;
+  const std::string typed = trimRight(target);
+  Status where = Status::ok();
+  if (m.to == PayslipsTo::OnePdf) {
+    const std::string prefix = kind == 1 ? "boletas_" : "gratificaciones_";
+    m.target = endsWithPdf(typed) ? typed : catalog::joinPath(typed, prefix + namePeriod(s) + ".pdf");
+    where = prepareFolder(std::filesystem::path(m.target).parent_path().string());
+    if (where) where = checkOutputFile(m.target);
+  } else if (m.to == PayslipsTo::PdfPerEmployee) {
+    m.target = typed;
+    where = prepareFolder(typed);
+  }
+  if (!where) {
+    ui::MSGSTOP(s.messages(), where.message(), kMonthTitle);
+    return;
+  }
+  MonthPayslipsResult r;
+  Status st;
+  {
+    s.messages().workBegin(kMonthTitle, "Preparando Las Boletas", 0);
+    bool begun = false;
+    st = writeMonthPayslips(s, m, render, &r, [&](int done, int total) {
+      if (!begun) {
+        // The count is known once the month's payroll was read.
+        s.messages().workEnd(0);
+        s.messages().workBegin(kMonthTitle, "Boletas", total);
+        begun = true;
+      }
+      s.messages().workProgress(done);
+    });
+    s.messages().workEnd(r.written);
+  }
+  s.closeAll();
+  if (!st) {
+    if (!st.message().empty()) ui::MSGSTOP(s.messages(), st.message(), kMonthTitle);
+    return;
+  }
+  std::string text = std::to_string(r.written) + " Boleta(s)";
+  if (m.to == PayslipsTo::OnePdf) text += " En " + m.target;
+  if (m.to == PayslipsTo::PdfPerEmployee) text += " En La Carpeta " + m.target;
+  if (m.to == PayslipsTo::Viewer) text += " En La Vista Previa, Lista Para Imprimir";
+  if (!r.failures.empty()) {
+    text += "\nNo Se Pudieron Preparar:";
+    for (const BatchLine& f : r.failures) text += "\n " + f.code + ": " + f.detail;
+  }
+  ui::MSGINFO(s.messages(), text, kMonthTitle);
 }
 
 void F_PENVIO01(Session& s, ui::Toolkit& tk, const PdfRenderer& render) {

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "inputs/common.h"
+#include "inputs/sheet_import.h"
 #include "masters/employees.h"
 #include "masters/maintenance.h"
 #include "session/tables.h"
@@ -102,8 +103,10 @@ void F_PFMR201(Session& s, ui::Toolkit& tk) {
   Table* t = openInputTables(s, {catalog::TableId::IncomeEntries, "HorMovExt", kMasterHor,
                                  "Maestro De Trabajadores  No Existe, (Crearlo)"});
   if (!t) return;
+  // An import cut short by a kill is undone before anyone sees its half.
+  if (Status st = recoverIncomeImport(s, *t); !st) ui::MSGSTOP(s.messages(), st.message(), "Mensaje");
   runListScreen(
-      s, tk, "Mante04", "Ingreso De Datos Mensual " + s.MES_CIE, *t,
+      s, tk, "Mante04I", "Ingreso De Datos Mensual " + s.MES_CIE, *t,
       [](ui::Browse& br) {
         Table& tb = br.table();
         using A = ui::Browse::Align;
@@ -121,9 +124,12 @@ void F_PFMR201(Session& s, ui::Toolkit& tk) {
             });
       },
       [&](ui::Dialog&, ui::Browse& br) {
-        return standardButtons([&](bool add) { add ? EDITHORASE(s, tk, br, true) : MODIHORASE(s, tk, br, false); },
-                               [&] { DELBANCOS(s, tk, br); }, [&] { SEEKVACACE(s, tk, br); },
-                               [&] { printIncomeEntries(s, br); });
+        auto buttons =
+            standardButtons([&](bool add) { add ? EDITHORASE(s, tk, br, true) : MODIHORASE(s, tk, br, false); },
+                            [&] { DELBANCOS(s, tk, br); }, [&] { SEEKVACACE(s, tk, br); },
+                            [&] { printIncomeEntries(s, br); });
+        buttons.push_back({108, "folder", "Importar Desde Hoja De Calculo", [&] { IMPORTHOR(s, tk, br); }});
+        return buttons;
       });
 }
 

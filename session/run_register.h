@@ -29,6 +29,8 @@ inline constexpr const char* kRunExportExcel = "EXP EXCEL";
 inline constexpr const char* kRunExportAfpYear = "EXP AFP ANUAL";
 inline constexpr const char* kRunExportBank = "EXP BANCO";
 inline constexpr const char* kRunExportTregistro = "EXP TREGISTRO";
+// Every payslip of the month made at once ("Boletas Del Mes"): to PDF or to the viewer.
+inline constexpr const char* kRunPayslips = "BOLETAS";
 
 // The current time as the logs store it: AAAAMMDDHHMMSSmmm (local time), so that the
 // text sorts as the time does.

@@ -71,6 +71,9 @@ class Session {
   // directory; empty for the shared "Test.rpv". A command that renders the report it
   // makes sets a private name, so that another station's report cannot take its place.
   std::string reportFile;
+  // The desktop shows the month's checklist ("Estado Del Mes") when a working date is
+  // accepted, unless the operator chose not to see it; other callers leave it off.
+  bool monthStatusOnOpening = false;
 
   // Resets YFECHA, YMES, YCIA, YANO and YNOMBRE1 to their initial values (start-up
   // step after a successful login).

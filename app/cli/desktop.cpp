@@ -19,6 +19,7 @@ int desktopMain(int argc, char** argv) {
   tk.setDataDir(".");
   tk.setSheetWriter(&exports::writeListSheet);  // "Exportar A Hoja De Calculo" on every list
   Session session(platformFileSystem(), tk, ".");
+  session.monthStatusOnOpening = true;
   return shell::XXMAIN(session, tk);
 }
 

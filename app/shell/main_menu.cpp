@@ -3,6 +3,7 @@
 // call. Entries without a function stay inert; a named screen this build lacks says
 // so when chosen ("Opcion En Desarrollo").
 #include "app/shell/shell.h"
+#include "app/shell/month_status.h"
 #include "calc/screens.h"
 #include "reports/payslip_screen.h"
 #include "reports/report_screens.h"
@@ -102,12 +103,16 @@ const std::vector<MenuRow>& menuRows() {
       {1, K::Entry, "Calculo De Gratificacion", "Permite Calcular Las Gratificaciones", "", "F_P305"},
       {1, K::Entry, "Liquidacion De Beneficios Sociales", "Permite Liquidar Los Beneficios De Un Trabajador Que Cesa",
        "", "F_LIQBEN"},
+      {1, K::Entry, "Estado Del Mes", "Lo Hecho Y Lo Pendiente Del Mes: Datos, Calculos, Archivos Y Boletas", "",
+       "F_ESTMES"},
 
       {0, K::Submenu, "&Reportes", "Permite Imprimir Boletas/Resumenes", "", ""},
       {1, K::Entry, "Boletas De Pagos", "Permite Imprimir Boletas Pagos", "", "F_P401"},
       {1, K::Entry, "Boletas De Gratificaciones ", "Permite Imprimir Boletas Gratificaciones", "", "F_P403"},
       {1, K::Entry, "Record Vacacional", "Permite Imprimir el Record Vacacional del Año - Un Trabajador", "",
        "F_P429"},
+      {1, K::Entry, "Boletas Del Mes", "Todas Las Boletas Del Mes En Un PDF, Un PDF Por Trabajador O A La Impresora",
+       "", "F_BOLMES"},
       {1, K::Entry, "Envio De Boletas Electronicas", "Permite Firmar y Enviar Por Correo Las Boletas Del Mes", "",
        "F_PENVIO01"},
       {1, K::Submenu, "Resumenes De Planilla", "Permite Imprimir Reportes Varios", "", ""},
@@ -240,7 +245,20 @@ const std::vector<BarRow>& barRows() {
 }
 
 std::function<void()> screenAction(const std::string& function, Session& s, ui::Toolkit& tk, ui::MainWindow& w) {
-  if (function == "F_I00001") return [&s, &tk, &w] { F_I00001(s, tk, &w); };
+  // The checklist's lines open their screens as the menu does: only those the
+  // password may open.
+  auto openStep = [&s, &tk, &w](const std::string& f) {
+    if (!opens(s, groupOfFunction(f), f)) {
+      ui::MSGSTOP(s.messages(), "Su Clave No Tiene Acceso A Esta Opcion", "Mensaje");
+      return;
+    }
+    if (auto action = screenAction(f, s, tk, w)) action();
+  };
+  if (function == "F_I00001")
+    return [&s, &tk, &w, openStep] {
+      if (F_I00001(s, tk, &w) && s.monthStatusOnOpening && showMonthStatusOnOpening(s)) F_ESTMES(s, tk, openStep);
+    };
+  if (function == "F_ESTMES") return [&s, &tk, openStep] { F_ESTMES(s, tk, openStep); };
   if (function.empty()) return {};
   if (function == "F_P301") return [&s, &tk] { calc::F_P301(s, tk); };
   if (function == "F_P305") return [&s, &tk] { calc::F_P305(s, tk); };
@@ -275,6 +293,7 @@ std::function<void()> screenAction(const std::string& function, Session& s, ui::
 #ifdef PLANILLA_HAVE_DELIVERY
   if (function == "F_PENVIO01")
     return [&s, &tk] { delivery::F_PENVIO01(s, tk, delivery::childProcessRenderer()); };
+  if (function == "F_BOLMES") return [&s, &tk] { delivery::F_BOLMES(s, tk, delivery::childProcessRenderer()); };
 #endif
   return [&s] { ui::MSGINFO(s.messages(), "Opcion En Desarrollo", "Mensaje"); };
 }

@@ -75,8 +75,9 @@ void buildButtonBar(ui::MainWindow& w, Session& s, ui::Toolkit& tk);
 // --- working date ------------------------------------------------------------------------
 // Working-date dialog (ELEGIRCIA "Elija Compañia"): company code (CHEKCIA), lookup
 // (CONSULCIA), working date (FECRETE). On acceptance updates the institution record,
-// the globals and the main window's title (`owner`, when given).
-void F_I00001(Session& s, ui::Toolkit& tk, ui::MainWindow* owner = nullptr);
+// the globals and the main window's title (`owner`, when given). True when a working
+// date was accepted.
+bool F_I00001(Session& s, ui::Toolkit& tk, ui::MainWindow* owner = nullptr);
 
 // The institution lookup "Ventana De Ayuda (Maestro De Institucion)" over the table
 // open under alias xSeteoCia, from its first record. "&Selecciona" copies COD_CIA into

@@ -42,8 +42,8 @@ void CONSULCIA(Session& s, ui::Toolkit& tk, int selector, ui::Dialog* dlg) {
   }
 }
 
-void F_I00001(Session& s, ui::Toolkit& tk, ui::MainWindow* owner) {
-  if (!openInstitutions(s)) return;
+bool F_I00001(Session& s, ui::Toolkit& tk, ui::MainWindow* owner) {
+  if (!openInstitutions(s)) return false;
 
   bool accepted = false;
   ui::Dialog dlg(tk, "ELEGIRCIA", ui::utf8To1252("Elija Compañia"));
@@ -77,10 +77,12 @@ void F_I00001(Session& s, ui::Toolkit& tk, ui::MainWindow* owner) {
   if (!accepted) {
     s.closeAll();
     cancelWorkingDate(s);
-    return;
+    return false;
   }
-  if (acceptWorkingDate(s) && owner) owner->setTitle(s.windowTitle);
+  const bool ok = acceptWorkingDate(s);
+  if (ok && owner) owner->setTitle(s.windowTitle);
   s.closeAll();
+  return ok;
 }
 
 }  // namespace planilla::shell

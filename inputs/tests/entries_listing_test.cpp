@@ -17,7 +17,7 @@ TEST(IncomeEntriesListing, EveryEntryOfTheMonthWithItsAmounts) {
   testing::seed(dir.path(), st.session.def(TableId::IncomeEntries),
                 {{{"codigo", "E002"}, {"nombre", "ALVA ROJAS ANA"}, {"simple", "4.5"}, {"cuosin", "25"}},
                  {{"codigo", "E001"}, {"nombre", "PEREZ LUNA JUAN"}, {"adelanto", "1234567.5"}}});
-  st.tk.expectDialog("MANTE04", "Ingreso De Datos Mensual Mayo")
+  st.tk.expectDialog("MANTE04I", "Ingreso De Datos Mensual Mayo")
       .pick(101, 2)
       .press(testing::kPrint)
       .inspect([](ui::Dialog& d) { EXPECT_EQ(testing::listOf(d).currentRow(), 1); })  // still on E002

@@ -27,7 +27,7 @@ class IncomeEntries : public ::testing::Test {
 };
 
 TEST_F(IncomeEntries, AddThroughTheLookupBlankAndUnknownCodesAndSearch) {
-  st.tk.expectDialog("MANTE04", "Ingreso De Datos Mensual Mayo")
+  st.tk.expectDialog("MANTE04I", "Ingreso De Datos Mensual Mayo")
       .inspect([](ui::Dialog& d) {
         ui::Browse& br = testing::listOf(d);
         EXPECT_EQ(br.rowCount(), 0);  // the month's table was created empty
@@ -97,7 +97,7 @@ TEST_F(IncomeEntries, AddThroughTheLookupBlankAndUnknownCodesAndSearch) {
 TEST_F(IncomeEntries, ModifyKeepsSuminiAndMayChangeTheEmployee) {
   testing::seed(dir.path(), st.session.def(TableId::IncomeEntries),
                 {{{"codigo", "E001"}, {"nombre", "PEREZ LUNA JUAN"}, {"refrige", "50"}, {"sumini", "120"}}});
-  st.tk.expectDialog("MANTE04")
+  st.tk.expectDialog("MANTE04I")
       .doubleClick(101, 1)
       .expectDialog("EDITHORAE", "Modificar Registro")
       .expectText(102, "E001")
@@ -130,7 +130,7 @@ TEST_F(IncomeEntries, EveryAmountInItsOwnFieldAndOneEntryPerEmployee) {
       {124, "otrosegr"}, {126, "tardan"}, {128, "retjud"}, {130, "cuosin"}};
   auto value = [](size_t i) { return static_cast<double>(i + 1) + 0.25; };  // 1.25, 2.25 ... 14.25
   const std::string taken = "Codigo E001       Ya Tiene Ingresos Este Mes, Use Modificar En Su Registro";
-  auto& script = st.tk.expectDialog("MANTE04").press(testing::kAdd).expectDialog("EDITHORAE").type(102, "E001");
+  auto& script = st.tk.expectDialog("MANTE04I").press(testing::kAdd).expectDialog("EDITHORAE").type(102, "E001");
   for (size_t i = 0; i < fields.size(); ++i) script.type(fields[i].first, std::to_string(i + 1) + ".25");
   script.press(201)
       .press(testing::kAdd)
@@ -181,7 +181,7 @@ TEST(IncomeEntriesTwoStations, SecondLockIsRefusedAndNothingIsWritten) {
   const catalog::TableDef def = a.session.def(TableId::IncomeEntries);
   testing::seed(dir.path(), def, {{{"codigo", "E001"}, {"nombre", "PEREZ LUNA JUAN"}, {"adelanto", "300"}}});
   const auto before = testing::readAll(dir.path(), def);
-  a.tk.expectDialog("MANTE04")
+  a.tk.expectDialog("MANTE04I")
       .press(testing::kModify)
       .expectDialog("EDITHORAE", "Modificar Registro")
       .inspect([&](ui::Dialog&) {

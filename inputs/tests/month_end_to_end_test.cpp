@@ -51,7 +51,7 @@ std::string itemAmount(const std::string& rpv, const std::string& label) {
 TEST_F(MonthEndToEnd, TypedInputsOfThreeEmployeesReachTheirPayslips) {
   chooseDemoDate();  // 31/03/2025
   const int kAdd = testing::kAdd;
-  tk.expectDialog("MANTE04", "Ingreso De Datos Mensual Marzo")
+  tk.expectDialog("MANTE04I", "Ingreso De Datos Mensual Marzo")
       .press(kAdd)
       .expectDialog("EDITHORAE")
       .type(102, "E0015")
