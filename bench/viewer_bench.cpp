@@ -5,7 +5,7 @@
 // time of each step and the process's resident memory after each (VmRSS) and at its
 // peak (VmHWM). Target: under 200 MB resident whatever the length of the report.
 //
-//   viewer_bench [PAGES] [OUT_DIR]
+//   viewer_bench [PAGES] [OUT_DIR] [PNG]     (PNG: the window at the middle of the report)
 #include <QApplication>
 #include <QAbstractScrollArea>
 #include <QScrollBar>
@@ -93,6 +93,7 @@ int main(int argc, char** argv) {
   bar->setValue(bar->maximum() / 2);
   QApplication::processEvents();
   step("al medio", t0);
+  if (argc > 3) w.grab().save(QString::fromLocal8Bit(argv[3]));  // a look at the window
   t0 = std::chrono::steady_clock::now();
   for (int i = 0; i < 200; ++i) {
     bar->setValue(bar->value() + bar->pageStep() / 2);
