@@ -13,6 +13,15 @@
 //
 // Prints the time of each run (generation not counted) and the ratio of the last to
 // the first. Targets: 10,000 employees under one second; 100,000 within 11 times that.
+//
+// Before each run, in the same directory, a baseline: the run's two result tables
+// written as the run writes them (built beside, put in place with their bags) with
+// one record per employee each, the same record every time: the engine's share of a
+// run, without reading or arithmetic. Target: the run within 3 times its baseline.
+//
+//   calc_bench --conservar DIR [employees ...]
+//       also copies the tables the run wrote (results and year tables) into DIR/N/,
+//       to compare them byte for byte with another version's.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -23,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "session/run_tables.h"
 #include "session/session.h"
 #include "session/startup.h"
 #include "calc/record.h"
@@ -204,6 +214,58 @@ void generate(const std::string& dir, const catalog::Period& p, int n) {
     });
 }
 
+double cpuSeconds() {
+  rusage u;
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// The baseline: n records appended to each of the run's result tables through the
+// run's own path (RunTables, PendingRecord, the lock released after each append),
+// every record the same, set once. Returns the processor seconds.
+double appendBaseline(Session& s, int n) {
+  const TableDef e2 = s.def(TableId::PayrollSoles), e1 = s.def(TableId::PayrollDollars);
+  const double c0 = cpuSeconds();
+  {
+    RunTables out(s);
+    check(out.hold(e2), "e2");
+    check(out.hold(e1), "e1");
+    Result<Table*> t2 = out.fresh(e2), t1 = out.fresh(e1);
+    check(t2.status(), "e2");
+    check(t1.status(), "e1");
+    calc::PendingRecord rec = calc::PendingRecord::forTable(**t2), conv = calc::PendingRecord::forTable(**t1);
+    for (calc::PendingRecord* r : {&rec, &conv})
+      for (const FieldSpec& f : r->fields()) {
+        if (f.type == 'N') {
+          if (!r->setNum(f.name, 1.25) && !r->setNum(f.name, 1)) set(r->setNum(f.name, 0));
+        }
+        else if (f.type == 'C') set(r->setText(f.name, "T0000001"));
+        else if (f.type == 'D') set(r->setDate(f.name, Date(2016, 12, 31)));
+      }
+    for (int i = 0; i < n; ++i) {
+      check(rec.appendTo(**t2), "e2");
+      (*t2)->unlockAll();
+      check(conv.appendTo(**t1), "e1");
+      (*t1)->unlockAll();
+    }
+    check(out.commit(), "commit");
+  }
+  s.closeAll();
+  return cpuSeconds() - c0;
+}
+
+std::string keepDir;  // --conservar
+
+void keepTables(const std::string& dir, const catalog::Period& p, int n) {
+  const std::string to = catalog::joinPath(keepDir, std::to_string(n));
+  std::filesystem::create_directories(to);
+  for (TableId id : {TableId::PayrollSoles, TableId::PayrollDollars, TableId::Earnings, TableId::Deductions}) {
+    const std::string name = catalog::define(id, p).dbf();
+    std::filesystem::copy_file(catalog::joinPath(dir, name), catalog::joinPath(to, name),
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+}
+
 double runOnce(int n, bool red) {
   std::string tmpl = (std::filesystem::temp_directory_path() / "calc_benchXXXXXX").string();
   std::string dir = mkdtemp(tmpl.data());
@@ -218,20 +280,19 @@ double runOnce(int n, bool red) {
     auto g0 = std::chrono::steady_clock::now();
     generate(dir, s.period(), n);
     auto g1 = std::chrono::steady_clock::now();
-    auto cpu = [] {
-      rusage u;
-      getrusage(RUSAGE_SELF, &u);
-      return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-    };
-    const double c0 = cpu();
+    const double base = appendBaseline(s, n);
+    const double c0 = cpuSeconds();
     auto t0 = std::chrono::steady_clock::now();
     bool ok = calc::PROCE01(s, "TC0001");
     auto t1 = std::chrono::steady_clock::now();
-    const double c1 = cpu();
+    const double c1 = cpuSeconds();
     seconds = std::chrono::duration<double>(t1 - t0).count();
     std::printf("%7d empleados (%s): generacion %.2f s, PROCE01 %.3f s (cpu %.3f s)%s\n", n, red ? "red" : "local",
                 std::chrono::duration<double>(g1 - g0).count(), seconds, c1 - c0, ok ? "" : "  FALLO");
+    std::printf("         base (solo grabar %d + %d registros): cpu %.3f s; PROCE01 / base = %.2f (objetivo 3)\n", n,
+                n, base, base > 0 ? (c1 - c0) / base : 0.0);
     if (!ok) std::printf("  ultimo mensaje: %s\n", msgs.last.c_str());
+    if (ok && !keepDir.empty()) keepTables(dir, s.period(), n);
   }
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
@@ -264,6 +325,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--red") red = true;
+    else if (a == "--conservar" && i + 1 < argc) keepDir = argv[++i];
     else sizes.push_back(std::atoi(argv[i]));
   }
   if (sizes.empty()) sizes = {10000, 100000};

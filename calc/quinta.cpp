@@ -316,6 +316,12 @@ Result<FifthOutcome> DETERMINE5TA(TaxTables& tt, const FifthInput& in, const Tax
   PLANILLA_RETURN_IF_ERROR(checkMonth(p.m));
   TaxInputs ti;
   PLANILLA_RETURN_IF_ERROR(readTaxInputs(tt, in.code, in.projectGrat, &ti));
+  return DETERMINE5TA(tt, in, p, b, ti);
+}
+
+Result<FifthOutcome> DETERMINE5TA(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b,
+                                  const TaxInputs& ti) {
+  PLANILLA_RETURN_IF_ERROR(checkMonth(p.m));
   FifthOutcome o = computeFifth(in, p, b, ti.earnings, ti.withholdings, ti.grat);
   if (!o.records()) return o;
   // Without an extraordinary payment this is the share and p, as always; with one,

@@ -156,6 +156,10 @@ Status readTaxInputs(TaxTables& tt, const std::string& code, bool projectGrat, T
 // DETER5TA / DETER5TAES as the monthly run calls them: the whole outcome, the
 // extraordinary withholding included. The year tables are written as records() says.
 Result<FifthOutcome> DETERMINE5TA(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b);
+// The same on the employee's inputs as readTaxInputs gave them (the run reads them
+// once, from the tables in place, and writes the month into its copies `tt`).
+Result<FifthOutcome> DETERMINE5TA(TaxTables& tt, const FifthInput& in, const TaxPeriod& p, const TaxBands& b,
+                                  const TaxInputs& read);
 
 // Variant "S": with projected July and December gratifications. Returns the month's
 // withholding (unrounded), or 0 when the projected net income is not above zero; in

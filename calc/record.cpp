@@ -105,8 +105,14 @@ bool FieldMap::Equal::operator()(std::string_view a, std::string_view b) const {
 }
 
 int FieldMap::index(std::string_view name) const {
+  Memo& m = memo_[((reinterpret_cast<uintptr_t>(name.data()) >> 3) ^ name.size()) % memo_.size()];
+  if (m.data == name.data() && m.size == name.size() && m.index >= 0 &&
+      Equal()(fields_[static_cast<size_t>(m.index)].name, name))
+    return m.index;
   auto it = byName_.find(name);
-  return it == byName_.end() ? -1 : it->second;
+  if (it == byName_.end()) return -1;
+  m = {name.data(), name.size(), it->second};
+  return it->second;
 }
 
 Status encodeStored(double v, const dbf::Field& f, char* out, double* stored) {

@@ -17,6 +17,7 @@
 // The screens and the verification read leniently through Table::num.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -55,6 +56,16 @@ class FieldMap {
   std::vector<FieldSpec> fields_;
   std::vector<dbf::Field> dbf_;
   std::unordered_map<std::string, int, Hash, Equal> byName_;
+  // The runs ask for the same few names, written once in the code, for every
+  // employee: the field found is remembered by the address and length of the name
+  // asked for, and taken from there when the field's own name matches it (a name that
+  // merely lands at the same address is looked up anew). Not for two threads at once.
+  struct Memo {
+    const char* data = nullptr;
+    size_t size = 0;
+    int index = -1;
+  };
+  mutable std::array<Memo, 128> memo_{};
 };
 
 // The fields of an open table, in order.

@@ -411,36 +411,14 @@ bool PROCE01(Session& s, const std::string& codeIn) {
   // Refusals that leave the month's results as they are: an unknown exchange-rate
   // code, and an employee the run could not compute with it (a rate of zero, a
   // currency the run does not know, a fund without rates for the month, a number
-  // it reads that is no number). Each employee's inputs are read here as the run
-  // reads them below.
+  // it reads that is no number). The employees' are found in the one reading of
+  // each employee's inputs that feeds the calculation: the new month is built beside
+  // the one in place, which a refusal leaves as it was, whatever was built by then.
   if (!xr.found) {
     ui::MSGSTOP(msg, "Tipo De Cambio  " + code + " No Existe");
     return stop(s);
   }
   if (!(rv.dollar > 0)) return zeroRateMessage(s, "Dolar", code), stop(s);
-  {
-    RecordView ev(*tEmp);
-    Status st;
-    for (st = tEmp->goTop(); st && !tEmp->eof(); st = tEmp->skip()) {
-      ev.load(*tEmp);
-      Employee e = readEmployee(ev);
-      Status rs = ev.numberError();
-      if (rs) rs = ev.checkNumbers(payrollCopiedFields());
-      if (!rs) return unreadable(s, rs);
-      if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
-      if (e.currency == Currency::Euros && !(rv.euro > 0)) return zeroRateMessage(s, "Euro", code), stop(s);
-      PayrollInputs pi;
-      if (Status is = readPayrollInputs(in, fundCache, e, pi); !is) return unreadable(s, is);
-      if (e.fundMember() && !pi.fund) return missingFundMessages(s, e), stop(s);
-      if (TaxVariant v = taxVariant(e); v != TaxVariant::None) {
-        TaxInputs ti;
-        if (Status ts = readTaxInputs(tt, e.codigo, v == TaxVariant::WithGratifications, &ti); !ts)
-          return unreadable(s, ts);
-      }
-    }
-    if (!st) return failTable(s, st);
-    if (!tEmp->lastError().isOk()) return failTable(s, tEmp->lastError());
-  }
   // The run goes on with the rates record's tax unit, but a unit left from another
   // year withholds the wrong tax all year: the operator is told before anything runs.
   if (const std::string warn = uitWarning(rv.params.uit2, period.year); !warn.empty())
@@ -467,17 +445,28 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     busy.step();
     ev.load(*tEmp);
     const Employee e = readEmployee(ev);
-    if (Status rs = ev.numberError(); !rs) return failEmployee(s, rs, e.codigo);
-    // 2. The currency decides the monthly base (checked for every employee above).
+    Status rs = ev.numberError();
+    if (rs) rs = ev.checkNumbers(payrollCopiedFields());
+    if (!rs) return unreadable(s, rs);
+    // 2. The currency decides the monthly base.
     if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
+    if (e.currency == Currency::Euros && !(rv.euro > 0)) return zeroRateMessage(s, "Euro", code), stop(s);
     // 1, 6 and 7: vacation days, fund rates of the month, monthly entries, and the
     // premium already charged in the December gratification.
     PayrollInputs pi;
-    if (Status is = readPayrollInputs(in, fundCache, e, pi); !is) return failEmployee(s, is, e.codigo);
+    if (Status is = readPayrollInputs(in, fundCache, e, pi); !is) return unreadable(s, is);
     FundRates fund;
     if (e.fundMember()) {
       if (!pi.fund) return missingFundMessages(s, e), stop(s);
       fund = *pi.fund;
+    }
+    // The year's rows of the tax, read from the tables in place (the month is
+    // written into their copies).
+    const TaxVariant variant = taxVariant(e);
+    TaxInputs ti;
+    if (variant != TaxVariant::None) {
+      if (Status ts = readTaxInputs(tt, e.codigo, variant == TaxVariant::WithGratifications, &ti); !ts)
+        return unreadable(s, ts);
     }
 
     // 8 to 10.
@@ -488,14 +477,13 @@ bool PROCE01(Session& s, const std::string& codeIn) {
     if (!cs) return failEmployee(s, cs, e.codigo);
     // 11. Fifth-category tax (records the month in the year tables).
     double tax = 0;
-    TaxVariant variant = taxVariant(e);
     if (variant != TaxVariant::None) {
       FifthInput fi = fifthInput(e, pi.me, rv, w);
       if (taxSettings.projectBonus) {
         fi.bonusRate = rv.params.bonifi9;
         fi.extra = pi.me.utili;
       }
-      Result<FifthOutcome> z = DETERMINE5TA(nt, fi, period, rv.params.bands);
+      Result<FifthOutcome> z = DETERMINE5TA(nt, fi, period, rv.params.bands, ti);
       if (!z) return failEmployee(s, z.status(), e.codigo);
       tax = z->positive ? z->z : 0;
       w.rtaExtra = z->ze;
@@ -605,7 +593,9 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   // The other refusals leave the month's results as they are: a gratification month
   // of the parameters that is neither, an unknown exchange-rate code, and a roll record
   // the run could not compute with the rate (zero, a currency it does not know, a fund
-  // without rates for the month, a number it reads that is no number).
+  // without rates for the month, a number it reads that is no number). The roll's are
+  // found in the one reading of each record's inputs that feeds the calculation: the
+  // new gratification is built beside the one in place, which a refusal leaves whole.
   if (!mesafecOk) {
     ui::MSGSTOP(msg, "Mes Fuera de Parametro", kReadTitle);
     return stop(s);
@@ -618,34 +608,6 @@ bool PROCE05(Session& s, const std::string& codeIn) {
   FundRatesCache fundCache(tFunds, s.YMES);
   const FieldMap retMap(fieldSpecs(*tRet));
   ui::Busy busy(msg, "Calculo De Gratificacion", "Trabajadores procesados", static_cast<long>(tRoll->recordCount()));
-  {
-    RecordView rview(*tRoll), ev(*tEmp);
-    Status st;
-    for (st = tRoll->goTop(); st && !tRoll->eof(); st = tRoll->skip()) {
-      rview.load(*tRoll);
-      RollEntry r = readRollEntry(rview);
-      if (Status rs = rview.numberError(); !rs) return unreadable(s, rs);
-      if (!tEmp->seek(r.codigo)) continue;
-      ev.load(*tEmp);
-      Employee e = readEmployee(ev);
-      Status rs = ev.numberError();
-      if (rs) rs = ev.checkNumbers(gratCopiedFields());
-      if (!rs) return unreadable(s, rs);
-      if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
-      if (e.currency == Currency::Euros && !(rv.euro > 0)) return zeroRateMessage(s, "Euro", code), stop(s);
-      std::optional<FundRates> fund;
-      if (e.fundMember()) {
-        if (Status fs = fundCache.get(e.codafp, &fund); !fs) return unreadable(s, fs);
-      }
-      if (gratNeedsFund(e, r) && !fund) return missingFundMessages(s, e), stop(s);
-      // December adds the tax withheld to the employee's year of withholdings.
-      if (s.YMES == "12") {
-        std::optional<YearRow> row;
-        if (Status ys = readYearRow(*tRet, retMap, e.codigo, &row); !ys) return unreadable(s, ys);
-      }
-    }
-    if (!st) return failTable(s, st);
-  }
 
   // The new gratification is written beside the one in place, which stays whole
   // until the whole set takes its place at the end.
@@ -666,21 +628,30 @@ bool PROCE05(Session& s, const std::string& codeIn) {
     busy.step();
     rview.load(*tRoll);
     const RollEntry r = readRollEntry(rview);
-    if (Status rs = rview.numberError(); !rs) return failEmployee(s, rs, r.codigo);
+    if (Status rs = rview.numberError(); !rs) return unreadable(s, rs);
     // 1. A roll record without its employee produces nothing.
     if (!tEmp->seek(r.codigo)) continue;
     ev.load(*tEmp);
     const Employee e = readEmployee(ev);
-    if (Status rs = ev.numberError(); !rs) return failEmployee(s, rs, e.codigo);
+    Status rs = ev.numberError();
+    if (rs) rs = ev.checkNumbers(gratCopiedFields());
+    if (!rs) return unreadable(s, rs);
     // 2.
     if (e.currency == Currency::Unknown) return unknownCurrencyMessage(s, e, ev.str("DOLAR")), stop(s);
+    if (e.currency == Currency::Euros && !(rv.euro > 0)) return zeroRateMessage(s, "Euro", code), stop(s);
     // 4. Fund rates of the month.
     FundRates fund;
     if (e.fundMember()) {
       std::optional<FundRates> f;
-      if (Status fs = fundCache.get(e.codafp, &f); !fs) return failEmployee(s, fs, e.codigo);
+      if (Status fs = fundCache.get(e.codafp, &f); !fs) return unreadable(s, fs);
       if (f) fund = *f;
       else if (gratNeedsFund(e, r)) return missingFundMessages(s, e), stop(s);
+    }
+    // December adds the tax withheld to the employee's year of withholdings: the
+    // employee's row is checked in the table in place before it is written.
+    if (s.YMES == "12") {
+      std::optional<YearRow> row;
+      if (Status ys = readYearRow(*tRet, retMap, e.codigo, &row); !ys) return unreadable(s, ys);
     }
     // 3, 5 to 10.
     rec.clear();

@@ -352,6 +352,43 @@ TEST_F(Proce01, NoAffiliationDateKeepsThePreviousMonth) {
   EXPECT_EQ(buildFiles(), "");
 }
 
+// A refusal met at the last employee, after the others were calculated and written
+// beside the month in place: every table in place stays as it was, byte for byte,
+// and nothing of the refused run is left beside them.
+TEST_F(Proce01, RefusalAtTheLastEmployeeLeavesEveryTableAsItWas) {
+  addEmployee("E001", {{"QUINTA", std::string("S")}, {"BAS_MEN", 9000.0}});
+  addEmployee("E002", {{"CODAFP", std::string("INTEG ")}, {"FECH_AFP", Date(2012, 5, 1)}});
+  addEmployee("E003", {{"QUINTA", std::string("E")}, {"BAS_MEN", 7000.0}});
+  ASSERT_TRUE(runMonth()) << msgs.all();
+  std::vector<std::string> names, before;
+  for (TableId id : {TableId::PayrollSoles, TableId::PayrollDollars, TableId::Earnings, TableId::Deductions}) {
+    names.push_back(def(id).dbf());
+    before.push_back(fileBytes(names.back()));
+  }
+  const struct {
+    const char* field;
+    const char* bytes;
+    const char* message;
+  } cases[] = {
+      {"BAS_MEN", "*******", "Dato No Numerico En p9031601.dbf, Registro 3, Campo BAS_MEN (*******)"},
+      {"DOLAR", "X", "Moneda X No Valida (S, D o E) Del Trabajador De Codigo E003      "},
+      {"CODAFP", "PRIMA ", "Falta Ingresar Tasas De La AFP PRIMA  Del Mes 03"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.field);
+    const std::string kept = poke(TableId::ActiveEmployees, "E003", c.field, c.bytes);
+    EXPECT_FALSE(runMonth());
+    ASSERT_FALSE(msgs.shown.empty());
+    EXPECT_EQ(msgs.shown[0].text, c.message);
+    EXPECT_FALSE(finished());
+    for (size_t i = 0; i < names.size(); ++i) EXPECT_TRUE(fileBytes(names[i]) == before[i]) << names[i];
+    EXPECT_EQ(buildFiles(), "");
+    poke(TableId::ActiveEmployees, "E003", c.field, kept);
+  }
+  EXPECT_TRUE(runMonth()) << msgs.all();
+  for (size_t i = 0; i < names.size(); ++i) EXPECT_TRUE(fileBytes(names[i]) == before[i]) << names[i];
+}
+
 // A reader of the month's results that meets a run is told so: while the run builds
 // the month's first results, while it holds the results in place, and after a run cut
 // short left a table marked (which the next run puts in order).
@@ -627,6 +664,33 @@ TEST_F(Proce05, RefusalsBeforeAnythingIsDeleted) {
   EXPECT_EQ(msgs.shown.back().text, "Apertura Denegada El Archivo Esta En Uso");
   (*other)->close();
   EXPECT_EQ(rows(TableId::GratSoles).size(), 2u);
+  EXPECT_TRUE(runGrat()) << msgs.all();
+}
+
+// December, a refusal at the last record of the roll, after the others were
+// calculated and their tax written into the copy of the withholding table.
+TEST_F(Proce05, RefusalAtTheLastRecordLeavesEveryTableAsItWas) {
+  gratDate(12);
+  for (const char* code : {"E001", "E002", "E003"}) {
+    addEmployee(code, {{"BAS_MEN", 6000.0}}, TableId::EmployeeMaster);
+    rollEntry(code, {{"MES", 6.0}, {"DESGRAT", 120.0}});
+  }
+  ASSERT_TRUE(runGrat()) << msgs.all();
+  std::vector<std::string> names, before;
+  for (TableId id : {TableId::GratSoles, TableId::GratDollars, TableId::Deductions}) {
+    names.push_back(def(id).dbf());
+    before.push_back(fileBytes(names.back()));
+  }
+  ASSERT_TRUE(row(TableId::Deductions, "E003"));
+  EXPECT_DOUBLE_EQ(row(TableId::Deductions, "E003")->num("GRAF2"), 120.0);
+  const std::string kept = poke(TableId::GratificationRoll, "E003", "MES", "SE");
+  EXPECT_FALSE(runGrat());
+  ASSERT_FALSE(msgs.shown.empty());
+  EXPECT_EQ(msgs.shown[0].text, "Dato No Numerico En " + def(TableId::GratificationRoll).dbf() +
+                                    ", Registro 3, Campo MES (SE)");
+  for (size_t i = 0; i < names.size(); ++i) EXPECT_TRUE(fileBytes(names[i]) == before[i]) << names[i];
+  EXPECT_EQ(buildFiles(), "");
+  poke(TableId::GratificationRoll, "E003", "MES", kept);
   EXPECT_TRUE(runGrat()) << msgs.all();
 }
 

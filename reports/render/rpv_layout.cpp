@@ -67,6 +67,9 @@ class LayoutBuilder::Engine {
     step(it);
   }
 
+  Engine(const Engine&) = default;  // a mark: the state between two items
+  size_t handed() const { return handed_; }
+
   void finish() {
     if (inHeader_) endHeader();
     flushLine(false);
@@ -96,9 +99,13 @@ class LayoutBuilder::Engine {
     startPage();
   }
 
-  // Pages that line feeds alone reached are made once something follows them.
+  // Pages that line feeds alone reached are made once something follows them; the
+  // pages before each are complete and go to the sink, as at any other new page.
   void makeSkippedPages() {
-    for (; skipped_ > 0; --skipped_) out_.pages.emplace_back();
+    for (; skipped_ > 0; --skipped_) {
+      handOff();
+      out_.pages.emplace_back();
+    }
   }
 
   // The page being filled.
@@ -361,6 +368,30 @@ Layout LayoutBuilder::finish() {
   engine_.reset();
   return std::move(out_);
 }
+
+struct LayoutBuilder::Mark {
+  std::unique_ptr<Engine> engine;
+  std::vector<Page> pages;  // made and not yet handed: the page being filled
+};
+
+std::shared_ptr<const LayoutBuilder::Mark> LayoutBuilder::mark() {
+  auto m = std::make_shared<Mark>();
+  m->engine = std::make_unique<Engine>(engine());
+  m->pages = out_.pages;
+  return m;
+}
+
+void LayoutBuilder::resume(const Mark& m) {
+  // The copy refers to this builder's document, metrics, layout and sink, as the
+  // engine it was taken from; the fonts already in the layout keep their numbers,
+  // being met again in the same order.
+  engine_ = std::make_unique<Engine>(*m.engine);
+  out_.pages = m.pages;
+}
+
+size_t LayoutBuilder::pagesHanded() const { return engine_ ? engine_->handed() : 0; }
+
+void LayoutBuilder::endPages() { engine().finish(); }
 
 Layout layoutDocument(const Document& doc, TextMetrics& metrics, const LayoutOptions& options) {
   LayoutBuilder b(doc, metrics, options);

@@ -140,6 +140,21 @@ class LayoutBuilder {
   void bodyItem(const Item& it);
   Layout finish();
 
+  // Laying pages out again from a point already passed (the viewer lays out only the
+  // pages around the one shown). mark() saves the state between two items; resume()
+  // puts this builder back in it, and the sink then receives again the pages that
+  // followed the mark, numbered as pagesHanded() says. A mark is for its own builder.
+  struct Mark;
+  std::shared_ptr<const Mark> mark();
+  void resume(const Mark& m);
+  // Pages handed to the sink since the start (as of the mark resumed last).
+  size_t pagesHanded() const;
+  // The end of the items as finish() has it (the last pages go to the sink), keeping
+  // the sheet, fonts and header, so that a mark can be resumed afterwards.
+  void endPages();
+  // The sheet, the fonts seen so far and the header.
+  const Layout& sheet() const { return out_; }
+
  private:
   class Engine;
   Engine& engine();

@@ -1,16 +1,18 @@
-// The report viewer window: the rendered pages one under the other, with Print (the
-// system's print dialog), Save as PDF and zoom. Pages are painted on demand, so a
-// report of thousands of pages opens at once.
+// The report viewer window: the pages one under the other, with Print (the system's
+// print dialog), Save as PDF, zoom and moving to a page. Pages are laid out and
+// painted on demand (see rpv_viewer_pages.h): a report of tens of thousands of pages
+// opens at once, its page count growing while the rest of the file is read, and the
+// memory it takes does not grow with its length.
 #pragma once
 
 #include <QMainWindow>
 #include <memory>
 #include <string>
 
-#include "reports/render/rpv_render.h"
+#include "reports/render/rpv_viewer_pages.h"
 
 class QLabel;
-class QScrollArea;
+class QTimer;
 
 namespace planilla::rpv {
 
@@ -18,9 +20,15 @@ class PagesView;
 
 class ViewerWindow : public QMainWindow {
  public:
-  explicit ViewerWindow(RenderedReport report, QString fileName, QWidget* parent = nullptr);
+  explicit ViewerWindow(std::unique_ptr<ReportPages> pages, QString fileName, QWidget* parent = nullptr);
   ~ViewerWindow() override;
+  // The pages counted so far (all of them once the file has been read through).
   size_t pageCount() const;
+  // The page shown (1-based): the one across the upper third of the window, the last
+  // one at the end of the report.
+  int currentPage() const;
+  // The text of the page shown, in the order it is painted (for tests).
+  QString currentPageText();
   // Actions, public so that tests can run them without dialogs.
   [[nodiscard]] Status saveAsPdf(const QString& path);
   // The file "Guardar PDF" proposes; without one, the report's title as a name in
@@ -29,16 +37,25 @@ class ViewerWindow : public QMainWindow {
   QString proposedPdf() const;
   void zoomBy(double factor);
   double zoom() const;
+  // Shows page `n` (1-based) at the top, reading on as far as it when it is not
+  // counted yet; a number past the last page shows the last.
+  void goToPage(int n);
+  void goToLastPage();
 
  private:
   void print();
   void askSaveAsPdf();
+  void askPage();
+  void countOn();
+  // Counts to the end (or to page n), with the wait cursor.
+  void countUntil(size_t n);
+  void pagesCounted();
   void updateStatus();
-  RenderedReport report_;
+  std::unique_ptr<ReportPages> pages_;
   PagesView* view_ = nullptr;
-  QScrollArea* scroll_ = nullptr;
   QLabel* pageLabel_ = nullptr;
   QString proposedPdf_;
+  QTimer* counting_ = nullptr;
 };
 
 // `planilla ver FILE`: needs a QApplication; shows the window and runs the event loop.

@@ -305,9 +305,12 @@ TEST_F(RenderTest, PdfReplacesALinkAtItsNameInsteadOfFollowingIt) {
 }
 
 TEST_F(RenderTest, ViewerWindowShowsEveryPageAndSavesPdf) {
-  RenderedReport r = layoutReport(samples::payslipReport(3), dir_);
-  const size_t pages = r.layout.pages.size();
-  ViewerWindow w(std::move(r), QStringLiteral("Test.rpv"));
+  const std::string in = dir_ + "/Test.rpv";
+  std::ofstream(in, std::ios::binary) << samples::payslipReport(3);
+  const size_t pages = layoutReport(samples::payslipReport(3), dir_).layout.pages.size();
+  Result<std::unique_ptr<ReportPages>> opened = ReportPages::open(in);
+  ASSERT_TRUE(opened.isOk());
+  ViewerWindow w(std::move(opened.value()), QStringLiteral("Test.rpv"));
   EXPECT_EQ(w.pageCount(), pages);
   w.show();
   QApplication::processEvents();
