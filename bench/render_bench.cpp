@@ -1,5 +1,5 @@
 // Rendering speed: generates report files of PAGES pages (default 2,000; payslips with
-// frames, shaded bands and a logo, one per page) and of about 2,000 pages (a landscape
+// frames, shaded bands and a logo, one per page) and of as many up to 2,000 (a landscape
 // grouped summary), then parses, lays out and writes each to PDF. Then the longest
 // report of the system, the payroll book (five lines and a rule per employee,
 // landscape), written by its writer from a generated month of EMPLOYEES (default
@@ -308,7 +308,7 @@ int main(int argc, char** argv) {
   report("boletas", run(slips, dir, "boletas"));
 
   // The grouped landscape summary: about 30 rows a page.
-  std::string summary = samples::summaryReport(2000 * 30);
+  std::string summary = samples::summaryReport(std::min(pages, 2000) * 30);
   report("resumen", run(summary, dir, "resumen"));
 
   if (employees > 0) payrollBook(dir, employees);

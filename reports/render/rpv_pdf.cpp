@@ -86,14 +86,37 @@ void put32(QByteArray& t, uint32_t v) {
   put16(t, uint16_t(v & 0xFFFF));
 }
 
-// A face's tables, read once per process: every document of a batch embeds the same
-// few faces.
+char16_t unicodeOf(unsigned char c) {
+  static const QString all = [] {
+    std::string bytes(256, ' ');
+    for (int i = 0; i < 256; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>(i);
+    return fromCp1252(bytes);
+  }();
+  return all[c].unicode();
+}
+
+void hex4(std::string& out, uint32_t id) {
+  static const char kHex[] = "0123456789ABCDEF";
+  const char h[4] = {kHex[(id >> 12) & 15], kHex[(id >> 8) & 15], kHex[(id >> 4) & 15], kHex[id & 15]};
+  out.append(h, 4);
+}
+
+// A face as embedded, made once per process: every document of a batch embeds the
+// same few faces. The embedded font holds the glyphs of the whole Windows-1252
+// repertoire (all a report can show), renumbered 0.. (0 .notdef), with the parts of
+// composite glyphs, so that it is the same for every document and is compressed once.
 struct Face {
   QRawFont raw;  // at the size it was first asked for
   bool trueType = false;
   int unitsPerEm = 1000;
   int glyphs = 0, longMetrics = 0;
   QByteArray head, hhea, maxp, loca, glyf, hmtx;
+  std::vector<int32_t> newId;   // by glyph of the face; -1 not embedded
+  std::vector<uint32_t> order;  // by new number: glyph of the face
+  std::vector<char16_t> text;   // by new number: the character it shows (0 for parts)
+  QByteArray program;           // the TrueType subset, compressed
+  int programLength = 0;
+  std::string widths, toUnicode, descriptor;  // descriptor without its font file
   uint32_t offset(uint32_t g) const {
     return be16(head, 50) == 1 ? be32(loca, int(g) * 4) : uint32_t(be16(loca, int(g) * 2)) * 2;
   }
@@ -102,121 +125,12 @@ struct Face {
     return be16(hmtx, std::min<int>(int(g), longMetrics - 1) * 4);
   }
   int16_t lsb(uint32_t g) const {
-    return int16_t(int(g) < longMetrics ? be16(hmtx, int(g) * 4 + 2) : be16(hmtx, longMetrics * 4 + (int(g) - longMetrics) * 2));
+    return int16_t(int(g) < longMetrics ? be16(hmtx, int(g) * 4 + 2)
+                                        : be16(hmtx, longMetrics * 4 + (int(g) - longMetrics) * 2));
   }
-};
-
-// A report font as drawn: its face, and for each Windows-1252 byte the face (its own,
-// or DejaVu Sans for a character it lacks), glyph and advance. Kept per process.
-struct FontInfo {
-  QFont font;
-  double size = 0;  // pixel size, twips
-  double underlinePos = 0, lineWidth = 0;
-  std::shared_ptr<Face> faces[2];  // its own, DejaVu Sans (when needed)
-  struct Glyph {
-    uint8_t face = 0;
-    uint32_t id = 0;
-    double advance = 0;  // twips
-  };
-  std::array<Glyph, 256> glyphs;
-  // For a face drawn as shapes: the glyphs of the same text in DejaVu Sans, written
-  // invisibly over the shapes so that the text can still be searched and copied.
-  std::array<uint32_t, 256> hidden{};
-};
-
-// The caches hold Qt fonts: they belong to one application object and are started
-// again with a new one (never destroyed: they would outlive it at exit).
-struct FontCache {
-  const void* app = nullptr;
-  std::map<std::string, std::shared_ptr<Face>> faces;
-  std::map<std::string, std::shared_ptr<FontInfo>> infos;
-};
-
-FontCache& fontCache() {
-  static FontCache* cache = new FontCache;
-  if (cache->app != QCoreApplication::instance()) {
-    cache = new FontCache;
-    cache->app = QCoreApplication::instance();
+  uint16_t cidOf(uint32_t glyph) const {
+    return glyph < newId.size() && newId[glyph] >= 0 ? static_cast<uint16_t>(newId[glyph]) : 0;
   }
-  return *cache;
-}
-
-std::shared_ptr<Face> faceOf(const QFont& f) {
-  QRawFont raw = QRawFont::fromFont(f);
-  const std::string key = (raw.familyName() + "|" + raw.styleName()).toStdString();
-  auto& faces = fontCache().faces;
-  auto it = faces.find(key);
-  if (it != faces.end()) return it->second;
-  auto face = std::make_shared<Face>();
-  face->raw = raw;
-  face->unitsPerEm = std::max(1, static_cast<int>(std::lround(raw.unitsPerEm())));
-  face->head = raw.fontTable("head");
-  face->hhea = raw.fontTable("hhea");
-  face->maxp = raw.fontTable("maxp");
-  face->loca = raw.fontTable("loca");
-  face->glyf = raw.fontTable("glyf");
-  face->hmtx = raw.fontTable("hmtx");
-  face->glyphs = be16(face->maxp, 4);
-  face->longMetrics = be16(face->hhea, 34);
-  face->trueType = raw.isValid() && face->head.size() >= 54 && face->hhea.size() >= 36 && !face->glyf.isEmpty() &&
-                   face->loca.size() >= (face->glyphs + 1) * (be16(face->head, 50) == 1 ? 4 : 2) &&
-                   face->hmtx.size() >= face->longMetrics * 4 && face->longMetrics > 0;
-  return faces[key] = face;
-}
-
-std::shared_ptr<FontInfo> fontInfo(const FontSpec& spec) {
-  const std::string key = spec.face + "|" + std::to_string(spec.size) + (spec.bold ? "b" : "") + (spec.underline ? "u" : "");
-  auto& infos = fontCache().infos;
-  auto it = infos.find(key);
-  if (it != infos.end()) return it->second;
-  auto info = std::make_shared<FontInfo>();
-  info->font = qtFont(spec);
-  info->size = info->font.pixelSize();
-  QFontMetricsF fm(info->font);
-  info->underlinePos = fm.underlinePos();
-  info->lineWidth = fm.lineWidth();
-  info->faces[0] = faceOf(info->font);
-  auto dejaVu = [&] {
-    if (!info->faces[1]) {
-      QFont f = info->font;
-      f.setFamilies({QStringLiteral("DejaVu Sans")});
-      info->faces[1] = faceOf(f);
-    }
-    return info->faces[1];
-  };
-  const bool shapes = !info->faces[0]->trueType;
-  for (int c = 0; c < 256; ++c) {
-    const char byte = static_cast<char>(c);
-    const QString ch = fromCp1252(std::string_view(&byte, 1));
-    FontInfo::Glyph& g = info->glyphs[static_cast<size_t>(c)];
-    QList<quint32> ids = info->faces[0]->raw.glyphIndexesForString(ch);
-    if ((ids.size() != 1 || ids[0] == 0) && ch[0] != QChar(0x20)) {
-      // A character the face lacks, taken from another as a painter would.
-      QList<quint32> other = dejaVu()->raw.glyphIndexesForString(ch);
-      if (other.size() == 1 && other[0] != 0 && info->faces[1]->trueType) {
-        g.face = 1;
-        ids = other;
-      }
-    }
-    g.id = ids.size() == 1 ? ids[0] : 0;
-    const Face& face = *info->faces[g.face];
-    g.advance = double(face.advanceUnits(g.id)) * info->size / face.unitsPerEm;
-    if (shapes) {
-      QList<quint32> hidden = dejaVu()->raw.glyphIndexesForString(ch);
-      info->hidden[static_cast<size_t>(c)] = hidden.size() == 1 ? hidden[0] : 0;
-    }
-  }
-  return infos[key] = info;
-}
-
-// A face as embedded in one document: the glyphs it shows, numbered in the order they
-// are first used (the text is written with these numbers), and the Type0 font object.
-struct DocFont {
-  std::shared_ptr<Face> face;
-  int object = 0;
-  std::vector<int32_t> newId;    // by glyph of the face; -1 unused
-  std::vector<uint32_t> order;   // by new number: glyph of the face
-  std::vector<char16_t> text;    // by new number: the character it shows (0 for parts)
   uint16_t use(uint32_t glyph, char16_t ch) {
     if (glyph >= newId.size()) glyph = 0;
     int32_t& n = newId[glyph];
@@ -229,14 +143,13 @@ struct DocFont {
   }
 };
 
-// The face's glyphs in `d`'s order, numbered 0.. (glyph 0 first: .notdef), with the
-// parts of composite glyphs renumbered and added; the tables a PDF reader needs.
-QByteArray subsetTrueType(DocFont& d) {
-  const Face& f = *d.face;
+// The face's glyphs in its new order, with the parts of composite glyphs renumbered
+// and added; the tables a PDF reader needs.
+QByteArray subsetTrueType(Face& f) {
   QByteArray glyf, loca;
-  for (size_t k = 0; k < d.order.size(); ++k) {  // the list grows with parts
+  for (size_t k = 0; k < f.order.size(); ++k) {  // the list grows with parts
     put32(loca, uint32_t(glyf.size()));
-    const uint32_t g = d.order[k], from = f.offset(g), to = f.offset(g + 1);
+    const uint32_t g = f.order[k], from = f.offset(g), to = f.offset(g + 1);
     if (to <= from || to > uint32_t(f.glyf.size())) continue;
     const int start = glyf.size();
     glyf.append(f.glyf.constData() + from, int(to - from));
@@ -244,7 +157,7 @@ QByteArray subsetTrueType(DocFont& d) {
       // A composite glyph: its parts follow the ten-byte header.
       for (uint32_t at = 10; at + 4 <= to - from;) {
         const uint16_t flags = be16(glyf, start + int(at));
-        const uint16_t part = d.use(be16(glyf, start + int(at) + 2), 0);
+        const uint16_t part = f.use(be16(glyf, start + int(at) + 2), 0);
         glyf[start + int(at) + 2] = char(part >> 8);
         glyf[start + int(at) + 3] = char(part & 0xFF);
         at += 4 + ((flags & 0x0001) ? 4 : 2);
@@ -255,9 +168,9 @@ QByteArray subsetTrueType(DocFont& d) {
     while (glyf.size() % 4) glyf.append('\0');
   }
   put32(loca, uint32_t(glyf.size()));
-  const uint16_t n = uint16_t(d.order.size());
+  const uint16_t n = uint16_t(f.order.size());
   QByteArray hmtx;
-  for (uint32_t g : d.order) {
+  for (uint32_t g : f.order) {
     put16(hmtx, uint16_t(f.advanceUnits(g)));
     put16(hmtx, uint16_t(f.lsb(g)));
   }
@@ -295,6 +208,169 @@ QByteArray subsetTrueType(DocFont& d) {
   return out + body;
 }
 
+// The embedded font's parts that do not depend on the document.
+void prepareEmbedding(Face& f) {
+  f.newId.assign(static_cast<size_t>(std::max(f.glyphs, 1)), -1);
+  f.use(0, 0);  // .notdef first
+  for (int c = 0; c < 256; ++c) {
+    const QList<quint32> ids = f.raw.glyphIndexesForString(QString(QChar(unicodeOf(static_cast<unsigned char>(c)))));
+    if (ids.size() == 1 && ids[0] != 0) f.use(ids[0], unicodeOf(static_cast<unsigned char>(c)));
+  }
+  const QByteArray file = subsetTrueType(f);  // adds the parts of composite glyphs
+  f.programLength = static_cast<int>(file.size());
+  f.program = deflate(file, 9);
+  const double em = 1000.0 / f.unitsPerEm;
+  f.widths = "[0 [";
+  for (uint32_t g : f.order) {
+    num(f.widths, f.advanceUnits(g) * em);
+    f.widths += ' ';
+  }
+  f.widths += "]]";
+  std::vector<std::pair<size_t, char16_t>> chars;
+  for (size_t k = 0; k < f.text.size(); ++k)
+    if (f.text[k]) chars.emplace_back(k, f.text[k]);
+  f.toUnicode =
+      "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n/CIDSystemInfo << /Registry (Adobe) "
+      "/Ordering (UCS) /Supplement 0 >> def\n/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+  for (size_t k = 0; k < chars.size(); k += 100) {
+    const size_t end = std::min(chars.size(), k + 100);
+    f.toUnicode += std::to_string(end - k) + " beginbfchar\n";
+    for (size_t j = k; j < end; ++j) {
+      f.toUnicode += '<';
+      hex4(f.toUnicode, uint32_t(chars[j].first));
+      f.toUnicode += "> <";
+      hex4(f.toUnicode, chars[j].second);
+      f.toUnicode += ">\n";
+    }
+    f.toUnicode += "endbfchar\n";
+  }
+  f.toUnicode += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+  f.descriptor = " /Flags 4 /FontBBox [";
+  for (int k = 0; k < 4; ++k) {
+    num(f.descriptor, int16_t(be16(f.head, 36 + 2 * k)) * em);
+    f.descriptor += k < 3 ? " " : "";
+  }
+  const double px = std::max(1.0, f.raw.pixelSize());
+  f.descriptor += "] /ItalicAngle 0 /Ascent ";
+  num(f.descriptor, f.raw.ascent() * 1000 / px);
+  f.descriptor += " /Descent ";
+  num(f.descriptor, -f.raw.descent() * 1000 / px);
+  f.descriptor += " /CapHeight ";
+  num(f.descriptor, f.raw.capHeight() * 1000 / px);
+  f.descriptor += " /StemV 80";
+}
+
+// A report font as drawn: its face, and for each Windows-1252 byte the face (its own,
+// or DejaVu Sans for a character it lacks), glyph and advance. Kept per process.
+struct FontInfo {
+  QFont font;
+  double size = 0;  // pixel size, twips
+  double underlinePos = 0, lineWidth = 0;
+  std::shared_ptr<Face> faces[2];  // its own, DejaVu Sans (when needed)
+  struct Glyph {
+    uint8_t face = 0;
+    uint16_t cid = 0;  // number in the embedded font
+    uint32_t id = 0;   // glyph of the face
+    double advance = 0;  // twips
+  };
+  std::array<Glyph, 256> glyphs;
+  // For a face drawn as shapes: the numbers of the same text in DejaVu Sans, written
+  // invisibly over the shapes so that the text can still be searched and copied.
+  std::array<uint16_t, 256> hidden{};
+  std::array<double, 256> hiddenAdvance{};
+};
+
+// The caches hold Qt fonts: they belong to one application object and are started
+// again with a new one (never destroyed: they would outlive it at exit).
+struct FontCache {
+  const void* app = nullptr;
+  std::map<std::string, std::shared_ptr<Face>> faces;
+  std::map<std::string, std::shared_ptr<FontInfo>> infos;
+};
+
+FontCache& fontCache() {
+  static FontCache* cache = new FontCache;
+  if (cache->app != QCoreApplication::instance()) {
+    cache = new FontCache;
+    cache->app = QCoreApplication::instance();
+  }
+  return *cache;
+}
+
+std::shared_ptr<Face> faceOf(const QFont& f) {
+  QRawFont raw = QRawFont::fromFont(f);
+  const std::string key = (raw.familyName() + "|" + raw.styleName()).toStdString();
+  auto& faces = fontCache().faces;
+  auto it = faces.find(key);
+  if (it != faces.end()) return it->second;
+  auto face = std::make_shared<Face>();
+  face->raw = raw;
+  face->unitsPerEm = std::max(1, static_cast<int>(std::lround(raw.unitsPerEm())));
+  face->head = raw.fontTable("head");
+  face->hhea = raw.fontTable("hhea");
+  face->maxp = raw.fontTable("maxp");
+  face->loca = raw.fontTable("loca");
+  face->glyf = raw.fontTable("glyf");
+  face->hmtx = raw.fontTable("hmtx");
+  face->glyphs = be16(face->maxp, 4);
+  face->longMetrics = be16(face->hhea, 34);
+  face->trueType = raw.isValid() && face->head.size() >= 54 && face->hhea.size() >= 36 && face->maxp.size() >= 6 &&
+                   !face->glyf.isEmpty() &&
+                   face->loca.size() >= (face->glyphs + 1) * (be16(face->head, 50) == 1 ? 4 : 2) &&
+                   face->longMetrics > 0 && face->hmtx.size() >= face->longMetrics * 4;
+  if (face->trueType) prepareEmbedding(*face);
+  return faces[key] = face;
+}
+
+std::shared_ptr<FontInfo> fontInfo(const FontSpec& spec) {
+  const std::string key =
+      spec.face + "|" + std::to_string(spec.size) + (spec.bold ? "b" : "") + (spec.underline ? "u" : "");
+  auto& infos = fontCache().infos;
+  auto it = infos.find(key);
+  if (it != infos.end()) return it->second;
+  auto info = std::make_shared<FontInfo>();
+  info->font = qtFont(spec);
+  info->size = info->font.pixelSize();
+  QFontMetricsF fm(info->font);
+  info->underlinePos = fm.underlinePos();
+  info->lineWidth = fm.lineWidth();
+  info->faces[0] = faceOf(info->font);
+  auto dejaVu = [&]() -> Face& {
+    if (!info->faces[1]) {
+      QFont f = info->font;
+      f.setFamilies({QStringLiteral("DejaVu Sans")});
+      info->faces[1] = faceOf(f);
+    }
+    return *info->faces[1];
+  };
+  const bool shapes = !info->faces[0]->trueType;
+  for (int c = 0; c < 256; ++c) {
+    const QString ch(QChar(unicodeOf(static_cast<unsigned char>(c))));
+    FontInfo::Glyph& g = info->glyphs[static_cast<size_t>(c)];
+    QList<quint32> ids = info->faces[0]->raw.glyphIndexesForString(ch);
+    if ((ids.size() != 1 || ids[0] == 0) && ch[0] != QChar(0x20)) {
+      // A character the face lacks, taken from another as a painter would.
+      QList<quint32> other = dejaVu().raw.glyphIndexesForString(ch);
+      if (other.size() == 1 && other[0] != 0 && info->faces[1]->trueType) {
+        g.face = 1;
+        ids = other;
+      }
+    }
+    g.id = ids.size() == 1 ? ids[0] : 0;
+    Face& face = *info->faces[g.face];
+    g.cid = face.cidOf(g.id);
+    g.advance = double(face.advanceUnits(g.id)) * info->size / face.unitsPerEm;
+    if (shapes && dejaVu().trueType) {
+      const QList<quint32> hidden = dejaVu().raw.glyphIndexesForString(ch);
+      const uint32_t id = hidden.size() == 1 ? hidden[0] : 0;
+      info->hidden[static_cast<size_t>(c)] = dejaVu().cidOf(id);
+      info->hiddenAdvance[static_cast<size_t>(c)] = double(dejaVu().advanceUnits(id)) * info->size / dejaVu().unitsPerEm;
+    }
+  }
+  return infos[key] = info;
+}
+
 QPageLayout sheetOf(const Layout& l) {
   const int w = l.landscape ? l.pageHeight : l.pageWidth;
   const int h = l.landscape ? l.pageWidth : l.pageHeight;
@@ -316,13 +392,17 @@ struct DirectPdf::Impl {
   int resources = 0, pagesObject = 0;
   QRect sheet;
   std::string title;
-  // Per font of the layout: its drawing and the numbers its bytes have in this
-  // document's fonts (-1 until first used).
+  // Per font of the layout: its drawing and the document's fonts of its faces.
   struct ReportFont {
     std::shared_ptr<FontInfo> info;
-    int doc[2] = {-1, -1};  // the DocFont of each face
+    int doc[2] = {-1, -1};
     int hiddenDoc = -1;
-    std::array<int32_t, 256> ids, hiddenIds;
+  };
+  // A face in this document: its font object, written at the end when used.
+  struct DocFont {
+    std::shared_ptr<Face> face;
+    int object = 0;
+    bool used = false;
   };
   std::vector<ReportFont> fonts;
   std::vector<DocFont> docFonts;
@@ -370,8 +450,6 @@ struct DirectPdf::Impl {
     if (it != docFontOf.end()) return it->second;
     DocFont d;
     d.face = face;
-    d.newId.assign(static_cast<size_t>(std::max(face->glyphs, 1)), -1);
-    d.use(0, 0);  // .notdef stays the first glyph
     if (face->trueType) d.object = newObject();
     docFonts.push_back(std::move(d));
     return docFontOf[face.get()] = static_cast<int>(docFonts.size()) - 1;
@@ -384,8 +462,6 @@ struct DirectPdf::Impl {
       for (int k = 0; k < 2; ++k)
         if (rf.info->faces[k]) rf.doc[k] = docFont(rf.info->faces[k]);
       if (!rf.info->faces[0]->trueType && rf.info->faces[1] && rf.info->faces[1]->trueType) rf.hiddenDoc = rf.doc[1];
-      rf.ids.fill(-1);
-      rf.hiddenIds.fill(-1);
       fonts.push_back(std::move(rf));
     }
   }
@@ -431,21 +507,6 @@ struct DirectPdf::Impl {
       imageObjects.push_back(result.first);
     }
     return images[name] = result;
-  }
-
-  static char16_t unicodeOf(unsigned char c) {
-    static const QString all = [] {
-      std::string bytes(256, ' ');
-      for (int i = 0; i < 256; ++i) bytes[static_cast<size_t>(i)] = static_cast<char>(i);
-      return fromCp1252(bytes);
-    }();
-    return all[c].unicode();
-  }
-
-  static void hex4(std::string& out, uint32_t id) {
-    static const char kHex[] = "0123456789ABCDEF";
-    const char h[4] = {kHex[(id >> 12) & 15], kHex[(id >> 8) & 15], kHex[(id >> 4) & 15], kHex[id & 15]};
-    out.append(h, 4);
   }
 
   void setFont(std::string& out, int doc, double size, double& currentFont) {
@@ -495,15 +556,13 @@ struct DirectPdf::Impl {
           pen += g.advance;
         }
         if (rf.hiddenDoc >= 0) {
-          DocFont& h = docFonts[static_cast<size_t>(rf.hiddenDoc)];
+          docFonts[static_cast<size_t>(rf.hiddenDoc)].used = true;
           std::string ids;
           double width = 0;
           for (size_t c = first; c < i; ++c) {
             const unsigned char byte = static_cast<unsigned char>(op.text[c]);
-            int32_t& id = rf.hiddenIds[byte];
-            if (id < 0) id = h.use(fi.hidden[byte], unicodeOf(byte));
-            width += double(h.face->advanceUnits(fi.hidden[byte])) * fi.size / h.face->unitsPerEm;
-            hex4(ids, uint32_t(id));
+            width += fi.hiddenAdvance[byte];
+            hex4(ids, fi.hidden[byte]);
           }
           out += "BT 3 Tr ";
           setFont(out, rf.hiddenDoc, fi.size, currentFont);
@@ -514,17 +573,16 @@ struct DirectPdf::Impl {
         }
         continue;
       }
+      df.used = true;
       out += "BT\n";
       setFont(out, doc, fi.size, currentFont);
       out += "1 0 0 -1 ";
       nums(out, {pen, op.y});
       out += "Tm <";
       for (; i < n && faceAt(i) == which; ++i) {
-        const unsigned char c = static_cast<unsigned char>(op.text[i]);
-        int32_t& id = rf.ids[c];
-        if (id < 0) id = df.use(fi.glyphs[c].id, unicodeOf(c));
-        hex4(out, uint32_t(id));
-        pen += fi.glyphs[c].advance;
+        const FontInfo::Glyph& g = fi.glyphs[static_cast<unsigned char>(op.text[i])];
+        hex4(out, g.cid);
+        pen += g.advance;
       }
       out += "> Tj\nET\n";
     }
@@ -626,16 +684,15 @@ Status DirectPdf::finish() {
   // The fonts: Type0 with one CIDFontType2 descendant, the subset and its ToUnicode map.
   std::string fontDict;
   for (size_t i = 0; i < d.docFonts.size(); ++i) {
-    DocFont& f = d.docFonts[i];
+    Impl::DocFont& f = d.docFonts[i];
     if (!f.object) continue;
-    if (f.order.size() <= 1) {  // a face set up for characters that never came
+    if (!f.used) {  // a face set up for characters that never came
       d.object(f.object, "null");
       continue;
     }
     const Face& face = *f.face;
-    const QByteArray file = subsetTrueType(f);  // adds the parts of composite glyphs
     const int fileObj = d.newObject(), descObj = d.newObject(), cidObj = d.newObject(), mapObj = d.newObject();
-    d.stream(fileObj, "/Length1 " + std::to_string(file.size()) + " /Filter /FlateDecode", deflate(file, 6));
+    d.stream(fileObj, "/Length1 " + std::to_string(face.programLength) + " /Filter /FlateDecode", face.program);
     std::string name;
     for (QChar c : face.raw.familyName() + face.raw.styleName())
       if (c.isLetterOrNumber() && c.unicode() < 128) name += static_cast<char>(c.unicode());
@@ -643,51 +700,12 @@ Status DirectPdf::finish() {
     std::string tag = "PLAAAA+";
     for (size_t k = i, at = 5; at >= 2; --at, k /= 26) tag[at] = static_cast<char>('A' + k % 26);
     name = tag + name;
-    const double em = 1000.0 / face.unitsPerEm;
-    std::string desc = "<< /Type /FontDescriptor /FontName /" + name + " /Flags 4 /FontBBox [";
-    for (int k = 0; k < 4; ++k) {
-      num(desc, int16_t(be16(face.head, 36 + 2 * k)) * em);
-      desc += k < 3 ? " " : "";
-    }
-    const double px = std::max(1.0, face.raw.pixelSize());
-    desc += "] /ItalicAngle 0 /Ascent ";
-    num(desc, face.raw.ascent() * 1000 / px);
-    desc += " /Descent ";
-    num(desc, -face.raw.descent() * 1000 / px);
-    desc += " /CapHeight ";
-    num(desc, face.raw.capHeight() * 1000 / px);
-    desc += " /StemV 80 /FontFile2 " + std::to_string(fileObj) + " 0 R >>";
-    d.object(descObj, desc);
-    std::string widths = "[0 [";
-    for (uint32_t g : f.order) {
-      num(widths, face.advanceUnits(g) * em);
-      widths += ' ';
-    }
-    widths += "]]";
+    d.object(descObj, "<< /Type /FontDescriptor /FontName /" + name + face.descriptor + " /FontFile2 " +
+                          std::to_string(fileObj) + " 0 R >>");
     d.object(cidObj, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
                          " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
-                         std::to_string(descObj) + " 0 R /CIDToGIDMap /Identity /DW 0 /W " + widths + " >>");
-    std::vector<std::pair<size_t, char16_t>> chars;
-    for (size_t k = 0; k < f.text.size(); ++k)
-      if (f.text[k]) chars.emplace_back(k, f.text[k]);
-    std::string cmap =
-        "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n/CIDSystemInfo << /Registry (Adobe) "
-        "/Ordering (UCS) /Supplement 0 >> def\n/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-        "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-    for (size_t k = 0; k < chars.size(); k += 100) {
-      const size_t end = std::min(chars.size(), k + 100);
-      cmap += std::to_string(end - k) + " beginbfchar\n";
-      for (size_t j = k; j < end; ++j) {
-        cmap += '<';
-        Impl::hex4(cmap, uint32_t(chars[j].first));
-        cmap += "> <";
-        Impl::hex4(cmap, chars[j].second);
-        cmap += ">\n";
-      }
-      cmap += "endbfchar\n";
-    }
-    cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
-    d.stream(mapObj, "", QByteArray::fromStdString(cmap));
+                         std::to_string(descObj) + " 0 R /CIDToGIDMap /Identity /DW 0 /W " + face.widths + " >>");
+    d.stream(mapObj, "", QByteArray::fromRawData(face.toUnicode.data(), qsizetype(face.toUnicode.size())));
     d.object(f.object, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
                            " /Encoding /Identity-H /DescendantFonts [" + std::to_string(cidObj) +
                            " 0 R] /ToUnicode " + std::to_string(mapObj) + " 0 R >>");
