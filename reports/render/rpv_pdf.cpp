@@ -114,9 +114,15 @@ struct Face {
   std::vector<int32_t> newId;   // by glyph of the face; -1 not embedded
   std::vector<uint32_t> order;  // by new number: glyph of the face
   std::vector<char16_t> text;   // by new number: the character it shows (0 for parts)
-  QByteArray program;           // the TrueType subset, compressed
-  int programLength = 0;
-  std::string widths, toUnicode, descriptor;  // descriptor without its font file
+  std::string descriptor;       // without its font file
+  // Embedded fonts already made, by the glyphs a document used (a batch of documents
+  // mostly repeats a few sets): the subset compressed, its widths and ToUnicode map.
+  struct Embedded {
+    QByteArray program;
+    int length = 0;
+    std::string widths, toUnicode;
+  };
+  std::map<std::string, std::shared_ptr<const Embedded>> embedded;
   uint32_t offset(uint32_t g) const {
     return be16(head, 50) == 1 ? be32(loca, int(g) * 4) : uint32_t(be16(loca, int(g) * 2)) * 2;
   }
@@ -143,21 +149,49 @@ struct Face {
   }
 };
 
-// The face's glyphs in its new order, with the parts of composite glyphs renumbered
-// and added; the tables a PDF reader needs.
-QByteArray subsetTrueType(Face& f) {
+// The parts of composite glyph `g` of the face, as glyphs of the face.
+std::vector<uint32_t> partsOf(const Face& f, uint32_t g) {
+  std::vector<uint32_t> parts;
+  const uint32_t from = f.offset(g), to = f.offset(g + 1);
+  if (to > uint32_t(f.glyf.size()) || to <= from + 10 || int16_t(be16(f.glyf, int(from))) >= 0) return parts;
+  for (uint32_t at = from + 10; at + 4 <= to;) {
+    const uint16_t flags = be16(f.glyf, int(at));
+    parts.push_back(be16(f.glyf, int(at) + 2));
+    at += 4 + ((flags & 0x0001) ? 4 : 2);
+    at += (flags & 0x0008) ? 2 : (flags & 0x0040) ? 4 : (flags & 0x0080) ? 8 : 0;
+    if (!(flags & 0x0020)) break;
+  }
+  return parts;
+}
+
+// The face's glyphs in its new numbering with the outlines of those marked in `used`
+// (the parts of composite glyphs added to it, renumbered); the tables a PDF reader needs.
+QByteArray subsetTrueType(const Face& f, std::vector<uint8_t>& used) {
+  std::vector<size_t> todo;
+  for (size_t k = 0; k < used.size(); ++k)
+    if (used[k]) todo.push_back(k);
+  while (!todo.empty()) {
+    const size_t k = todo.back();
+    todo.pop_back();
+    for (uint32_t part : partsOf(f, f.order[k])) {
+      const uint16_t cid = f.cidOf(part);
+      if (cid < used.size() && !used[cid]) {
+        used[cid] = 1;
+        todo.push_back(cid);
+      }
+    }
+  }
   QByteArray glyf, loca;
-  for (size_t k = 0; k < f.order.size(); ++k) {  // the list grows with parts
+  for (size_t k = 0; k < f.order.size(); ++k) {
     put32(loca, uint32_t(glyf.size()));
     const uint32_t g = f.order[k], from = f.offset(g), to = f.offset(g + 1);
-    if (to <= from || to > uint32_t(f.glyf.size())) continue;
+    if (!used[k] || to <= from || to > uint32_t(f.glyf.size())) continue;
     const int start = glyf.size();
     glyf.append(f.glyf.constData() + from, int(to - from));
     if (to - from > 10 && int16_t(be16(f.glyf, int(from))) < 0) {
-      // A composite glyph: its parts follow the ten-byte header.
       for (uint32_t at = 10; at + 4 <= to - from;) {
         const uint16_t flags = be16(glyf, start + int(at));
-        const uint16_t part = f.use(be16(glyf, start + int(at) + 2), 0);
+        const uint16_t part = f.cidOf(be16(glyf, start + int(at) + 2));
         glyf[start + int(at) + 2] = char(part >> 8);
         glyf[start + int(at) + 3] = char(part & 0xFF);
         at += 4 + ((flags & 0x0001) ? 4 : 2);
@@ -208,7 +242,8 @@ QByteArray subsetTrueType(Face& f) {
   return out + body;
 }
 
-// The embedded font's parts that do not depend on the document.
+// The face's numbering: the glyphs of the Windows-1252 repertoire (all a report can
+// show) and their parts, 0.. (0 .notdef); and its descriptor.
 void prepareEmbedding(Face& f) {
   f.newId.assign(static_cast<size_t>(std::max(f.glyphs, 1)), -1);
   f.use(0, 0);  // .notdef first
@@ -216,36 +251,9 @@ void prepareEmbedding(Face& f) {
     const QList<quint32> ids = f.raw.glyphIndexesForString(QString(QChar(unicodeOf(static_cast<unsigned char>(c)))));
     if (ids.size() == 1 && ids[0] != 0) f.use(ids[0], unicodeOf(static_cast<unsigned char>(c)));
   }
-  const QByteArray file = subsetTrueType(f);  // adds the parts of composite glyphs
-  f.programLength = static_cast<int>(file.size());
-  f.program = deflate(file, 9);
+  for (size_t k = 0; k < f.order.size(); ++k)  // the list grows with parts
+    for (uint32_t part : partsOf(f, f.order[k])) f.use(part, 0);
   const double em = 1000.0 / f.unitsPerEm;
-  f.widths = "[0 [";
-  for (uint32_t g : f.order) {
-    num(f.widths, f.advanceUnits(g) * em);
-    f.widths += ' ';
-  }
-  f.widths += "]]";
-  std::vector<std::pair<size_t, char16_t>> chars;
-  for (size_t k = 0; k < f.text.size(); ++k)
-    if (f.text[k]) chars.emplace_back(k, f.text[k]);
-  f.toUnicode =
-      "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n/CIDSystemInfo << /Registry (Adobe) "
-      "/Ordering (UCS) /Supplement 0 >> def\n/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
-      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
-  for (size_t k = 0; k < chars.size(); k += 100) {
-    const size_t end = std::min(chars.size(), k + 100);
-    f.toUnicode += std::to_string(end - k) + " beginbfchar\n";
-    for (size_t j = k; j < end; ++j) {
-      f.toUnicode += '<';
-      hex4(f.toUnicode, uint32_t(chars[j].first));
-      f.toUnicode += "> <";
-      hex4(f.toUnicode, chars[j].second);
-      f.toUnicode += ">\n";
-    }
-    f.toUnicode += "endbfchar\n";
-  }
-  f.toUnicode += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
   f.descriptor = " /Flags 4 /FontBBox [";
   for (int k = 0; k < 4; ++k) {
     num(f.descriptor, int16_t(be16(f.head, 36 + 2 * k)) * em);
@@ -259,6 +267,47 @@ void prepareEmbedding(Face& f) {
   f.descriptor += " /CapHeight ";
   num(f.descriptor, f.raw.capHeight() * 1000 / px);
   f.descriptor += " /StemV 80";
+}
+
+// The embedded font of the glyphs marked in `used`, made once per set.
+std::shared_ptr<const Face::Embedded> embeddedFont(Face& f, std::vector<uint8_t> used) {
+  const std::string key(used.begin(), used.end());
+  auto it = f.embedded.find(key);
+  if (it != f.embedded.end()) return it->second;
+  auto e = std::make_shared<Face::Embedded>();
+  const QByteArray file = subsetTrueType(f, used);  // marks the parts as used
+  e->length = static_cast<int>(file.size());
+  e->program = deflate(file, 6);
+  const double em = 1000.0 / f.unitsPerEm;
+  e->widths = "[";
+  std::vector<std::pair<size_t, char16_t>> chars;
+  for (size_t k = 0; k < used.size(); ++k) {
+    if (!used[k]) continue;
+    e->widths += std::to_string(k) + " [";
+    num(e->widths, f.advanceUnits(f.order[k]) * em);
+    e->widths += "] ";
+    if (f.text[k]) chars.emplace_back(k, f.text[k]);
+  }
+  e->widths += "]";
+  e->toUnicode =
+      "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n/CIDSystemInfo << /Registry (Adobe) "
+      "/Ordering (UCS) /Supplement 0 >> def\n/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+  for (size_t k = 0; k < chars.size(); k += 100) {
+    const size_t end = std::min(chars.size(), k + 100);
+    e->toUnicode += std::to_string(end - k) + " beginbfchar\n";
+    for (size_t j = k; j < end; ++j) {
+      e->toUnicode += '<';
+      hex4(e->toUnicode, uint32_t(chars[j].first));
+      e->toUnicode += "> <";
+      hex4(e->toUnicode, chars[j].second);
+      e->toUnicode += ">\n";
+    }
+    e->toUnicode += "endbfchar\n";
+  }
+  e->toUnicode += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+  if (f.embedded.size() >= 256) f.embedded.clear();  // bounded on long runs of different sets
+  return f.embedded[key] = e;
 }
 
 // A report font as drawn: its face, and for each Windows-1252 byte the face (its own,
@@ -403,6 +452,7 @@ struct DirectPdf::Impl {
     std::shared_ptr<Face> face;
     int object = 0;
     bool used = false;
+    std::vector<uint8_t> cids;  // by number in the face: shown in this document
   };
   std::vector<ReportFont> fonts;
   std::vector<DocFont> docFonts;
@@ -450,6 +500,7 @@ struct DirectPdf::Impl {
     if (it != docFontOf.end()) return it->second;
     DocFont d;
     d.face = face;
+    d.cids.assign(face->order.size(), 0);
     if (face->trueType) d.object = newObject();
     docFonts.push_back(std::move(d));
     return docFontOf[face.get()] = static_cast<int>(docFonts.size()) - 1;
@@ -556,13 +607,15 @@ struct DirectPdf::Impl {
           pen += g.advance;
         }
         if (rf.hiddenDoc >= 0) {
-          docFonts[static_cast<size_t>(rf.hiddenDoc)].used = true;
+          DocFont& h = docFonts[static_cast<size_t>(rf.hiddenDoc)];
+          h.used = true;
           std::string ids;
           double width = 0;
           for (size_t c = first; c < i; ++c) {
             const unsigned char byte = static_cast<unsigned char>(op.text[c]);
             width += fi.hiddenAdvance[byte];
             hex4(ids, fi.hidden[byte]);
+            h.cids[fi.hidden[byte]] = 1;
           }
           out += "BT 3 Tr ";
           setFont(out, rf.hiddenDoc, fi.size, currentFont);
@@ -582,6 +635,7 @@ struct DirectPdf::Impl {
       for (; i < n && faceAt(i) == which; ++i) {
         const FontInfo::Glyph& g = fi.glyphs[static_cast<unsigned char>(op.text[i])];
         hex4(out, g.cid);
+        df.cids[g.cid] = 1;
         pen += g.advance;
       }
       out += "> Tj\nET\n";
@@ -690,9 +744,11 @@ Status DirectPdf::finish() {
       d.object(f.object, "null");
       continue;
     }
-    const Face& face = *f.face;
+    Face& face = *f.face;
+    f.cids[0] = 1;  // .notdef
+    const std::shared_ptr<const Face::Embedded> e = embeddedFont(face, f.cids);
     const int fileObj = d.newObject(), descObj = d.newObject(), cidObj = d.newObject(), mapObj = d.newObject();
-    d.stream(fileObj, "/Length1 " + std::to_string(face.programLength) + " /Filter /FlateDecode", face.program);
+    d.stream(fileObj, "/Length1 " + std::to_string(e->length) + " /Filter /FlateDecode", e->program);
     std::string name;
     for (QChar c : face.raw.familyName() + face.raw.styleName())
       if (c.isLetterOrNumber() && c.unicode() < 128) name += static_cast<char>(c.unicode());
@@ -704,8 +760,8 @@ Status DirectPdf::finish() {
                           std::to_string(fileObj) + " 0 R >>");
     d.object(cidObj, "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /" + name +
                          " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /FontDescriptor " +
-                         std::to_string(descObj) + " 0 R /CIDToGIDMap /Identity /DW 0 /W " + face.widths + " >>");
-    d.stream(mapObj, "", QByteArray::fromRawData(face.toUnicode.data(), qsizetype(face.toUnicode.size())));
+                         std::to_string(descObj) + " 0 R /CIDToGIDMap /Identity /DW 0 /W " + e->widths + " >>");
+    d.stream(mapObj, "", QByteArray::fromRawData(e->toUnicode.data(), qsizetype(e->toUnicode.size())));
     d.object(f.object, "<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
                            " /Encoding /Identity-H /DescendantFonts [" + std::to_string(cidObj) +
                            " 0 R] /ToUnicode " + std::to_string(mapObj) + " 0 R >>");
