@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "reports/render/rpv_pdf.h"
 #include "reports/render/rpv_render.h"
 #include "reports/render/rpv_viewer.h"
 #include "reports/render/tests/sample_reports.h"
@@ -392,4 +394,24 @@ TEST_F(RenderTest, TextOfEveryFontCanBeSearchedInThePdf) {
   // words kept under them.
   if (QFontInfo(qtFont(FontSpec{"C059", 11, false, false})).family() == QStringLiteral("C059"))
     EXPECT_NE(text.find("Curvas \xC3\xA1\xC3\xA9"), std::string::npos) << text;
+}
+
+// A PDF that cannot be written whole is a failure, never a success (a full disk); a
+// report without pages still gives a file readers open: one blank sheet.
+TEST_F(RenderTest, PdfWriteFailuresAreReportedAndEmptyReportsStillOpen) {
+  RenderedReport r = layoutReport(samples::summaryReport(60), dir_);
+  const int full = ::open("/dev/full", O_WRONLY);
+  if (full < 0) GTEST_SKIP() << "/dev/full no existe";
+  DirectPdf pdf(full, dir_);
+  pdf.begin(r.layout, r.doc.title);
+  for (const Page& page : r.layout.pages) pdf.page(r.layout, page);
+  EXPECT_FALSE(pdf.finish().isOk());
+  ::close(full);
+
+  const std::string empty = dir_ + "/vacio.rpv", out = dir_ + "/vacio.pdf";
+  std::ofstream(empty) << "$c01=0\r\n[Data]\r\n";
+  ASSERT_TRUE(renderFileToPdf(empty, out).isOk());
+  if (std::system("command -v pdfinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdfinfo no esta instalado";
+  ASSERT_EQ(std::system(("pdfinfo " + out + " > " + dir_ + "/info.txt 2>&1").c_str()), 0);
+  EXPECT_NE(readAll(dir_ + "/info.txt").find("Pages:           1"), std::string::npos) << readAll(dir_ + "/info.txt");
 }
