@@ -11,6 +11,7 @@
 #include <QPrinter>
 #include <QFile>
 
+#include "reports/render/rpv_pdf.h"
 #include "reports/rpv_writer.h"
 
 namespace planilla::rpv {
@@ -298,28 +299,10 @@ Status writePdf(const RenderedReport& r, const std::string& pdfPath) {
   // at the PDF's name is replaced, never written through.
   reports::ReplacementFile out(pdfPath);
   PLANILLA_RETURN_IF_ERROR(out.open());
-  QFile file;
-  if (!file.open(out.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
-    return Status::ioError("No se puede crear el archivo " + pdfPath + ": " + file.errorString().toStdString());
-  {
-    QPdfWriter writer(&file);
-    writer.setCreator(QStringLiteral("planilla"));
-    writer.setTitle(fromCp1252(r.doc.title));
-    writer.setResolution(1440);
-    writer.setPageLayout(pageLayoutOf(r.layout));
-    QPainter p;
-    if (!p.begin(&writer)) return Status::ioError("No se puede escribir el archivo " + pdfPath);
-    PagePainter painter(r.layout, r.pictureDir);
-    for (size_t i = 0; i < r.layout.pages.size(); ++i) {
-      if (i > 0) writer.newPage();
-      painter.paint(p, i);
-    }
-    p.end();
-  }
-  const bool written = file.flush() && file.error() == QFileDevice::NoError;
-  const std::string why = file.errorString().toStdString();
-  file.close();
-  if (!written) return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + why);
+  DirectPdf pdf(out.fd(), r.pictureDir);
+  pdf.begin(r.layout, r.doc.title);
+  for (const Page& page : r.layout.pages) pdf.page(r.layout, page);
+  if (Status st = pdf.finish(); !st) return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + st.message());
   return out.commit();
 }
 
@@ -327,55 +310,27 @@ Status renderFileToPdf(const std::string& rpvPath, const std::string& pdfPath, s
                       const LayoutOptions& options) {
   reports::ReplacementFile out(pdfPath);
   PLANILLA_RETURN_IF_ERROR(out.open());
-  QFile file;
-  if (!file.open(out.fd(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
-    return Status::ioError("No se puede crear el archivo " + pdfPath + ": " + file.errorString().toStdString());
   const std::string pictureDir =
       QFileInfo(QString::fromLocal8Bit(rpvPath.c_str())).absolutePath().toLocal8Bit().toStdString();
-  size_t pages = 0;
-  Status st;
-  {
-    QPdfWriter writer(&file);
-    writer.setCreator(QStringLiteral("planilla"));
-    writer.setResolution(1440);
-    QPainter p;
-    std::unique_ptr<PagePainter> painter;
-    bool failed = false;
-    // The writer takes the sheet and the title from the first page's layout (the
-    // settings are complete by then) and paints each page as the layout finishes it.
-    Document doc;
-    auto start = [&](const Layout& l) {
-      if (painter || failed) return;
-      writer.setTitle(fromCp1252(doc.title));
-      writer.setPageLayout(pageLayoutOf(l));
-      if (!p.begin(&writer)) {
-        failed = true;
-        return;
-      }
-      painter = std::make_unique<PagePainter>(l, pictureDir);
-    };
-    QtTextMetrics metrics;
-    LayoutBuilder builder(doc, metrics, options, [&](const Layout& l, Page&& page) {
-      start(l);
-      if (failed) return;
-      if (pages > 0) writer.newPage();
-      painter->paint(p, page);
-      ++pages;
-    });
-    st = readDocumentFile(
-        rpvPath, doc, [&](Item&& it) { builder.headerItem(it); }, [&](Item&& it) { builder.bodyItem(it); });
-    const Layout rest = builder.finish();
-    if (st && !painter) start(rest);  // a report without pages still makes a PDF file
-    if (p.isActive()) p.end();
-    if (st && failed) st = Status::ioError("No se puede escribir el archivo " + pdfPath);
-  }
+  DirectPdf pdf(out.fd(), pictureDir);
+  bool started = false;
+  // The sheet and the title come from the first page's layout (the settings are
+  // complete by then); each page is written as the layout finishes it.
+  Document doc;
+  QtTextMetrics metrics;
+  LayoutBuilder builder(doc, metrics, options, [&](const Layout& l, Page&& page) {
+    if (!started) pdf.begin(l, doc.title);
+    started = true;
+    pdf.page(l, page);
+  });
+  Status st = readDocumentFile(
+      rpvPath, doc, [&](Item&& it) { builder.headerItem(it); }, [&](Item&& it) { builder.bodyItem(it); });
+  const Layout rest = builder.finish();
   if (!st) return st;
-  const bool written = file.flush() && file.error() == QFileDevice::NoError;
-  const std::string why = file.errorString().toStdString();
-  file.close();
-  if (!written) return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + why);
+  if (!started) pdf.begin(rest, doc.title);  // a report without pages still makes a PDF file
+  if (Status w = pdf.finish(); !w) return Status::ioError("No se puede grabar el archivo " + pdfPath + ": " + w.message());
   PLANILLA_RETURN_IF_ERROR(out.commit());
-  if (pageCount) *pageCount = pages;
+  if (pageCount) *pageCount = pdf.pages();
   return Status::ok();
 }
 

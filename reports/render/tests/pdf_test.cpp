@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "reports/render/rpv_pdf.h"
 #include "reports/render/rpv_render.h"
 #include "reports/render/rpv_viewer.h"
 #include "reports/render/tests/sample_reports.h"
@@ -322,4 +324,97 @@ TEST_F(RenderTest, ViewerWindowShowsEveryPageAndSavesPdf) {
   ASSERT_TRUE(w.saveAsPdf(QString::fromStdString(out)).isOk());
   EXPECT_EQ(pdfPages(readAll(out)), static_cast<int>(pages));
   EXPECT_TRUE(w.windowTitle().startsWith(QStringLiteral("Boleta De Pago")));
+}
+
+// The PDF is written without a painter: each page must look as the painter draws it
+// on screen. Frames, bands, a picture, an underline, colours and fonts switched in
+// the middle of a line, rasterized by poppler and compared with the painter's image
+// at the same resolution, in blocks of 8 x 8 pixels (the two smooth edges apart).
+TEST_F(RenderTest, PdfPageLooksLikeThePaintedPage) {
+  if (std::system("command -v pdftoppm >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftoppm no esta instalado";
+  QImage logo(120, 60, QImage::Format_RGB32);
+  logo.fill(QColor(0x20, 0x40, 0x80));
+  QPainter(&logo).fillRect(0, 0, 60, 30, Qt::yellow);
+  ASSERT_TRUE(logo.save(QString::fromStdString(dir_ + "/dm.bmp")));
+  const std::string extra =
+      "{e;$c01;a=l;s=12;u=y} {tab= +50} SUBRAYADO{t;u=n;b=y} NEGRITA{t;b=n;s=16} GRANDE{t;s=10;c=4} ROJO"
+      "{t;c=0;f=Times New Roman} Serif{t;f=Arial} Sans \x80 \xD1{t;f=Lucida Console;\\n}\r\n";
+  // The payslip fills its page: the extra line goes on a second one.
+  RenderedReport r = layoutReport(samples::payslipReport(1) + extra, dir_);
+  ASSERT_EQ(r.layout.pages.size(), 2u);
+  const std::string pdf = dir_ + "/igual.pdf";
+  ASSERT_TRUE(writePdf(r, pdf).isOk());
+  PagePainter painter(r.layout, r.pictureDir);
+  for (int page = 1; page <= 2; ++page) {
+    const std::string png = dir_ + "/igual" + std::to_string(page);
+    ASSERT_EQ(std::system(("pdftoppm -r 100 -gray -png -singlefile -f " + std::to_string(page) + " -l " +
+                           std::to_string(page) + " " + pdf + " " + png).c_str()),
+              0);
+    QImage fromPdf(QString::fromStdString(png + ".png"));
+    ASSERT_FALSE(fromPdf.isNull());
+    QImage painted(fromPdf.size(), QImage::Format_RGB32);
+    painted.fill(Qt::white);
+    QPainter p(&painted);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(100.0 / 1440, 100.0 / 1440);
+    painter.paint(p, static_cast<size_t>(page - 1));
+    p.end();
+    int blocks = 0, differ = 0, inked = 0;
+    for (int by = 0; by + 8 <= painted.height(); by += 8)
+      for (int bx = 0; bx + 8 <= painted.width(); bx += 8) {
+        int a = 0, b = 0;
+        for (int y = by; y < by + 8; ++y)
+          for (int x = bx; x < bx + 8; ++x) a += qGray(painted.pixel(x, y)), b += qGray(fromPdf.pixel(x, y));
+        ++blocks;
+        inked += b < 64 * 224;
+        differ += std::abs(a - b) > 64 * 32;
+      }
+    EXPECT_GT(inked, page == 1 ? blocks / 20 : 10) << "pagina " << page;  // not blank
+    // Smooth edges and the two programs' greys differ a little, never by a whole glyph.
+    EXPECT_LT(differ, 4) << "pagina " << page << ": " << differ << " de " << blocks << " bloques difieren";
+  }
+}
+
+// Text written in several fonts, switched in the middle of a line, and a character
+// the font lacks, can be searched in the PDF, each word where it was written.
+TEST_F(RenderTest, TextOfEveryFontCanBeSearchedInThePdf) {
+  if (std::system("command -v pdftotext >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdftotext no esta instalado";
+  const std::string report =
+      "$c01=0\r\n[Data]\r\n{s=10;b=y;$c01}Negrita{b=n} normal{s=14} grande{f=Times New Roman;s=10} serif"
+      "{f=Arial} sans \x80 \xD1\xC1{f=Courier New} mono{\\n}"
+      "{f=Lucida Console;s=9}FILA DOS{\\n}{f=C059;s=11}Curvas \xE1\xE9{\\n}";
+  RenderedReport r = layoutReport(report, dir_);
+  const std::string out = dir_ + "/fuentes.pdf";
+  ASSERT_TRUE(writePdf(r, out).isOk());
+  ASSERT_EQ(std::system(("pdftotext -layout " + out + " " + dir_ + "/fuentes.txt").c_str()), 0);
+  std::string text;  // blanks run together
+  for (char c : readAll(dir_ + "/fuentes.txt"))
+    if (c != ' ' || text.empty() || text.back() != ' ') text += c;
+  const size_t first = text.find("Negrita normal grande serif sans \xE2\x82\xAC \xC3\x91\xC3\x81 mono");
+  EXPECT_NE(first, std::string::npos) << text;
+  EXPECT_GT(text.find("FILA DOS"), first);
+  // A face without TrueType outlines (when installed) is drawn as shapes with the
+  // words kept under them.
+  if (QFontInfo(qtFont(FontSpec{"C059", 11, false, false})).family() == QStringLiteral("C059"))
+    EXPECT_NE(text.find("Curvas \xC3\xA1\xC3\xA9"), std::string::npos) << text;
+}
+
+// A PDF that cannot be written whole is a failure, never a success (a full disk); a
+// report without pages still gives a file readers open: one blank sheet.
+TEST_F(RenderTest, PdfWriteFailuresAreReportedAndEmptyReportsStillOpen) {
+  RenderedReport r = layoutReport(samples::summaryReport(60), dir_);
+  const int full = ::open("/dev/full", O_WRONLY);
+  if (full < 0) GTEST_SKIP() << "/dev/full no existe";
+  DirectPdf pdf(full, dir_);
+  pdf.begin(r.layout, r.doc.title);
+  for (const Page& page : r.layout.pages) pdf.page(r.layout, page);
+  EXPECT_FALSE(pdf.finish().isOk());
+  ::close(full);
+
+  const std::string empty = dir_ + "/vacio.rpv", out = dir_ + "/vacio.pdf";
+  std::ofstream(empty) << "$c01=0\r\n[Data]\r\n";
+  ASSERT_TRUE(renderFileToPdf(empty, out).isOk());
+  if (std::system("command -v pdfinfo >/dev/null 2>&1") != 0) GTEST_SKIP() << "pdfinfo no esta instalado";
+  ASSERT_EQ(std::system(("pdfinfo " + out + " > " + dir_ + "/info.txt 2>&1").c_str()), 0);
+  EXPECT_NE(readAll(dir_ + "/info.txt").find("Pages:           1"), std::string::npos) << readAll(dir_ + "/info.txt");
 }
