@@ -116,7 +116,8 @@ class FolderLock {
 // Puts `from` in the place of `to` in one step (`to` need not exist) and makes the
 // new name durable: rename(2) and a sync of the folder, or MoveFileExW with
 // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH (retried for a second while
-// another program has `to` open for a moment).
+// another program has `to` open for a moment). A refusal's message is the system's
+// reason alone: every caller names the file in its own words.
 Status replaceFile(const std::string& from, const std::string& to);
 
 // Removes a file; true when it is gone (or was never there).

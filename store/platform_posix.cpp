@@ -201,7 +201,7 @@ Result<FolderLock> FolderLock::acquire(const std::string& dir) {
 }
 
 Status replaceFile(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) return osError("no se puede reemplazar " + to, errno);
+  if (::rename(from.c_str(), to.c_str()) != 0) return Status::ioError(std::strerror(errno));
   // The new name on disk: a crash after this call leaves the new file, not the old.
   const int dfd = ::open(dirOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {

@@ -270,7 +270,7 @@ Result<FolderLock> FolderLock::acquire(const std::string& dir) {
 
 Status replaceFile(const std::string& from, const std::string& to) {
   auto wFrom = widen(from), wTo = widen(to);
-  if (!wFrom || !wTo) return winFailure("no se puede reemplazar " + to, ERROR_NO_UNICODE_TRANSLATION);
+  if (!wFrom || !wTo) return Status::ioError(winError(ERROR_NO_UNICODE_TRANSLATION));
   DWORD e = 0;
   // A reader that has `to` open (a viewer, an antivirus) stops the rename for a moment.
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -280,7 +280,7 @@ Status replaceFile(const std::string& from, const std::string& to) {
     if (e != ERROR_ACCESS_DENIED && e != ERROR_SHARING_VIOLATION) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return winFailure("no se puede reemplazar " + to, e);
+  return Status::ioError(winError(e));
 }
 
 bool removeFile(const std::string& path) {

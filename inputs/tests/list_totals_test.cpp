@@ -33,7 +33,7 @@ TEST_F(InputLists, TotalsFollowAChangeAndTheNameIsFoundWithoutAnIndex) {
                 {{{"codigo", "E001"}, {"nombre", "PEREZ LUNA JUAN"}, {"refrige", "50"}, {"simple", "4.5"}},
                  {{"codigo", "E002"}, {"nombre", "ALVA ROJAS ANA"}, {"refrige", "1030.5"}},
                  {{"codigo", "E003"}, {"nombre", "QUISPE MAMANI ROSA"}, {"refrige", "12.25"}, {"simple", "2"}}});
-  st.tk.expectDialog("MANTE04")
+  st.tk.expectDialog("MANTE04I")
       .inspect([](ui::Dialog& d) {
         const auto& t = testing::listOf(d).totalsLine();
         ASSERT_GT(t.size(), kMeal);

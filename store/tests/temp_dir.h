@@ -15,7 +15,11 @@ namespace planilla::testutil {
 class TempDir {
  public:
   explicit TempDir(const std::string& prefix = "planilla") {
-    auto d = platform::makeUniqueFolder("", prefix);
+    // A prefix with a folder in it ("/dev/shm/sweep") makes the folder there; a bare
+    // one in the system's temporary folder.
+    const std::filesystem::path p = platform::fsPath(prefix);
+    auto d = p.has_parent_path() ? platform::makeUniqueFolder(platform::utf8(p.parent_path()), platform::utf8(p.filename()))
+                                 : platform::makeUniqueFolder("", prefix);
     path_ = d ? d.value() : "";
   }
   ~TempDir() {
