@@ -372,14 +372,14 @@ std::shared_ptr<Face> faceOf(const QFont& f) {
   return faces[key] = face;
 }
 
-std::shared_ptr<FontInfo> fontInfo(const FontSpec& spec) {
+std::shared_ptr<FontInfo> fontInfo(const FontSpec& want) {
   const std::string key =
-      spec.face + "|" + std::to_string(spec.size) + (spec.bold ? "b" : "") + (spec.underline ? "u" : "");
+      want.face + "|" + std::to_string(want.size) + (want.bold ? "b" : "") + (want.underline ? "u" : "");
   auto& infos = fontCache().infos;
   auto it = infos.find(key);
   if (it != infos.end()) return it->second;
   auto info = std::make_shared<FontInfo>();
-  info->font = qtFont(spec);
+  info->font = qtFont(want);
   info->size = info->font.pixelSize();
   QFontMetricsF fm(info->font);
   info->underlinePos = fm.underlinePos();
